@@ -1,0 +1,116 @@
+# Shared target definitions and the small helpers every folder's CMakeLists.txt uses.
+#
+#   vexa_portable_sources(files...)  portable code (no Win32): built into vexa_portable in both
+#                                    builds, so host tests, sanitizers and fuzzers see it too
+#   vexa_win_sources(files...)       Windows-only code of the program: built into vexa_core
+#   vexa_win_test(name files...)     a GoogleTest executable run under Wine by ctest
+#   vexa_host_test(name files...)    a GoogleTest executable of the host build (sanitizers on)
+
+option(VEXA_BUILD_TESTS "Build the test executables" ON)
+set(VEXA_HOST_TOOLS_DIR "" CACHE PATH "Folder of the host build's tools (lzari_pack, vexa_stamp)")
+set(VEXA_LIBPNG_DIR "/var/cache/vexa-build/libpng-mingw" CACHE PATH "libpng built for mingw")
+
+function(vexa_common_warnings target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter
+                                             -Wno-missing-field-initializers)
+endfunction()
+
+macro(vexa_setup_windows_build)
+    add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601
+                            WINVER=0x0601 _WIN32_IE=0x0800)
+    # Everything static: Wine then finds no missing libstdc++/winpthread DLLs, and each
+    # copy of the program is one self-contained file.
+    add_link_options(-static -static-libgcc -static-libstdc++)
+    add_compile_options(-fno-strict-aliasing)
+
+    add_library(vexa_portable STATIC)
+    target_include_directories(vexa_portable PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    vexa_common_warnings(vexa_portable)
+
+    add_library(vexa_core STATIC)
+    target_include_directories(vexa_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(vexa_core PUBLIC vexa_portable)
+    vexa_common_warnings(vexa_core)
+
+    add_library(png_static STATIC IMPORTED GLOBAL)
+    set_target_properties(png_static PROPERTIES
+        IMPORTED_LOCATION ${VEXA_LIBPNG_DIR}/lib/libpng16.a
+        INTERFACE_INCLUDE_DIRECTORIES ${VEXA_LIBPNG_DIR}/include)
+    target_link_libraries(png_static INTERFACE /usr/x86_64-w64-mingw32/lib/libz.a)
+
+    target_link_libraries(vexa_core PUBLIC png_static
+        wininet shlwapi shell32 ole32 oleaut32 uuid comctl32 comdlg32 gdi32 msimg32 user32
+        version dbghelp psapi winmm advapi32 ws2_32 kernel32)
+
+    if(VEXA_BUILD_TESTS)
+        set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+        set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+        set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+        add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    endif()
+endmacro()
+
+macro(vexa_setup_host_build)
+    add_library(vexa_portable STATIC)
+    target_include_directories(vexa_portable PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    vexa_common_warnings(vexa_portable)
+    option(VEXA_SANITIZE "Build host code with AddressSanitizer and UBSan" ON)
+    if(VEXA_SANITIZE)
+        set(VEXA_SAN_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined
+                           -fno-omit-frame-pointer)
+        add_compile_options(${VEXA_SAN_FLAGS})
+        add_link_options(${VEXA_SAN_FLAGS})
+    endif()
+    if(VEXA_BUILD_TESTS)
+        set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+        set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+        add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    endif()
+endmacro()
+
+function(vexa_portable_sources)
+    target_sources(vexa_portable PRIVATE ${ARGN})
+endfunction()
+
+function(vexa_win_sources)
+    if(WIN32)
+        target_sources(vexa_core PRIVATE ${ARGN})
+    endif()
+endfunction()
+
+function(vexa_win_test name)
+    if(NOT WIN32 OR NOT VEXA_BUILD_TESTS)
+        return()
+    endif()
+    add_executable(${name} ${ARGN})
+    target_link_libraries(${name} PRIVATE vexa_core gtest gtest_main)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    vexa_common_warnings(${name})
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS win)
+endfunction()
+
+function(vexa_host_test name)
+    if(WIN32 OR NOT VEXA_BUILD_TESTS)
+        return()
+    endif()
+    add_executable(${name} ${ARGN})
+    target_link_libraries(${name} PRIVATE vexa_portable gtest gtest_main)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    vexa_common_warnings(${name})
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS host)
+endfunction()
+
+# Adds every immediate subfolder that has a CMakeLists.txt, so each area owns its own file.
+function(vexa_add_subfolders)
+    file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+         ${CMAKE_CURRENT_SOURCE_DIR}/*)
+    list(SORT children)
+    foreach(child ${children})
+        if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child}
+           AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+            add_subdirectory(${child})
+        endif()
+    endforeach()
+endfunction()

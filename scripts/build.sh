@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds everything: the host build (portable code with sanitizers, build-time tools) and
+# the Windows build (program, modules, tests). Runs the set-up first unless VEXA_SKIP_SETUP=1.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
+cd "$VEXA_ROOT"
+
+[[ "${VEXA_SKIP_SETUP:-0}" == 1 ]] || bash scripts/setup.sh
+
+BUILD_TYPE="${VEXA_BUILD_TYPE:-Release}"
+if [[ ! -f "$VEXA_BUILD_DIR/host/build.ninja" ]]; then
+  CC=clang CXX=clang++ cmake -S . -B "$VEXA_BUILD_DIR/host" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+ninja -C "$VEXA_BUILD_DIR/host"
+
+if [[ ! -f "$VEXA_BUILD_DIR/win/build.ninja" ]]; then
+  cmake -S . -B "$VEXA_BUILD_DIR/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+    -DCMAKE_BUILD_TYPE="$BUILD_TYPE" -DVEXA_HOST_TOOLS_DIR="$VEXA_BUILD_DIR/host/tools" >/dev/null
+fi
+ninja -C "$VEXA_BUILD_DIR/win"

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Prepares this machine (Debian 12, as root) to build, test and demo the program:
+# system packages, libpng and GoogleTest for the mingw target, the private Wine prefix.
+# Idempotent: every step checks whether its result is already there.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+CACHE="${VEXA_CACHE:-/var/cache/vexa-build}"
+PREFIX_DIR="${VEXA_WINEPREFIX:-${VEXA_BUILD_DIR:-$ROOT/build}/wineprefix}"
+
+PACKAGES=(
+  cmake ninja-build make pkg-config git ca-certificates
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
+  libz-mingw-w64-dev
+  wine wine64
+  xvfb xauth x11-utils imagemagick xdotool fonts-wqy-zenhei
+  googletest
+  clang libclang-rt-14-dev
+  python3 python3-pil
+  nginx-light aria2 curl iproute2 time
+)
+
+log() { printf '[setup] %s\n' "$*" >&2; }
+
+install_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    log "installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+}
+
+# libpng 1.6 for the mingw target, from Debian's source package, cached.
+build_libpng() {
+  local out="$CACHE/libpng-mingw"
+  [[ -f "$out/lib/libpng16.a" || -f "$out/lib/libpng.a" ]] && return 0
+  log "building libpng for mingw"
+  local d="$CACHE/libpng-src"
+  mkdir -p "$d"
+  if ! ls "$d"/libpng1.6_*.orig.tar.* >/dev/null 2>&1; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > "$d/src.sources"
+    mkdir -p "$d/lists/partial"
+    local opts=(-o Dir::Etc::sourcelist="$d/src.sources" -o Dir::Etc::sourceparts=/dev/null
+                -o Dir::State::Lists="$d/lists")
+    apt-get "${opts[@]}" update -qq
+    (cd "$d" && apt-get "${opts[@]}" source --download-only --tar-only libpng1.6 >/dev/null)
+  fi
+  rm -rf "$d/src" && mkdir -p "$d/src"
+  tar -xf "$d"/libpng1.6_*.orig.tar.* -C "$d/src" --strip-components=1
+  cmake -S "$d/src" -B "$d/build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$out" \
+    -DPNG_SHARED=OFF -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DPNG_STATIC=ON \
+    -DZLIB_LIBRARY=/usr/x86_64-w64-mingw32/lib/libz.a \
+    -DZLIB_INCLUDE_DIR=/usr/x86_64-w64-mingw32/include >/dev/null
+  cmake --build "$d/build" >/dev/null
+  cmake --install "$d/build" >/dev/null
+  # keep the PNG test suite for the decoder tests
+  rm -rf "$CACHE/pngsuite" && cp -r "$d/src/contrib/pngsuite" "$CACHE/pngsuite"
+}
+
+# Private Wine prefix with Chinese font substitutes and without Mono/Gecko prompts.
+make_wineprefix() {
+  [[ -f "$PREFIX_DIR/.vexa-ready" ]] && return 0
+  log "creating wine prefix $PREFIX_DIR"
+  mkdir -p "$PREFIX_DIR"
+  export WINEPREFIX="$PREFIX_DIR" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  wineboot -i >/dev/null 2>&1 </dev/null || true
+  local reg="$PREFIX_DIR/fonts.reg"
+  python3 - "$reg" <<'PY'
+import sys
+text = ("Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n"
+        "\"宋体\"=\"WenQuanYi Zen Hei\"\r\n"
+        "\"微软雅黑\"=\"WenQuanYi Zen Hei\"\r\n"
+        "\"SimSun\"=\"WenQuanYi Zen Hei\"\r\n"
+        "\"Microsoft YaHei\"=\"WenQuanYi Zen Hei\"\r\n\r\n")
+open(sys.argv[1], "wb").write(b"\xff\xfe" + text.encode("utf-16-le"))
+PY
+  wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1 </dev/null || true
+  wineserver -w || true
+  touch "$PREFIX_DIR/.vexa-ready"
+}
+
+install_packages
+mkdir -p "$CACHE"
+build_libpng
+make_wineprefix
+log "ready"
