@@ -32,8 +32,10 @@ DWORD MajorWindowsVersion() {
 
 }  // namespace
 
+BOOL CSkinResources::IsWindows6OrLater() { return MajorWindowsVersion() >= 6; }
+
 const wchar_t* CSkinResources::UiFaceName() {
-    return MajorWindowsVersion() < 6 ? L"Tahoma" : L"微软雅黑";
+    return IsWindows6OrLater() ? L"微软雅黑" : L"Tahoma";
 }
 
 LOGFONTW CSkinResources::DefaultGuiLogFont(const wchar_t* face, LONG height) {

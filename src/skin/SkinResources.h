@@ -27,6 +27,8 @@ public:
     // Entry `index` of the font table; an index outside it gives the default text font.
     HFONT Font(int index) const;
 
+    // Windows 6 (Vista) or later.
+    static BOOL IsWindows6OrLater();
     // The face of the program's user-interface fonts on this Windows version.
     static const wchar_t* UiFaceName();
     // DEFAULT_GUI_FONT's description with another face and height.

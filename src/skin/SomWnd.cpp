@@ -46,16 +46,30 @@ BOOL CSomWnd::Enable(BOOL enable) {
     return previous;
 }
 
+// Without a manager (before Create) the rectangle is simply stored.
 void CSomWnd::SetRect(int x, int y, int cx, int cy) {
-    if (manager_) manager_->SetElementRect(this, x, y, cx, cy);
+    if (manager_) {
+        manager_->SetElementRect(this, x, y, cx, cy);
+    } else {
+        rect_ = {x, y, x + cx, y + cy};
+    }
 }
 
 void CSomWnd::SetSize(int cx, int cy) {
-    if (manager_) manager_->SetElementSize(this, cx, cy);
+    if (manager_) {
+        manager_->SetElementSize(this, cx, cy);
+    } else {
+        rect_.right = rect_.left + cx;
+        rect_.bottom = rect_.top + cy;
+    }
 }
 
 void CSomWnd::SetPos(int x, int y) {
-    if (manager_) manager_->SetElementPos(this, x, y);
+    if (manager_) {
+        manager_->SetElementPos(this, x, y);
+    } else {
+        ::OffsetRect(&rect_, x - rect_.left, y - rect_.top);
+    }
 }
 
 void CSomWnd::Redraw(const RECT* subRect, int part) {
