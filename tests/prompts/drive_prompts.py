@@ -107,7 +107,13 @@ class Checks:
             self.failures.append(f"{case}: {what}")
 
 
+def park_pointer():
+    """Moves the pointer off the place where prompts appear, so screenshots show rest looks."""
+    xdotool("mousemove", 2, 2)
+
+
 def run_click(args, checks, case, name, point, expected, *extra, shot=True, hover=False):
+    park_pointer()
     prompt = Prompt(args.exe, name, "--owner", *extra)
     try:
         origin = prompt.origin()
