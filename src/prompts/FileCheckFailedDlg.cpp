@@ -5,7 +5,7 @@
 namespace {
 
 constexpr POINT kFeedbackLinkAt = {266, 91};
-constexpr COLORREF kLinkColour = 0xFE8034;       // orange-blue as the skin's link
+constexpr COLORREF kLinkColour = 0xFE8034;  // COLORREF: the skin's link blue
 constexpr COLORREF kLinkHoverColour = 0x2B85FF;
 
 }  // namespace

@@ -18,8 +18,7 @@ CFontHandle CreateButtonFont() {
 
 }  // namespace
 
-CPromptDownloadQuilletDlg::CPromptDownloadQuilletDlg()
-    : font_(CreateButtonFont()) {}
+CPromptDownloadQuilletDlg::CPromptDownloadQuilletDlg() : font_(CreateButtonFont()) {}
 
 void CPromptDownloadQuilletDlg::SetTip(const std::wstring& text) {
     SetMessage(MakeQuilletTip(text));

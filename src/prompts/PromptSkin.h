@@ -10,21 +10,21 @@ enum PromptImageId : UINT {
     kPromptCloseImage = 102,
     kPromptWarningImage = 112,
     kPromptBackgroundImage = 125,
-    kPromptCloseButtonImage = 126,          // 关闭
-    kPromptChangeFolderImage = 127,         // 更改目录
-    kPromptDownloadImage = 128,             // 下载
-    kPromptDownloadAgainImage = 129,        // 重新下载
-    kPromptRetryImage = 130,                // 重试
-    kPromptInstallNextTimeImage = 131,      // 下次再装
-    kPromptInstallAndTryImage = 132,        // 装上试试
-    kPromptContinueImage = 134,             // 继续
-    kPromptInstallNowImage = 135,           // 立即安装
-    kPromptFeedbackImage = 136,             // 反馈
+    kPromptCloseButtonImage = 126,      // 关闭
+    kPromptChangeFolderImage = 127,     // 更改目录
+    kPromptDownloadImage = 128,         // 下载
+    kPromptDownloadAgainImage = 129,    // 重新下载
+    kPromptRetryImage = 130,            // 重试
+    kPromptInstallNextTimeImage = 131,  // 下次再装
+    kPromptInstallAndTryImage = 132,    // 装上试试
+    kPromptContinueImage = 134,         // 继续
+    kPromptInstallNowImage = 135,       // 立即安装
+    kPromptFeedbackImage = 136,         // 反馈
 };
 
 enum PromptFontIndex : int {
-    kPromptTitleFont = 3,     // 12 pixels, bold
-    kPromptLinkFont = 14,     // 12 pixels, underlined
+    kPromptTitleFont = 3,  // 12 pixels, bold
+    kPromptLinkFont = 14,  // 12 pixels, underlined
 };
 
 // Light grey-white: the message on the dark prompt background.

@@ -21,7 +21,7 @@ struct MessageCell {
 struct MessageMetrics {
     int clientWidth = 0;
     int clientHeight = 0;
-    int textWidth = 0;   // the whole message measured in one piece
+    int textWidth = 0;  // the whole message measured in one piece
     int textHeight = 0;
     // Width of each cell's text, in the order of SplitMessageCells.
     std::vector<int> cellWidths;

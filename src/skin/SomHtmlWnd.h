@@ -46,7 +46,7 @@ public:
     BOOL SetSize(int cx, int cy) override;
     BOOL SetPos(int x, int y) override;
     BOOL Destroy() override { return ::DestroyWindow(m_hWnd); }
-    BOOL Show(BOOL show) override { return ::ShowWindow(m_hWnd, show ? SW_SHOWNA : SW_HIDE); }
+    BOOL Show(BOOL show) override { return ::ShowWindow(m_hWnd, show ? SW_SHOWNORMAL : SW_HIDE); }
 
     DECLARE_WND_CLASS_EX(L"VexaWebHost", 0, COLOR_WINDOW)
 

@@ -18,8 +18,8 @@ CWebBrowserSite::~CWebBrowserSite() { DropControl(); }
 
 HRESULT CWebBrowserSite::CreateControl() {
     CComPtr<IOleObject> object;
-    HRESULT hr = ::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_IOleObject, object.ReceiveVoid());
+    HRESULT hr = ::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                                    object.ReceiveVoid());
     if (FAILED(hr)) return hr;
     hr = object->SetClientSite(static_cast<IOleClientSite*>(this));
     if (FAILED(hr)) return hr;

@@ -9,10 +9,10 @@
 #include <string>
 
 enum class LinkTargetKind {
-    Empty,         // nothing to open
-    Link,          // a scheme other than a file one: http, https, ftp, mailto, a registered protocol
-    FilePath,      // a drive, UNC, relative or root path, or a file:/shell:-like URL
-    Malformed,     // control characters or a text that is no link at all
+    Empty,      // nothing to open
+    Link,       // a scheme other than a file one: http, https, ftp, mailto, a registered protocol
+    FilePath,   // a drive, UNC, relative or root path, or a file:/shell:-like URL
+    Malformed,  // control characters or a text that is no link at all
 };
 
 LinkTargetKind ClassifyLinkTarget(const std::wstring& target);
