@@ -8,6 +8,7 @@
 // Text from the configuration document or a page goes in literally only through
 // EscapeMarkupText (or SetPlainText for a label that shows nothing else).
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
