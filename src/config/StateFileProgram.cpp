@@ -19,7 +19,9 @@ std::wstring GetStateFilePath() {
 
 bool StateFileExists() { return ProgramStateFile().Exists(); }
 void ResetStateFile() { ProgramStateFile().Reset(); }
-void SaveDownloadFolder(const std::wstring& folder) { ProgramStateFile().SaveDownloadFolder(folder); }
+void SaveDownloadFolder(const std::wstring& folder) {
+    ProgramStateFile().SaveDownloadFolder(folder);
+}
 std::wstring LoadDownloadFolder() { return ProgramStateFile().LoadDownloadFolder(); }
 void SaveQuilletChoice(int choice) { ProgramStateFile().SaveQuilletChoice(choice); }
 bool IsQuilletChosen(bool fallback) { return ProgramStateFile().IsQuilletChosen(fallback); }

@@ -36,10 +36,10 @@ bool AreScreenEdgesCovered(int width, int height,
     const int w = width - 1;
     const int h = height - 1;
     const int samples[4][4] = {
-        {w / 16, 0, w * 15 / 16, 0},   // top
-        {w, h / 16, w, h * 15 / 16},   // right
-        {w / 16, h, w * 15 / 16, h},   // bottom
-        {0, h / 16, 0, h * 15 / 16},   // left
+        {w / 16, 0, w * 15 / 16, 0},  // top
+        {w, h / 16, w, h * 15 / 16},  // right
+        {w / 16, h, w * 15 / 16, h},  // bottom
+        {0, h / 16, 0, h * 15 / 16},  // left
     };
     for (const auto& edge : samples) {
         if (!covered(edge[0], edge[1]) && !covered(edge[2], edge[3])) return false;

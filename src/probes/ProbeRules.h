@@ -9,10 +9,10 @@
 // What IsDiskSpaceShort learns about a folder before it decides.
 struct DiskSpaceFacts {
     bool folderExists = false;
-    bool volumeQueried = false;     // the free-space query answered
-    uint64_t freeBytes = 0;         // all free bytes of the volume, not only the user's share
-    bool partialFileExists = false; // the engine's ".P2P" record of an interrupted transfer
-    uint64_t targetFileSize = 0;    // bytes of the target already on the disk
+    bool volumeQueried = false;      // the free-space query answered
+    uint64_t freeBytes = 0;          // all free bytes of the volume, not only the user's share
+    bool partialFileExists = false;  // the engine's ".P2P" record of an interrupted transfer
+    uint64_t targetFileSize = 0;     // bytes of the target already on the disk
 };
 
 // True when the volume cannot take `required` more bytes: the folder is missing, the volume

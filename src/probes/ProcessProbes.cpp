@@ -10,9 +10,9 @@ using QueryImageNameFunction = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
 
 // Looked up once; missing on systems older than the function.
 QueryImageNameFunction QueryImageName() {
-    static const QueryImageNameFunction function = reinterpret_cast<QueryImageNameFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"Kernel32.dll"),
-                                               "QueryFullProcessImageNameW")));
+    static const QueryImageNameFunction function =
+        reinterpret_cast<QueryImageNameFunction>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"Kernel32.dll"), "QueryFullProcessImageNameW")));
     return function;
 }
 
@@ -20,7 +20,8 @@ QueryImageNameFunction QueryImageName() {
 
 bool GetProcessImagePath(DWORD processId, wchar_t* buffer, DWORD capacity) {
     if (processId <= 4 || buffer == nullptr || capacity == 0) return false;
-    CScopedHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+    CScopedHandle process(
+        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
     if (!process.IsValid()) return false;
     if (GetModuleFileNameExW(process.Get(), nullptr, buffer, capacity) != 0) return true;
     QueryImageNameFunction query = QueryImageName();

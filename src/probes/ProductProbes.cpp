@@ -1,8 +1,7 @@
 #include "probes/ProductProbes.h"
 
-#include <windows.h>
-
 #include <shlwapi.h>
+#include <windows.h>
 
 #include "probes/ProbeRules.h"
 
@@ -37,7 +36,8 @@ bool IsQuilletInstalled() {
     return PathFileExistsW(path.c_str()) != FALSE;
 }
 
-bool IsOutsideProductFolders(const std::wstring& folder, const std::vector<std::wstring>& products) {
+bool IsOutsideProductFolders(const std::wstring& folder,
+                             const std::vector<std::wstring>& products) {
     for (const std::wstring& product : products) {
         if (IsInsideProductFolder(folder, product)) return false;
     }

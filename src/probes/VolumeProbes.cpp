@@ -22,8 +22,8 @@ bool IsFatVolume(const std::wstring& folder) {
     if (!FileExists(folder.c_str())) return true;
     std::wstring root = VolumeRoot(folder);
     wchar_t fileSystem[256] = {};
-    if (root.empty() ||
-        !GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, fileSystem, 255))
+    if (root.empty() || !GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr,
+                                               fileSystem, 255))
         return false;
     std::wstring name = fileSystem;
     return name == L"FAT" || name == L"FAT32";

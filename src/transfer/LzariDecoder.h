@@ -15,8 +15,8 @@ bool ReadDecodedSize(const uint8_t* stored, size_t storedLength, uint32_t* decod
 
 enum class DecodeResult {
     kOk,
-    kNoHeader,   // fewer than 4 bytes
-    kTooLarge,   // the header declares more than the output buffer holds
+    kNoHeader,  // fewer than 4 bytes
+    kTooLarge,  // the header declares more than the output buffer holds
 };
 
 // Decodes `stored` into `out`, which holds `capacity` bytes. On kOk, `*produced` is the

@@ -8,11 +8,11 @@
 
 namespace lzari {
 
-constexpr int N = 4096;         // ring buffer size; positions are 12 bits
-constexpr int F = 60;           // longest match
-constexpr int THRESHOLD = 2;    // matches are coded only when longer than this
+constexpr int N = 4096;                      // ring buffer size; positions are 12 bits
+constexpr int F = 60;                        // longest match
+constexpr int THRESHOLD = 2;                 // matches are coded only when longer than this
 constexpr int N_CHAR = 256 - THRESHOLD + F;  // 256 literals and 58 match lengths
-constexpr int M = 15;           // precision bits
+constexpr int M = 15;                        // precision bits
 constexpr uint32_t Q1 = 1u << M;
 constexpr uint32_t Q2 = 2 * Q1;
 constexpr uint32_t Q3 = 3 * Q1;

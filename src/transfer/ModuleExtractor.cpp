@@ -34,8 +34,7 @@ bool FindStoredModule(UINT resourceId, const wchar_t* resourceType, StoredModule
 }
 
 // Decodes into a buffer of exactly the declared size, once the header has passed the check.
-bool DecodeModule(const StoredModule& stored, std::unique_ptr<uint8_t[]>* decoded,
-                  size_t* size) {
+bool DecodeModule(const StoredModule& stored, std::unique_ptr<uint8_t[]>* decoded, size_t* size) {
     uint32_t declared = 0;
     if (!lzari::ReadDecodedSize(stored.bytes, stored.length, &declared)) return false;
     if (declared > stored.length * kMaxExpansion) return false;
@@ -52,9 +51,9 @@ bool WriteNewFile(const wchar_t* targetPath, const uint8_t* bytes, size_t size) 
                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) return false;
     DWORD written = 0;
-    bool complete = size == 0 || (WriteFile(file.Get(), bytes, static_cast<DWORD>(size), &written,
-                                            nullptr) &&
-                                  written == size);
+    bool complete =
+        size == 0 || (WriteFile(file.Get(), bytes, static_cast<DWORD>(size), &written, nullptr) &&
+                      written == size);
     FlushFileBuffers(file.Get());
     file.Reset();
     if (!complete) DeleteFileW(targetPath);

@@ -42,7 +42,8 @@ int DecodeRepeatedly(const wchar_t* path, int rounds) {
     std::vector<uint8_t> stored;
     uint8_t chunk[65536];
     size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) stored.insert(stored.end(), chunk, chunk + n);
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        stored.insert(stored.end(), chunk, chunk + n);
     std::fclose(file);
     uint32_t size = 0;
     if (!lzari::ReadDecodedSize(stored.data(), stored.size(), &size)) return 1;
@@ -63,7 +64,8 @@ int DecodeRepeatedly(const wchar_t* path, int rounds) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && wcscmp(argv[1], L"fingerprint") == 0) return Fingerprint(argv[2]);
-    if (argc == 4 && wcscmp(argv[1], L"lzari") == 0) return DecodeRepeatedly(argv[2], _wtoi(argv[3]));
+    if (argc == 4 && wcscmp(argv[1], L"lzari") == 0)
+        return DecodeRepeatedly(argv[2], _wtoi(argv[3]));
     if (argc == 2 && wcscmp(argv[1], L"baseline") == 0) return 0;
     std::fprintf(stderr, "usage: vexa_bench fingerprint FILE | lzari FILE.lz N | baseline\n");
     return 2;

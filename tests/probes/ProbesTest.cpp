@@ -1,7 +1,6 @@
 // The environment probes against the real (Wine) system.
 
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include "probes/FileProbes.h"

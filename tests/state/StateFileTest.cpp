@@ -1,7 +1,6 @@
 // The download state file and the shell helpers around the download folder.
 
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include "config/DownloadFolder.h"

@@ -2,9 +2,8 @@
 // A fresh, empty folder under the temporary folder for one test, removed with everything in
 // it when the test ends.
 
-#include <windows.h>
-
 #include <shellapi.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <string>
@@ -58,7 +57,8 @@ public:
         GetFileSizeEx(file, &size);
         bytes.resize(static_cast<size_t>(size.QuadPart));
         DWORD got = 0;
-        if (!bytes.empty()) ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+        if (!bytes.empty())
+            ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
         bytes.resize(got);
         CloseHandle(file);
         return bytes;

@@ -1,7 +1,6 @@
 // The client identifier from the identity module carried in the (test) program's resources.
 
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include "support/ScratchFolder.h"
@@ -18,7 +17,8 @@ TEST(IdentityModule, GivesAStableHexIdentifierThatFitsTheBuffer) {
     ASSERT_TRUE(ExtractModule(121, L"VERYFY_DLL", path.c_str()));
     HMODULE module = LoadLibraryW(path.c_str());
     ASSERT_NE(module, nullptr);
-    auto getCid = reinterpret_cast<GetCid>(reinterpret_cast<void*>(GetProcAddress(module, "GetCIDW")));
+    auto getCid =
+        reinterpret_cast<GetCid>(reinterpret_cast<void*>(GetProcAddress(module, "GetCIDW")));
     ASSERT_NE(getCid, nullptr);
     wchar_t first[100] = {}, second[100] = {};
     EXPECT_NE(getCid(first, 100), 0);

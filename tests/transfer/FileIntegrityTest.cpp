@@ -94,7 +94,7 @@ TEST(CheckPackageFile, CombinesSizeAndMd5AsSafecheckAsks) {
     const std::wstring wrongMd5 = L"00000000000000000000000000000001";
 
     EXPECT_TRUE(CheckPackageFile(path.c_str(), 3, md5, L"1"));
-    EXPECT_FALSE(CheckPackageFile(path.c_str(), 4, md5, L"1"));      // right MD5, wrong size
+    EXPECT_FALSE(CheckPackageFile(path.c_str(), 4, md5, L"1"));  // right MD5, wrong size
     EXPECT_FALSE(CheckPackageFile(path.c_str(), 3, wrongMd5, L"1"));
     EXPECT_TRUE(CheckPackageFile(path.c_str(), 3, wrongMd5, L"0"));  // size alone
     EXPECT_TRUE(CheckPackageFile(path.c_str(), 3, wrongMd5, L""));

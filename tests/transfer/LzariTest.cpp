@@ -42,9 +42,9 @@ Bytes RandomBytes(size_t n, uint32_t seed) {
 // Text-like data with many repeats at all distances, as found in executables.
 Bytes StructuredBytes(size_t n, uint32_t seed) {
     std::mt19937 gen(seed);
-    const std::string words[] = {"GetProcAddress", "LoadLibraryW", std::string(8, '\0'),
-                                 "kernel32.dll", "\x48\x89\x5c\x24\x08", "MZ\x90",
-                                 std::string("PE\0\0", 4), std::string(16, ' ')};
+    const std::string words[] = {
+        "GetProcAddress",       "LoadLibraryW", std::string(8, '\0'),     "kernel32.dll",
+        "\x48\x89\x5c\x24\x08", "MZ\x90",       std::string("PE\0\0", 4), std::string(16, ' ')};
     Bytes b;
     while (b.size() < n) {
         if (gen() % 4 == 0) {
@@ -110,10 +110,10 @@ TEST(LzariStream, HeaderZeroProducesNothingWhateverFollows) {
 
 TEST(LzariStream, FirstMatchesCopyThePrefilledSpaces) {
     lzari::CSymbolWriter writer(17);
-    writer.WriteMatch(10, 5);     // ring positions 4031.. hold spaces
+    writer.WriteMatch(10, 5);  // ring positions 4031.. hold spaces
     writer.WriteMatch(3, 4000);
     writer.WriteLiteral('x');
-    writer.WriteMatch(3, 1);      // "xxx"
+    writer.WriteMatch(3, 1);  // "xxx"
     Bytes decoded = DecodeExact(writer.Finish());
     EXPECT_EQ(std::string(decoded.begin(), decoded.end()), std::string(13, ' ') + "xxxx");
 }

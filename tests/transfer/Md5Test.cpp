@@ -40,12 +40,12 @@ TEST(Md5, ChunkedUpdatesGiveTheSameDigest) {
 }
 
 TEST(Md5, DigestTextsCompareWithoutRegardToCase) {
-    EXPECT_TRUE(DigestTextsMatch(L"900150983cd24fb0d6963f7d28e17f72",
-                                 L"900150983CD24FB0D6963F7D28E17F72"));
-    EXPECT_FALSE(DigestTextsMatch(L"900150983cd24fb0d6963f7d28e17f72",
-                                  L"900150983cd24fb0d6963f7d28e17f73"));
-    EXPECT_FALSE(DigestTextsMatch(L"900150983cd24fb0d6963f7d28e17f72",
-                                  L"900150983cd24fb0d6963f7d28e17f7"));
+    EXPECT_TRUE(
+        DigestTextsMatch(L"900150983cd24fb0d6963f7d28e17f72", L"900150983CD24FB0D6963F7D28E17F72"));
+    EXPECT_FALSE(
+        DigestTextsMatch(L"900150983cd24fb0d6963f7d28e17f72", L"900150983cd24fb0d6963f7d28e17f73"));
+    EXPECT_FALSE(
+        DigestTextsMatch(L"900150983cd24fb0d6963f7d28e17f72", L"900150983cd24fb0d6963f7d28e17f7"));
     EXPECT_FALSE(DigestTextsMatch(L"900150983cd24fb0d6963f7d28e17f72", L""));
 }
 

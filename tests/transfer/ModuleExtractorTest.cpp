@@ -1,7 +1,6 @@
 // Unpacking the modules from the program's resources (here: the test program's own).
 
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <cstring>

@@ -3,7 +3,8 @@
 namespace lzari {
 
 CSymbolWriter::CSymbolWriter(uint32_t decodedSize) {
-    for (int i = 0; i < kHeaderSize; ++i) out_.push_back(static_cast<uint8_t>(decodedSize >> (8 * i)));
+    for (int i = 0; i < kHeaderSize; ++i)
+        out_.push_back(static_cast<uint8_t>(decodedSize >> (8 * i)));
 }
 
 void CSymbolWriter::WriteLiteral(uint8_t byte) { EncodeChar(byte); }

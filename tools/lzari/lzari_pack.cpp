@@ -24,7 +24,8 @@ bool ReadFile(const char* path, std::vector<uint8_t>* bytes) {
     bytes->clear();
     uint8_t chunk[65536];
     size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes->insert(bytes->end(), chunk, chunk + n);
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+        bytes->insert(bytes->end(), chunk, chunk + n);
     bool ok = std::ferror(f) == 0;
     std::fclose(f);
     return ok;
