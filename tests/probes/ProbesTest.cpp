@@ -6,6 +6,7 @@
 #include "probes/FileProbes.h"
 #include "probes/ProcessProbes.h"
 #include "probes/ProductProbes.h"
+#include "probes/ScreenProbes.h"
 #include "probes/VolumeProbes.h"
 #include "support/ScratchFolder.h"
 
@@ -105,6 +106,53 @@ TEST(IsOutsideProductFolders, EitherProductFolderRefuses) {
     // Neither product is installed in the test prefix.
     EXPECT_TRUE(IsOutsideSecurityProducts(L"C:\\Vexadownloads\\"));
     EXPECT_FALSE(IsQuilletInstalled());
+}
+
+}  // namespace
+
+namespace {
+
+// A plain top-level window of the given size at the screen's origin, brought to the front.
+class CFrontWindow {
+public:
+    CFrontWindow(int width, int height) {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"VexaProbesTestWindow";
+        RegisterClassW(&wc);
+        window_ = CreateWindowExW(0, wc.lpszClassName, L"front", WS_POPUP | WS_VISIBLE, 0, 0,
+                                  width, height, nullptr, nullptr, wc.hInstance, nullptr);
+        SetForegroundWindow(window_);
+        Pump();
+    }
+    ~CFrontWindow() { DestroyWindow(window_); }
+    HWND Get() const { return window_; }
+    static void Pump() {
+        MSG msg;
+        for (int i = 0; i < 20; ++i) {
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+            Sleep(10);
+        }
+    }
+
+private:
+    HWND window_ = nullptr;
+};
+
+TEST(IsFullScreenAppActive, AWindowCoveringTheScreenInFrontCounts) {
+    int width = 0, height = 0;
+    ASSERT_TRUE(GetPrimaryScreenSize(&width, &height));
+    EXPECT_GT(width, 0);
+    EXPECT_GT(height, 0);
+    {
+        CFrontWindow full(width, height);
+        if (GetForegroundWindow() != full.Get()) GTEST_SKIP() << "no foreground window here";
+        EXPECT_TRUE(IsFullScreenAppActive());
+    }
+    CFrontWindow small(width / 3, height / 3);
+    if (GetForegroundWindow() != small.Get()) GTEST_SKIP() << "no foreground window here";
+    EXPECT_FALSE(IsFullScreenAppActive());
 }
 
 }  // namespace
