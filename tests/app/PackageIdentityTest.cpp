@@ -8,16 +8,9 @@
 
 #include "config/LazyText.h"
 #include "config/PackageIdentity.h"
+#include "support/TestPaths.h"
 
 namespace {
-
-std::wstring BesideTest(const wchar_t* file) {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    folder.resize(folder.find_last_of(L"\\/") + 1);
-    return folder + file;
-}
 
 struct IdResult {
     BOOL found;

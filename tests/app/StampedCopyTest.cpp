@@ -10,16 +10,9 @@
 
 #include "config/DeploymentValues.h"
 #include "config/PackageIdentity.h"
+#include "support/TestPaths.h"
 
 namespace {
-
-std::wstring BesideTest(const wchar_t* file) {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    folder.resize(folder.find_last_of(L"\\/") + 1);
-    return folder + file;
-}
 
 bool ReadDeployment(const std::wstring& path, DeploymentValues* values) {
     HMODULE module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
