@@ -1,10 +1,10 @@
 #include "config/DownloaderConfig.h"
 
+#include "config/LazyText.h"
 #include "config/PackageIdentity.h"
 
 CDownloaderConfig::CDownloaderConfig() { packageId_ = ReadOwnPackageId(); }
 
 std::wstring CDownloaderConfig::GetVersionText() {
-    if (versionText_.empty()) versionText_ = ReadOwnVersionText();
-    return versionText_;
+    return BuildOnce(versionText_, &ReadOwnVersionText);
 }
