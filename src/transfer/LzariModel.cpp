@@ -25,8 +25,19 @@ void CCharModel::Update(int sym) {
         }
         symCum_[0] = total;
     }
+    // The lowest position at or below `sym` with the same frequency. Frequencies never rise
+    // with the position (1 holds the most frequent symbol), so this is a binary search for
+    // the first position in 1..sym whose frequency is not above sym's.
+    uint32_t freq = symFreq_[sym];
+    int low = 1;
     int i = sym;
-    while (symFreq_[i] == symFreq_[i - 1]) --i;
+    while (low < i) {
+        int mid = (low + i) / 2;
+        if (symFreq_[mid] > freq)
+            low = mid + 1;
+        else
+            i = mid;
+    }
     if (i < sym) {
         int chI = symToChar_[i];
         int chSym = symToChar_[sym];

@@ -137,6 +137,22 @@ TEST(LzariStream, MatchLongerThanTheDeclaredSizeStopsAtIt) {
     EXPECT_EQ(std::string(decoded.begin(), decoded.end()), "zzzzz");
 }
 
+// A stream written once and kept: encoder and decoder share the model code, so a change to
+// it would still round-trip while no longer reading the modules already shipped.
+TEST(LzariStream, PinnedStreamKeepsTheFormat) {
+    const std::string text(
+        "abracadabra abracadabra, the module format: abracadabra!   "
+        "\x00\x01\x02\x03\x00\x01\x02\x03\xff",
+        68);
+    const Bytes pinned = {0x44, 0x00, 0x00, 0x00, 0xb0, 0xa8, 0xba, 0x46, 0xb7, 0xed, 0xf0, 0x1f,
+                          0x10, 0xce, 0xf2, 0xbe, 0x40, 0xa0, 0xe0, 0x8e, 0xed, 0x7f, 0x68, 0x28,
+                          0x88, 0x06, 0x99, 0x20, 0xf2, 0x00, 0xb9, 0x3c, 0xfb, 0x27, 0xc2, 0x3a,
+                          0xa3, 0x99, 0x7c, 0x3f, 0x63, 0x39, 0xae, 0xbd, 0x16, 0x2d, 0xc6, 0x4c};
+    Bytes data(text.begin(), text.end());
+    EXPECT_EQ(lzari::Encode(data.data(), data.size()), pinned);
+    EXPECT_EQ(DecodeExact(pinned), data);
+}
+
 TEST(LzariDamage, HeaderLargerThanTheBufferIsRefused) {
     Bytes data = StructuredBytes(1000, 3);
     Bytes stored = lzari::Encode(data.data(), data.size());
