@@ -221,7 +221,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if not path.startswith("/") or not mode:
                 return self.send_simple(400, b"path and mode needed")
             with STATE_LOCK:
-                FAULTS[path] = {"mode": mode, "params": query,
+                FAULTS[urllib.parse.unquote(path)] = {"mode": mode, "params": query,
                                 "times": int(times) if times else None, "served": 0}
             return self.send_simple(200, b"ok")
         return self.send_simple(404, b"unknown control")
@@ -247,7 +247,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def serve(self):
         url = urllib.parse.urlsplit(self.path)
-        fault = take_fault(url.path)
+        fault = take_fault(urllib.parse.unquote(url.path))
         params = fault["params"] if fault else {}
         mode = fault["mode"] if fault else None
 
