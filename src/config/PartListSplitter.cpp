@@ -1,12 +1,8 @@
 #include "config/PartListSplitter.h"
 
-#include <limits>
+#include "config/UnsignedDecimal.h"
 
 namespace {
-
-bool IsBlank(wchar_t c) {
-    return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == L'\v' || c == L'\f';
-}
 
 // One list being consumed from the front. The position of the next comma is kept, so a
 // long list is scanned once however many items the others have.
@@ -45,20 +41,6 @@ PackageFile MakeRecord(const std::wstring& size, const std::wstring& link, const
 }
 
 }  // namespace
-
-uint64_t ParseUnsignedDecimal(const std::wstring& text) {
-    size_t pos = 0;
-    while (pos < text.size() && IsBlank(text[pos])) ++pos;
-    if (pos < text.size() && text[pos] == L'+') ++pos;
-    uint64_t value = 0;
-    const uint64_t max = std::numeric_limits<uint64_t>::max();
-    for (; pos < text.size() && text[pos] >= L'0' && text[pos] <= L'9'; ++pos) {
-        uint64_t digit = static_cast<uint64_t>(text[pos] - L'0');
-        if (value > (max - digit) / 10) return 0;
-        value = value * 10 + digit;
-    }
-    return value;
-}
 
 std::deque<PackageFile> SplitPartLists(const std::wstring& sizes, const std::wstring& links,
                                        const std::wstring& md5s) {

@@ -1,0 +1,13 @@
+// The process-wide download-time event. Kept apart from the rest of the class so that
+// code using an event of its own never links the engine binding.
+
+#include "stats/StatisticsDLEvent.h"
+
+#include <mmsystem.h>
+
+#include "config/StateFile.h"
+
+CStatisticsDLEvent::CStatisticsDLEvent()
+    : CStatisticsDLEvent([] { return ::timeGetTime(); }, GetStateFilePath()) {
+    CDownloadManager::Instance().SetListener(this);
+}
