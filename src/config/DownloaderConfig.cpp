@@ -61,7 +61,8 @@ std::wstring CDownloaderConfig::GetVersionText() {
 
 std::wstring CDownloaderConfig::GetConfigUrl() {
     if (configUrl_.empty()) {
-        configUrl_ = L"http://" + site_.serverHost + L"/publish/tool/muldown/" + packageId_ + L".html";
+        configUrl_ =
+            L"http://" + site_.serverHost + L"/publish/tool/muldown/" + packageId_ + L".html";
     }
     return configUrl_;
 }

@@ -23,10 +23,10 @@ struct ConfigSite {
 
 // Results of Init.
 enum ConfigInitResult {
-    kConfigFetchFailed = 0,     // the document could not be fetched
-    kConfigKeyMissing = 1,      // a required key is missing or empty
-    kConfigSkinFailed = 2,      // the document is valid, the skin image could not be fetched
-    kConfigReady = 5,           // the document is valid and the skin image is present or unused
+    kConfigFetchFailed = 0,  // the document could not be fetched
+    kConfigKeyMissing = 1,   // a required key is missing or empty
+    kConfigSkinFailed = 2,   // the document is valid, the skin image could not be fetched
+    kConfigReady = 5,        // the document is valid and the skin image is present or unused
 };
 
 enum ConfigRequestTag { kTagNone = 0, kTagDocument = 1, kTagSkinImage = 2 };

@@ -6,8 +6,8 @@
 #include <string>
 
 struct PackageFile {
-    uint64_t size = 0;     // expected size in bytes; 0 when not given
-    std::wstring link;     // download link; the file's name is the text after the last "/"
-    std::wstring md5;      // expected MD5 text, may be empty
-    std::wstring extra;    // reserved, left empty
+    uint64_t size = 0;   // expected size in bytes; 0 when not given
+    std::wstring link;   // download link; the file's name is the text after the last "/"
+    std::wstring md5;    // expected MD5 text, may be empty
+    std::wstring extra;  // reserved, left empty
 };

@@ -32,7 +32,8 @@ private:
     size_t comma_ = std::wstring::npos;
 };
 
-PackageFile MakeRecord(const std::wstring& size, const std::wstring& link, const std::wstring& md5) {
+PackageFile MakeRecord(const std::wstring& size, const std::wstring& link,
+                       const std::wstring& md5) {
     PackageFile record;
     record.size = ParseUnsignedDecimal(size);
     record.link = link;

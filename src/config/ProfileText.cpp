@@ -14,8 +14,8 @@ std::wstring ReadProfileText(const wchar_t* section, const wchar_t* key, const s
     DWORD capacity = kFirstBufferChars;
     for (;;) {
         std::vector<wchar_t> buffer(capacity, L'\0');
-        DWORD length = ::GetPrivateProfileStringW(section, key, L"", buffer.data(), capacity,
-                                                  path.c_str());
+        DWORD length =
+            ::GetPrivateProfileStringW(section, key, L"", buffer.data(), capacity, path.c_str());
         // A value that filled the buffer may have been cut: read it again with more room.
         if (length + 1 < capacity || capacity >= kLargestBufferChars) {
             return std::wstring(buffer.data(), length < capacity ? length : capacity - 1);

@@ -1,9 +1,8 @@
 // Stand-in for the state file helpers until their implementation lands (built only while
 // StateFile.cpp is absent): the download-time event needs the file's path and existence.
 
-#include "config/StateFile.h"
-
 #include "config/PackageIdentity.h"
+#include "config/StateFile.h"
 
 std::wstring GetStateFilePath() {
     wchar_t folder[MAX_PATH] = {};

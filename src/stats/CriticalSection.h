@@ -19,7 +19,9 @@ private:
 
 class CCriticalSectionLock {
 public:
-    explicit CCriticalSectionLock(CCriticalSection& section) : section_(section) { section_.Enter(); }
+    explicit CCriticalSectionLock(CCriticalSection& section) : section_(section) {
+        section_.Enter();
+    }
     ~CCriticalSectionLock() { section_.Leave(); }
     CCriticalSectionLock(const CCriticalSectionLock&) = delete;
     CCriticalSectionLock& operator=(const CCriticalSectionLock&) = delete;

@@ -8,12 +8,12 @@ constexpr wchar_t kReportCompanionOffered[] = L"statLogQuilletMuldownUrl";
 constexpr wchar_t kReportPackageVerified[] = L"statLogMuldownMd5";
 
 struct ClientAppReport {
-    std::wstring name;         // one of the report names above
-    std::wstring packageId;    // braces included
-    std::wstring machineId;    // empty when it cannot be obtained
+    std::wstring name;       // one of the report names above
+    std::wstring packageId;  // braces included
+    std::wstring machineId;  // empty when it cannot be obtained
     std::wstring versionText;
-    bool withMd5 = false;      // the verified report carries the package's MD5 list
-    std::wstring md5List;      // the parts' MD5 texts joined with ","
+    bool withMd5 = false;  // the verified report carries the package's MD5 list
+    std::wstring md5List;  // the parts' MD5 texts joined with ","
 };
 
 // "http://" + host + "/ClientApp/" + name + "/?name=..&from=..&mid=..&ver=..&" [+ "md5=.."].

@@ -12,8 +12,8 @@ constexpr DWORD kTempPathChars = 256;
 
 // Reads the whole file; false when it cannot be opened, measured, held or read.
 bool ReadWholeFile(const std::wstring& path) {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     bool ok = false;
     LARGE_INTEGER size = {};

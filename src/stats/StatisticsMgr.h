@@ -14,8 +14,8 @@
 
 class CStatisticsMgr {
 public:
-    static constexpr DWORD kTimeoutMs = 10000;      // connect, send and receive
-    static constexpr DWORD kPollMs = 100;           // the worker's wait when the queue is empty
+    static constexpr DWORD kTimeoutMs = 10000;  // connect, send and receive
+    static constexpr DWORD kPollMs = 100;       // the worker's wait when the queue is empty
     static constexpr DWORD kPauseAfterReportMs = 10;
 
     CStatisticsMgr();

@@ -36,7 +36,7 @@ struct HttpBodyLength {
 struct HttpBodyOutcome {
     bool complete = false;  // the whole body arrived and was stored
     uint64_t received = 0;
-    uint32_t reads = 0;     // reads that delivered bytes
+    uint32_t reads = 0;  // reads that delivered bytes
 };
 
 // Streams the body from `source` into `sink` (may be null: the body is dropped). The body

@@ -16,7 +16,7 @@ constexpr DWORD kRequestFlags =
 constexpr size_t kHostBufferChars = 256;
 
 struct HttpTarget {
-    std::wstring host;    // cut to 255 characters
+    std::wstring host;  // cut to 255 characters
     INTERNET_PORT port = INTERNET_DEFAULT_HTTP_PORT;
     std::wstring object;  // the path with the query and anything after it
 };
@@ -91,8 +91,8 @@ HttpBodyLength QueryContentLength(HINTERNET request) {
     HttpBodyLength length;
     DWORD value = 0;
     DWORD size = sizeof(value);
-    if (::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &value,
-                         &size, nullptr)) {
+    if (::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &value, &size,
+                         nullptr)) {
         length.known = true;
         length.bytes = value;
     }
@@ -102,8 +102,8 @@ HttpBodyLength QueryContentLength(HINTERNET request) {
 DWORD QueryStatusCode(HINTERNET request) {
     DWORD status = 0;
     DWORD size = sizeof(status);
-    if (!::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                          &size, nullptr)) {
+    if (!::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                          nullptr)) {
         return 0;
     }
     return status;

@@ -1,20 +1,20 @@
 // The configuration object against the local test server: fetch, parse, skin image cache.
 
-#include "config/DownloaderConfig.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "config/DownloaderConfig.h"
 #include "server/TestServerClient.h"
 #include "server/TestTempFolder.h"
 
 namespace {
 
 const std::wstring kPackageId = L"{CBF64884-192F-484C-8741-9223167E5D6B}";
-const std::string kDocumentPath = "/publish/tool/muldown/{CBF64884-192F-484C-8741-9223167E5D6B}.html";
+const std::string kDocumentPath =
+    "/publish/tool/muldown/{CBF64884-192F-484C-8741-9223167E5D6B}.html";
 const std::wstring kHomePage = L"http://www.home.test/";
 
 struct TaggedStatus {
@@ -51,12 +51,15 @@ protected:
         ASSERT_TRUE(server.IsAvailable()) << "run through tests/server/with_server.sh";
         server.ClearFaults();
         server.ClearLog();
-        config.reset(new CDownloaderConfig(ConfigSite{kPackageId, server.Host(), kHomePage,
-                                                      temp.Path()}));
+        config.reset(
+            new CDownloaderConfig(ConfigSite{kPackageId, server.Host(), kHomePage, temp.Path()}));
     }
-    void Serve(const std::string& document) { ASSERT_TRUE(server.PutFile(kDocumentPath, document)); }
+    void Serve(const std::string& document) {
+        ASSERT_TRUE(server.PutFile(kDocumentPath, document));
+    }
     std::string MinimalDocument(const std::string& extra = std::string()) {
-        return "[GameConfig]\r\nGameName=Test\r\nGameSize=100\r\nGameDownloadLink=http://h/a.exe\r\n" +
+        return "[GameConfig]\r\nGameName=Test\r\nGameSize=100\r\nGameDownloadLink=http://h/"
+               "a.exe\r\n" +
                extra + "[DownLoader]\r\nNewVersion=1.1.0.1011\r\n";
     }
     std::string SkinUrl() const {
@@ -73,8 +76,8 @@ protected:
 }  // namespace
 
 TEST_F(DownloaderConfigTest, NamesAreBuiltFromIdentifierAndFolder) {
-    EXPECT_EQ(config->GetConfigUrl(), L"http://" + server.Host() + L"/publish/tool/muldown/" +
-                                          kPackageId + L".html");
+    EXPECT_EQ(config->GetConfigUrl(),
+              L"http://" + server.Host() + L"/publish/tool/muldown/" + kPackageId + L".html");
     EXPECT_EQ(config->GetDocumentPath(), temp.Path() + kPackageId + L".cfg");
     EXPECT_EQ(config->GetEngineModulePath(), temp.Path() + kPackageId + L"VexaP2SP.dll");
     EXPECT_EQ(config->GetVerifyModulePath(), temp.Path() + kPackageId + L"Vexaverify.dll");
@@ -99,20 +102,23 @@ TEST_F(DownloaderConfigTest, OneRecordWithoutSkinIsReady) {
 }
 
 TEST_F(DownloaderConfigTest, TwoRecordsWithoutGameStartMissKey) {
-    Serve("[GameConfig]\r\nGameName=T\r\nGameSize=100,200\r\nGameDownloadLink=a,b\r\n"
-          "[DownLoader]\r\nNewVersion=1.0.0.1\r\n");
+    Serve(
+        "[GameConfig]\r\nGameName=T\r\nGameSize=100,200\r\nGameDownloadLink=a,b\r\n"
+        "[DownLoader]\r\nNewVersion=1.0.0.1\r\n");
     EXPECT_EQ(config->Init(nullptr), kConfigKeyMissing);
     EXPECT_EQ(config->GetParts().size(), 2u);  // kept as far as it was built
     EXPECT_FALSE(CTestTempFolder::Exists(config->GetDocumentPath()));
 }
 
 TEST_F(DownloaderConfigTest, EveryKeyIsReadIntoItsGetter) {
-    Serve("[GameConfig]\r\nGameName=G\r\nGameSize=1,2,3\r\nGameDownloadLink=a,b\r\n"
-          "GameMd5=m1,m2,m3\r\nGameStart=setup.exe\r\nSeedUrl=seed\r\nGameVersion=2.0\r\n"
-          "[DownLoader]\r\nNewVersion=1.0.0.2\r\nNewVersionDownloaderLink=http://nv/\r\n"
-          "EmbedLink2=http://embed/\r\nQuilletInstallTip=tip\r\nTextPromotionTitle=title\r\n"
-          "TextPromotionLink=http://promo/\r\n"
-          "[Quillet]\r\nQuilletDownloaderLink=http://q/\r\nsafecheck=1\r\nCancelDownloadTips=sure?\r\n");
+    Serve(
+        "[GameConfig]\r\nGameName=G\r\nGameSize=1,2,3\r\nGameDownloadLink=a,b\r\n"
+        "GameMd5=m1,m2,m3\r\nGameStart=setup.exe\r\nSeedUrl=seed\r\nGameVersion=2.0\r\n"
+        "[DownLoader]\r\nNewVersion=1.0.0.2\r\nNewVersionDownloaderLink=http://nv/\r\n"
+        "EmbedLink2=http://embed/\r\nQuilletInstallTip=tip\r\nTextPromotionTitle=title\r\n"
+        "TextPromotionLink=http://promo/\r\n"
+        "[Quillet]\r\nQuilletDownloaderLink=http://q/"
+        "\r\nsafecheck=1\r\nCancelDownloadTips=sure?\r\n");
     ASSERT_EQ(config->Init(nullptr), kConfigReady);
     auto parts = config->GetParts();
     ASSERT_EQ(parts.size(), 3u);
@@ -138,8 +144,9 @@ TEST_F(DownloaderConfigTest, MissingNewVersionMissesKey) {
 }
 
 TEST_F(DownloaderConfigTest, UnicodeDocumentKeepsChineseTexts) {
-    Serve(Utf16Document(L"[GameConfig]\r\nGameName=星海传说\r\nGameSize=5\r\nGameDownloadLink=a\r\n"
-                        L"[DownLoader]\r\nNewVersion=1.0.0.1\r\n"));
+    Serve(
+        Utf16Document(L"[GameConfig]\r\nGameName=星海传说\r\nGameSize=5\r\nGameDownloadLink=a\r\n"
+                      L"[DownLoader]\r\nNewVersion=1.0.0.1\r\n"));
     ASSERT_EQ(config->Init(nullptr), kConfigReady);
     EXPECT_EQ(config->GetGameName(), L"星海传说");
 }
@@ -148,8 +155,9 @@ TEST_F(DownloaderConfigTest, LongValuesAndLinksArriveWhole) {
     std::string sizes, links;
     std::vector<std::string> expected;
     for (int i = 0; i < 40; ++i) {
-        std::string link = "http://mirror.test/" + std::string(300, static_cast<char>('a' + i % 26)) +
-                           "/part" + std::to_string(i) + ".bin";
+        std::string link = "http://mirror.test/" +
+                           std::string(300, static_cast<char>('a' + i % 26)) + "/part" +
+                           std::to_string(i) + ".bin";
         expected.push_back(link);
         sizes += (i ? "," : "") + std::to_string(1000 + i);
         links += (i ? "," : "") + link;
@@ -204,7 +212,8 @@ TEST_F(DownloaderConfigTest, CutOffSkinImageFailsAndLeavesNoFile) {
 TEST_F(DownloaderConfigTest, FreshSkinImageIsReusedWithoutRequest) {
     Serve(MinimalDocument() + "SkinLink=" + SkinUrl() + "\r\n");
     std::wstring cached = temp.Path() + kPackageId + L".png";
-    HANDLE file = ::CreateFileW(cached.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file =
+        ::CreateFileW(cached.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     ::CloseHandle(file);
     EXPECT_EQ(config->Init(nullptr), kConfigReady);
@@ -216,7 +225,8 @@ TEST_F(DownloaderConfigTest, SkinImageOlderThanTwoDaysIsFetchedAgain) {
     Serve(MinimalDocument() + "SkinLink=" + SkinUrl() + "\r\n");
     ASSERT_TRUE(server.PutFile("/skin.png", "new skin"));
     std::wstring cached = temp.Path() + kPackageId + L".png";
-    HANDLE file = ::CreateFileW(cached.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file =
+        ::CreateFileW(cached.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     FILETIME now;
     ::GetSystemTimeAsFileTime(&now);

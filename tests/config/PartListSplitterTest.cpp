@@ -1,8 +1,8 @@
 // Splitting the document's size, link and MD5 lists into package files.
 
-#include "config/PartListSplitter.h"
-
 #include <gtest/gtest.h>
+
+#include "config/PartListSplitter.h"
 
 namespace {
 

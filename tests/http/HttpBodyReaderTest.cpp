@@ -1,19 +1,20 @@
 // The body loop's counting rules, driven by a scripted source.
 
-#include "transfer/HttpBodyReader.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "transfer/HttpBodyReader.h"
+
 namespace {
 
 // Delivers the body in reads of at most `chunk` bytes, then ends or fails.
 class ScriptedSource : public IHttpBodySource {
 public:
-    ScriptedSource(std::string body, bool failAtEnd = false) : body_(std::move(body)), fail_(failAtEnd) {}
+    ScriptedSource(std::string body, bool failAtEnd = false)
+        : body_(std::move(body)), fail_(failAtEnd) {}
     bool Read(void* buffer, uint32_t capacity, uint32_t* received) override {
         ++calls;
         size_t left = body_.size() - offset_;

@@ -1,7 +1,5 @@
 // The HTTP client against the local test server: states, status handling, cut-off bodies.
 
-#include "transfer/HttpDownload.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +7,7 @@
 
 #include "server/TestServerClient.h"
 #include "server/TestTempFolder.h"
+#include "transfer/HttpDownload.h"
 
 namespace {
 
@@ -140,8 +139,8 @@ TEST_F(HttpDownloadTest, UncreatableFileFailsWithoutNetworkActivity) {
 }
 
 TEST_F(HttpDownloadTest, RequestCarriesQueryAgentAndAcceptedTypes) {
-    EXPECT_TRUE(Fetch("/ClientApp/statLogMuldownUrl/?name={A-B}&from=0&mid=&ver=1.2.3.4&",
-                      std::wstring()));
+    EXPECT_TRUE(
+        Fetch("/ClientApp/statLogMuldownUrl/?name={A-B}&from=0&mid=&ver=1.2.3.4&", std::wstring()));
     std::vector<LoggedRequest> log = server.Log();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].method, "GET");

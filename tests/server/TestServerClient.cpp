@@ -37,15 +37,13 @@ bool CTestServer::Request(const wchar_t* verb, const std::string& target, const 
     bool ok = false;
     HINTERNET connection = ::InternetConnectW(root, L"127.0.0.1", static_cast<INTERNET_PORT>(port_),
                                               nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
-    HINTERNET request = connection
-                            ? ::HttpOpenRequestW(connection, verb, Widen(target).c_str(), nullptr,
-                                                 nullptr, nullptr,
-                                                 INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE,
-                                                 0)
-                            : nullptr;
-    if (request &&
-        ::HttpSendRequestW(request, nullptr, 0, const_cast<char*>(body.data()),
-                           static_cast<DWORD>(body.size()))) {
+    HINTERNET request =
+        connection
+            ? ::HttpOpenRequestW(connection, verb, Widen(target).c_str(), nullptr, nullptr, nullptr,
+                                 INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0)
+            : nullptr;
+    if (request && ::HttpSendRequestW(request, nullptr, 0, const_cast<char*>(body.data()),
+                                      static_cast<DWORD>(body.size()))) {
         DWORD status = 0;
         DWORD size = sizeof(status);
         ::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
@@ -76,7 +74,9 @@ bool CTestServer::SetFault(const std::string& path, const std::string& mode,
     return Request(L"POST", target, std::string(), nullptr);
 }
 
-bool CTestServer::ClearFaults() { return Request(L"POST", "/__fault/clear", std::string(), nullptr); }
+bool CTestServer::ClearFaults() {
+    return Request(L"POST", "/__fault/clear", std::string(), nullptr);
+}
 
 bool CTestServer::ClearLog() { return Request(L"POST", "/__log/clear", std::string(), nullptr); }
 

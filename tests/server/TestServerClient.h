@@ -22,7 +22,7 @@ public:
     // False when the test runs without with_server.sh.
     bool IsAvailable() const { return port_ != 0; }
     int Port() const { return port_; }
-    std::wstring Host() const;                       // "127.0.0.1:PORT"
+    std::wstring Host() const;                         // "127.0.0.1:PORT"
     std::wstring Url(const std::wstring& path) const;  // "http://127.0.0.1:PORT" + path
 
     bool PutFile(const std::string& path, const std::string& content);

@@ -1,8 +1,8 @@
 // The report URLs: unescaped texts, "from" 1 only for the MD5 report.
 
-#include "stats/ReportUrl.h"
-
 #include <gtest/gtest.h>
+
+#include "stats/ReportUrl.h"
 
 TEST(ReportUrl, PlainReportEndsWithAmpersand) {
     ClientAppReport report;
@@ -22,6 +22,7 @@ TEST(ReportUrl, Md5ReportCarriesTheListAndFromOne) {
     report.versionText = L"1.0.0.1";
     report.withMd5 = true;
     report.md5List = L"abc,DEF";
-    EXPECT_EQ(BuildClientAppReportUrl(L"h", report),
-              L"http://h/ClientApp/statLogMuldownMd5/?name={X}&from=1&mid=&ver=1.0.0.1&md5=abc,DEF");
+    EXPECT_EQ(
+        BuildClientAppReportUrl(L"h", report),
+        L"http://h/ClientApp/statLogMuldownMd5/?name={X}&from=1&mid=&ver=1.0.0.1&md5=abc,DEF");
 }

@@ -1,10 +1,9 @@
 // The download time: sums of start/stop pairs, kept in the state file only while it exists.
 
-#include "stats/StatisticsDLEvent.h"
-
 #include <gtest/gtest.h>
 
 #include "server/TestTempFolder.h"
+#include "stats/StatisticsDLEvent.h"
 
 namespace {
 

@@ -1,7 +1,5 @@
 // The report worker against the local test server: order, pauses, saved answers.
 
-#include "stats/StatisticsMgr.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +7,7 @@
 
 #include "server/TestServerClient.h"
 #include "server/TestTempFolder.h"
+#include "stats/StatisticsMgr.h"
 
 namespace {
 
