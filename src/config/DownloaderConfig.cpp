@@ -122,7 +122,20 @@ std::wstring CDownloaderConfig::ReadKey(const wchar_t* section, const wchar_t* k
     return ReadProfileText(section, key, documentPath_);
 }
 
+// A retry after a failed start-up parses again on the same object: it starts from nothing,
+// so no part is listed twice and no value of the earlier document lingers.
+void CDownloaderConfig::ClearDocumentValues() {
+    for (std::wstring* text :
+         {&gameName_, &gameStart_, &seedUrl_, &skinLink_, &newVersion_, &newVersionDownloaderLink_,
+          &embedLink2_, &quilletDownloaderLink_, &safeCheck_, &gameVersion_, &quilletInstallTip_,
+          &textPromotionTitle_, &textPromotionLink_, &cancelDownloadTips_, &skinImagePath_}) {
+        text->clear();
+    }
+    parts_.clear();
+}
+
 bool CDownloaderConfig::ParseDocument() {
+    ClearDocumentValues();
     gameName_ = ReadKey(kGameConfig, L"GameName");
     if (gameName_.empty()) return false;
     std::wstring sizes = ReadKey(kGameConfig, L"GameSize");

@@ -83,6 +83,7 @@ private:
     void BuildModulePaths();
     std::wstring TempFolder() const;
     bool Fetch(const std::wstring& url, const std::wstring& file, int tag, int64_t cacheSeconds);
+    void ClearDocumentValues();
     bool ParseDocument();
     std::wstring ReadKey(const wchar_t* section, const wchar_t* key);
 

@@ -110,6 +110,18 @@ TEST_F(DownloaderConfigTest, TwoRecordsWithoutGameStartMissKey) {
     EXPECT_FALSE(CTestTempFolder::Exists(config->GetDocumentPath()));
 }
 
+TEST_F(DownloaderConfigTest, RetryAfterMissingKeyListsEachPartOnce) {
+    Serve(
+        "[GameConfig]\r\nGameName=T\r\nGameSize=1,2\r\nGameDownloadLink=a,b\r\n"
+        "[DownLoader]\r\nNewVersion=1.0.0.1\r\n");
+    ASSERT_EQ(config->Init(nullptr), kConfigKeyMissing);
+    Serve(
+        "[GameConfig]\r\nGameName=T\r\nGameSize=1,2\r\nGameDownloadLink=a,b\r\n"
+        "GameStart=a\r\n[DownLoader]\r\nNewVersion=1.0.0.1\r\n");
+    ASSERT_EQ(config->Init(nullptr), kConfigReady);
+    EXPECT_EQ(config->GetParts().size(), 2u);
+}
+
 TEST_F(DownloaderConfigTest, EveryKeyIsReadIntoItsGetter) {
     Serve(
         "[GameConfig]\r\nGameName=G\r\nGameSize=1,2,3\r\nGameDownloadLink=a,b\r\n"
