@@ -1,6 +1,7 @@
 #include "config/DownloaderConfig.h"
 
 #include "config/FileAge.h"
+#include "config/LazyText.h"
 #include "config/OwnDeployment.h"
 #include "config/PackageIdentity.h"
 #include "config/PartListSplitter.h"
@@ -48,39 +49,33 @@ std::wstring CDownloaderConfig::TempFolder() const {
 }
 
 void CDownloaderConfig::BuildModulePaths() {
-    std::wstring folder = TempFolder();
-    if (folder.empty()) return;
-    if (engineModulePath_.empty()) engineModulePath_ = folder + packageId_ + L"VexaP2SP.dll";
-    if (verifyModulePath_.empty()) verifyModulePath_ = folder + packageId_ + L"Vexaverify.dll";
+    BuildOnce(engineModulePath_, [this] { return TempFileName(L"VexaP2SP.dll"); });
+    BuildOnce(verifyModulePath_, [this] { return TempFileName(L"Vexaverify.dll"); });
 }
 
 std::wstring CDownloaderConfig::GetVersionText() {
-    if (versionText_.empty()) versionText_ = ReadOwnVersionText();
-    return versionText_;
+    return BuildOnce(versionText_, &ReadOwnVersionText);
 }
 
 std::wstring CDownloaderConfig::GetConfigUrl() {
-    if (configUrl_.empty()) {
-        configUrl_ =
-            L"http://" + site_.serverHost + L"/publish/tool/muldown/" + packageId_ + L".html";
-    }
-    return configUrl_;
+    return BuildOnce(configUrl_, [this] {
+        return L"http://" + site_.serverHost + L"/publish/tool/muldown/" + packageId_ + L".html";
+    });
 }
 
 std::wstring CDownloaderConfig::GetDocumentPath() {
-    if (documentPath_.empty()) {
-        std::wstring folder = TempFolder();
-        if (!folder.empty()) documentPath_ = folder + packageId_ + L".cfg";
-    }
-    return documentPath_;
+    return BuildOnce(documentPath_, [this] { return TempFileName(L".cfg"); });
 }
 
+// Only a configured skin has a file.
 std::wstring CDownloaderConfig::GetSkinImagePath() {
-    if (skinImagePath_.empty() && !skinLink_.empty()) {
-        std::wstring folder = TempFolder();
-        if (!folder.empty()) skinImagePath_ = folder + packageId_ + L".png";
-    }
-    return skinImagePath_;
+    if (skinLink_.empty()) return skinImagePath_;
+    return BuildOnce(skinImagePath_, [this] { return TempFileName(L".png"); });
+}
+
+std::wstring CDownloaderConfig::TempFileName(const wchar_t* suffix) const {
+    std::wstring folder = TempFolder();
+    return folder.empty() ? std::wstring() : folder + packageId_ + suffix;
 }
 
 int CDownloaderConfig::OnHttpStatus(DWORD received, DWORD total, int state) {

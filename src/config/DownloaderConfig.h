@@ -82,6 +82,7 @@ private:
     void SetUpHttpClient();
     void BuildModulePaths();
     std::wstring TempFolder() const;
+    std::wstring TempFileName(const wchar_t* suffix) const;  // folder + identifier + suffix
     bool Fetch(const std::wstring& url, const std::wstring& file, int tag, int64_t cacheSeconds);
     void ClearDocumentValues();
     bool ParseDocument();
