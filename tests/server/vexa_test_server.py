@@ -264,29 +264,28 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_simple(code, b"", {"Location": params.get("to", "/")})
 
         local = safe_local_path(url.path)
-        data = None
         if local and os.path.isfile(local):
-            with open(local, "rb") as f:
-                data = f.read()
-            mtime = os.path.getmtime(local)
+            content = FileContent(local)
         elif url.path.startswith("/ClientApp/"):
-            data, mtime = b"ok", 0
+            content = BytesContent(b"ok")
         else:
             return self.send_simple(404, b"not found\n")
 
-        etag = '"%x-%x"' % (len(data), int(mtime))
+        etag = '"%x-%x"' % (content.size, int(content.mtime))
+        mtime = content.mtime
         if mode == "change":
-            n = fault["index"] % 256
-            if n:
-                data = bytes(b ^ n for b in data)
+            content.xor = fault["index"] % 256
             etag = '"change-%d"' % fault["index"]
             mtime = mtime + fault["index"]
         validators = {"ETag": etag, "Last-Modified": email.utils.formatdate(mtime, usegmt=True),
                       "Accept-Ranges": "bytes"}
-        self.send_body(data, validators, mode, params)
+        try:
+            self.send_body(content, validators, mode, params)
+        finally:
+            content.close()
 
-    def send_body(self, data, validators, mode, params):
-        size = len(data)
+    def send_body(self, content, validators, mode, params):
+        size = content.size
         status, start, end = 200, 0, size - 1
         rng = None if mode == "ignore-range" else parse_range(self.headers.get("Range"), size)
         if rng == "unsatisfiable":
@@ -301,7 +300,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if mode == "wrong-total":
                 total = int(params.get("total", str(size + 1)))
             headers["Content-Range"] = "bytes %d-%d/%d" % (start, end, total)
-        body = data[start:end + 1] if size else b""
+        length = max(0, end + 1 - start)
 
         self.send_response(status)
         for name, value in headers.items():
@@ -310,40 +309,82 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Connection", "close")
             self.close_connection = True
         else:
-            self.send_header("Content-Length", str(len(body)))
+            self.send_header("Content-Length", str(length))
         if mode in ("cut", "reset", "stall"):
             self.send_header("Connection", "close")
             self.close_connection = True
         self.end_headers()
         if self.command == "HEAD":
             return
-        self.write_body(body, mode, params)
+        self.write_body(content, start, length, mode, params)
 
-    def write_body(self, body, mode, params):
+    def write_body(self, content, start, length, mode, params):
         try:
-            if mode == "cut":
-                self.wfile.write(body[:int(params.get("at", "0"))])
+            if mode in ("cut", "reset", "stall"):
+                at = min(length, int(params.get("at", "0")))
+                for chunk in content.chunks(start, at):
+                    self.wfile.write(chunk)
                 self.wfile.flush()
-                return
-            if mode == "reset":
-                self.wfile.write(body[:int(params.get("at", "0"))])
-                return self.reset_connection()
-            if mode == "stall":
-                self.wfile.write(body[:int(params.get("at", "0"))])
-                self.wfile.flush()
-                time.sleep(float(params.get("seconds", "30")))
+                if mode == "reset":
+                    return self.reset_connection()
+                if mode == "stall":
+                    time.sleep(float(params.get("seconds", "30")))
                 return
             if mode == "slow":
                 rate = max(1, int(params.get("rate", "10240")))
-                chunk = max(1, rate // 20)
-                for offset in range(0, len(body), chunk):
-                    self.wfile.write(body[offset:offset + chunk])
+                piece = max(1, rate // 20)
+                for chunk in content.chunks(start, length, piece):
+                    self.wfile.write(chunk)
                     self.wfile.flush()
-                    time.sleep(chunk / rate)
+                    time.sleep(len(chunk) / rate)
                 return
-            self.wfile.write(body)
+            for chunk in content.chunks(start, length):
+                self.wfile.write(chunk)
         except (BrokenPipeError, ConnectionResetError):
             self.close_connection = True
+
+
+class BytesContent:
+    """A small body held in memory."""
+
+    def __init__(self, data):
+        self.data, self.size, self.mtime, self.xor = data, len(data), 0, 0
+
+    def chunks(self, start, length, piece=65536):
+        for offset in range(start, start + length, piece):
+            yield xor_bytes(self.data[offset:min(offset + piece, start + length)], self.xor)
+
+    def close(self):
+        pass
+
+
+class FileContent:
+    """A file streamed from disk, so large package files cost no memory."""
+
+    def __init__(self, path):
+        self.file = open(path, "rb")
+        stat = os.fstat(self.file.fileno())
+        self.size, self.mtime, self.xor = stat.st_size, stat.st_mtime, 0
+
+    def chunks(self, start, length, piece=65536):
+        self.file.seek(start)
+        left = length
+        while left > 0:
+            chunk = self.file.read(min(piece, left))
+            if not chunk:
+                return
+            left -= len(chunk)
+            yield xor_bytes(chunk, self.xor)
+
+    def close(self):
+        self.file.close()
+
+
+XOR_TABLES = [bytes(b ^ value for b in range(256)) for value in range(256)]
+
+
+def xor_bytes(chunk, value):
+    return chunk.translate(XOR_TABLES[value]) if value else chunk
 
 
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
