@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "transfer/NetworkState.h"  // the probe every transfer asks first
+
 class IHttpDownloadCallback {
 public:
     virtual ~IHttpDownloadCallback() = default;

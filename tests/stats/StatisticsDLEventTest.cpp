@@ -54,17 +54,6 @@ TEST_F(DownloadTimeTest, StopWithoutStartCountsNothing) {
     EXPECT_EQ(event.GetTotal(), 300u);
 }
 
-TEST_F(DownloadTimeTest, SecondStopAfterOneStartCountsOnce) {
-    CStatisticsDLEvent event(Clock(), stateFile);
-    now = 100;
-    event.OnTaskEvent(CStatisticsDLEvent::kTaskStarted);
-    now = 600;
-    event.OnTaskEvent(CStatisticsDLEvent::kTaskStopped);
-    now = 900;
-    event.OnTaskEvent(CStatisticsDLEvent::kTaskStopped);
-    EXPECT_EQ(event.GetTotal(), 500u);
-}
-
 TEST_F(DownloadTimeTest, ClockWrapBetweenStartAndStopCountsTheRealSpan) {
     CStatisticsDLEvent event(Clock(), stateFile);
     now = 0xFFFFFF00u;

@@ -107,15 +107,3 @@ TEST_F(StatisticsMgrTest, WorkerGoesOnAfterAnAnswerThatCannotBeReadBack) {
     ::Sleep(100);
     EXPECT_EQ(CountAnswerFiles(), 0);
 }
-
-TEST_F(StatisticsMgrTest, FailedReportsAreDroppedSilently) {
-    ASSERT_TRUE(server.SetFault("/ClientApp/broken/", "status", "code=500"));
-    CStatisticsMgr manager(temp.Path());
-    manager.Start();
-    manager.Enqueue(ReportUrl("broken"));
-    manager.Enqueue(ReportUrl("fine"));
-    std::vector<LoggedRequest> log = WaitForReports(2);
-    ASSERT_EQ(log.size(), 2u);
-    std::wstring url;
-    EXPECT_FALSE(manager.Dequeue(&url));  // nothing is retried
-}
