@@ -126,6 +126,20 @@ void CHttpDownload::SetTimeouts(DWORD connect, DWORD send, DWORD receive) {
     receiveTimeout_ = receive;
 }
 
+// Each time-out only when set; the results do not matter.
+void CHttpDownload::ApplyTimeouts(HINTERNET handle) const {
+    const struct {
+        DWORD option;
+        DWORD value;
+    } timeouts[] = {{INTERNET_OPTION_CONNECT_TIMEOUT, connectTimeout_},
+                    {INTERNET_OPTION_SEND_TIMEOUT, sendTimeout_},
+                    {INTERNET_OPTION_RECEIVE_TIMEOUT, receiveTimeout_}};
+    for (const auto& timeout : timeouts) {
+        DWORD value = timeout.value;
+        if (value) ::InternetSetOptionW(handle, timeout.option, &value, sizeof(value));
+    }
+}
+
 void CHttpDownload::Notify(DWORD received, DWORD total, int state) {
     if (callback_) callback_->OnHttpStatus(received, total, state);
 }
@@ -147,16 +161,7 @@ BOOL CHttpDownload::Download(const wchar_t* url, const wchar_t* file) {
     handles.root.Reset(
         ::InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!handles.root) return FALSE;
-    const struct {
-        DWORD option;
-        DWORD value;
-    } timeouts[] = {{INTERNET_OPTION_CONNECT_TIMEOUT, connectTimeout_},
-                    {INTERNET_OPTION_SEND_TIMEOUT, sendTimeout_},
-                    {INTERNET_OPTION_RECEIVE_TIMEOUT, receiveTimeout_}};
-    for (const auto& timeout : timeouts) {
-        DWORD value = timeout.value;
-        if (value) ::InternetSetOptionW(handles.root.Get(), timeout.option, &value, sizeof(value));
-    }
+    ApplyTimeouts(handles.root.Get());
     Notify(0, 0, kHttpStateOpened);
 
     handles.connection.Reset(::InternetConnectW(handles.root.Get(), target.host.c_str(),
@@ -168,6 +173,7 @@ BOOL CHttpDownload::Download(const wchar_t* url, const wchar_t* file) {
                                              target.object.c_str(), L"HTTP/1.1", nullptr,
                                              acceptTypes, kRequestFlags, 0));
     if (!handles.request) return FALSE;
+    ApplyTimeouts(handles.request.Get());
 
     BOOL sent = ::HttpSendRequestW(handles.request.Get(), nullptr, 0, nullptr, 0);
     lastStatus_ = QueryStatusCode(handles.request.Get());

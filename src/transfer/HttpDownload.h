@@ -3,6 +3,7 @@
 // local file or dropped. Used for the configuration document, the skin image and reports.
 
 #include <windows.h>
+#include <wininet.h>
 
 #include "transfer/NetworkState.h"  // the probe every transfer asks first
 
@@ -40,6 +41,8 @@ public:
     DWORD GetLastStatus() const { return lastStatus_; }
 
 private:
+    // On the root handle and again on the request: Wine does not pass them down.
+    void ApplyTimeouts(HINTERNET handle) const;
     void Notify(DWORD received, DWORD total, int state);
 
     IHttpDownloadCallback* callback_ = nullptr;

@@ -126,6 +126,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def log_message(self, fmt, *args):  # quiet
         pass
 
+    def setup(self):
+        super().setup()
+        # Headers and body leave in separate writes; without this each answer waits for
+        # the client's delayed acknowledgement.
+        self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+
     # ----- recording -------------------------------------------------------------------
     def record(self):
         LAST_REQUEST[0] = time.monotonic()
