@@ -100,10 +100,10 @@ def parse_range(header, size):
     """(start, end) inclusive, "unsatisfiable", or None for no usable single range."""
     if not header or not header.startswith("bytes="):
         return None
-    spec = header[len("bytes="):].strip()
-    if "," in spec:
+    ranges = header[len("bytes="):].strip()
+    if "," in ranges:
         return None
-    first, _, last = spec.partition("-")
+    first, _, last = ranges.partition("-")
     try:
         if first == "":
             count = int(last)
