@@ -7,7 +7,7 @@ Start:
   --port 0 lets the system choose a free port; the chosen port is printed on stdout as
   "PORT <n>" and written to --port-file (written whole, then renamed into place). The server
   binds 127.0.0.1 only and stops by itself after --idle-timeout seconds (default 120)
-  without a request.
+  in which no request arrived or was being answered.
 
 Content:
   GET/HEAD /<path>            the file DIR/<path> (no "..", no absolute paths). Range requests
@@ -66,6 +66,7 @@ STATE_LOCK = threading.Lock()
 LOG = []          # recorded requests
 FAULTS = {}       # path -> {"mode": ..., "params": {...}, "times": n or None, "served": n}
 LAST_REQUEST = [time.monotonic()]
+ACTIVE = [0]      # requests being answered; the server is idle only when none is
 ARGS = None
 
 
@@ -237,7 +238,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.record()
         if self.path.startswith("/__"):
             return self.handle_control()
-        self.serve()
+        with STATE_LOCK:
+            ACTIVE[0] += 1
+        try:
+            self.serve()
+        finally:
+            with STATE_LOCK:
+                ACTIVE[0] -= 1
+            LAST_REQUEST[0] = time.monotonic()
 
     def do_HEAD(self):
         self.do_GET()
@@ -401,7 +409,9 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
 def watch_idle(server, idle_seconds):
     while True:
         time.sleep(0.5)
-        if time.monotonic() - LAST_REQUEST[0] > idle_seconds:
+        with STATE_LOCK:
+            busy = ACTIVE[0] > 0
+        if not busy and time.monotonic() - LAST_REQUEST[0] > idle_seconds:
             server.shutdown()
             return
 
