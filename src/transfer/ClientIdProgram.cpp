@@ -2,16 +2,11 @@
 // module next to the package's other temporary files.
 
 #include "app/ProcessObjects.h"
-#include "probes/FileProbes.h"
 #include "transfer/ClientId.h"
 
 namespace {
 
-std::wstring VerifyModulePath() {
-    std::wstring temp = GetTempFolder(std::wstring());
-    if (temp.empty()) return std::wstring();
-    return temp + g_Config.GetPackageId() + L"Vexaverify.dll";
-}
+std::wstring VerifyModulePath() { return g_Config.GetVerifyModulePath(); }
 
 }  // namespace
 
