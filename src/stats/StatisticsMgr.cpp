@@ -83,7 +83,10 @@ void CStatisticsMgr::RunWorker() {
             ::Sleep(kPauseAfterReportMs);
         }
         if (stopping_) return;
-        if (::WaitForSingleObject(wake_, kPollMs) == WAIT_OBJECT_0) ::ResetEvent(wake_);
+        DWORD waited = wake_ ? ::WaitForSingleObject(wake_, kPollMs) : WAIT_FAILED;
+        if (waited == WAIT_OBJECT_0) ::ResetEvent(wake_);
+        // Without its event the worker still polls at the same pace instead of spinning.
+        if (waited == WAIT_FAILED) ::Sleep(kPollMs);
     }
 }
 
