@@ -55,7 +55,8 @@ if [[ "${in_netns:-0}" != 1 ]]; then
     echo "with_server.sh: cannot make a network namespace (unshare -n needs root)" >&2
     exit 1
   }
-  exec unshare -n bash -c "$setup"' && exec "$0" "$@"' \
+  fail="echo 'with_server.sh: cannot set up the network inside the namespace' >&2; exit 1"
+  exec unshare -n bash -c "{ $setup; } || { $fail; }"'; exec "$0" "$@"' \
     bash "${BASH_SOURCE[0]}" --in-netns "${mode[@]}" -- "$@"
 fi
 
