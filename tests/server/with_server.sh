@@ -67,6 +67,8 @@ if [[ -n "${WINEPREFIX:-}" ]]; then
   if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
     wineboot -i >/dev/null 2>&1 </dev/null || true
   fi
+  # A server left by a run that was killed still answers from its own namespace: end it.
+  wineserver -k >/dev/null 2>&1 </dev/null || true
   wineserver -p2 >/dev/null 2>&1 </dev/null || true
 fi
 
