@@ -20,6 +20,9 @@ set -euo pipefail
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 PYTHON="${PYTHON:-/usr/bin/python3}"
 export PATH="$PATH:/usr/sbin:/sbin"  # ip
+# Wine's WinInet takes a proxy from these, which would send the tests' requests elsewhere.
+unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY ftp_proxy FTP_PROXY all_proxy ALL_PROXY \
+  no_proxy NO_PROXY
 
 offline=0
 while [[ $# -gt 0 && "$1" != "--" ]]; do
