@@ -67,11 +67,11 @@ if [[ -n "${WINEPREFIX:-}" ]]; then
   # Its wine server must be the one started in this namespace.
   exec 9>"$WINEPREFIX.lock"
   flock 9
+  # A server left by a run that was killed still answers from its own namespace: end it.
+  wineserver -k >/dev/null 2>&1 </dev/null || true
   if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
     wineboot -i >/dev/null 2>&1 </dev/null || true
   fi
-  # A server left by a run that was killed still answers from its own namespace: end it.
-  wineserver -k >/dev/null 2>&1 </dev/null || true
   wineserver -p2 >/dev/null 2>&1 </dev/null || true
 fi
 
