@@ -18,21 +18,8 @@ namespace {
 constexpr DWORD kVisible = CSomWnd::kVisible;
 constexpr DWORD kAutoSize = CSomWnd::kAutoSize;
 
-class ControlsTest : public ::testing::Test {
+class ControlsTest : public CHostTest<30, 30, 520, 260> {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(host.CreateHost(30, 30, 520, 260));
-        Pump(20);
-    }
-    void TearDown() override {
-        if (host.IsWindow()) host.DestroyWindow();
-    }
-    void Mouse(UINT msg, int x, int y) { host.SendMessage(msg, 0, MouseLParam(x, y)); }
-    void Click(int x, int y) {
-        Mouse(WM_MOUSEMOVE, x, y);
-        Mouse(WM_LBUTTONDOWN, x, y);
-        Mouse(WM_LBUTTONUP, x, y);
-    }
     // What `bitmap` frame `frame` looks like at its natural size over the host background.
     COLORREF Reference(CSomBitmap* bitmap, int frame, int x, int y) {
         CPixels reference(bitmap->GetFrameWidth(), bitmap->GetHeight());
@@ -41,8 +28,6 @@ protected:
         ::GdiFlush();
         return reference.At(x, y);
     }
-
-    CTestHost host;
 };
 
 TEST_F(ControlsTest, ButtonClickCompletesOnlyWhenReleasedOverIt) {

@@ -9,24 +9,7 @@ using namespace skintest;
 
 namespace {
 
-class ElementManagerTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(host.CreateHost(40, 40, 300, 200));
-        Pump(30);
-    }
-    void TearDown() override {
-        if (host.IsWindow()) host.DestroyWindow();
-    }
-    LRESULT Send(UINT msg, int x, int y) { return host.SendMessage(msg, 0, MouseLParam(x, y)); }
-    // Feeds a message straight to the manager and says whether it handled it.
-    BOOL Route(UINT msg, int x, int y) {
-        LRESULT result = 0;
-        return host.ProcessMessage(host.m_hWnd, msg, 0, MouseLParam(x, y), result, 0);
-    }
-
-    CTestHost host;
-};
+using ElementManagerTest = CHostTest<40, 40, 300, 200>;
 
 constexpr DWORD kVisible = CSomWnd::kVisible;
 
@@ -35,7 +18,7 @@ TEST_F(ElementManagerTest, LowerIndexWinsClicksAndIsPaintedOnTop) {
     top.Create(host.Manager(), nullptr, nullptr, 10, 10, 50, 50, 1, kVisible);
     below.Create(host.Manager(), nullptr, nullptr, 40, 40, 50, 50, 2, kVisible);
 
-    Send(WM_LBUTTONDOWN, 45, 45);
+    Mouse(WM_LBUTTONDOWN, 45, 45);
     EXPECT_EQ(top.log, "down(35,35);");
     EXPECT_EQ(below.log, "");
 

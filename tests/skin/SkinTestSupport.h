@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -193,5 +195,31 @@ inline COLORREF ScreenPixel(HWND hwnd, int x, int y) {
 
 // Folder for screenshots and other test artefacts (created on demand).
 std::string ArtifactDir();
+
+// A fixture with one visible host window per test, at HostX/HostY, HostWidth x HostHeight.
+template <int HostX, int HostY, int HostWidth, int HostHeight>
+class CHostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(host.CreateHost(HostX, HostY, HostWidth, HostHeight));
+        Pump(20);
+    }
+    void TearDown() override {
+        if (host.IsWindow()) host.DestroyWindow();
+    }
+    LRESULT Mouse(UINT msg, int x, int y) { return host.SendMessage(msg, 0, MouseLParam(x, y)); }
+    void Click(int x, int y) {
+        Mouse(WM_MOUSEMOVE, x, y);
+        Mouse(WM_LBUTTONDOWN, x, y);
+        Mouse(WM_LBUTTONUP, x, y);
+    }
+    // Feeds a message straight to the manager and says whether it handled it.
+    BOOL Route(UINT msg, int x, int y) {
+        LRESULT result = 0;
+        return host.ProcessMessage(host.m_hWnd, msg, 0, MouseLParam(x, y), result, 0);
+    }
+
+    CTestHost host;
+};
 
 }  // namespace skintest

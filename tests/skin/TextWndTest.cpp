@@ -25,27 +25,15 @@ protected:
     void ShellOpen(const std::wstring& target) override { opened.push_back(target); }
 };
 
-class TextWndTest : public ::testing::Test {
+class TextWndTest : public CHostTest<50, 50, 400, 120> {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(host.CreateHost(50, 50, 400, 120));
-        Pump(20);
-    }
-    void TearDown() override {
-        if (host.IsWindow()) host.DestroyWindow();
-    }
-    void Mouse(UINT msg, int x, int y) { host.SendMessage(msg, 0, MouseLParam(x, y)); }
-    // Host point at the middle of segment `i` of a label placed at (lx, ly).
+    // Host point at the middle of segment `i` of the label.
     POINT Centre(const CSomTextWnd& label, int i) {
         const RECT& r = label.GetSegments()[i].rect;
         return {label.Rect().left + (r.left + r.right) / 2,
                 label.Rect().top + (r.top + r.bottom) / 2};
     }
-    void Click(POINT p) {
-        Mouse(WM_MOUSEMOVE, p.x, p.y);
-        Mouse(WM_LBUTTONDOWN, p.x, p.y);
-        Mouse(WM_LBUTTONUP, p.x, p.y);
-    }
+    void Click(POINT p) { CHostTest::Click(p.x, p.y); }
     // Whether any pixel of the host rectangle has exactly this colour.
     static bool Shows(const CPixels& pixels, RECT r, COLORREF colour) {
         for (int y = r.top; y < r.bottom; ++y) {
@@ -68,8 +56,6 @@ protected:
         ::OffsetRect(&r, label.Rect().left, label.Rect().top);
         return r;
     }
-
-    CTestHost host;
 };
 
 TEST_F(TextWndTest, RunsAreDrawnInTheirColoursOnACommonBaseline) {
