@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "skin/ISomUIElement.h"
 #include "skin/SkinTestSupport.h"
 
 using namespace skintest;
@@ -295,6 +296,41 @@ TEST_F(ElementManagerTest, ToolIdsAreUniquePerKeyAndReused) {
     EXPECT_FALSE(host.FindTool(1, nullptr, nullptr, nullptr));
     EXPECT_EQ(host.AddToolTip(&b, 9, nullptr), 1u);
     EXPECT_EQ(host.AddToolTip(&a, 7, nullptr), 3u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ElementManagerTest, WindowElementsActOnTheirOwnWindow) {
+    HWND child = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 5, 6, 50, 40,
+                                   host.m_hWnd, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(child);
+    CSomUIWindowElement element(child);
+    RECT rect;
+    ASSERT_TRUE(element.GetRect(&rect));
+    EXPECT_EQ(rect.left, 5);
+    EXPECT_EQ(rect.top, 6);
+    EXPECT_EQ(rect.right, 55);
+    EXPECT_TRUE(element.SetRect(10, 20, 30, 40));
+    element.GetRect(&rect);
+    EXPECT_EQ(rect.left, 10);
+    EXPECT_EQ(rect.bottom, 60);
+    element.SetSize(70, 10);
+    element.SetPos(1, 2);
+    element.GetRect(&rect);
+    EXPECT_EQ(rect.left, 1);
+    EXPECT_EQ(rect.right, 71);
+    EXPECT_EQ(rect.bottom, 12);
+    element.GetClientRect(&rect);
+    EXPECT_EQ(rect.right, 70);
+    element.Show(FALSE);
+    EXPECT_FALSE(::IsWindowVisible(child));
+    EXPECT_TRUE(element.Destroy());
+    EXPECT_FALSE(::IsWindow(child));
+
+    CSomUIWindowElement topLevel(host.m_hWnd);  // no parent window: no parent rectangle
+    EXPECT_FALSE(topLevel.GetRect(&rect));
 }
 
 }  // namespace
