@@ -83,7 +83,6 @@ protected:
     // Makes `button` the extra button (id 102) at (222, 158) with a shared image.
     void CreateExtraButton(CSomButton4& button, UINT imageId);
 
-    CSomButton4& CloseBox() { return closeBox_; }
     CMySomButton4& SecondButton() { return secondButton_; }
 
 private:
