@@ -31,6 +31,8 @@ void CSomHtmlView::Disconnect() {
 
 void CSomHtmlView::OnNewWindow(const wchar_t* url) { OpenUrl(url); }
 
+bool CSomHtmlView::AllowNavigation(const wchar_t* url) { return IsPageNavigationAllowed(url); }
+
 void CSomHtmlView::OnNavigateError() {
     HWND parent = ::GetParent(m_hWnd);
     if (parent && ::IsWindow(parent)) ::PostMessageW(parent, kShowDefaultPageMessage, 0, 0);

@@ -1,8 +1,9 @@
 #pragma once
 // The embedded page view: a CSomHtmlWnd that listens to the browser control's events.
 // A page that asks for a new window gets it in the user's default browser (through the link
-// rules: file paths are refused) and the view stays on its page; a navigation that fails
-// posts kShowDefaultPageMessage to the parent, which then shows its default picture.
+// rules: file paths are refused) and the view stays on its page; the page cannot navigate
+// itself to a file path or a local-file scheme either; a navigation that fails posts
+// kShowDefaultPageMessage to the parent, which then shows its default picture.
 
 #include "skin/SomHtmlWnd.h"
 #include "skin/WebBrowserEventSink.h"
@@ -33,6 +34,7 @@ private:
     // IWebBrowserEventHandler
     void OnNewWindow(const wchar_t* url) override;
     void OnNavigateError() override;
+    bool AllowNavigation(const wchar_t* url) override;
 
     CWebBrowserEventSink* sink_ = nullptr;  // owned reference
 };

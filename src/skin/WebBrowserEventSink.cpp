@@ -20,6 +20,12 @@ const wchar_t* StringArgument(VARIANT* value) {
     return nullptr;
 }
 
+void SetCancel(VARIANT* cancel) {
+    if (cancel && cancel->vt == (VT_BOOL | VT_BYREF) && cancel->pboolVal) {
+        *cancel->pboolVal = VARIANT_TRUE;
+    }
+}
+
 }  // namespace
 
 CWebBrowserEventSink* CWebBrowserEventSink::New(IWebBrowserEventHandler* handler) {
@@ -80,10 +86,13 @@ STDMETHODIMP CWebBrowserEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPAR
         case DISPID_NEWWINDOW3:
             OnNewWindow3(params);
             break;
+        case DISPID_BEFORENAVIGATE2:
+            OnBeforeNavigate2(params);
+            break;
         case DISPID_NAVIGATEERROR:
             if (handler_) handler_->OnNavigateError();
             break;
-        default:  // CommandStateChange, BeforeNavigate2 and the rest: navigation goes on
+        default:  // CommandStateChange and the rest: nothing to do
             break;
     }
     return S_OK;
@@ -91,10 +100,14 @@ STDMETHODIMP CWebBrowserEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPAR
 
 // NewWindow3(ppDisp, Cancel, dwFlags, bstrUrlContext, bstrUrl)
 void CWebBrowserEventSink::OnNewWindow3(DISPPARAMS* params) {
-    VARIANT* cancel = Argument(params, 1, 5);
-    if (cancel && cancel->vt == (VT_BOOL | VT_BYREF) && cancel->pboolVal) {
-        *cancel->pboolVal = VARIANT_TRUE;
-    }
+    SetCancel(Argument(params, 1, 5));
     const wchar_t* url = StringArgument(Argument(params, 4, 5));
     if (handler_ && url) handler_->OnNewWindow(url);
+}
+
+// BeforeNavigate2(pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel)
+void CWebBrowserEventSink::OnBeforeNavigate2(DISPPARAMS* params) {
+    if (!handler_) return;
+    const wchar_t* url = StringArgument(Argument(params, 1, 7));
+    if (!handler_->AllowNavigation(url ? url : L"")) SetCancel(Argument(params, 6, 7));
 }

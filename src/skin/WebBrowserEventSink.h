@@ -1,7 +1,7 @@
 #pragma once
 // Receives the web-browser control's DWebBrowserEvents2 through its connection point and
-// hands the two events the program acts on to a handler: a page asking for a new window,
-// and a navigation that failed.
+// hands the events the program acts on to a handler: a page asking for a new window, a
+// navigation about to start, and a navigation that failed.
 
 #include <windows.h>
 #include <exdisp.h>
@@ -14,6 +14,8 @@ public:
     // The page wants `url` in a new window; the control's own window is always cancelled.
     virtual void OnNewWindow(const wchar_t* url) = 0;
     virtual void OnNavigateError() = 0;
+    // A navigation of the page (or one of its frames) is about to start; false cancels it.
+    virtual bool AllowNavigation(const wchar_t* url) { return true; }
 
 protected:
     ~IWebBrowserEventHandler() = default;
@@ -51,6 +53,7 @@ private:
     CWebBrowserEventSink& operator=(const CWebBrowserEventSink&) = delete;
 
     void OnNewWindow3(DISPPARAMS* params);
+    void OnBeforeNavigate2(DISPPARAMS* params);
 
     LONG refs_ = 1;
     IWebBrowserEventHandler* handler_;  // not owned

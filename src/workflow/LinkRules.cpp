@@ -81,6 +81,21 @@ bool IsOpenableLink(const std::wstring& target) {
     return ClassifyLinkTarget(target) == LinkTargetKind::Link;
 }
 
+bool IsPageNavigationAllowed(const std::wstring& url) {
+    switch (ClassifyLinkTarget(url)) {
+        case LinkTargetKind::Link:
+            return true;
+        case LinkTargetKind::FilePath: {
+            // Script URLs run inside the page and res: is the browser's own error page; the
+            // rest of the local schemes and every path would reach the user's files.
+            std::wstring scheme = SchemeOf(url);
+            return scheme == L"javascript" || scheme == L"vbscript" || scheme == L"res";
+        }
+        default:
+            return false;
+    }
+}
+
 std::wstring QuoteExecutablePath(const std::wstring& text) {
     constexpr size_t kMaxChars = 512;  // with the terminator
     if (text.empty() || text[0] == L'"') return text;

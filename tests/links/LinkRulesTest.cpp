@@ -49,6 +49,18 @@ TEST(LinkRules, EmptyAndMalformedTargetsAreRefused) {
     EXPECT_FALSE(IsOpenableLink(L"\thttp://x/"));
 }
 
+TEST(LinkRules, ThePageMayNavigateToLinksAndScriptsButNotToFiles) {
+    for (const wchar_t* url : {L"http://www.vexayoral.com/", L"about:blank", L"javascript:void(0)",
+                               L"res://ieframe.dll/navcancl.htm", L"https://a.example/#x"}) {
+        EXPECT_TRUE(IsPageNavigationAllowed(url)) << url;
+    }
+    for (const wchar_t* url : {L"file://attacker/share/run.exe", L"C:\\Windows\\calc.exe",
+                               L"\\\\attacker\\share\\x.exe", L"ms-msdt:/id PCWDiagnostic",
+                               L"shell:startup", L"search-ms:query=x", L"", L" http://x/"}) {
+        EXPECT_FALSE(IsPageNavigationAllowed(url)) << url;
+    }
+}
+
 TEST(QuoteExecutablePath, QuotesTheProgramOfADrivePath) {
     EXPECT_EQ(QuoteExecutablePath(L"C:\\Program Files\\Game\\setup.exe /S"),
               L"\"C:\\Program Files\\Game\\setup.exe\" /S");

@@ -20,7 +20,33 @@ public:
     int navigateErrors = 0;
     void OnNewWindow(const wchar_t* url) override { newWindows.push_back(url); }
     void OnNavigateError() override { ++navigateErrors; }
+    bool AllowNavigation(const wchar_t* url) override {
+        navigations.push_back(url);
+        return std::wstring(url).rfind(L"http", 0) == 0;
+    }
+    std::vector<std::wstring> navigations;
 };
+
+// BeforeNavigate2(pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel) as the
+// control sends it: the URL as a reference to a variant holding a string.
+VARIANT_BOOL FireBeforeNavigate2(IDispatch* sink, const wchar_t* url) {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    VARIANT urlValue;
+    ::VariantInit(&urlValue);
+    urlValue.vt = VT_BSTR;
+    urlValue.bstrVal = ::SysAllocString(url);
+    VARIANT args[7];
+    for (VARIANT& v : args) ::VariantInit(&v);
+    args[5].vt = VT_BYREF | VT_VARIANT;  // URL (second parameter)
+    args[5].pvarVal = &urlValue;
+    args[0].vt = VT_BYREF | VT_BOOL;  // Cancel (last parameter)
+    args[0].pboolVal = &cancel;
+    DISPPARAMS params = {args, nullptr, 7, 0};
+    sink->Invoke(DISPID_BEFORENAVIGATE2, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr,
+                 nullptr);
+    ::VariantClear(&urlValue);
+    return cancel;
+}
 
 // Calls the sink the way the control does: NewWindow3(ppDisp, Cancel, dwFlags, context, url).
 VARIANT_BOOL FireNewWindow3(IDispatch* sink, const wchar_t* url) {
@@ -109,7 +135,7 @@ TEST(WebBrowserEventSink, NewWindowIsCancelledAndHandedOver) {
     // Other events change nothing; after Disconnect the handler hears nothing more, but the
     // control's own window is still cancelled.
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
-    EXPECT_EQ(sink->Invoke(DISPID_BEFORENAVIGATE2, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr,
+    EXPECT_EQ(sink->Invoke(DISPID_COMMANDSTATECHANGE, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr,
                            nullptr, nullptr),
               S_OK);
     sink->Disconnect();
@@ -118,6 +144,18 @@ TEST(WebBrowserEventSink, NewWindowIsCancelledAndHandedOver) {
     EXPECT_EQ(handler.newWindows.size(), 1u);
     EXPECT_EQ(handler.navigateErrors, 1);
     EXPECT_EQ(sink->Release(), 0u);
+}
+
+TEST(WebBrowserEventSink, NavigationsTheHandlerRefusesAreCancelled) {
+    RecordingHandler handler;
+    CWebBrowserEventSink* sink = CWebBrowserEventSink::New(&handler);
+    EXPECT_EQ(FireBeforeNavigate2(sink, L"http://www.vexayoral.com/"), VARIANT_FALSE);
+    EXPECT_EQ(FireBeforeNavigate2(sink, L"file://attacker/share/run.exe"), VARIANT_TRUE);
+    ASSERT_EQ(handler.navigations.size(), 2u);
+    EXPECT_EQ(handler.navigations[1], L"file://attacker/share/run.exe");
+    sink->Disconnect();
+    EXPECT_EQ(FireBeforeNavigate2(sink, L"file://late/x.exe"), VARIANT_FALSE);
+    sink->Release();
 }
 
 TEST(WebBrowserEventSink, MalformedNewWindowArgumentsAreIgnored) {
