@@ -28,12 +28,16 @@ CSomHtmlWnd::~CSomHtmlWnd() {
     // The window (if still alive) is destroyed by the base; the site must go with it.
     if (m_hWnd && ::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
     ReleaseSite();
+    if (oleInitialized_) ::OleUninitialize();
 }
 
 HWND CSomHtmlWnd::Create(IDispatch* external, const wchar_t* windowText, HWND parent,
                          const RECT& rect, DWORD style, DWORD exStyle, UINT childId,
                          void* createParam, DWORD docHostFlags) {
     try {
+        // In-place activation needs OLE (drag and drop, clipboard) on this thread, not only
+        // COM; the calls are counted, so this balances with the program's own.
+        if (!oleInitialized_) oleInitialized_ = SUCCEEDED(::OleInitialize(nullptr));
         docHostFlags_ = docHostFlags;
         pendingExternal_ = external;
         HWND hwnd = CWindowImplBase::Create(parent, rect, windowText, style, exStyle,

@@ -77,4 +77,5 @@ private:
     DWORD docHostFlags_ = 0;
     IDispatch* pendingExternal_ = nullptr;  // only during Create
     CWebBrowserSite* site_ = nullptr;       // owned reference
+    bool oleInitialized_ = false;           // this object's OleInitialize, undone with it
 };

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <thread>
 
 #include "skin/DefaultWebWnd.h"
 #include "skin/SomHtmlView.h"
@@ -74,6 +75,28 @@ TEST(SomHtmlView, FailingPageAsksTheParentForTheDefaultPicture) {
     view.Navigate(L"http://127.0.0.1:9/");  // nothing listens on the discard port
     PumpUntil(8000, [&] { return parent.defaultPageRequests > before; });
     EXPECT_GT(parent.defaultPageRequests, before);
+}
+
+// The program initialises plain COM only; the view takes care of OLE itself.
+TEST(SomHtmlView, WorksOnAThreadWithPlainCom) {
+    std::thread thread([] {
+        ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
+        {
+            CPageParent parent;
+            RECT frame = {0, 0, 680, 420};
+            ASSERT_TRUE(parent.Create(nullptr, frame, L"page parent", WS_POPUP));
+            CSomHtmlView view;
+            RECT area = {20, 56, 660, 301};
+            HWND made = view.Create(nullptr, L"about:blank", parent, area);
+            if (made) {
+                view.Navigate(L"http://127.0.0.1:9/");
+                PumpUntil(8000, [&] { return parent.defaultPageRequests > 0; });
+                EXPECT_GT(parent.defaultPageRequests, 0);
+            }
+        }
+        ::CoUninitialize();
+    });
+    thread.join();
 }
 
 TEST(SomHtmlView, DestroyingTheWindowReleasesTheControlAndTheSite) {
