@@ -152,6 +152,8 @@ void CPromptBase::DrawMessage(HDC hdc) {
     }
     for (const MessageCell& cell : LayoutPromptMessage(message_, metrics)) {
         RECT box = {cell.left, cell.top, cell.right, cell.bottom};
-        ::DrawTextW(hdc, cell.text.c_str(), static_cast<int>(cell.text.size()), &box, 0);
+        // No prefix processing: an "&" in a game name is a character, not a mnemonic mark.
+        ::DrawTextW(hdc, cell.text.c_str(), static_cast<int>(cell.text.size()), &box,
+                    DT_NOPREFIX);
     }
 }

@@ -211,6 +211,15 @@ TEST_F(MessageRows, LongMessageIsDrawnOnTwoLinesAroundTheMiddle) {
     DrainAndSawQuit();
 }
 
+TEST_F(MessageRows, AmpersandIsDrawnAsACharacter) {
+    CInstallGameDlg prompt;
+    prompt.SetMessage(L"&");
+    ASSERT_TRUE(prompt.CreatePrompt(nullptr));
+    EXPECT_FALSE(LitRows(prompt).empty());
+    prompt.DestroyWindow();
+    DrainAndSawQuit();
+}
+
 TEST_F(MessageRows, EmptyMessageDrawsNoText) {
     CDirOpenFailedDlg prompt;
     ASSERT_TRUE(prompt.CreatePrompt(nullptr));
