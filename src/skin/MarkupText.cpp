@@ -129,9 +129,13 @@ std::vector<MarkupSegment> ParseMarkup(const std::wstring& markup) {
     std::vector<MarkupSegment> segments;
     Stacks stacks;
     std::wstring run;
+    // Past the last "}" no "{&#" can be a tag: without this, text full of unclosed tag starts
+    // (an outside text can hold any characters) would be searched to its end once per start.
+    const size_t lastClose = markup.rfind(L'}');
     size_t i = 0;
     while (i < markup.size()) {
-        if (markup.compare(i, kTagStartLength, kTagStart) == 0) {
+        if (lastClose != std::wstring::npos && i + kTagStartLength <= lastClose &&
+            markup.compare(i, kTagStartLength, kTagStart) == 0) {
             const size_t close = markup.find(L'}', i + kTagStartLength);
             if (close != std::wstring::npos) {
                 FlushRun(run, stacks, segments);

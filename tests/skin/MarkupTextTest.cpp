@@ -35,6 +35,21 @@ TEST(Markup, UnclosedTagStartIsPlainText) {
     EXPECT_TRUE(ParseMarkup(L"{&#}{&#color=1}").empty());
 }
 
+// An outside text may be nothing but unclosed tag starts; reading it must stay one pass
+// (searching for a "}" once per start would take many minutes here: the test times out).
+TEST(Markup, ManyUnclosedTagStartsAreReadInOnePass) {
+    std::wstring text;
+    for (int i = 0; i < 2500000; ++i) text += L"{&#";
+    auto s = ParseMarkup(text);
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_EQ(s[0].text, text);
+    // A closing brace at the very end makes the first start a tag (an unknown one).
+    auto closed = ParseMarkup(text + L"color=5}x");
+    ASSERT_EQ(closed.size(), 1u);
+    EXPECT_EQ(closed[0].text, L"x");
+    EXPECT_EQ(closed[0].colour, -1);
+}
+
 TEST(Markup, FontNumbersOutsideTheTableKeepTheFont) {
     auto s = ParseMarkup(
         L"{&#font=17}a{&#font=1}b{&#font=16}c{&#/font}d{&#/font}e{&#/font}f"
