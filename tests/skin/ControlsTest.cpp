@@ -9,6 +9,7 @@
 #include "skin/SkinText.h"
 #include "skin/SomButton4.h"
 #include "skin/SomCheckBox.h"
+#include "skin/SomTextWnd.h"
 #include "skin/TextProgress.h"
 
 using namespace skintest;
@@ -264,12 +265,15 @@ TEST_F(ControlsTest, ScreenshotOfButtonsAndProgressBars) {
     install.Create(host.Manager(), 200, 90, 5, kVisible | kAutoSize);
     install.SetBackground(g_SharedBitmaps.Get(135));
     labelled.Create(host.Manager(), 290, 90, 6, kVisible | kAutoSize);
+    // As the companion prompt uses it: the words are in the image, the label stays empty.
     labelled.SetLabelColor(0xFFFFFF);
-    labelled.SetLabel(L"自定义");
-    labelled.SetBackground(g_SharedBitmaps.Get(128));
-    check.SetLabel(L"同时安装Quillet");
+    labelled.SetBackground(g_SharedBitmaps.Get(132));
+    // The windows put a label of their own beside the box, in a colour of the skin.
     check.Create(host.Manager(), 20, 140, 7, kVisible | kAutoSize);
     check.SetCheck(TRUE);
+    CSomTextWnd checkLabel;
+    checkLabel.Create(host.Manager(), 40, 140, 8, kVisible | kAutoSize);
+    checkLabel.SetText(L"{&#color=0xdddddd}同时安装Quillet");
     Mouse(WM_MOUSEMOVE, 120, 100);  // retry hovered
     CPixels pixels(host.m_hWnd);
     EXPECT_TRUE(pixels.SaveBmp(ArtifactDir() + "/controls.bmp"));
