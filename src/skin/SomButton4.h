@@ -24,6 +24,7 @@ public:
         iconFrame_ = frame;
     }
     const std::wstring& GetLabel() const { return label_; }
+    CSomBitmap* GetBackground() const { return background_; }
     // Centres icon and label; an auto-size button takes max(content + 15, strip frame) x
     // strip height.
     virtual void UpdateLayout();

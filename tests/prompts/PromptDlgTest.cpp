@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "config/OwnDeployment.h"
@@ -67,6 +69,87 @@ TEST(PromptDlg, ButtonsAnswerZeroOneTwoAndEndTheLoop) {
         EXPECT_EQ(prompt.GetResult(), c.result) << c.id;
         EXPECT_FALSE(prompt.IsWindow()) << c.id;
         EXPECT_TRUE(DrainAndSawQuit()) << c.id;
+    }
+}
+
+// Where every element of each prompt sits and which image each of its buttons shows.
+TEST(PromptDlg, EveryPromptHasItsElementsAndImagesInPlace) {
+    const struct {
+        const char* name;
+        std::function<std::unique_ptr<CPromptBase>()> make;
+        UINT secondImage;
+        UINT extraImage;  // 0: no extra button
+    } cases[] = {
+        {"direrr", [] { return std::make_unique<CDirErrDlg>(); }, 126, 127},
+        {"damaged", [] { return std::make_unique<CFileDamagedDlg>(); }, 126, 129},
+        {"older", [] { return std::make_unique<COlderVersionDlg>(); }, 126, 128},
+        {"initfailed", [] { return std::make_unique<CInitialFailedDlg>(); }, 126, 130},
+        {"quillet", [] { return std::make_unique<CPromptDownloadQuilletDlg>(); }, 131, 132},
+        {"dlfailed", [] { return std::make_unique<CDownLoadFailedDlg>(); }, 126, 136},
+        {"fileerr", [] { return std::make_unique<CFileErrDlg>(); }, 126, 134},
+        {"checkfailed", [] { return std::make_unique<CFileCheckFailedDlg>(); }, 126, 134},
+        {"checkfailed-multi",
+         [] {
+             auto prompt = std::make_unique<CFileCheckFailedDlg>();
+             prompt->SetMultiFileForm(TRUE);
+             return std::unique_ptr<CPromptBase>(std::move(prompt));
+         },
+         126, 129},
+        {"install", [] { return std::make_unique<CInstallGameDlg>(); }, 126, 135},
+        {"installed", [] { return std::make_unique<CQuilletInstalledDlg>(); }, 126, 0},
+        {"diropen", [] { return std::make_unique<CDirOpenFailedDlg>(); }, 126, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<CPromptBase> prompt = c.make();
+        ASSERT_TRUE(prompt->CreatePrompt(nullptr));
+        auto element = [&](UINT id) -> CSomWnd* {
+            for (CSomWnd* e : prompt->GetElements()) {
+                if (e->GetId() == id) return e;
+            }
+            return nullptr;
+        };
+        auto button = [&](UINT id) { return dynamic_cast<CSomButton4*>(element(id)); };
+        auto expectRect = [&](UINT id, RECT wanted) {
+            CSomWnd* e = element(id);
+            ASSERT_NE(e, nullptr) << id;
+            EXPECT_TRUE(::EqualRect(&e->Rect(), &wanted))
+                << id << ": " << e->Rect().left << "," << e->Rect().top << " "
+                << e->Rect().right << "," << e->Rect().bottom;
+        };
+        expectRect(kPromptCloseBoxId, {369, 16, 369 + 19, 16 + 20});
+        expectRect(kPromptSecondButtonId, {311, 158, 311 + 78, 158 + 30});
+        ASSERT_NE(element(kPromptTitleId), nullptr);
+        EXPECT_EQ(element(kPromptTitleId)->Rect().left, 42);
+        EXPECT_EQ(element(kPromptTitleId)->Rect().top, 18);
+        EXPECT_EQ(button(kPromptCloseBoxId)->GetBackground(), PromptSharedBitmap(102));
+        EXPECT_EQ(button(kPromptSecondButtonId)->GetBackground(),
+                  PromptSharedBitmap(c.secondImage));
+        if (c.extraImage) {
+            expectRect(kPromptExtraButtonId, {222, 158, 222 + 78, 158 + 30});
+            ASSERT_NE(button(kPromptExtraButtonId), nullptr);
+            EXPECT_EQ(button(kPromptExtraButtonId)->GetBackground(),
+                      PromptSharedBitmap(c.extraImage));
+        } else {
+            EXPECT_EQ(element(kPromptExtraButtonId), nullptr);
+        }
+        CSomWnd* link = element(kPromptFeedbackLinkId);
+        EXPECT_EQ(link != nullptr, std::string(c.name).rfind("checkfailed", 0) == 0);
+        if (link) {
+            EXPECT_EQ(link->Rect().left, 266);
+            EXPECT_EQ(link->Rect().top, 91);
+        }
+        // The octagon: the 9-pixel corners are cut off, the edges between them are not.
+        HRGN region = ::CreateRectRgn(0, 0, 0, 0);
+        ASSERT_NE(::GetWindowRgn(prompt->m_hWnd, region), ERROR);
+        EXPECT_FALSE(::PtInRegion(region, 2, 2));
+        EXPECT_FALSE(::PtInRegion(region, 401, 198));
+        EXPECT_TRUE(::PtInRegion(region, 10, 1));
+        EXPECT_TRUE(::PtInRegion(region, 1, 10));
+        EXPECT_TRUE(::PtInRegion(region, 202, 100));
+        ::DeleteObject(region);
+        prompt->DestroyWindow();
+        DrainAndSawQuit();
     }
 }
 
