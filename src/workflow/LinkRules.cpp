@@ -45,19 +45,27 @@ bool HasControlCharacters(const std::wstring& text) {
     return std::any_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x20 || c == 0x7F; });
 }
 
-// Index of the dot of the first ".xyz" (three letters or digits) in a drive path that ends
-// at a space or at the end of the text; npos when there is none.
-size_t FindProgramExtension(const std::wstring& text) {
-    for (size_t dot = text.find(L'.'); dot != std::wstring::npos; dot = text.find(L'.', dot + 1)) {
-        if (dot + 4 > text.size()) break;
-        bool threeLetters = true;
-        for (size_t k = dot + 1; k <= dot + 3; ++k) {
-            wchar_t c = text[k];
-            if (!IsAsciiLetter(c) && !IsAsciiDigit(c)) threeLetters = false;
-        }
-        if (threeLetters && (dot + 4 == text.size() || text[dot + 4] == L' ')) return dot;
+bool IsThreeCharExtension(const std::wstring& text, size_t dot) {
+    if (dot + 4 > text.size()) return false;
+    for (size_t k = dot + 1; k <= dot + 3; ++k) {
+        if (!IsAsciiLetter(text[k]) && !IsAsciiDigit(text[k])) return false;
     }
-    return std::wstring::npos;
+    return true;
+}
+
+// Index of the dot of the program's extension in a drive path (a dot and three letters or
+// digits that end at a space or at the end of the text), or npos. A folder whose name holds
+// such a dot ("D:\My.Doc Files\setup.exe") has a backslash after it, so the first one with
+// no backslash after it wins; failing that (a path among the arguments), the first one.
+size_t FindProgramExtension(const std::wstring& text) {
+    size_t first = std::wstring::npos;
+    for (size_t dot = text.find(L'.'); dot != std::wstring::npos; dot = text.find(L'.', dot + 1)) {
+        if (!IsThreeCharExtension(text, dot)) continue;
+        if (dot + 4 != text.size() && text[dot + 4] != L' ') continue;
+        if (text.find(L'\\', dot) == std::wstring::npos) return dot;
+        if (first == std::wstring::npos) first = dot;
+    }
+    return first;
 }
 
 }  // namespace

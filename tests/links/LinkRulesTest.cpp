@@ -67,6 +67,14 @@ TEST(QuoteExecutablePath, QuotesTheProgramOfADrivePath) {
     EXPECT_EQ(QuoteExecutablePath(L"C:\\Program Files\\Game\\setup.exe"),
               L"\"C:\\Program Files\\Game\\setup.exe\"");
     EXPECT_EQ(QuoteExecutablePath(L"C:\\My.Folder\\a.exe x"), L"\"C:\\My.Folder\\a.exe\" x");
+    // A folder name with a dot, three letters and a space is not the program's extension.
+    EXPECT_EQ(QuoteExecutablePath(L"D:\\My.Doc Files\\setup.exe"),
+              L"\"D:\\My.Doc Files\\setup.exe\"");
+    EXPECT_EQ(QuoteExecutablePath(L"D:\\My.Doc Files\\setup.exe /S"),
+              L"\"D:\\My.Doc Files\\setup.exe\" /S");
+    // Arguments that name files of their own.
+    EXPECT_EQ(QuoteExecutablePath(L"C:\\a b\\x.exe /S log.txt"), L"\"C:\\a b\\x.exe\" /S log.txt");
+    EXPECT_EQ(QuoteExecutablePath(L"C:\\a b\\x.exe /D=C:\\out"), L"\"C:\\a b\\x.exe\" /D=C:\\out");
 }
 
 TEST(QuoteExecutablePath, LeavesOtherTextsAlone) {
