@@ -1,7 +1,5 @@
 #include "prompts/PromptDlg.h"
 
-#include <windowsx.h>
-
 #include "prompts/PromptSkin.h"
 #include "prompts/PromptText.h"
 #include "skin/GdiHandles.h"
@@ -96,23 +94,17 @@ void CPromptBase::OnCommand(UINT id) {
     if (EndsLoopOn(id)) ::PostQuitMessage(0);
 }
 
-LRESULT CPromptBase::OnLButtonDown(UINT, WPARAM, LPARAM lParam, BOOL& handled) {
-    // The prompt has no caption: any point of its background drags it. A press on a button
-    // or link only goes to that element: a window move started under it would take the
-    // button release (and the quit message the answer posts) into the move's own loop.
-    POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    if (!IsOverElement(point)) PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, lParam);
-    handled = FALSE;  // the element manager still routes the click
-    return 0;
-}
-
-bool CPromptBase::IsOverElement(POINT point) const {
-    for (CSomWnd* element : GetElements()) {
-        if (element->IsVisible() && element->IsEnabled() && ::PtInRect(&element->Rect(), point)) {
-            return true;
-        }
+LRESULT CPromptBase::OnLButtonDown(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled) {
+    // The prompt has no caption: any point that no element takes drags it. The elements get
+    // the press first; a button or link that takes it keeps it, because a window move started
+    // under it would take the button release (and the quit message the answer posts) into the
+    // move's own loop. The title and the message are no such element: they drag.
+    LRESULT result = 0;
+    if (!ProcessMessage(m_hWnd, msg, wParam, lParam, result, 0)) {
+        PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, lParam);
     }
-    return false;
+    handled = TRUE;  // the elements had it already
+    return result;
 }
 
 LRESULT CPromptBase::OnClose(UINT, WPARAM, LPARAM, BOOL&) {

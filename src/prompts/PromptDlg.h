@@ -89,9 +89,8 @@ private:
     LRESULT OnCreate(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnCommandMessage(UINT, WPARAM wParam, LPARAM, BOOL&);
     LRESULT OnNcHitTest(UINT, WPARAM, LPARAM, BOOL&) { return HTCLIENT; }
-    LRESULT OnLButtonDown(UINT, WPARAM, LPARAM lParam, BOOL& handled);
+    LRESULT OnLButtonDown(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled);
     LRESULT OnClose(UINT, WPARAM, LPARAM, BOOL&);
-    bool IsOverElement(POINT point) const;
 
     std::wstring message_;
     CSomBitmap* background_;  // shared, not owned

@@ -153,6 +153,34 @@ TEST(PromptDlg, EveryPromptHasItsElementsAndImagesInPlace) {
     }
 }
 
+// A press drags the prompt from any point that no button or link takes: the background,
+// the title and the message; a press on a button or the link is theirs alone.
+TEST(PromptDlg, PressesOutsideButtonsAndLinksDragThePrompt) {
+    DrainAndSawQuit();
+    CFileCheckFailedDlg prompt;
+    prompt.SetMessage(L"文件安全校验失败，更多帮助，请");
+    ASSERT_TRUE(prompt.CreatePrompt(nullptr));
+    auto pressStartsDrag = [&](int x, int y) {
+        prompt.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+        MSG msg;
+        bool drag = ::PeekMessageW(&msg, prompt.m_hWnd, WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN,
+                                   PM_REMOVE) != 0;
+        prompt.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(395, 100));  // released off the buttons
+        return drag;
+    };
+    EXPECT_TRUE(pressStartsDrag(200, 40));   // background
+    EXPECT_TRUE(pressStartsDrag(48, 24));    // the title "提示"
+    EXPECT_TRUE(pressStartsDrag(150, 100));  // the message
+    EXPECT_FALSE(pressStartsDrag(378, 26));  // close box
+    EXPECT_FALSE(pressStartsDrag(350, 173));  // second button
+    EXPECT_FALSE(pressStartsDrag(261, 173));  // extra button
+    EXPECT_FALSE(pressStartsDrag(275, 98));   // the feedback link
+    EXPECT_TRUE(prompt.IsWindow());
+    EXPECT_EQ(prompt.GetResult(), kPromptUnanswered);
+    prompt.DestroyWindow();
+    DrainAndSawQuit();
+}
+
 TEST(PromptDlg, PromptsWithoutExtraButtonStillEndOnTheirButtons) {
     CQuilletInstalledDlg prompt;
     ASSERT_TRUE(prompt.CreatePrompt(nullptr));
