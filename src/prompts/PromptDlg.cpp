@@ -34,6 +34,8 @@ SIZE MeasureText(HDC hdc, const std::wstring& text) {
 
 CPromptBase::CPromptBase() : background_(PromptSharedBitmap(kPromptBackgroundImage)) {}
 
+void CPromptBase::SetMessage(const std::wstring& text) { message_ = CutPromptMessage(text); }
+
 HWND CPromptBase::CreatePrompt(HWND owner, const wchar_t* title) {
     RECT rect = {0, 0, kWidth, kHeight};
     return Create(owner, rect, title, kStyle);

@@ -47,7 +47,8 @@ public:
     CPromptBase();
     ~CPromptBase() override = default;
 
-    void SetMessage(const std::wstring& text) { message_ = text; }
+    // A message longer than any prompt can show is cut (see CutPromptMessage).
+    void SetMessage(const std::wstring& text);
     const std::wstring& GetMessageText() const { return message_; }
     int GetResult() const { return result_; }
 

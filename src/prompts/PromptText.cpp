@@ -10,19 +10,27 @@ const wchar_t kDefaultQuilletTip[] =
 bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
+// The first `maxChars` characters of `text`, never leaving half of a surrogate pair at the end.
+std::wstring CutKeepingPairs(std::wstring text, size_t maxChars) {
+    if (text.size() > maxChars) {
+        size_t cut = maxChars;
+        if (cut > 0 && IsHighSurrogate(text[cut - 1]) && IsLowSurrogate(text[cut])) --cut;
+        text.resize(cut);
+    }
+    return text;
+}
+
 }  // namespace
 
 std::wstring MakeQuilletTip(const std::wstring& configuredTip) {
     std::wstring tip = configuredTip.empty() ? std::wstring(kDefaultQuilletTip) : configuredTip;
     size_t separator = tip.find(kTipSeparator);
     if (separator != std::wstring::npos) tip.resize(separator);
-    if (tip.size() > kTipMaxChars) {
-        size_t cut = kTipMaxChars;
-        // Never leave half of a surrogate pair at the end.
-        if (IsHighSurrogate(tip[cut - 1]) && IsLowSurrogate(tip[cut])) --cut;
-        tip.resize(cut);
-    }
-    return tip;
+    return CutKeepingPairs(std::move(tip), kTipMaxChars);
+}
+
+std::wstring CutPromptMessage(const std::wstring& message) {
+    return CutKeepingPairs(message, kPromptMessageMaxChars);
 }
 
 std::vector<std::wstring> SplitMessageCells(const std::wstring& message) {

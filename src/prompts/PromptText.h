@@ -2,12 +2,19 @@
 // The text side of the prompts, free of Win32 so it is tested natively: the companion
 // offer's tip and the character-wrapped layout of a prompt's message.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 // The message of the companion offer from the configured tip: the default offer text when
 // empty, only the part before the first "￥" (U+FFE5), and at most 40 characters.
 std::wstring MakeQuilletTip(const std::wstring& configuredTip);
+
+// No prompt can show more than a few hundred characters (about eleven lines of 235 pixels).
+// A longer message, such as one built from a hostile game name, is cut to this many so that
+// laying it out, character by character on every paint, stays cheap.
+constexpr size_t kPromptMessageMaxChars = 4096;
+std::wstring CutPromptMessage(const std::wstring& message);
 
 // One character (or surrogate pair) of a prompt message and the cell it is drawn into.
 struct MessageCell {

@@ -15,6 +15,7 @@
 #include "prompts/PromptFamily.h"
 #include "prompts/PromptRunner.h"
 #include "prompts/PromptSkin.h"
+#include "prompts/PromptText.h"
 
 namespace {
 
@@ -318,6 +319,21 @@ TEST_F(MessageRows, LongMessageIsDrawnOnTwoLinesAroundTheMiddle) {
     EXPECT_LE(last, 120);
     EXPECT_GT(last - first, 17);  // more than one line
     EXPECT_NEAR((first + last) / 2, 100, 6);
+    prompt.DestroyWindow();
+    DrainAndSawQuit();
+}
+
+// A game name of millions of characters (a hostile configuration) still paints at once,
+// filling the message band, instead of being laid out character by character on every paint.
+TEST_F(MessageRows, HugeMessageIsCutToWhatAPromptCanShow) {
+    CInstallGameDlg prompt;
+    prompt.SetMessage(CInstallGameDlg::MessageFor(std::wstring(8000000, L'国')));
+    EXPECT_EQ(prompt.GetMessageText().size(), kPromptMessageMaxChars);
+    ASSERT_TRUE(prompt.CreatePrompt(nullptr));
+    std::vector<int> rows = LitRows(prompt);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_LE(rows.front(), 55);  // text from the top of the band...
+    EXPECT_GE(rows.back(), 125);  // ...to near its bottom
     prompt.DestroyWindow();
     DrainAndSawQuit();
 }

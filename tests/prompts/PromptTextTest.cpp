@@ -42,6 +42,15 @@ TEST(QuilletTip, LongTipsAreCutToFortyCharacters) {
     EXPECT_EQ(MakeQuilletTip(straddling), std::wstring(39, L'a'));
 }
 
+TEST(PromptMessage, MessagesLongerThanAnyPromptShowsAreCut) {
+    EXPECT_EQ(CutPromptMessage(L"下载完成"), L"下载完成");
+    const std::wstring fits(kPromptMessageMaxChars, L'国');
+    EXPECT_EQ(CutPromptMessage(fits), fits);
+    EXPECT_EQ(CutPromptMessage(fits + L"游戏"), fits);
+    std::wstring straddling = std::wstring(kPromptMessageMaxChars - 1, L'a') + kGrinningFace;
+    EXPECT_EQ(CutPromptMessage(straddling), std::wstring(kPromptMessageMaxChars - 1, L'a'));
+}
+
 TEST(PromptMessageLayout, ShortMessageIsOneCentredLine) {
     std::wstring message = L"下载文件被破坏，请重新下载!";
     std::vector<MessageCell> cells = LayoutPromptMessage(message, UniformMetrics(message, 12));
