@@ -42,8 +42,17 @@ struct Stacks {
     }
 };
 
+// Keeps the first kMaxMarkupRunChars characters of a run, never half of a surrogate pair.
+void CutRun(std::wstring& run) {
+    if (run.size() <= kMaxMarkupRunChars) return;
+    size_t cut = kMaxMarkupRunChars;
+    if (run[cut - 1] >= 0xD800 && run[cut - 1] <= 0xDBFF) --cut;
+    run.resize(cut);
+}
+
 void FlushRun(std::wstring& run, const Stacks& stacks, std::vector<MarkupSegment>& out) {
     if (run.empty()) return;
+    CutRun(run);
     MarkupSegment segment;
     segment.text.swap(run);
     segment.font = stacks.fonts.back();

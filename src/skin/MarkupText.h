@@ -14,6 +14,7 @@
 // markup: pass it through EscapeMarkupText before putting it into a markup string, so that
 // a "{&#" inside it shows as those characters and can never make a link or a colour.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,6 +25,11 @@ struct MarkupSegment {
     int32_t colour = -1;  // negative = the label's default for this kind of run
     std::wstring link;    // empty = plain text
 };
+
+// A label is one line no wider than its window: no run can show more than a few hundred
+// characters. A longer run (a hostile game name) is cut to this many, so that measuring and
+// drawing it on every paint stays cheap.
+constexpr size_t kMaxMarkupRunChars = 4096;
 
 std::vector<MarkupSegment> ParseMarkup(const std::wstring& markup);
 

@@ -42,12 +42,26 @@ TEST(Markup, ManyUnclosedTagStartsAreReadInOnePass) {
     for (int i = 0; i < 2500000; ++i) text += L"{&#";
     auto s = ParseMarkup(text);
     ASSERT_EQ(s.size(), 1u);
-    EXPECT_EQ(s[0].text, text);
+    EXPECT_EQ(s[0].text, text.substr(0, kMaxMarkupRunChars));  // longer than any label shows
     // A closing brace at the very end makes the first start a tag (an unknown one).
     auto closed = ParseMarkup(text + L"color=5}x");
     ASSERT_EQ(closed.size(), 1u);
     EXPECT_EQ(closed[0].text, L"x");
     EXPECT_EQ(closed[0].colour, -1);
+}
+
+TEST(Markup, RunsLongerThanAnyLabelShowsAreCut) {
+    const std::wstring name(kMaxMarkupRunChars + 10, L'国');
+    auto s = ParseMarkup(L"{&#color=0xffffff}VexaYoral下载器-" + name + L"专版{&#/color}尾");
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(s[0].text.size(), kMaxMarkupRunChars);
+    EXPECT_EQ(s[0].text.substr(0, 13), L"VexaYoral下载器-");
+    EXPECT_EQ(s[1].text, L"尾");
+    // A surrogate pair at the cut goes whole.
+    const std::wstring pairs = std::wstring(kMaxMarkupRunChars - 1, L'a') + L"\xD83D\xDE00";
+    EXPECT_EQ(ParseMarkup(pairs)[0].text, std::wstring(kMaxMarkupRunChars - 1, L'a'));
+    const std::wstring fits(kMaxMarkupRunChars, L'b');
+    EXPECT_EQ(ParseMarkup(fits)[0].text, fits);
 }
 
 TEST(Markup, FontNumbersOutsideTheTableKeepTheFont) {
