@@ -54,7 +54,7 @@ double RangePlanner::RateOf(const Span& s, uint64_t nowMs) const {
 }
 
 double RangePlanner::TypicalRate(uint64_t nowMs) const {
-    double best = 0;
+    double best = fastestRate_;
     for (const Span& s : spans_)
         if (!s.finished) best = std::max(best, RateOf(s, nowMs));
     return best;
@@ -163,6 +163,7 @@ uint64_t RangePlanner::Commit(int span, uint64_t offset, uint64_t length, uint64
     s.pos = stop;
     s.bytesSinceOwned += fresh;
     s.lastCommitMs = nowMs;
+    fastestRate_ = std::max(fastestRate_, RateOf(s, nowMs));
     doneBytes_ += fresh;
     duplicateBytes_ += length - fresh;
     MarkBlocks(s, old);

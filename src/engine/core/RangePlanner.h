@@ -82,6 +82,7 @@ private:
     uint64_t doneBytes_ = 0;
     uint64_t duplicateBytes_ = 0;
     uint64_t duplicateBudget_ = 0;
+    double fastestRate_ = 0;  // best connection speed seen, bytes per second
 };
 
 }  // namespace vexa::engine
