@@ -10,6 +10,9 @@ namespace vexa::engine {
 namespace {
 
 const size_t kChunkBytes = 512 * 1024;
+// Bytes wait in memory at most this long before they go to the file, so a crash loses
+// little even on a slow connection.
+const uint64_t kMaxHoldMs = 250;
 const int kMaxRedirects = 10;
 
 bool IsRedirect(int status) {
@@ -267,6 +270,7 @@ TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, 
     uint64_t endNow = job.to;
     size_t fill = 0;
     uint32_t quietMs = 0;
+    uint64_t heldSince = 0;
     auto flush = [&]() -> bool {
         if (fill == 0) return true;
         bool ok = WriteChunk(src, job, offset, buffer.data(), fill, endNow);
@@ -283,11 +287,13 @@ TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, 
         size_t got = 0;
         ReadStatus rs = conn.Read(buffer.data() + fill, room, got);
         if (rs == ReadStatus::Data) {
+            if (fill == 0) heldSince = NowMs();
             fill += got;
             received += got;
             quietMs = 0;
             src.bytes += got;
-            if (fill == buffer.size() || received >= bodyEnd || received >= endNow) {
+            if (fill == buffer.size() || received >= bodyEnd || received >= endNow ||
+                NowMs() - heldSince >= kMaxHoldMs) {
                 if (!flush()) return Outcome::Failed;
             }
         } else if (rs == ReadStatus::Idle) {

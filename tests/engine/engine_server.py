@@ -8,7 +8,7 @@ Prints "port N" once listening on 127.0.0.1. Serves the files of DIR as /MODE/NA
   e500x2   the first 2 requests answer 500           404     always 404
   cut3     the first 3 ranged replies stop half-way  reset3  the first 3 ranged replies
                                                              end in a TCP reset half-way
-  stall    every reply sends 64 KiB, then stalls     slow    64 KiB/s per connection
+  stall    every reply sends 64 KiB, then stalls     slow    512 KiB/s per connection
   redir    302 to /r/NAME                            busy1   first request 503 Retry-After 1
   gone-redir  302 to /gone/NAME, which answers 410 (the origin link itself then works)
 Control: /ctl/change/NAME rewrites the file with new content; /ctl/stats answers JSON of
@@ -138,8 +138,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     break
                 self.wfile.write(chunk)
                 sent += len(chunk)
+                with lock:
+                    counts["bytes-" + mode] = counts.get("bytes-" + mode, 0) + len(chunk)
                 if mode == "slow":
-                    time.sleep(1.0)
+                    time.sleep(0.125)  # 512 KiB/s per connection
                 if mode == "stall" and sent >= 65536:
                     self.wfile.flush()
                     time.sleep(60)
@@ -155,6 +157,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     request_queue_size = 64
+
+    def handle_error(self, request, client_address):
+        pass  # clients hanging up mid-body is what these tests do
 
 
 def main():
