@@ -59,7 +59,6 @@ private:
         bool isOrigin = false;
         HttpUrl original;
         HttpUrl current;  // after redirects
-        bool redirected = false;
         SourceHealth health;
         std::atomic<uint64_t> bytes{0};
         Source(const RetrySettings& r, int limit) : health(limit, r) {}
@@ -95,6 +94,8 @@ private:
                          const HttpResponseHead& head);
     Outcome AcceptFirstReply(HttpConnection& conn, Source& src, int connId, Job& job,
                              const HttpResponseHead& head);
+    bool HandleUnsatisfiable(Source& src, int connId, Job& job, const ContentRange& cr,
+                             Outcome& outcome, bool& restart);
     Outcome ReadBody(HttpConnection& conn, Source& src, Job& job, uint64_t bodyLength,
                      bool keepAlive);
     bool WriteChunk(Source& src, Job& job, uint64_t offset, const char* data, size_t size,

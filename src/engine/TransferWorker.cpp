@@ -137,7 +137,6 @@ TransferTask::Outcome TransferTask::Fetch(HttpConnection& conn, Source& src, int
         job.url = next;
         std::lock_guard<std::mutex> lock(mu_);
         src.current = next;
-        src.redirected = true;
     }
     return HandleStatus(conn, src, connId, job, head);
 }
@@ -195,14 +194,19 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
         return ReadBody(conn, src, job, length, head.KeepAlive());
     }
     if (status == 416) {
-        std::lock_guard<std::mutex> lock(mu_);
-        if (planner_ && planner_->Complete()) return Outcome::Done;
+        Outcome outcome = Outcome::Failed;
+        bool restart = false;
+        if (HandleUnsatisfiable(src, connId, job, head.contentRange, outcome, restart)) {
+            if (restart) ResetToProbe();
+            return outcome;
+        }
     }
-    if ((status == 404 || status == 410 || status == 403) && src.redirected) {
-        // A redirect target that went away: go back to the link we were given.
+    if ((status == 404 || status == 410 || status == 403) &&
+        job.url.ToString() != src.original.ToString()) {
+        // A redirect target that went away: go back to the link we were given. Several
+        // connections may learn this at once; each only undoes the target it used.
         std::lock_guard<std::mutex> lock(mu_);
-        src.current = src.original;
-        src.redirected = false;
+        if (src.current.ToString() == job.url.ToString()) src.current = src.original;
         src.health.OnFailure(FailureKind::Transient, NowMs(), -1, RandomBits());
         return Outcome::Failed;
     }
@@ -215,6 +219,38 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
         Fail(src, FailureKind::Fatal);  // 404, 410 and the other client errors
     }
     return Outcome::Failed;
+}
+
+// A 416: the file is already complete, empty, or no longer the size we know.
+bool TransferTask::HandleUnsatisfiable(Source& src, int connId, Job& job, const ContentRange& cr,
+                                       Outcome& outcome, bool& restart) {
+    std::unique_lock<std::shared_mutex> gate(writeGate_);
+    std::lock_guard<std::mutex> lock(mu_);
+    if (job.generation != generation_) return false;
+    if (planner_ && planner_->Complete()) {
+        outcome = Outcome::Done;
+        return true;
+    }
+    if (!planner_ && job.span < 0 && cr.totalKnown && cr.total == 0) {
+        planner_ = std::make_unique<RangePlanner>(0, std::vector<uint8_t>(), settings_.planner);
+        blockSize_ = settings_.planner.blockSize;
+        validator_.clear();
+        total_ = 0;
+        done_ = 0;
+        file_.Truncate();
+        outcome = Outcome::Done;
+        return true;
+    }
+    (void)connId;
+    if (planner_ && cr.totalKnown && cr.total != planner_->TotalSize()) {
+        if (src.isOrigin) {
+            restart = true;  // the file on the server changed size
+        } else {
+            src.health.Drop();  // a seed holding another file under that name
+        }
+        return true;
+    }
+    return false;
 }
 
 TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Source& src,

@@ -76,7 +76,10 @@ TEST(ContentRangeValue, BoundsAndUnknownTotal) {
     EXPECT_TRUE(ParseContentRange("bytes 0-0/1").valid);
     EXPECT_FALSE(ParseContentRange("bytes 5-4/10").valid);
     EXPECT_FALSE(ParseContentRange("bytes 0-10/10").valid) << "last byte past the total";
-    EXPECT_FALSE(ParseContentRange("bytes */10").valid);
+    ContentRange unsatisfied = ParseContentRange("bytes */10");
+    EXPECT_FALSE(unsatisfied.valid);
+    EXPECT_TRUE(unsatisfied.totalKnown);
+    EXPECT_EQ(10u, unsatisfied.total);
     EXPECT_FALSE(ParseContentRange("items 0-1/10").valid);
     ContentRange r = ParseContentRange("bytes 3-7/*");
     EXPECT_TRUE(r.valid);

@@ -10,7 +10,8 @@ Prints "port N" once listening on 127.0.0.1. Serves the files of DIR as /MODE/NA
                                                              end in a TCP reset half-way
   stall    every reply sends 64 KiB, then stalls     slow    512 KiB/s per connection
   redir    302 to /r/NAME                            busy1   first request 503 Retry-After 1
-  gone-redir  302 to /gone/NAME, which answers 410 (the origin link itself then works)
+  hop      302 to /vanishK/NAME (K counts the hops); each /vanishK/ serves two requests slowly,
+           then answers 410, so the engine must go back to /hop/ for a fresh redirect
 Control: /ctl/change/NAME rewrites the file with new content; /ctl/stats answers JSON of
 request counts per mode. The server stops by itself after --lifetime seconds.
 """
@@ -81,8 +82,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_simple(503, [("Retry-After", "1")])
         if mode == "redir":
             return self.send_simple(302, [("Location", "/r/" + name)])
-        if mode == "gone-redir":
-            return self.send_simple(302, [("Location", "/gone/" + name)])
+        if mode == "hop":
+            return self.send_simple(302, [("Location", "/vanish%d/%s" % (n, name))])
+        if mode.startswith("vanish"):
+            if n > 2:
+                return self.send_simple(410)
+            return self.serve_file("slow", path)
         self.serve_file(mode, path)
 
     def control(self, rest):

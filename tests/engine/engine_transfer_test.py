@@ -188,6 +188,19 @@ def redirect_is_followed(fx):
 
 
 @case
+def vanished_redirect_target_goes_back_to_the_link(fx):
+    want = fx.make("h.bin", 4 * MiB)
+    expect_download(fx, "hop", "h.bin", want)
+    assert fx.stats().get("hop", 0) >= 2
+
+
+@case
+def empty_file(fx):
+    want = fx.make("z.bin", 0)
+    expect_download(fx, "r", "z.bin", want)
+
+
+@case
 def stalled_seed_beside_fast_origin(fx):
     want = fx.make("st.bin", 6 * MiB)
     t0 = time.time()
@@ -291,7 +304,8 @@ CASES = [
     "range_server_multi_connection", "server_without_range_support_single_stream",
     "task_form_with_md5_and_stale_target_replaced", "reply_starting_early_is_never_written",
     "not_found_fails_at_once", "server_errors_then_success", "body_cut_short_and_reset_mid_piece",
-    "redirect_is_followed", "stalled_seed_beside_fast_origin", "seed_carries_a_slow_origin",
+    "redirect_is_followed", "vanished_redirect_target_goes_back_to_the_link", "empty_file",
+    "stalled_seed_beside_fast_origin", "seed_carries_a_slow_origin",
     "killed_download_resumes_with_little_downloaded_again",
     "file_changed_on_server_between_runs_starts_over", "damaged_record_is_discarded",
     "unwritable_folder_is_a_file_error",

@@ -127,6 +127,11 @@ ContentRange ParseContentRange(const std::string& raw) {
     std::string v = Trim(raw);
     if (Lower(v.substr(0, 6)) != "bytes ") return r;
     v = Trim(v.substr(6));
+    if (v.rfind("*/", 0) == 0) {
+        // The form of a 416: not a range, but it tells the size.
+        r.totalKnown = ParseU64(Trim(v.substr(2)), r.total);
+        return r;
+    }
     size_t dash = v.find('-');
     size_t slash = v.find('/');
     if (dash == std::string::npos || slash == std::string::npos || dash > slash) return r;

@@ -8,7 +8,8 @@
 
 namespace vexa::engine {
 
-// Content-Range of a 206: "bytes first-last/total" ("*" total reads as unknown).
+// Content-Range of a 206: "bytes first-last/total" ("*" total reads as unknown). The 416
+// form "bytes */total" is not valid as a range but still gives the total.
 struct ContentRange {
     bool present = false;
     bool valid = false;      // present and well formed
