@@ -8,13 +8,11 @@ cd "$VEXA_ROOT"
 [[ "${VEXA_SKIP_SETUP:-0}" == 1 ]] || bash scripts/setup.sh
 
 BUILD_TYPE="${VEXA_BUILD_TYPE:-Release}"
-if [[ ! -f "$VEXA_BUILD_DIR/host/build.ninja" ]]; then
-  CC=clang CXX=clang++ cmake -S . -B "$VEXA_BUILD_DIR/host" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
+# Configure every time (about a second): folders are picked up by glob at configure time.
+CC=clang CXX=clang++ cmake -S . -B "$VEXA_BUILD_DIR/host" -G Ninja \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 ninja -C "$VEXA_BUILD_DIR/host"
 
-if [[ ! -f "$VEXA_BUILD_DIR/win/build.ninja" ]]; then
-  cmake -S . -B "$VEXA_BUILD_DIR/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-    -DCMAKE_BUILD_TYPE="$BUILD_TYPE" -DVEXA_HOST_TOOLS_DIR="$VEXA_BUILD_DIR/host/tools" >/dev/null
-fi
+cmake -S . -B "$VEXA_BUILD_DIR/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+  -DCMAKE_BUILD_TYPE="$BUILD_TYPE" -DVEXA_HOST_TOOLS_DIR="$VEXA_BUILD_DIR/host/tools" >/dev/null
 ninja -C "$VEXA_BUILD_DIR/win"

@@ -13,6 +13,6 @@ trap 'wineserver -k >/dev/null 2>&1 || true; vexa_stop_xvfb' EXIT
 vexa_warm_wine
 
 status=0
-ctest --test-dir "$VEXA_BUILD_DIR/host" --output-on-failure "$@" || status=1
+ctest --test-dir "$VEXA_BUILD_DIR/host" --output-on-failure -j2 "$@" || status=1
 ctest --test-dir "$VEXA_BUILD_DIR/win" --output-on-failure -j2 "$@" || status=1
 exit $status

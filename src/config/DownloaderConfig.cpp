@@ -1,10 +1,164 @@
 #include "config/DownloaderConfig.h"
 
+#include "config/FileAge.h"
+#include "config/LazyText.h"
+#include "config/OwnDeployment.h"
 #include "config/PackageIdentity.h"
+#include "config/PartListSplitter.h"
+#include "config/ProfileText.h"
 
-CDownloaderConfig::CDownloaderConfig() { packageId_ = ReadOwnPackageId(); }
+namespace {
+
+constexpr DWORD kConnectTimeoutMs = 5000;
+constexpr DWORD kSendTimeoutMs = 1000;
+constexpr DWORD kReceiveTimeoutMs = 5000;
+
+constexpr wchar_t kGameConfig[] = L"GameConfig";
+constexpr wchar_t kDownLoader[] = L"DownLoader";
+constexpr wchar_t kQuillet[] = L"Quillet";
+
+ConfigSite OwnSite() {
+    ConfigSite site;
+    site.packageId = ReadOwnPackageId();
+    site.serverHost = ConfigServerHost();
+    site.homePageUrl = MakerHomePageUrl();
+    return site;
+}
+
+}  // namespace
+
+CDownloaderConfig::CDownloaderConfig() : CDownloaderConfig(OwnSite()) {}
+
+CDownloaderConfig::CDownloaderConfig(const ConfigSite& site) : site_(site) {
+    packageId_ = site_.packageId;
+    SetUpHttpClient();
+    BuildModulePaths();  // they hold the identifier, so they follow it
+}
+
+void CDownloaderConfig::SetUpHttpClient() {
+    http_.SetTimeouts(kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs);
+    http_.SetCallback(this);
+}
+
+std::wstring CDownloaderConfig::TempFolder() const {
+    if (!site_.tempFolder.empty()) return site_.tempFolder;
+    wchar_t folder[MAX_PATH] = {};
+    DWORD length = ::GetTempPathW(MAX_PATH, folder);
+    if (length == 0 || length >= MAX_PATH) return std::wstring();
+    return std::wstring(folder, length);
+}
+
+void CDownloaderConfig::BuildModulePaths() {
+    BuildOnce(engineModulePath_, [this] { return TempFileName(L"VexaP2SP.dll"); });
+    BuildOnce(verifyModulePath_, [this] { return TempFileName(L"Vexaverify.dll"); });
+}
 
 std::wstring CDownloaderConfig::GetVersionText() {
-    if (versionText_.empty()) versionText_ = ReadOwnVersionText();
-    return versionText_;
+    return BuildOnce(versionText_, &ReadOwnVersionText);
+}
+
+std::wstring CDownloaderConfig::GetConfigUrl() {
+    return BuildOnce(configUrl_, [this] {
+        return L"http://" + site_.serverHost + L"/publish/tool/muldown/" + packageId_ + L".html";
+    });
+}
+
+std::wstring CDownloaderConfig::GetDocumentPath() {
+    return BuildOnce(documentPath_, [this] { return TempFileName(L".cfg"); });
+}
+
+// Only a configured skin has a file.
+std::wstring CDownloaderConfig::GetSkinImagePath() {
+    if (skinLink_.empty()) return skinImagePath_;
+    return BuildOnce(skinImagePath_, [this] { return TempFileName(L".png"); });
+}
+
+std::wstring CDownloaderConfig::TempFileName(const wchar_t* suffix) const {
+    std::wstring folder = TempFolder();
+    return folder.empty() ? std::wstring() : folder + packageId_ + suffix;
+}
+
+int CDownloaderConfig::OnHttpStatus(DWORD received, DWORD total, int state) {
+    if (initCallback_) initCallback_->OnInitStatus(received, total, state, requestTag_);
+    return 0;
+}
+
+int CDownloaderConfig::Init(IConfigInitCallback* callback) {
+    if (callback) initCallback_ = callback;
+    const std::wstring document = GetDocumentPath();
+    int result = kConfigFetchFailed;
+    if (Fetch(GetConfigUrl(), document, kTagDocument, 0)) {
+        if (!ParseDocument()) {
+            result = kConfigKeyMissing;
+        } else if (skinLink_.empty() ||
+                   Fetch(skinLink_, GetSkinImagePath(), kTagSkinImage, kSkinCacheSeconds)) {
+            result = kConfigReady;
+        } else {
+            result = kConfigSkinFailed;
+        }
+    }
+    if (!document.empty()) ::DeleteFileW(document.c_str());
+    return result;
+}
+
+// A failed fetch removes what it wrote, so a broken file is never found by the next
+// cache check or taken for a document.
+bool CDownloaderConfig::Fetch(const std::wstring& url, const std::wstring& file, int tag,
+                              int64_t cacheSeconds) {
+    if (url.empty() || file.empty()) return false;
+    if (cacheSeconds > 0 && IsFileYoungerThan(file, cacheSeconds)) return true;
+    requestTag_ = tag;
+    if (http_.Download(url.c_str(), file.c_str())) return true;
+    ::DeleteFileW(file.c_str());
+    return false;
+}
+
+std::wstring CDownloaderConfig::ReadKey(const wchar_t* section, const wchar_t* key) {
+    return ReadProfileText(section, key, documentPath_);
+}
+
+// A retry after a failed start-up parses again on the same object: it starts from nothing,
+// so no part is listed twice and no value of the earlier document lingers.
+void CDownloaderConfig::ClearDocumentValues() {
+    for (std::wstring* text :
+         {&gameName_, &gameStart_, &seedUrl_, &skinLink_, &newVersion_, &newVersionDownloaderLink_,
+          &embedLink2_, &quilletDownloaderLink_, &safeCheck_, &gameVersion_, &quilletInstallTip_,
+          &textPromotionTitle_, &textPromotionLink_, &cancelDownloadTips_, &skinImagePath_}) {
+        text->clear();
+    }
+    parts_.clear();
+}
+
+bool CDownloaderConfig::ParseDocument() {
+    ClearDocumentValues();
+    gameName_ = ReadKey(kGameConfig, L"GameName");
+    if (gameName_.empty()) return false;
+    std::wstring sizes = ReadKey(kGameConfig, L"GameSize");
+    if (sizes.empty()) return false;
+    std::wstring links = ReadKey(kGameConfig, L"GameDownloadLink");
+    if (links.empty()) return false;
+    std::wstring md5s = ReadKey(kGameConfig, L"GameMd5");
+
+    for (PackageFile& part : SplitPartLists(sizes, links, md5s)) parts_.push_back(std::move(part));
+    if (parts_.size() >= 2) {
+        gameStart_ = ReadKey(kGameConfig, L"GameStart");
+        if (gameStart_.empty()) return false;
+    }
+
+    seedUrl_ = ReadKey(kGameConfig, L"SeedUrl");
+    skinLink_ = ReadKey(kDownLoader, L"SkinLink");
+    newVersion_ = ReadKey(kDownLoader, L"NewVersion");
+    if (newVersion_.empty()) return false;
+    newVersionDownloaderLink_ = ReadKey(kDownLoader, L"NewVersionDownloaderLink");
+    if (newVersionDownloaderLink_.empty()) newVersionDownloaderLink_ = site_.homePageUrl;
+
+    embedLink2_ = ReadKey(kDownLoader, L"EmbedLink2");
+    quilletDownloaderLink_ = ReadKey(kQuillet, L"QuilletDownloaderLink");
+    safeCheck_ = ReadKey(kQuillet, L"safecheck");
+    gameVersion_ = ReadKey(kGameConfig, L"GameVersion");
+    quilletInstallTip_ = ReadKey(kDownLoader, L"QuilletInstallTip");
+    textPromotionTitle_ = ReadKey(kDownLoader, L"TextPromotionTitle");
+    textPromotionLink_ = ReadKey(kDownLoader, L"TextPromotionLink");
+    cancelDownloadTips_ = ReadKey(kQuillet, L"CancelDownloadTips");
+    return true;
 }

@@ -78,7 +78,3 @@ private:
     ICDownloadManagerCallback* listener_ = nullptr;  // not owned
     bool bound_ = false;
 };
-
-// The per-package path of the extracted engine: temporary folder + identifier +
-// "VexaP2SP.dll".
-std::wstring EngineModulePath();

@@ -5,13 +5,6 @@
 #include "transfer/DownloadManager.h"
 #include "transfer/ModuleExtractor.h"
 
-std::wstring EngineModulePath() {
-    wchar_t temp[MAX_PATH + 1] = {};
-    DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-    std::wstring folder = n && n <= MAX_PATH ? std::wstring(temp, n) : std::wstring();
-    return folder + g_Config.GetPackageId() + L"VexaP2SP.dll";
-}
-
 bool CDownloadManager::BindExtracted(const std::wstring& modulePath) {
     Release();
     ClearEntryPoints();
@@ -29,7 +22,7 @@ bool CDownloadManager::BindExtracted(const std::wstring& modulePath) {
 
 CDownloadManager& CDownloadManager::Instance() {
     static CDownloadManager manager;
-    static const bool bound = manager.BindExtracted(EngineModulePath());
+    static const bool bound = manager.BindExtracted(g_Config.GetEngineModulePath());
     (void)bound;
     return manager;
 }

@@ -1,0 +1,48 @@
+#include "probes/ProbeRules.h"
+
+namespace {
+
+std::wstring Trimmed(const std::wstring& text) {
+    const wchar_t* blanks = L" \t\r\n\f\v";
+    size_t first = text.find_first_not_of(blanks);
+    if (first == std::wstring::npos) return std::wstring();
+    size_t last = text.find_last_not_of(blanks);
+    return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+bool IsSpaceShort(const DiskSpaceFacts& facts, uint64_t required) {
+    if (!facts.folderExists || !facts.volumeQueried) return true;
+    uint64_t free = facts.freeBytes;
+    if (facts.partialFileExists) {
+        uint64_t sum = free + facts.targetFileSize;
+        free = sum < free ? UINT64_MAX : sum;
+    }
+    return free <= required;
+}
+
+bool IsInsideProductFolder(const std::wstring& folder, const std::wstring& productPath) {
+    if (folder.size() < productPath.size()) return false;
+    if (folder.compare(0, productPath.size(), productPath) != 0) return false;
+    if (folder.size() == productPath.size()) return true;
+    if (folder[productPath.size()] == L'\\') return true;
+    if (!productPath.empty() && productPath.back() == L'\\') return true;
+    return Trimmed(folder).size() == Trimmed(productPath).size();
+}
+
+bool AreScreenEdgesCovered(int width, int height,
+                           const std::function<bool(int x, int y)>& covered) {
+    const int w = width - 1;
+    const int h = height - 1;
+    const int samples[4][4] = {
+        {w / 16, 0, w * 15 / 16, 0},  // top
+        {w, h / 16, w, h * 15 / 16},  // right
+        {w / 16, h, w * 15 / 16, h},  // bottom
+        {0, h / 16, 0, h * 15 / 16},  // left
+    };
+    for (const auto& edge : samples) {
+        if (!covered(edge[0], edge[1]) && !covered(edge[2], edge[3])) return false;
+    }
+    return true;
+}

@@ -1,0 +1,123 @@
+#include "stats/StatisticsMgr.h"
+
+#include <process.h>
+#include <shlwapi.h>
+
+#include <cwchar>
+#include <new>
+
+namespace {
+
+constexpr DWORD kTempPathChars = 256;
+
+// Reads the whole file; false when it cannot be opened, measured, held or read.
+bool ReadWholeFile(const std::wstring& path) {
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool ok = false;
+    LARGE_INTEGER size = {};
+    if (::GetFileSizeEx(file, &size) && size.QuadPart >= 0 && size.QuadPart < MAXDWORD) {
+        DWORD bytes = static_cast<DWORD>(size.QuadPart);
+        std::unique_ptr<char[]> buffer(new (std::nothrow) char[bytes + 1]);
+        if (buffer) {
+            DWORD got = 0;
+            ok = ::ReadFile(file, buffer.get(), bytes, &got, nullptr) && got == bytes;
+            buffer[got] = '\0';
+        }
+    }
+    ::CloseHandle(file);
+    return ok;
+}
+
+}  // namespace
+
+CStatisticsMgr::CStatisticsMgr() = default;
+
+CStatisticsMgr::CStatisticsMgr(const std::wstring& answerFolder) : answerFolder_(answerFolder) {}
+
+CStatisticsMgr::~CStatisticsMgr() {
+    if (worker_) {
+        stopping_ = true;
+        ::SetEvent(wake_);
+        ::WaitForSingleObject(worker_, INFINITE);
+        ::CloseHandle(worker_);
+    }
+    if (wake_) ::CloseHandle(wake_);
+}
+
+BOOL CStatisticsMgr::Start() {
+    if (started_) return TRUE;
+    wake_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    http_.reset(new CHttpDownload);
+    http_->SetTimeouts(kTimeoutMs);
+    worker_ = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WorkerEntry, this, 0, nullptr));
+    started_ = true;
+    return TRUE;
+}
+
+BOOL CStatisticsMgr::Enqueue(const std::wstring& url) {
+    CCriticalSectionLock lock(queueLock_);
+    queue_.push_back(url);
+    return TRUE;
+}
+
+BOOL CStatisticsMgr::Dequeue(std::wstring* url) {
+    CCriticalSectionLock lock(queueLock_);
+    if (queue_.empty()) return FALSE;
+    *url = std::move(queue_.front());
+    queue_.pop_front();
+    return TRUE;
+}
+
+unsigned __stdcall CStatisticsMgr::WorkerEntry(void* self) {
+    static_cast<CStatisticsMgr*>(self)->RunWorker();
+    return 0;
+}
+
+void CStatisticsMgr::RunWorker() {
+    for (;;) {
+        std::wstring url;
+        while (!stopping_ && Dequeue(&url)) {
+            SendReport(url);
+            ::Sleep(kPauseAfterReportMs);
+        }
+        if (stopping_) return;
+        if (::WaitForSingleObject(wake_, kPollMs) == WAIT_OBJECT_0) ::ResetEvent(wake_);
+    }
+}
+
+void CStatisticsMgr::SendReport(const std::wstring& url) {
+    if (dropAnswers_ != 0) {
+        http_->Download(url.c_str(), nullptr);  // the answer does not matter
+        return;
+    }
+    dropAnswers_ = 1;
+    SendKeepingAnswer(url);
+}
+
+// The answer is saved and read back. One that cannot be read back costs only its own
+// report; the file is removed either way, so answers never pile up in the folder.
+void CStatisticsMgr::SendKeepingAnswer(const std::wstring& url) {
+    std::wstring path = AnswerFilePath();
+    if (path.empty()) return;
+    http_->Download(url.c_str(), path.c_str());
+    ReadWholeFile(path);
+    ::DeleteFileW(path.c_str());
+}
+
+std::wstring CStatisticsMgr::AnswerFilePath() const {
+    wchar_t folder[MAX_PATH] = {};
+    if (!answerFolder_.empty()) {
+        if (answerFolder_.size() >= MAX_PATH) return std::wstring();
+        wcscpy(folder, answerFolder_.c_str());
+    } else {
+        DWORD length = ::GetTempPathW(kTempPathChars, folder);
+        if (length == 0 || length >= kTempPathChars) return std::wstring();
+    }
+    wchar_t name[16] = {};
+    _snwprintf(name, 15, L"%08x.ss", static_cast<unsigned>(::GetTickCount()));
+    wchar_t path[MAX_PATH] = {};
+    if (!::PathCombineW(path, folder, name)) return std::wstring();
+    return path;
+}

@@ -1,0 +1,66 @@
+#include "transfer/FileIntegrity.h"
+
+#include <memory>
+#include <new>
+
+#include "probes/FileProbes.h"
+#include "probes/ScopedHandle.h"
+
+namespace {
+
+constexpr DWORD kChunkSize = 1 << 20;
+
+bool HashFrom(HANDLE file, uint64_t offset, uint64_t length, Md5Bytes* digest) {
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(file, position, nullptr, FILE_BEGIN)) return false;
+    std::unique_ptr<uint8_t[]> chunk(new (std::nothrow) uint8_t[kChunkSize]);
+    if (chunk == nullptr) return false;
+    CMd5 md5;
+    while (length > 0) {
+        DWORD want = length < kChunkSize ? static_cast<DWORD>(length) : kChunkSize;
+        DWORD got = 0;
+        // A file that shrinks under us fails: its digest would describe other bytes.
+        if (!ReadFile(file, chunk.get(), want, &got, nullptr) || got != want) return false;
+        md5.Update(chunk.get(), got);
+        length -= got;
+    }
+    *digest = md5.Final();
+    return true;
+}
+
+}  // namespace
+
+bool FileFingerprint(const wchar_t* path, Md5Bytes* digest) {
+    digest->fill(0);
+    CScopedHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.IsValid()) return false;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0) return false;
+    uint64_t total = static_cast<uint64_t>(size.QuadPart);
+    uint64_t length = total < kFingerprintWindow ? total : kFingerprintWindow;
+    Md5Bytes result;
+    if (!HashFrom(file.Get(), total - length, length, &result)) return false;
+    *digest = result;
+    return true;
+}
+
+bool CheckFileMd5(const wchar_t* path, const std::wstring& expected) {
+    // Without a fingerprint there is nothing to compare, not even an all-zero text.
+    Md5Bytes digest;
+    if (!FileFingerprint(path, &digest)) return false;
+    return DigestTextsMatch(DigestText(digest), expected);
+}
+
+bool CheckFileSize(const wchar_t* path, uint64_t expected) {
+    if (!FileExists(path)) return false;
+    uint64_t size = GetFileSize64(path);
+    return size != 0 && size == expected;
+}
+
+bool CheckPackageFile(const wchar_t* path, uint64_t expectedSize, const std::wstring& expectedMd5,
+                      const std::wstring& safecheck) {
+    if (safecheck == L"1" && !CheckFileMd5(path, expectedMd5)) return false;
+    return CheckFileSize(path, expectedSize);
+}

@@ -1,0 +1,111 @@
+"""Helpers for end-to-end tests that run the real program under Wine.
+
+ctest passes the paths of the built pieces in the environment (see CMakeLists.txt):
+VEXA_PROGRAM (the unstamped program), VEXA_STAMP (the host stamping tool), VEXA_TESTDRIVER
+(a Windows helper that looks at windows from outside), VEXA_ARTIFACTS (a folder for
+screenshots and scratch files). WINEPREFIX and DISPLAY come from scripts/test.sh.
+"""
+
+import os
+import subprocess
+import tempfile
+import time
+import uuid
+
+PROGRAM = os.environ.get("VEXA_PROGRAM", "")
+STAMP = os.environ.get("VEXA_STAMP", "")
+TESTDRIVER = os.environ.get("VEXA_TESTDRIVER", "")
+ARTIFACTS = os.environ.get("VEXA_ARTIFACTS", tempfile.gettempdir())
+
+MAIN_TITLE_PREFIX = "VexaYoral"
+
+
+def new_package_id():
+    return "{%s}" % str(uuid.uuid4()).upper()
+
+
+def scratch_dir(name):
+    path = os.path.join(ARTIFACTS, "e2e", name)
+    os.makedirs(path, exist_ok=True)
+    return path
+
+
+def stamp(out_path, package_id, config_server=None, stats_server=None, version=None):
+    """Makes a copy of the program for `package_id`; returns its path."""
+    args = [STAMP, "--in", PROGRAM, "--out", out_path, "--id", package_id]
+    if config_server:
+        args += ["--config-server", config_server]
+    if stats_server:
+        args += ["--stats-server", stats_server]
+    if version:
+        args += ["--version", version]
+    subprocess.run(args, check=True)
+    return out_path
+
+
+def wine_env():
+    env = dict(os.environ)
+    env.setdefault("WINEDEBUG", "-all")
+    env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
+    return env
+
+
+def start(exe, *args):
+    """Starts a Windows program under Wine; returns the Popen."""
+    return subprocess.Popen(["wine", exe, *args], env=wine_env(), stdin=subprocess.DEVNULL,
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+
+
+def run(exe, *args, timeout=60):
+    return subprocess.run(["wine", exe, *args], env=wine_env(), stdin=subprocess.DEVNULL,
+                          capture_output=True, text=True, timeout=timeout)
+
+
+def driver(*args, timeout=60):
+    return run(TESTDRIVER, *[str(a) for a in args], timeout=timeout)
+
+
+def count_windows(title_prefix=MAIN_TITLE_PREFIX):
+    result = driver("count-windows", title_prefix)
+    return int(result.stdout.strip() or "0")
+
+
+def wait_windows(count, title_prefix=MAIN_TITLE_PREFIX, seconds=20):
+    """Waits until exactly `count` windows with the title prefix exist; returns the count."""
+    deadline = time.time() + seconds
+    seen = count_windows(title_prefix)
+    while seen != count and time.time() < deadline:
+        time.sleep(0.2)
+        seen = count_windows(title_prefix)
+    return seen
+
+
+def screenshot(name):
+    """Saves the whole virtual screen as ARTIFACTS/screenshots/NAME.png; returns the path."""
+    folder = os.path.join(ARTIFACTS, "screenshots")
+    os.makedirs(folder, exist_ok=True)
+    path = os.path.join(folder, name + ".png")
+    subprocess.run(["import", "-window", "root", path], check=False,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return path
+
+
+def stop(process, timeout=10):
+    """Ends a program started with start(): asks politely, then kills."""
+    if process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
+def _check_environment():
+    missing = [name for name in ("DISPLAY", "WINEPREFIX") if not os.environ.get(name)]
+    if missing:
+        raise SystemExit("end-to-end tests need %s: run them through scripts/test.sh"
+                         % " and ".join(missing))
+
+
+_check_environment()

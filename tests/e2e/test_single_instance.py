@@ -1,0 +1,69 @@
+"""One copy per package: the single-instance guard and its hand-over, run for real."""
+
+import time
+import unittest
+
+import harness as h
+
+
+class SingleInstanceTest(unittest.TestCase):
+    def setUp(self):
+        self.processes = []
+        self.folder = h.scratch_dir("single_instance")
+
+    def tearDown(self):
+        for process in self.processes:
+            h.stop(process)
+        h.wait_windows(0, seconds=10)
+
+    def copy_for(self, package_id, name):
+        return h.stamp("%s/%s.exe" % (self.folder, name), package_id)
+
+    def launch(self, exe):
+        process = h.start(exe)
+        self.processes.append(process)
+        return process
+
+    def test_second_copy_hands_over_to_the_download_window_and_exits_0(self):
+        package_id = h.new_package_id()
+        exe = self.copy_for(package_id, "handover")
+        fake = h.start(h.TESTDRIVER, "fake-download-window", package_id, "30")
+        self.processes.append(fake)
+        self.assertEqual(fake.stdout.readline().strip(), "ready")
+
+        second = h.run(exe, timeout=60)
+        self.assertEqual(second.returncode, 0)
+        # The running copy's download window was asked to show itself.
+        self.assertEqual(fake.stdout.readline().strip(), "show")
+        self.assertEqual(fake.wait(timeout=10), 0)
+        self.assertEqual(h.count_windows(), 0, "the second copy must show nothing")
+
+    def test_second_copy_during_the_first_window_shows_nothing(self):
+        exe = self.copy_for(h.new_package_id(), "early")
+        self.launch(exe)
+        self.assertEqual(h.wait_windows(1), 1)
+        second = h.run(exe, timeout=60)
+        self.assertEqual(second.returncode, 0)
+        time.sleep(0.5)
+        self.assertEqual(h.count_windows(), 1)
+        h.screenshot("single_instance_first_window")
+
+    def test_copies_of_different_packages_run_side_by_side(self):
+        self.launch(self.copy_for(h.new_package_id(), "package_a"))
+        self.launch(self.copy_for(h.new_package_id(), "package_b"))
+        self.assertEqual(h.wait_windows(2), 2)
+
+    def test_copies_without_an_identity_run_side_by_side(self):
+        self.launch(self.copy_for("", "anonymous_1"))
+        self.launch(self.copy_for("", "anonymous_2"))
+        self.assertEqual(h.wait_windows(2), 2)
+
+    def test_exit_code_is_0_whatever_the_loop_returns(self):
+        process = self.launch(self.copy_for(h.new_package_id(), "exitcode"))
+        self.assertEqual(h.wait_windows(1), 1)
+        self.assertEqual(h.driver("post-quit", h.MAIN_TITLE_PREFIX, 42).returncode, 0)
+        self.assertEqual(process.wait(timeout=30), 0)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,109 @@
+// The download state file and the shell helpers around the download folder.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "config/DownloadFolder.h"
+#include "config/ShellFolders.h"
+#include "config/StateFile.h"
+#include "support/ScratchFolder.h"
+
+namespace {
+
+std::wstring RawValue(const CStateFile& state, const wchar_t* key) {
+    wchar_t value[260] = {};
+    GetPrivateProfileStringW(L"Norvane", key, L"", value, 260, state.Path().c_str());
+    return value;
+}
+
+TEST(StateFile, WithoutTheFileReadsGiveDefaultsAndWritesCreateNothing) {
+    CScratchFolder scratch;
+    CStateFile state(scratch / L"{ID}.tmp.cfg");
+    state.SaveDownloadFolder(L"D:\\Games\\");
+    state.SaveQuilletChoice(1);
+    state.SaveQuilletSize(5);
+    state.SaveDownloadTotalTime(77);
+    EXPECT_FALSE(state.Exists());
+    EXPECT_EQ(state.LoadDownloadFolder(), L"");
+    EXPECT_EQ(state.LoadQuilletSize(), 10485760);
+    EXPECT_TRUE(state.IsQuilletChosen(true));
+    EXPECT_FALSE(state.IsQuilletChosen(false));
+    EXPECT_EQ(state.LoadDownloadTotalTime(), 0u);
+}
+
+TEST(StateFile, ResetStartsEmptyAndSavesAreReadBack) {
+    CScratchFolder scratch;
+    CStateFile state(scratch / L"{ID}.tmp.cfg");
+    ASSERT_TRUE(CScratchFolder::Write(state.Path(), std::string("[Norvane]\r\nDir=old\r\n")));
+    state.Reset();
+    EXPECT_TRUE(state.Exists());
+    EXPECT_EQ(state.LoadDownloadFolder(), L"");
+    EXPECT_FALSE(state.IsQuilletChosen(true));  // the file exists: its (missing) value counts
+    EXPECT_EQ(state.LoadQuilletSize(), 10485760);
+
+    state.SaveDownloadFolder(L"D:\\下载\\Games\\");
+    state.SaveQuilletChoice(1);
+    state.SaveQuilletSize(123456);
+    state.SaveDownloadTotalTime(9876543210123ull);
+    EXPECT_EQ(state.LoadDownloadFolder(), L"D:\\下载\\Games\\");
+    EXPECT_TRUE(state.IsQuilletChosen(false));
+    EXPECT_EQ(state.LoadQuilletSize(), 123456);
+    EXPECT_EQ(state.LoadDownloadTotalTime(), 9876543210123ull);
+}
+
+TEST(StateFile, OnlyTheTextOneMeansChosen) {
+    CScratchFolder scratch;
+    CStateFile state(scratch / L"{ID}.tmp.cfg");
+    state.Reset();
+    WritePrivateProfileStringW(L"Norvane", L"DLQL", L"01", state.Path().c_str());
+    EXPECT_FALSE(state.IsQuilletChosen(true));
+    state.SaveQuilletChoice(0);
+    EXPECT_FALSE(state.IsQuilletChosen(true));
+    state.SaveQuilletChoice(1);
+    EXPECT_EQ(RawValue(state, L"DlQL"), L"1");
+    EXPECT_TRUE(state.IsQuilletChosen(false));
+}
+
+TEST(StateFile, QuilletSizeKeepsTheLow32BitsSigned) {
+    CScratchFolder scratch;
+    CStateFile state(scratch / L"{ID}.tmp.cfg");
+    state.Reset();
+    state.SaveQuilletSize(3000000000ull);
+    EXPECT_EQ(RawValue(state, L"QLSize"), L"-1294967296");
+    EXPECT_EQ(state.LoadQuilletSize(), -1294967296);
+    WritePrivateProfileStringW(L"Norvane", L"QLSize", L"  +42abc", state.Path().c_str());
+    EXPECT_EQ(state.LoadQuilletSize(), 42);
+    WritePrivateProfileStringW(L"Norvane", L"QLSize", L"size", state.Path().c_str());
+    EXPECT_EQ(state.LoadQuilletSize(), 10485760);
+}
+
+TEST(StateFile, PathIsTheIdentifierInTheTemporaryFolder) {
+    EXPECT_EQ(StateFilePathFor(L"C:\\Temp", L"{CBF64884-192F-484C-8741-9223167E5D6B}"),
+              L"C:\\Temp\\{CBF64884-192F-484C-8741-9223167E5D6B}.tmp.cfg");
+    EXPECT_EQ(StateFilePathFor(L"C:\\Temp\\", L"{X}"), L"C:\\Temp\\{X}.tmp.cfg");
+    EXPECT_EQ(StateFilePathFor(L"", L"{X}"), L"");
+}
+
+TEST(ChooseDownloadFolder, FindsTheSavedFolderOfAnEarlierRun) {
+    CScratchFolder scratch;
+    CStateFile state(scratch / L"{ID}.tmp.cfg");
+    state.Reset();
+    std::wstring games = scratch / L"games\\";
+    ASSERT_TRUE(CreateDirectoryW(games.c_str(), nullptr));
+    ASSERT_TRUE(CScratchFolder::Write(games + L"game.exe.P2P", std::string("partial")));
+    state.SaveDownloadFolder(games);
+    std::wstring folder;
+    ASSERT_TRUE(ChooseDownloadFolder(state, 1000, L"game.exe", &folder));
+    EXPECT_EQ(folder, games);
+}
+
+TEST(CreateShortcut, WritesALinkToTheTarget) {
+    CScratchFolder scratch;
+    std::wstring target = scratch / L"program.exe";
+    ASSERT_TRUE(CScratchFolder::Write(target, std::string("MZ")));
+    std::wstring link = scratch / L"program.lnk";
+    EXPECT_EQ(CreateShortcut(target, L"", L"", link, L"program"), S_OK);
+    EXPECT_TRUE(CScratchFolder::Exists(link));
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+// The download time: sums of start/stop pairs, kept in the state file only while it exists.
+
+#include <gtest/gtest.h>
+
+#include "server/TestTempFolder.h"
+#include "stats/StatisticsDLEvent.h"
+
+namespace {
+
+class DownloadTimeTest : public ::testing::Test {
+protected:
+    void SetUp() override { stateFile = temp.File(L"{P}.tmp.cfg"); }
+    void WriteStoredTotal(const wchar_t* value) {
+        ASSERT_TRUE(::WritePrivateProfileStringW(L"Norvane", L"DownloadTotalTime", value,
+                                                 stateFile.c_str()));
+    }
+    std::wstring StoredTotal() {
+        wchar_t value[260] = {};
+        ::GetPrivateProfileStringW(L"Norvane", L"DownloadTotalTime", L"", value, 260,
+                                   stateFile.c_str());
+        return value;
+    }
+    CStatisticsDLEvent::Clock Clock() {
+        return [this] { return now; };
+    }
+
+    CTestTempFolder temp;
+    std::wstring stateFile;
+    DWORD now = 0;
+};
+
+}  // namespace
+
+TEST_F(DownloadTimeTest, StartStopAddsToStoredTotal) {
+    WriteStoredTotal(L"2000");
+    {
+        CStatisticsDLEvent event(Clock(), stateFile);
+        EXPECT_EQ(event.GetTotal(), 2000u);
+        now = 1000;
+        event.OnTaskEvent(CStatisticsDLEvent::kTaskStarted);
+        now = 4500;
+        event.OnTaskEvent(CStatisticsDLEvent::kTaskStopped);
+        EXPECT_EQ(event.GetTotal(), 5500u);
+    }
+    EXPECT_EQ(StoredTotal(), L"5500");
+}
+
+TEST_F(DownloadTimeTest, StopWithoutStartCountsNothing) {
+    WriteStoredTotal(L"300");
+    CStatisticsDLEvent event(Clock(), stateFile);
+    now = 9000;
+    event.OnTaskEvent(CStatisticsDLEvent::kTaskStopped);
+    event.OnTaskEvent(7);  // unknown events are ignored
+    EXPECT_EQ(event.GetTotal(), 300u);
+}
+
+TEST_F(DownloadTimeTest, ClockWrapBetweenStartAndStopCountsTheRealSpan) {
+    CStatisticsDLEvent event(Clock(), stateFile);
+    now = 0xFFFFFF00u;
+    event.OnTaskEvent(CStatisticsDLEvent::kTaskStarted);
+    now = 0x100;
+    event.OnTaskEvent(CStatisticsDLEvent::kTaskStopped);
+    EXPECT_EQ(event.GetTotal(), 0x200u);
+}
+
+TEST_F(DownloadTimeTest, WithoutStateFileStartsAtZeroAndWritesNothing) {
+    {
+        CStatisticsDLEvent event(Clock(), stateFile);
+        EXPECT_EQ(event.GetTotal(), 0u);
+        now = 10;
+        event.OnTaskEvent(CStatisticsDLEvent::kTaskStarted);
+        now = 20;
+        event.OnTaskEvent(CStatisticsDLEvent::kTaskStopped);
+    }
+    EXPECT_FALSE(CTestTempFolder::Exists(stateFile));
+}
+
+TEST_F(DownloadTimeTest, TotalsBeyondThirtyTwoBitsSurvive) {
+    WriteStoredTotal(L"12345678901234");
+    { CStatisticsDLEvent event(Clock(), stateFile); }
+    EXPECT_EQ(StoredTotal(), L"12345678901234");
+}

@@ -1,0 +1,109 @@
+// The report worker against the local test server: order, pauses, saved answers.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "server/TestServerClient.h"
+#include "server/TestTempFolder.h"
+#include "stats/StatisticsMgr.h"
+
+namespace {
+
+class StatisticsMgrTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.IsAvailable()) << "run through tests/server/with_server.sh";
+        server.ClearFaults();
+        server.ClearLog();
+    }
+    std::wstring ReportUrl(const std::string& name) {
+        std::wstring wide(name.begin(), name.end());
+        return server.Url(L"/ClientApp/" + wide + L"/?name={P}&from=0&mid=&ver=1.0.0.1&");
+    }
+    // Waits until `count` reports reached the server (at most five seconds).
+    std::vector<LoggedRequest> WaitForReports(size_t count) {
+        std::vector<LoggedRequest> log;
+        for (int i = 0; i < 100; ++i) {
+            log = server.LogFor("/ClientApp/");
+            if (log.size() >= count) break;
+            ::Sleep(50);
+        }
+        return log;
+    }
+    int CountAnswerFiles() {
+        WIN32_FIND_DATAW data;
+        HANDLE find = ::FindFirstFileW(temp.File(L"*.ss").c_str(), &data);
+        if (find == INVALID_HANDLE_VALUE) return 0;
+        int count = 0;
+        do ++count;
+        while (::FindNextFileW(find, &data));
+        ::FindClose(find);
+        return count;
+    }
+
+    CTestServer server;
+    CTestTempFolder temp;
+};
+
+}  // namespace
+
+TEST_F(StatisticsMgrTest, ReportsQueuedBeforeStartWaitForTheWorker) {
+    CStatisticsMgr manager(temp.Path());
+    manager.Enqueue(ReportUrl("early"));
+    ::Sleep(200);
+    EXPECT_TRUE(server.LogFor("/ClientApp/").empty());
+    manager.Start();
+    manager.Start();  // a second start changes nothing
+    EXPECT_EQ(WaitForReports(1).size(), 1u);
+}
+
+TEST_F(StatisticsMgrTest, ReportsGoOutInOrderWithAPauseAfterEach) {
+    CStatisticsMgr manager(temp.Path());
+    manager.Start();
+    ::Sleep(250);  // the worker is now waiting on its poll
+    manager.Enqueue(ReportUrl("first"));
+    manager.Enqueue(ReportUrl("second"));
+    manager.Enqueue(ReportUrl("third"));
+    std::vector<LoggedRequest> log = WaitForReports(3);
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0].target.find("/ClientApp/first/"), 0u);
+    EXPECT_EQ(log[1].target.find("/ClientApp/second/"), 0u);
+    EXPECT_EQ(log[2].target.find("/ClientApp/third/"), 0u);
+    EXPECT_GE(log[1].timeMs - log[0].timeMs, 9.5);
+    EXPECT_GE(log[2].timeMs - log[1].timeMs, 9.5);
+}
+
+TEST_F(StatisticsMgrTest, SavedAnswerIsWrittenThenRemoved) {
+    // The answer is held back a while, so its file can be seen while it arrives.
+    ASSERT_TRUE(server.SetFault("/ClientApp/kept/", "delay", "ms=1000"));
+    CStatisticsMgr manager(temp.Path());
+    manager.SetDropAnswers(0);
+    manager.Enqueue(ReportUrl("kept"));
+    manager.Enqueue(ReportUrl("dropped"));
+    manager.Start();
+    ASSERT_EQ(WaitForReports(1).size(), 1u);
+    EXPECT_EQ(CountAnswerFiles(), 1);
+    EXPECT_EQ(WaitForReports(2).size(), 2u);
+    ::Sleep(100);
+    EXPECT_EQ(CountAnswerFiles(), 0);  // and the second report's answer was never saved
+}
+
+TEST_F(StatisticsMgrTest, WorkerGoesOnAfterAnAnswerThatCannotBeReadBack) {
+    CStatisticsMgr manager(temp.Path());
+    manager.Start();
+    // The saved-answer request fails before any file is made, so nothing can be read back.
+    manager.SetDropAnswers(0);
+    manager.Enqueue(L"https://" + server.Host() + L"/ClientApp/refused/");
+    manager.Enqueue(ReportUrl("after"));
+    std::vector<LoggedRequest> log = WaitForReports(1);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].target.find("/ClientApp/after/"), 0u);
+    // And it still serves reports queued later.
+    manager.SetDropAnswers(0);
+    manager.Enqueue(ReportUrl("later"));
+    EXPECT_EQ(WaitForReports(2).size(), 2u);
+    ::Sleep(100);
+    EXPECT_EQ(CountAnswerFiles(), 0);
+}

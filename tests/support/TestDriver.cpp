@@ -1,0 +1,131 @@
+// vexa_testdriver: a small Windows console program that end-to-end tests run under Wine to
+// look at and poke the program's windows from outside.
+//
+//   fake-download-window ID SECONDS   hold the mutex ID and a window of class ID; print
+//                                     "show" and exit 0 on WM_COMMAND 2025, exit 3 on time-out
+// TITLE matches every visible top-level window whose title starts with it.
+//
+//   count-windows TITLE               print how many such windows there are
+//   wait-window TITLE SECONDS         exit 0 once such a window exists, 3 on time-out
+//   post-quit TITLE CODE              post WM_QUIT(CODE) to the thread of that window
+//   send-command TITLE ID             send WM_COMMAND(ID) to that window, print the result
+//   window-rect TITLE                 print "left top right bottom" of that window
+//   find-class CLASS                  exit 0 when a top-level window of that class exists
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Search {
+    std::wstring title;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectByTitle(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    wchar_t text[512] = {};
+    ::GetWindowTextW(hwnd, text, 511);
+    // Titles are matched by prefix: arguments stay ASCII whatever the locale Wine runs in.
+    if (::IsWindowVisible(hwnd) && std::wstring(text).compare(0, search->title.size(), search->title) == 0)
+        search->found.push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> WindowsTitled(const std::wstring& title) {
+    Search search{title, {}};
+    ::EnumWindows(&CollectByTitle, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+LRESULT CALLBACK FakeWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_COMMAND && LOWORD(wParam) == 2025) {
+        std::printf("show\n");
+        std::fflush(stdout);
+        ::PostQuitMessage(0);
+        return 0;
+    }
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+int FakeDownloadWindow(const std::wstring& id, int seconds) {
+    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, id.c_str());
+    WNDCLASSEXW wc = {sizeof(wc)};
+    wc.lpfnWndProc = &FakeWindowProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = id.c_str();
+    ::RegisterClassExW(&wc);
+    HWND hwnd = ::CreateWindowExW(0, id.c_str(), L"fake download window", WS_POPUP, 0, 0, 10, 10,
+                                  nullptr, nullptr, wc.hInstance, nullptr);
+    if (!hwnd) return 4;
+    std::printf("ready\n");
+    std::fflush(stdout);
+    ::SetTimer(hwnd, 1, static_cast<UINT>(seconds) * 1000, nullptr);
+    MSG msg;
+    int code = 0;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message == WM_TIMER) {
+            code = 3;
+            break;
+        }
+        ::DispatchMessageW(&msg);
+    }
+    ::DestroyWindow(hwnd);
+    ::CloseHandle(mutex);
+    return code;
+}
+
+HWND OneWindow(const std::wstring& title) {
+    std::vector<HWND> found = WindowsTitled(title);
+    return found.empty() ? nullptr : found.front();
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: vexa_testdriver COMMAND ARGS...\n");
+        return 2;
+    }
+    std::wstring command = argv[1];
+    std::wstring arg = argv[2];
+    int number = argc > 3 ? _wtoi(argv[3]) : 0;
+    if (command == L"fake-download-window") return FakeDownloadWindow(arg, number ? number : 10);
+    if (command == L"count-windows") {
+        std::printf("%u\n", static_cast<unsigned>(WindowsTitled(arg).size()));
+        return 0;
+    }
+    if (command == L"wait-window") {
+        for (int i = 0; i < (number ? number : 10) * 20; ++i) {
+            if (OneWindow(arg)) return 0;
+            ::Sleep(50);
+        }
+        return 3;
+    }
+    if (command == L"find-class") return ::FindWindowW(arg.c_str(), nullptr) ? 0 : 1;
+    HWND hwnd = OneWindow(arg);
+    if (!hwnd) {
+        std::fprintf(stderr, "no window titled that\n");
+        return 1;
+    }
+    if (command == L"post-quit") {
+        DWORD thread = ::GetWindowThreadProcessId(hwnd, nullptr);
+        return ::PostThreadMessageW(thread, WM_QUIT, static_cast<WPARAM>(number), 0) ? 0 : 1;
+    }
+    if (command == L"send-command") {
+        LRESULT result = ::SendMessageW(hwnd, WM_COMMAND, static_cast<WPARAM>(number), 0);
+        std::printf("%lld\n", static_cast<long long>(result));
+        return 0;
+    }
+    if (command == L"window-rect") {
+        RECT rect;
+        ::GetWindowRect(hwnd, &rect);
+        std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
+        return 0;
+    }
+    return 2;
+}
