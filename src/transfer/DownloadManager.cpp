@@ -1,5 +1,7 @@
 #include "transfer/DownloadManager.h"
 
+#include "transfer/ModuleExtractor.h"
+
 namespace {
 
 template <typename Fn>
@@ -62,6 +64,21 @@ bool CDownloadManager::Bind(const std::wstring& modulePath) {
     bound_ = true;
     listener_ = nullptr;
     return true;
+}
+
+bool CDownloadManager::BindExtracted(const std::wstring& modulePath) {
+    Release();
+    ClearEntryPoints();
+    listener_ = nullptr;
+    DeleteFileW(modulePath.c_str());
+    bool extracted = false;
+    try {
+        extracted = ExtractModule(120, L"DOWNLOAD_LIB", modulePath.c_str()) != FALSE;
+    } catch (...) {
+        extracted = false;
+    }
+    if (!extracted) return false;
+    return Bind(modulePath);
 }
 
 int CDownloadManager::StartTask(int taskId) {

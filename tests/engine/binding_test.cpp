@@ -121,4 +121,43 @@ TEST(EngineBinding, RebindingReleasesThePreviousModule) {
     EXPECT_TRUE(Exists(second));
 }
 
+std::wstring TempPath(const wchar_t* name) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp) + name;
+}
+
+TEST(EngineExtraction, CarriedEngineIsExtractedOverAnOldFileBoundAndDeletedAtRelease) {
+    std::wstring path = TempPath(L"{BINDING-TEST}VexaP2SP.dll");
+    HANDLE old = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, old);
+    DWORD written = 0;
+    WriteFile(old, "stale", 5, &written, nullptr);
+    CloseHandle(old);
+    {
+        CDownloadManager manager;
+        ASSERT_TRUE(manager.BindExtracted(path));
+        EXPECT_TRUE(manager.IsBound());
+        EXPECT_TRUE(Exists(path));
+        manager.pfnInit(0);
+        unsigned char record[596] = {};
+        EXPECT_EQ(0, manager.pfnQueryTask(0, record));
+    }
+    EXPECT_FALSE(Exists(path)) << "the extracted module is deleted at release";
+}
+
+TEST(EngineExtraction, SecondBindingWhileTheModuleIsLoadedFailsAndLeavesTheFirstAlone) {
+    std::wstring path = TempPath(L"{BINDING-TEST-2}VexaP2SP.dll");
+    CDownloadManager first;
+    ASSERT_TRUE(first.BindExtracted(path));
+    {
+        CDownloadManager second;
+        EXPECT_FALSE(second.BindExtracted(path));
+        EXPECT_FALSE(second.IsBound());
+        EXPECT_EQ(nullptr, second.pfnInit);
+    }
+    EXPECT_TRUE(first.IsBound());
+    EXPECT_TRUE(Exists(path)) << "a failed binding never deletes a file it did not extract";
+}
+
 }  // namespace
