@@ -230,7 +230,7 @@ K_OK=no
 # What the client lost: bytes it had written before the kill that the record did not
 # vouch for, plus whatever the second run fetched beyond what was missing.
 last_done=$(grep '^progress' "$WORK/kill1.txt" | tail -n 1 | sed -n 's/.*done=\([0-9]*\).*/\1/p')
-kept=$(grep '^progress' "$WORK/kill2.txt" | grep -v 'total=0 ' | head -n 1 | sed -n 's/.*done=\([0-9]*\).*/\1/p')
+kept=$(sed -n 's/.*resumed=\([0-9]*\).*/\1/p' "$WORK/kill2.txt")
 wire2=$(sed -n 's/.*wire=\([0-9]*\).*/\1/p' "$WORK/kill2.txt")
 again=$("$PYTHON" -c "import sys; d,k,w,n=map(int,sys.argv[1:]); print(max(0,d-k)+max(0,w-(n-k)))" "${last_done:-0}" "${kept:-0}" "${wire2:-0}" "$CAPPED")
 echo "   killed with $((last_done / 1048576)) MiB written; the record kept $((kept / 1048576)) MiB; md5 ok: $K_OK"

@@ -5,6 +5,12 @@
 #include <chrono>
 
 namespace vexa::engine {
+namespace {
+
+const uint64_t kMinPersistGapMs = 250;
+const uint64_t kPersistEveryBytes = 8ull << 20;
+
+}  // namespace
 
 TransferTask::TransferTask(TaskAddress address, std::wstring targetPath,
                            std::vector<std::string> seedBases, EngineSettings settings)
@@ -59,6 +65,7 @@ TaskStatus TransferTask::Status() const {
     s.state = state_.load();
     s.duplicateBytes = duplicates_.load();
     s.wireBytes = wire_.load();
+    s.resumedBytes = resumed_.load();
     return s;
 }
 
@@ -76,6 +83,7 @@ void TransferTask::RestoreFromRecord() {
         validator_ = record.validator;
         total_ = record.totalSize;
         done_ = planner_->DoneBytes();
+        resumed_ = done_.load();
         return;
     }
     // No usable record: whatever the partial file holds is of unknown worth.
@@ -83,6 +91,7 @@ void TransferTask::RestoreFromRecord() {
     file_.Truncate();
     total_ = 0;
     done_ = 0;
+    resumed_ = 0;
 }
 
 void TransferTask::ControllerLoop() {
@@ -95,6 +104,7 @@ void TransferTask::ControllerLoop() {
     StartWorkers();
     uint64_t lastPersist = NowMs(), lastSpeed = NowMs();
     uint64_t lastOrigin = 0, lastSeeds = 0;
+    uint64_t persistedDone = done_.load();
     bool complete = false;
     while (!stop_.load()) {
         Sleep(50);
@@ -108,7 +118,12 @@ void TransferTask::ControllerLoop() {
             complete = planner_ && planner_->Complete();
         }
         if (complete || fileError_.load() || AllSourcesDropped()) break;
-        if (now - lastPersist >= settings_.persistIntervalMs) {
+        // Persist on the interval, and sooner while data pours in, so a crash loses
+        // little even on a fast line.
+        uint64_t since = now - lastPersist;
+        if (since >= settings_.persistIntervalMs ||
+            (since >= kMinPersistGapMs && done_.load() >= persistedDone + kPersistEveryBytes)) {
+            persistedDone = done_.load();
             Persist();
             lastPersist = now;
         }

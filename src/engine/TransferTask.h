@@ -37,6 +37,7 @@ struct TaskStatus {
     uint8_t state = kStateRunning;
     uint64_t duplicateBytes = 0;
     uint64_t wireBytes = 0;
+    uint64_t resumedBytes = 0;
 };
 
 class TransferTask {
@@ -98,6 +99,7 @@ private:
                              Outcome& outcome, bool& restart);
     Outcome ReadBody(HttpConnection& conn, Source& src, Job& job, uint64_t bodyLength,
                      bool keepAlive);
+    uint64_t CurrentEnd(const Job& job);
     bool WriteChunk(Source& src, Job& job, uint64_t offset, const char* data, size_t size,
                     uint64_t& endNow);
     void Fail(Source& src, FailureKind kind, long long retryAfter = -1);
@@ -121,7 +123,7 @@ private:
     std::atomic<bool> workersStop_{false};
     std::atomic<bool> fileError_{false};
     std::atomic<bool> running_{false};
-    std::atomic<uint64_t> total_{0}, done_{0}, duplicates_{0}, wire_{0};
+    std::atomic<uint64_t> total_{0}, done_{0}, duplicates_{0}, wire_{0}, resumed_{0};
     std::atomic<uint32_t> originSpeed_{0}, seedSpeed_{0};
     std::atomic<uint8_t> state_{kStateRunning};
     uint64_t startTick_ = 0;

@@ -2,6 +2,7 @@
 // the partial file and tell the planner, and report failures to the source's health.
 #include <windows.h>
 
+#include <algorithm>
 #include <random>
 
 #include "engine/TransferTask.h"
@@ -319,7 +320,16 @@ TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, 
             flush();
             return Outcome::Stopped;
         }
-        size_t room = static_cast<size_t>(std::min<uint64_t>(buffer.size() - fill, bodyEnd - received));
+        // Never read past where this connection must stop: a span cut back by a faster
+        // connection, or finished by a racer, ends here and the rest stays unread.
+        uint64_t limit = CurrentEnd(job);
+        if (limit == 0 || received >= limit) {
+            if (!flush()) return Outcome::Failed;
+            if (received < bodyEnd || !keepAlive) conn.Close();
+            return Outcome::Done;
+        }
+        size_t room = static_cast<size_t>(
+            std::min<uint64_t>({buffer.size() - fill, bodyEnd - received, limit - received}));
         size_t got = 0;
         ReadStatus rs = conn.Read(buffer.data() + fill, room, got);
         if (rs == ReadStatus::Data) {
@@ -328,7 +338,7 @@ TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, 
             received += got;
             quietMs = 0;
             src.bytes += got;
-            if (fill == buffer.size() || received >= bodyEnd || received >= endNow ||
+            if (fill == buffer.size() || received >= bodyEnd || received >= limit ||
                 NowMs() - heldSince >= kMaxHoldMs) {
                 if (!flush()) return Outcome::Failed;
             }
@@ -353,6 +363,12 @@ TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, 
     if (!flush()) return Outcome::Failed;
     if (!keepAlive) conn.Close();
     return Outcome::Done;
+}
+
+uint64_t TransferTask::CurrentEnd(const Job& job) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (job.generation != generation_ || !planner_) return 0;
+    return planner_->EndOf(job.span);
 }
 
 bool TransferTask::WriteChunk(Source& src, Job& job, uint64_t offset, const char* data, size_t size,

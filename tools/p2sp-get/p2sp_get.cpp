@@ -58,7 +58,7 @@ struct Options {
 };
 
 struct Status {
-    uint64_t total = 0, done = 0, duplicates = 0, wire = 0;
+    uint64_t total = 0, done = 0, duplicates = 0, wire = 0, resumed = 0;
     uint32_t originSpeed = 0, seedSpeed = 0;
     uint8_t state = 0;
 };
@@ -69,6 +69,7 @@ Status ReadRecord(const unsigned char* r) {
     std::memcpy(&s.done, r + 16, 8);
     std::memcpy(&s.duplicates, r + 24, 8);
     std::memcpy(&s.wire, r + 32, 8);
+    std::memcpy(&s.resumed, r + 40, 8);
     std::memcpy(&s.originSpeed, r + 60, 4);
     std::memcpy(&s.seedSpeed, r + 64, 4);
     s.state = r[69];
@@ -159,11 +160,12 @@ int wmain(int argc, wchar_t** argv) {
     double seconds = static_cast<double>(t1.QuadPart - t0.QuadPart) / freq.QuadPart;
     engine.stop(id);
     engine.uninit();
-    std::printf("final state=%u done=%llu total=%llu wire=%llu duplicates=%llu seconds=%.3f "
-                "max_query_ms=%.3f\n",
+    std::printf("final state=%u done=%llu total=%llu wire=%llu duplicates=%llu resumed=%llu "
+                "seconds=%.3f max_query_ms=%.3f\n",
                 s.state, static_cast<unsigned long long>(s.done),
                 static_cast<unsigned long long>(s.total), static_cast<unsigned long long>(s.wire),
-                static_cast<unsigned long long>(s.duplicates), seconds, maxQueryMs);
+                static_cast<unsigned long long>(s.duplicates),
+                static_cast<unsigned long long>(s.resumed), seconds, maxQueryMs);
     std::fflush(stdout);
     return s.state == 1 ? 0 : 1;
 }
