@@ -102,7 +102,7 @@ run_ours() {
   local url="$1" target="$2" want="$3" seeds="${4:-}" tune="${5:-}"
   rm -f "$target" "$target.P2P" "$target.P2P.rec"
   local ws0; ws0=$(proc_cpu "$WINESERVER_PID")
-  local args=(--quiet --interval 200)
+  local args=(--quiet --interval 50)
   [[ -n "$seeds" ]] && args+=(--seeds "$seeds")
   [[ -n "$tune" ]] && args+=(--tune "$tune")
   /usr/bin/time -f "%U %S" -o "$WORK/time.txt" \

@@ -4,6 +4,7 @@
 // QueryTask reads only atomics here, so it never waits for the transfer.
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -90,6 +91,7 @@ private:
     // TransferWorker.cpp: one connection's loop and the HTTP exchange.
     void WorkerLoop(size_t sourceIndex, int slot);
     bool NextJob(Source& src, int slot, int conn, Job& job);
+    void WaitForWork();
     Outcome Fetch(HttpConnection& conn, Source& src, int connId, Job& job);
     Outcome HandleStatus(HttpConnection& conn, Source& src, int connId, Job& job,
                          const HttpResponseHead& head);
@@ -111,6 +113,7 @@ private:
     PartialFile file_;
 
     mutable std::mutex mu_;  // guards everything below down to generation_
+    std::condition_variable workCv_;  // idle connections wait here for work
     std::shared_mutex writeGate_;  // shared: writing data; exclusive: starting over
     std::vector<std::unique_ptr<Source>> sources_;
     std::unique_ptr<RangePlanner> planner_;  // null while the size is unknown

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <random>
 
 #include "engine/TransferTask.h"
@@ -50,7 +51,7 @@ void TransferTask::WorkerLoop(size_t sourceIndex, int slot) {
         Job job;
         if (!NextJob(src, slot, connId, job)) {
             conn.Close();
-            Sleep(50);
+            WaitForWork();
             continue;
         }
         Outcome outcome = Fetch(conn, src, connId, job);
@@ -67,7 +68,13 @@ void TransferTask::WorkerLoop(size_t sourceIndex, int slot) {
             restart = outcome == Outcome::Failed && singleStream_ && job.generation == generation_;
         }
         if (restart) ResetToProbe();
+        workCv_.notify_all();  // a released span or a new size is work for idle connections
     }
+}
+
+void TransferTask::WaitForWork() {
+    std::unique_lock<std::mutex> lock(mu_);
+    workCv_.wait_for(lock, std::chrono::milliseconds(50));
 }
 
 bool TransferTask::NextJob(Source& src, int slot, int connId, Job& job) {
@@ -290,6 +297,7 @@ TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Sourc
         Assignment a;
         if (total == 0) return Outcome::Done;
         planner_->Assign(connId, NowMs(), a);
+        workCv_.notify_all();  // the others may now split this connection's range
         job.span = a.span;
         job.from = a.from;
         job.to = a.to;
