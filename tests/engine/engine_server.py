@@ -10,6 +10,7 @@ Prints "port N" once listening on 127.0.0.1. Serves the files of DIR as /MODE/NA
                                                              end in a TCP reset half-way
   stall    every reply sends 64 KiB, then stalls     slow    512 KiB/s per connection
   redir    302 to /r/NAME                            busy1   first request 503 Retry-After 1
+  short    claims the file is one byte shorter (a seed with another file of that name)
   hop      302 to /vanishK/NAME (K counts the hops); each /vanishK/ serves two requests slowly,
            then answers 410, so the engine must go back to /hop/ for a fresh redirect
 Control: /ctl/change/NAME rewrites the file with new content; /ctl/stats answers JSON of
@@ -104,7 +105,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_simple(404)
 
     def serve_file(self, mode, path):
-        size = os.path.getsize(path)
+        size = os.path.getsize(path) - (1 if mode == "short" else 0)
         tag = etag_of(path)
         rng = None if mode == "n" else self.parse_range(size)
         if rng and self.headers.get("If-Range") not in (None, tag):

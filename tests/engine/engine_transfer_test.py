@@ -116,10 +116,26 @@ def case(fn):
     return wrapped
 
 
+def check_progress(out):
+    """Bytes done never go back and never pass the total; the total never changes."""
+    last_done, total = 0, 0
+    for line in out.splitlines():
+        if not line.startswith("progress"):
+            continue
+        done, t = field(line, "done"), field(line, "total")
+        if t:
+            assert total in (0, t), "total changed"
+            total = t
+            assert done <= t, line
+        assert done >= last_done, "done went back: " + line
+        last_done = done
+
+
 def expect_download(fx, mode, name, want, seeds=""):
     target = os.path.join(fx.out, mode + "-" + name)
     rc, out, final = fx.run("%s/%s/%s" % (fx.base, mode, name), target, seeds)
     assert rc == 0, "exit %d: %s" % (rc, out[-500:])
+    check_progress(out)
     assert md5(target) == want, "content differs"
     assert not os.path.exists(target + ".P2P"), "partial file left"
     assert not os.path.exists(target + ".P2P.rec"), "record left"
@@ -206,6 +222,26 @@ def stalled_seed_beside_fast_origin(fx):
     t0 = time.time()
     expect_download(fx, "r", "st.bin", want, seeds=fx.base + "/stall")
     assert time.time() - t0 < 30
+
+
+@case
+def seed_with_another_size_is_dropped(fx):
+    want = fx.make("o.bin", 4 * MiB)
+    expect_download(fx, "slow", "o.bin", want, seeds=fx.base + "/short")
+
+
+@case
+def pause_and_resume_in_one_process(fx):
+    want = fx.make("pr.bin", 6 * MiB)
+    target = os.path.join(fx.out, "pr.bin")
+    args = ["wine", EXE, "--engine", winpath(DLL), "--interval", "100", "--tune", TUNE,
+            "--pause-at", str(2 * MiB), fx.base + "/slow/pr.bin", winpath(target)]
+    out = subprocess.run(args, env=ENV, capture_output=True, text=True, timeout=60).stdout
+    assert "paused stop=1" in out and "resumed start=1" in out, out[-400:]
+    assert md5(target) == want
+    after = out.split("resumed start=1", 1)[1]
+    first = [l for l in after.splitlines() if l.startswith("progress")][0]
+    assert field(first, "done") >= 2 * MiB - 512 * 1024, "progress lost on pause: " + first
 
 
 @case
@@ -306,7 +342,8 @@ CASES = [
     "task_form_with_md5_and_stale_target_replaced", "reply_starting_early_is_never_written",
     "not_found_fails_at_once", "server_errors_then_success", "body_cut_short_and_reset_mid_piece",
     "redirect_is_followed", "vanished_redirect_target_goes_back_to_the_link", "empty_file",
-    "stalled_seed_beside_fast_origin", "seed_carries_a_slow_origin",
+    "stalled_seed_beside_fast_origin", "seed_with_another_size_is_dropped",
+    "pause_and_resume_in_one_process", "seed_carries_a_slow_origin",
     "killed_download_resumes_with_little_downloaded_again",
     "file_changed_on_server_between_runs_starts_over", "damaged_record_is_discarded",
     "unwritable_folder_is_a_file_error",

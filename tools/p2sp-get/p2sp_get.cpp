@@ -1,8 +1,11 @@
-// p2sp-get [--engine DLL] [--seeds TEXT] [--tune TEXT] [--interval MS] [--quiet] URL TARGET
+// p2sp-get [--engine DLL] [--seeds TEXT] [--tune TEXT] [--interval MS] [--pause-at BYTES]
+//          [--quiet] URL TARGET
 //
 // Loads the transfer engine module by path (default: VexaP2SP.dll beside this program),
 // downloads URL (a plain http link or the "PDown://b7=1|link|h1=md5" form) to TARGET with
 // optional seed base addresses, prints progress once per interval and the final state.
+// --pause-at stops the task once that many bytes are done and starts it again a second
+// later, as the program does when the user pauses and resumes.
 // Exit code: 0 finished, 1 the task failed, 2 the engine could not be loaded or used.
 #include <windows.h>
 
@@ -54,6 +57,7 @@ struct Engine {
 struct Options {
     std::wstring engine, seeds, tune, url, target;
     DWORD intervalMs = 1000;
+    unsigned long long pauseAt = 0;
     bool quiet = false;
 };
 
@@ -91,6 +95,7 @@ bool ParseArgs(int argc, wchar_t** argv, Options& o) {
         else if (a == L"--seeds" && hasValue) o.seeds = argv[++i];
         else if (a == L"--tune" && hasValue) o.tune = argv[++i];
         else if (a == L"--interval" && hasValue) o.intervalMs = static_cast<DWORD>(_wtoi(argv[++i]));
+        else if (a == L"--pause-at" && hasValue) o.pauseAt = _wcstoui64(argv[++i], nullptr, 10);
         else if (a == L"--quiet") o.quiet = true;
         else if (o.url.empty()) o.url = a;
         else if (o.target.empty()) o.target = a;
@@ -114,7 +119,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!ParseArgs(argc, argv, o)) {
         std::fprintf(stderr,
                      "usage: p2sp-get [--engine DLL] [--seeds TEXT] [--tune TEXT] "
-                     "[--interval MS] [--quiet] URL TARGET\n");
+                     "[--interval MS] [--pause-at BYTES] [--quiet] URL TARGET\n");
         return 2;
     }
     Engine engine;
@@ -154,6 +159,16 @@ int wmain(int argc, wchar_t** argv) {
             std::fflush(stdout);
         }
         if (s.state != 0) break;
+        if (o.pauseAt && s.done >= o.pauseAt) {
+            o.pauseAt = 0;
+            int stopped = engine.stop(id);
+            std::printf("paused stop=%d\n", stopped);
+            std::fflush(stdout);
+            Sleep(1000);
+            int started = engine.start(id);
+            std::printf("resumed start=%d\n", started);
+            std::fflush(stdout);
+        }
         Sleep(o.intervalMs);
     }
     QueryPerformanceCounter(&t1);
