@@ -48,6 +48,27 @@ TEST(RangePlanner, StalledOwnerKeepsLittleOfItsSpan) {
     EXPECT_EQ(p.EndOf(slow.span), next.from);
 }
 
+TEST(RangePlanner, QuietOwnerOfASmallSpanKeepsOneBlockWhichIsThenRaced) {
+    PlannerPolicy policy = SmallPolicy();
+    policy.lateAfterMs = 1000;
+    RangePlanner p(8 * MiB, {}, policy);  // budget 160 KiB: less than a piece
+    Assignment a, b;
+    ASSERT_TRUE(p.Assign(1, 0, a));
+    ASSERT_TRUE(p.Assign(2, 0, b));
+    p.Commit(b.span, b.from, b.to - b.from, 100);
+    p.Commit(a.span, 0, 4 * MiB - 1536 * KiB, 100);  // 1.5 MiB left, then silence
+    Assignment c;
+    EXPECT_FALSE(p.Assign(2, 900, c)) << "not quiet yet, too small to split";
+    ASSERT_TRUE(p.Assign(2, 1200, c));
+    EXPECT_FALSE(c.duplicate);
+    EXPECT_EQ(4 * MiB - 1536 * KiB + 64 * KiB, c.from);
+    EXPECT_EQ(c.from, p.EndOf(a.span));
+    Assignment racer;
+    ASSERT_TRUE(p.Assign(3, 1300, racer));
+    EXPECT_TRUE(racer.duplicate);
+    EXPECT_EQ(a.span, racer.span);
+}
+
 TEST(RangePlanner, ResumesOnlyTheMissingBlocks) {
     std::vector<uint8_t> done(1, 0);
     done[0] = 0b00001111;  // blocks 0-3 of 6 done
@@ -86,10 +107,10 @@ TEST(RangePlanner, EndgameRacesALateSpanWithinTheBudgetAndNeverDoubleCounts) {
     Assignment a, b;
     ASSERT_TRUE(p.Assign(1, 0, a));
     ASSERT_TRUE(p.Assign(2, 0, b));
-    // Connection 2 finishes its half quickly; connection 1 gets within 1.5 MiB of its end.
+    // Connection 2 finishes its half quickly; connection 1 gets within 100 KiB of its end.
     p.Commit(b.span, b.from, b.to - b.from, 100);
     p.Release(b.span, 2);
-    uint64_t stallAt = p.EndOf(a.span) - 1536 * KiB;
+    uint64_t stallAt = p.EndOf(a.span) - 100 * KiB;
     p.Commit(a.span, 0, stallAt, 100);
     Assignment racer;
     EXPECT_FALSE(p.Assign(2, 500, racer)) << "not late yet";
@@ -97,18 +118,40 @@ TEST(RangePlanner, EndgameRacesALateSpanWithinTheBudgetAndNeverDoubleCounts) {
     EXPECT_TRUE(racer.duplicate);
     EXPECT_EQ(stallAt, racer.from);
     Assignment third;
-    EXPECT_FALSE(p.Assign(3, 5000, third)) << "one racer per span, budget spent";
+    EXPECT_FALSE(p.Assign(3, 5000, third)) << "one racer per span";
 
     // Both write the same bytes; only the first copy counts.
     uint64_t before = p.DoneBytes();
-    EXPECT_EQ(512 * KiB, p.Commit(racer.span, racer.from, 512 * KiB, 5100));
-    EXPECT_EQ(0u, p.Commit(a.span, stallAt, 256 * KiB, 5200));
-    EXPECT_EQ(before + 512 * KiB, p.DoneBytes());
-    EXPECT_EQ(1024 * KiB, p.Commit(racer.span, racer.from + 512 * KiB, 1024 * KiB, 5300));
+    EXPECT_EQ(40 * KiB, p.Commit(racer.span, racer.from, 40 * KiB, 5100));
+    EXPECT_EQ(0u, p.Commit(a.span, stallAt, 30 * KiB, 5200));
+    EXPECT_EQ(before + 40 * KiB, p.DoneBytes());
+    EXPECT_EQ(60 * KiB, p.Commit(racer.span, racer.from + 40 * KiB, 60 * KiB, 5300));
     EXPECT_TRUE(p.Complete());
     EXPECT_EQ(100 * MiB, p.DoneBytes());
-    EXPECT_EQ(256 * KiB, p.DuplicateBytes());
+    EXPECT_EQ(30 * KiB, p.DuplicateBytes());
     EXPECT_EQ(0u, p.EndOf(a.span)) << "the slow owner is told to stop";
+}
+
+TEST(RangePlanner, DuplicateWorkStaysWithinItsShareOfTheFile) {
+    PlannerPolicy policy = SmallPolicy();
+    policy.lateAfterMs = 0;
+    policy.minPiece = 64 * KiB;
+    RangePlanner p(10 * MiB, {}, policy);  // budget 204 KiB
+    // Ten connections each own about 1 MiB; each is left with 100 KiB, too little to split.
+    std::vector<Assignment> owned;
+    for (int c = 0; c < 10; ++c) {
+        Assignment a;
+        ASSERT_TRUE(p.Assign(c, 0, a));
+        owned.push_back(a);
+    }
+    for (auto& a : owned) p.Commit(a.span, a.from, p.EndOf(a.span) - a.from - 100 * KiB, 10);
+    uint64_t raced = 0;
+    Assignment r;
+    for (int c = 10; c < 30 && p.Assign(c, 5000, r); ++c) {
+        if (r.duplicate) raced += r.to - r.from;
+    }
+    EXPECT_GT(raced, 0u);
+    EXPECT_LE(raced, 10 * MiB / 50) << "no more than 2 % of the file is raced";
 }
 
 TEST(RangePlanner, ReleasedSpanIsTakenUpFromWhereItStopped) {

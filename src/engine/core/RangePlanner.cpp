@@ -90,12 +90,20 @@ bool RangePlanner::SplitSlowest(int conn, uint64_t nowMs, Assignment& out) {
     double bestLeft = 0;
     for (size_t i = 0; i < spans_.size(); ++i) {
         const Span& s = spans_[i];
-        if (s.finished || s.owners.size() != 1 || s.end - s.pos < 2 * policy_.minPiece) continue;
+        if (s.finished || s.owners.size() != 1) continue;
+        // A quiet owner may be left a single block: taking the rest costs nothing.
+        uint64_t least = Quiet(s, nowMs) ? 2 * uint64_t{policy_.blockSize} : 2 * policy_.minPiece;
+        if (s.end - s.pos < least) continue;
         double left = SecondsLeft(s, nowMs);
         if (best < 0 || left > bestLeft) best = static_cast<int>(i), bestLeft = left;
     }
     if (best < 0) return false;
     Span& s = spans_[best];
+    if (Quiet(s, nowMs) && s.end - s.pos < 2 * policy_.minPiece) {
+        uint64_t cut = AlignUp(s.pos + 1);
+        if (cut >= s.end) return false;
+        return TakeBack(best, cut, conn, nowMs, out);
+    }
     // The owner keeps a front part in proportion to its speed against the fastest
     // connection; an owner that is unknown yet keeps half.
     double own = RateOf(s, nowMs), fast = TypicalRate(nowMs);
@@ -108,12 +116,20 @@ bool RangePlanner::SplitSlowest(int conn, uint64_t nowMs, Assignment& out) {
         cut = AlignUp(s.pos + remaining / 2);
         if (cut >= s.end) return false;
     }
+    return TakeBack(best, cut, conn, nowMs, out);
+}
+
+bool RangePlanner::Quiet(const Span& s, uint64_t nowMs) const {
+    return nowMs >= s.lastCommitMs + policy_.lateAfterMs;
+}
+
+bool RangePlanner::TakeBack(int index, uint64_t cut, int conn, uint64_t nowMs, Assignment& out) {
     Span back;
     back.start = back.pos = cut;
-    back.end = s.end;
+    back.end = spans_[index].end;
     back.owners.push_back(conn);
     back.ownedSinceMs = back.lastCommitMs = nowMs;
-    s.end = cut;
+    spans_[index].end = cut;
     spans_.push_back(back);
     out = Assignment{static_cast<int>(spans_.size() - 1), back.pos, back.end, false};
     return true;
@@ -128,8 +144,7 @@ bool RangePlanner::RaceLateSpan(int conn, uint64_t nowMs, Assignment& out) {
         uint64_t remaining = s.end - s.pos;
         if (remaining > duplicateBudget_) continue;
         double left = SecondsLeft(s, nowMs);
-        bool quiet = nowMs - s.lastCommitMs >= policy_.lateAfterMs;
-        bool late = quiet || (RateOf(s, nowMs) >= 0 && left > policy_.lateSeconds);
+        bool late = Quiet(s, nowMs) || (RateOf(s, nowMs) >= 0 && left > policy_.lateSeconds);
         if (!late) continue;
         if (best < 0 || left > bestLeft) best = static_cast<int>(i), bestLeft = left;
     }

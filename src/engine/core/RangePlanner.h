@@ -7,7 +7,7 @@
 // (`pos`) towards its end; everything before `pos` has been written. An idle connection
 //  1. takes a span nobody works on;
 //  2. else takes the back part of the span that would take longest to finish, leaving its
-//     owner the front part sized by how fast the owner is (a stalled owner keeps little);
+//     owner the front part sized by how fast the owner is (a quiet owner keeps one block);
 //  3. else, in the endgame, races the owner of a span that is late, from the owner's
 //     position to its end. Whoever is first advances `pos`; the other's bytes are
 //     duplicates, and duplicate work is bounded by a share of the file.
@@ -71,6 +71,8 @@ private:
     double TypicalRate(uint64_t nowMs) const;
     bool TakeUnowned(int conn, uint64_t nowMs, Assignment& out);
     bool SplitSlowest(int conn, uint64_t nowMs, Assignment& out);
+    bool TakeBack(int index, uint64_t cut, int conn, uint64_t nowMs, Assignment& out);
+    bool Quiet(const Span& s, uint64_t nowMs) const;
     bool RaceLateSpan(int conn, uint64_t nowMs, Assignment& out);
     void MarkBlocks(const Span& s, uint64_t fromPos);
     uint64_t AlignUp(uint64_t x) const;
