@@ -76,7 +76,8 @@ void TransferTask::RestoreFromRecord() {
     singleStream_ = false;
     validator_.clear();
     blockSize_ = settings_.planner.blockSize;
-    if (file_.LoadRecord(record) && record.link == address_.link && record.totalSize > 0) {
+    if (file_.LoadRecord(record) && record.link == address_.link && record.totalSize > 0 &&
+        record.blockSize >= 4096 && record.blockSize <= (64u << 20)) {
         PlannerPolicy policy = settings_.planner;
         policy.blockSize = blockSize_ = record.blockSize;
         planner_ = std::make_unique<RangePlanner>(record.totalSize, record.doneBits, policy);
