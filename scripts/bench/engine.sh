@@ -211,7 +211,7 @@ echo "== 5. kill -9 at about half, then resume (capped, ${CAPPED_MB} MiB)"
 : > "$WORK/logs/counted.log"
 target="$WORK/out/kill-ours.bin"
 rm -f "$target" "$target.P2P" "$target.P2P.rec"
-wine "$EXE" --engine "$(winpath "$DLL")" --interval 200 "$ORIGIN/counted/capped.bin" "$(winpath "$target")" \
+wine "$EXE" --engine "$(winpath "$DLL")" --interval 50 "$ORIGIN/counted/capped.bin" "$(winpath "$target")" \
   > "$WORK/kill1.txt" 2>/dev/null &
 KPID=$!
 for _ in $(seq 600); do

@@ -15,8 +15,11 @@ bool SamePath(const std::wstring& a, const std::wstring& b) {
 }  // namespace
 
 EngineRegistry& EngineRegistry::Get() {
-    static EngineRegistry registry;
-    return registry;
+    // Never destroyed: its destructor would run while the module unloads, under the loader
+    // lock, where joining a transfer thread deadlocks. Uninit stops every task before
+    // the module is freed.
+    static EngineRegistry* registry = new EngineRegistry;
+    return *registry;
 }
 
 void EngineRegistry::SetSeeds(const std::string& seedText) {
