@@ -23,7 +23,7 @@ struct PlannerPolicy {
     uint32_t blockSize = 64 * 1024;
     uint64_t minPiece = 1024 * 1024;  // a split leaves both halves at least this long
     double duplicateShare = 0.02;     // endgame budget, as a share of the file size
-    uint32_t lateAfterMs = 1500;      // a span is late when its owner went quiet this long
+    uint32_t lateAfterMs = 1000;      // a span is late when its owner went quiet this long
     double lateSeconds = 2.0;         // ... or needs longer than this to finish
 };
 
