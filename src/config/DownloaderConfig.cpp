@@ -101,14 +101,20 @@ int CDownloaderConfig::Init(IConfigInitCallback* callback) {
     return result;
 }
 
-// A failed fetch removes what it wrote, so a broken file is never found by the next
-// cache check or taken for a document.
+// The body arrives in a side file that takes the real name only once it is whole, and a
+// failed fetch removes what it wrote: a broken file is never found by the next cache check
+// or taken for a document, not even after a transfer cut short by the end of the process.
 bool CDownloaderConfig::Fetch(const std::wstring& url, const std::wstring& file, int tag,
                               int64_t cacheSeconds) {
     if (url.empty() || file.empty()) return false;
     if (cacheSeconds > 0 && IsFileYoungerThan(file, cacheSeconds)) return true;
     requestTag_ = tag;
-    if (http_.Download(url.c_str(), file.c_str())) return true;
+    const std::wstring arriving = file + L".part";
+    if (http_.Download(url.c_str(), arriving.c_str()) &&
+        ::MoveFileExW(arriving.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        return true;
+    }
+    ::DeleteFileW(arriving.c_str());
     ::DeleteFileW(file.c_str());
     return false;
 }

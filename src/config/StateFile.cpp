@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "config/UnsignedDecimal.h"
 #include "probes/ScopedHandle.h"
 
 namespace {
@@ -12,7 +13,7 @@ constexpr DWORD kValueCapacity = 260;
 }  // namespace
 
 bool CStateFile::Exists() const {
-    return GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return !path_.empty() && GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void CStateFile::Reset() const {
@@ -58,7 +59,7 @@ void CStateFile::SaveDownloadTotalTime(uint64_t milliseconds) const {
 
 uint64_t CStateFile::LoadDownloadTotalTime() const {
     if (!Exists()) return 0;
-    return std::wcstoull(Read(L"DownloadTotalTime").c_str(), nullptr, 10);
+    return ParseUnsignedDecimal(Read(L"DownloadTotalTime"));
 }
 
 void CStateFile::Write(const wchar_t* key, const std::wstring& value) const {

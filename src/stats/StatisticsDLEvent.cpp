@@ -1,15 +1,5 @@
 #include "stats/StatisticsDLEvent.h"
 
-#include "config/UnsignedDecimal.h"
-
-namespace {
-
-constexpr wchar_t kSection[] = L"Norvane";
-constexpr wchar_t kTotalKey[] = L"DownloadTotalTime";
-constexpr DWORD kValueChars = 260;
-
-}  // namespace
-
 CStatisticsDLEvent::CStatisticsDLEvent(Clock clock, const std::wstring& stateFilePath)
     : clock_(std::move(clock)), stateFile_(stateFilePath) {
     LoadTotal();
@@ -29,21 +19,8 @@ int CStatisticsDLEvent::OnTaskEvent(int event) {
     return 0;
 }
 
-bool CStatisticsDLEvent::StateFileThere() const {
-    return !stateFile_.empty() &&
-           ::GetFileAttributesW(stateFile_.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+// The state file answers 0 when it is missing and writes nothing then: the total is kept
+// only while a download of this package has its state file.
+void CStatisticsDLEvent::LoadTotal() { total_ = stateFile_.LoadDownloadTotalTime(); }
 
-void CStatisticsDLEvent::LoadTotal() {
-    total_ = 0;
-    if (!StateFileThere()) return;
-    wchar_t value[kValueChars] = {};
-    ::GetPrivateProfileStringW(kSection, kTotalKey, L"0", value, kValueChars, stateFile_.c_str());
-    total_ = ParseUnsignedDecimal(value);
-}
-
-void CStatisticsDLEvent::StoreTotal() const {
-    if (!StateFileThere()) return;
-    ::WritePrivateProfileStringW(kSection, kTotalKey, std::to_wstring(total_).c_str(),
-                                 stateFile_.c_str());
-}
+void CStatisticsDLEvent::StoreTotal() const { stateFile_.SaveDownloadTotalTime(total_); }

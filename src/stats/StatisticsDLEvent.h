@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "config/StateFile.h"
 #include "transfer/DownloadManager.h"
 
 class CStatisticsDLEvent : public CDownloadManager::ICDownloadManagerCallback {
@@ -33,10 +34,9 @@ public:
 private:
     void LoadTotal();
     void StoreTotal() const;
-    bool StateFileThere() const;
 
     Clock clock_;
-    std::wstring stateFile_;
+    CStateFile stateFile_;
     uint64_t startTime_ = 0;  // 0 while nothing is being timed
     uint64_t total_ = 0;
 };

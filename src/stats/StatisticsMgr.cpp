@@ -83,16 +83,21 @@ void CStatisticsMgr::RunWorker() {
             ::Sleep(kPauseAfterReportMs);
         }
         if (stopping_) return;
-        if (::WaitForSingleObject(wake_, kPollMs) == WAIT_OBJECT_0) ::ResetEvent(wake_);
+        DWORD waited = wake_ ? ::WaitForSingleObject(wake_, kPollMs) : WAIT_FAILED;
+        if (waited == WAIT_OBJECT_0) ::ResetEvent(wake_);
+        // Without its event the worker still polls at the same pace instead of spinning.
+        if (waited == WAIT_FAILED) ::Sleep(kPollMs);
     }
 }
 
 void CStatisticsMgr::SendReport(const std::wstring& url) {
-    if (dropAnswers_ != 0) {
+    // Taking the 0 and setting 1 is one step, so a 0 the user-interface thread writes
+    // meanwhile is kept for the next report instead of being overwritten.
+    LONG keep = 0;
+    if (!dropAnswers_.compare_exchange_strong(keep, 1)) {
         http_->Download(url.c_str(), nullptr);  // the answer does not matter
         return;
     }
-    dropAnswers_ = 1;
     SendKeepingAnswer(url);
 }
 

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "probes/ScopedHandle.h"
 #include "transfer/HttpBodyReader.h"
 #include "transfer/NetworkState.h"
 #include "transfer/WinInetHandle.h"
@@ -115,7 +116,7 @@ struct TransferHandles {
     CInternetHandle root;
     CInternetHandle connection;
     CInternetHandle request;
-    CFileHandle file;
+    CScopedHandle file;
 };
 
 }  // namespace

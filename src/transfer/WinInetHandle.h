@@ -1,5 +1,5 @@
 #pragma once
-// Owners for the handles of one HTTP transfer.
+// Owner of a WinInet handle: closes it when it goes out of scope.
 
 #include <windows.h>
 #include <wininet.h>
@@ -21,23 +21,4 @@ public:
 
 private:
     HINTERNET handle_ = nullptr;
-};
-
-class CFileHandle {
-public:
-    CFileHandle() = default;
-    explicit CFileHandle(HANDLE handle) : handle_(handle) {}
-    ~CFileHandle() { Reset(); }
-    CFileHandle(const CFileHandle&) = delete;
-    CFileHandle& operator=(const CFileHandle&) = delete;
-
-    HANDLE Get() const { return handle_; }
-    bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    void Reset(HANDLE handle = INVALID_HANDLE_VALUE) {
-        if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
-        handle_ = handle;
-    }
-
-private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
 };

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/DownloaderConfig.h"
@@ -218,7 +219,26 @@ TEST_F(DownloaderConfigTest, CutOffSkinImageFailsAndLeavesNoFile) {
     ASSERT_TRUE(server.SetFault("/skin.png", "cut", "at=1000"));
     EXPECT_EQ(config->Init(nullptr), kConfigSkinFailed);
     EXPECT_FALSE(CTestTempFolder::Exists(config->GetSkinImagePath()));
+    EXPECT_FALSE(CTestTempFolder::Exists(config->GetSkinImagePath() + L".part"));
     EXPECT_FALSE(CTestTempFolder::Exists(config->GetDocumentPath()));
+}
+
+// A program that ends while the skin image arrives must not leave a file behind that the
+// next start would take from the cache for two days.
+TEST_F(DownloaderConfigTest, SkinImageTakesItsNameOnlyOnceWhole) {
+    Serve(MinimalDocument() + "SkinLink=" + SkinUrl() + "\r\n");
+    ASSERT_TRUE(server.PutFile("/skin.png", std::string(3000, 'p')));
+    ASSERT_TRUE(server.SetFault("/skin.png", "delay", "ms=1500"));
+    std::wstring cached = temp.Path() + kPackageId + L".png";
+    int result = -1;
+    std::thread init([&] { result = config->Init(nullptr); });
+    for (int i = 0; i < 100 && server.LogFor("/skin.png").empty(); ++i) ::Sleep(20);
+    ::Sleep(200);  // the request is out, its answer held back
+    EXPECT_FALSE(CTestTempFolder::Exists(cached));
+    init.join();
+    EXPECT_EQ(result, kConfigReady);
+    EXPECT_EQ(CTestTempFolder::SizeOf(cached), 3000);
+    EXPECT_FALSE(CTestTempFolder::Exists(cached + L".part"));
 }
 
 TEST_F(DownloaderConfigTest, FreshSkinImageIsReusedWithoutRequest) {

@@ -97,6 +97,69 @@ TEST(GetProcessImagePath, FindsThisProgramAndRefusesSystemIds) {
     EXPECT_FALSE(GetProcessImagePath(0, path, MAX_PATH));
 }
 
+// A value under HKEY_LOCAL_MACHINE for the length of one test: the key is made for it and
+// removed again (the test prefix has none of these products installed).
+class CMachineValue {
+public:
+    CMachineValue(const std::wstring& key, const wchar_t* name, const std::wstring& text)
+        : key_(key) {
+        HKEY handle = nullptr;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &handle, nullptr) != ERROR_SUCCESS)
+            return;
+        ok_ = RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) ==
+              ERROR_SUCCESS;
+        RegCloseKey(handle);
+    }
+    ~CMachineValue() { RegDeleteKeyW(HKEY_LOCAL_MACHINE, key_.c_str()); }
+    CMachineValue(const CMachineValue&) = delete;
+    CMachineValue& operator=(const CMachineValue&) = delete;
+    bool Ok() const { return ok_; }
+
+private:
+    std::wstring key_;
+    bool ok_ = false;
+};
+
+const std::wstring kAppPaths = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+
+TEST(IsOutsideSecurityProducts, ReadsEachProductsInstallFolder) {
+    for (const wchar_t* product : {L"marlo.exe", L"tevrin.exe"}) {
+        CMachineValue installed(kAppPaths + product, L"path", L"C:\\Program Files\\Guard");
+        ASSERT_TRUE(installed.Ok()) << product;
+        EXPECT_FALSE(IsOutsideSecurityProducts(L"C:\\Program Files\\Guard\\dl")) << product;
+        EXPECT_FALSE(IsOutsideSecurityProducts(L"C:\\Program Files\\Guard")) << product;
+        EXPECT_TRUE(IsOutsideSecurityProducts(L"C:\\Program Files\\GuardGames")) << product;
+    }
+    EXPECT_TRUE(IsOutsideSecurityProducts(L"C:\\Program Files\\Guard\\dl"));  // uninstalled
+}
+
+TEST(IsQuilletInstalled, NeedsAnAppPathsEntryNamingAnExistingFile) {
+    CScratchFolder scratch;
+    std::wstring program = scratch / L"quillet.exe";
+    ASSERT_TRUE(CScratchFolder::Write(program, std::string("MZ")));
+    {
+        CMachineValue entry(kAppPaths + L"quillet.exe", nullptr, program);
+        ASSERT_TRUE(entry.Ok());
+        EXPECT_TRUE(IsQuilletInstalled());
+    }
+    {
+        CMachineValue entry(kAppPaths + L"quillet.exe", nullptr, scratch / L"removed.exe");
+        ASSERT_TRUE(entry.Ok());
+        EXPECT_FALSE(IsQuilletInstalled());
+    }
+    {
+        // A value that does not fit the 260-byte read counts as not installed.
+        std::wstring longPath = scratch / (std::wstring(140, L'q') + L".exe");
+        ASSERT_TRUE(CScratchFolder::Write(longPath, std::string("MZ")));
+        CMachineValue entry(kAppPaths + L"quillet.exe", nullptr, longPath);
+        ASSERT_TRUE(entry.Ok());
+        EXPECT_FALSE(IsQuilletInstalled());
+    }
+    EXPECT_FALSE(IsQuilletInstalled());
+}
+
 TEST(IsOutsideProductFolders, EitherProductFolderRefuses) {
     std::vector<std::wstring> products = {L"C:\\Marlo", L"D:\\Tools\\Tevrin"};
     EXPECT_FALSE(IsOutsideProductFolders(L"D:\\Tools\\Tevrin\\dl", products));
@@ -121,8 +184,8 @@ public:
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"VexaProbesTestWindow";
         RegisterClassW(&wc);
-        window_ = CreateWindowExW(0, wc.lpszClassName, L"front", WS_POPUP | WS_VISIBLE, 0, 0,
-                                  width, height, nullptr, nullptr, wc.hInstance, nullptr);
+        window_ = CreateWindowExW(0, wc.lpszClassName, L"front", WS_POPUP | WS_VISIBLE, 0, 0, width,
+                                  height, nullptr, nullptr, wc.hInstance, nullptr);
         SetForegroundWindow(window_);
         Pump();
     }

@@ -1,6 +1,8 @@
 # vexa_win_server_test(name [OFFLINE] SOURCES files...)
-# A GoogleTest executable run under Wine beside a fresh local test server (with_server.sh);
-# OFFLINE runs it in a network namespace where the system reports itself offline.
+# A GoogleTest executable run under Wine beside a fresh local test server (with_server.sh),
+# in a private network namespace where the system reports a LAN connection; OFFLINE makes it
+# report itself offline instead. All such tests share one Wine prefix for the namespace, so
+# ctest runs them one at a time (other tests run beside them).
 include_guard(GLOBAL)
 
 function(vexa_win_server_test name)
@@ -19,5 +21,5 @@ function(vexa_win_server_test name)
     add_test(NAME ${name}
              COMMAND bash ${PROJECT_SOURCE_DIR}/tests/server/with_server.sh ${mode} --
                      ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}>)
-    set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS win)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS win RESOURCE_LOCK vexa_netns_wineprefix)
 endfunction()

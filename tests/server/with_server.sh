@@ -5,19 +5,30 @@
 #
 #   with_server.sh [--offline] -- command [args...]
 #
-# --offline runs the server and the command in a private network namespace with only the
-# loopback adapter up: the system then reports itself offline while 127.0.0.1 still works.
+# The server and the command always run in a private network namespace, so what the
+# program under test sees of the network does not depend on the machine:
+# - by default (online) loopback is up and so is a veth pair with a default route; the
+#   system then reports a LAN connection. Its addresses (10.99.0.1/24, gateway 10.99.0.2)
+#   carry no traffic and lead nowhere outside the namespace: the tests talk to 127.0.0.1 only;
+# - with --offline only loopback is up: the system reports itself offline while 127.0.0.1
+#   still works.
 # Wine asks its own device service for the adapters, so inside the namespace the command
 # gets a Wine prefix and wine server of its own (created on first use beside the build's
-# prefix) rather than the shared, warmed one that lives outside.
+# prefix) rather than the shared, warmed one that lives outside. One namespace at a time
+# uses that prefix (ctest knows through a resource lock; a file lock guards other callers).
 set -euo pipefail
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 PYTHON="${PYTHON:-/usr/bin/python3}"
+export PATH="$PATH:/usr/sbin:/sbin"  # ip
+# Wine's WinInet takes a proxy from these, which would send the tests' requests elsewhere.
+unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY ftp_proxy FTP_PROXY all_proxy ALL_PROXY \
+  no_proxy NO_PROXY
 
 offline=0
 while [[ $# -gt 0 && "$1" != "--" ]]; do
   case "$1" in
     --offline) offline=1 ;;
+    --in-netns) in_netns=1 ;;
     *) echo "with_server.sh: unknown option $1" >&2; exit 2 ;;
   esac
   shift
@@ -25,21 +36,39 @@ done
 [[ "${1:-}" == "--" ]] && shift
 [[ $# -gt 0 ]] || { echo "usage: with_server.sh [--offline] -- command..." >&2; exit 2; }
 
-if [[ $offline == 1 && "${VEXA_IN_NETNS:-0}" != 1 ]]; then
+if [[ "${in_netns:-0}" != 1 ]]; then
   if [[ -n "${WINEPREFIX:-}" ]]; then
     netns_prefix="${WINEPREFIX%/}-netns"
     mkdir -p "$netns_prefix"
     export WINEPREFIX="$netns_prefix"
   fi
-  exec unshare -n env VEXA_IN_NETNS=1 bash -c 'ip link set lo up && exec "$0" "$@"' \
-    "${BASH_SOURCE[0]}" --offline -- "$@"
+  # The adapters are set up by the command that unshare starts, so they can only ever be
+  # made inside the new namespace, never on the machine's own network.
+  setup='ip link set lo up'
+  mode=()
+  if [[ $offline == 1 ]]; then
+    mode=(--offline)
+  else
+    setup+=' && ip link add vexa0 type veth peer name vexa1'
+    setup+=' && ip link set vexa1 up && ip link set vexa0 up'
+    setup+=' && ip addr add 10.99.0.1/24 dev vexa0'
+    setup+=' && ip route add default via 10.99.0.2 dev vexa0'
+  fi
+  unshare -n true 2>/dev/null || {
+    echo "with_server.sh: cannot make a network namespace (unshare -n needs root)" >&2
+    exit 1
+  }
+  fail="echo 'with_server.sh: cannot set up the network inside the namespace' >&2; exit 1"
+  exec unshare -n bash -c "{ $setup; } || { $fail; }"'; exec "$0" "$@"' \
+    bash "${BASH_SOURCE[0]}" --in-netns "${mode[@]}" -- "$@"
 fi
 
-if [[ $offline == 1 && -n "${WINEPREFIX:-}" ]]; then
-  # One namespace at a time may use the namespace prefix: its wine server must be the one
-  # started in this namespace.
+if [[ -n "${WINEPREFIX:-}" ]]; then
+  # Its wine server must be the one started in this namespace.
   exec 9>"$WINEPREFIX.lock"
   flock 9
+  # A server left by a run that was killed still answers from its own namespace: end it.
+  wineserver -k >/dev/null 2>&1 </dev/null || true
   if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
     wineboot -i >/dev/null 2>&1 </dev/null || true
   fi
@@ -54,7 +83,7 @@ server_pid=$!
 cleanup() {
   kill "$server_pid" 2>/dev/null || true
   wait "$server_pid" 2>/dev/null || true
-  if [[ $offline == 1 && -n "${WINEPREFIX:-}" ]]; then wineserver -k >/dev/null 2>&1 || true; fi
+  if [[ -n "${WINEPREFIX:-}" ]]; then wineserver -k >/dev/null 2>&1 || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT

@@ -22,6 +22,7 @@ public:
     std::map<wchar_t, Drive> drives;
     std::set<std::wstring> paths;
     std::set<std::wstring> created;
+    std::set<std::wstring> asked;  // "fat X:", "create X:\\name", "outside X:\\name"
     bool createFails = false;
 
     uint32_t LogicalDrives() override {
@@ -29,9 +30,16 @@ public:
         for (const auto& d : drives) mask |= 1u << (d.first - L'A');
         return mask;
     }
-    bool IsFatVolume(const std::wstring& folder) override { return Of(folder).fat; }
-    bool CanCreateFolder(const std::wstring& folder) override { return Of(folder).writable; }
+    bool IsFatVolume(const std::wstring& folder) override {
+        asked.insert(L"fat " + folder);
+        return Of(folder).fat;
+    }
+    bool CanCreateFolder(const std::wstring& folder) override {
+        asked.insert(L"create " + folder);
+        return Of(folder).writable;
+    }
     bool IsOutsideSecurityProducts(const std::wstring& folder) override {
+        asked.insert(L"outside " + folder);
         return !Of(folder).securityProduct;
     }
     uint64_t FreeBytes(const std::wstring& drive) override { return Of(drive).free; }
@@ -78,6 +86,19 @@ TEST(PickDownloadDrive, FatVolumesTakeAtMostFourGiB) {
     machine.drives[L'D'] = {100 * kGiB, true};
     EXPECT_EQ(PickDownloadDrive(machine, 5 * kGiB, L"game.exe"), L"C:");
     EXPECT_EQ(PickDownloadDrive(machine, kFatFileLimit, L"game.exe"), L"D:");
+}
+
+// Each drive is judged by the folder the first part would take there, FAT only by its root.
+TEST(PickDownloadDrive, AsksAboutTheFirstPartOnEachDrive) {
+    CFakeMachine machine;
+    machine.drives[L'C'] = {10 * kGiB};
+    machine.drives[L'D'] = {20 * kGiB};
+    EXPECT_EQ(PickDownloadDrive(machine, 5 * kGiB, L"game.exe"), L"D:");
+    std::set<std::wstring> expected = {
+        L"fat C:", L"create C:\\game.exe", L"outside C:\\game.exe",
+        L"fat D:", L"create D:\\game.exe", L"outside D:\\game.exe",
+    };
+    EXPECT_EQ(machine.asked, expected);
 }
 
 TEST(ChooseDownloadFolder, KeepsTheSavedFolderWhileTheDownloadIsThere) {

@@ -77,6 +77,27 @@ TEST(StateFile, QuilletSizeKeepsTheLow32BitsSigned) {
     EXPECT_EQ(state.LoadQuilletSize(), 10485760);
 }
 
+// The total is read as an unsigned decimal: a damaged value must not turn into an absurd
+// time (a "-1" read as 2^64 - 1 would be added to and stored for good).
+TEST(StateFile, DamagedDownloadTimeReadsAsTheDigitsItStartsWithOrZero) {
+    CScratchFolder scratch;
+    CStateFile state(scratch / L"{ID}.tmp.cfg");
+    state.Reset();
+    const struct {
+        const wchar_t* stored;
+        uint64_t total;
+    } cases[] = {{L"  1500ms", 1500},
+                 {L"-1", 0},
+                 {L"minutes", 0},
+                 {L"99999999999999999999999", 0},
+                 {L"18446744073709551615", UINT64_MAX}};
+    for (const auto& c : cases) {
+        WritePrivateProfileStringW(L"Norvane", L"DownloadTotalTime", c.stored,
+                                   state.Path().c_str());
+        EXPECT_EQ(state.LoadDownloadTotalTime(), c.total) << c.stored;
+    }
+}
+
 TEST(StateFile, PathIsTheIdentifierInTheTemporaryFolder) {
     EXPECT_EQ(StateFilePathFor(L"C:\\Temp", L"{CBF64884-192F-484C-8741-9223167E5D6B}"),
               L"C:\\Temp\\{CBF64884-192F-484C-8741-9223167E5D6B}.tmp.cfg");
