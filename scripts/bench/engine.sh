@@ -211,11 +211,12 @@ echo "== 5. kill -9 at about half, then resume (capped, ${CAPPED_MB} MiB)"
 : > "$WORK/logs/counted.log"
 target="$WORK/out/kill-ours.bin"
 rm -f "$target" "$target.P2P" "$target.P2P.rec"
+: > "$WORK/kill1.txt"
 wine "$EXE" --engine "$(winpath "$DLL")" --interval 50 "$ORIGIN/counted/capped.bin" "$(winpath "$target")" \
   > "$WORK/kill1.txt" 2>/dev/null &
 KPID=$!
 for _ in $(seq 600); do
-  done_now=$(tail -n 1 "$WORK/kill1.txt" 2>/dev/null | sed -n 's/.*done=\([0-9]*\).*/\1/p')
+  done_now=$(tail -n 1 "$WORK/kill1.txt" 2>/dev/null | sed -n 's/.*done=\([0-9]*\).*/\1/p' || true)
   [[ -n "$done_now" && "$done_now" -ge $((CAPPED / 2)) ]] && break
   sleep 0.2
 done
@@ -229,7 +230,7 @@ K_OK=no
 [[ -f "$target" && "$(md5sum < "$target" | cut -d' ' -f1)" == "$CAPPED_MD5" ]] && K_OK=yes
 # What the client lost: bytes it had written before the kill that the record did not
 # vouch for, plus whatever the second run fetched beyond what was missing.
-last_done=$(grep '^progress' "$WORK/kill1.txt" | tail -n 1 | sed -n 's/.*done=\([0-9]*\).*/\1/p')
+last_done=$(grep '^progress' "$WORK/kill1.txt" | tail -n 1 | sed -n 's/.*done=\([0-9]*\).*/\1/p' || true)
 kept=$(sed -n 's/.*resumed=\([0-9]*\).*/\1/p' "$WORK/kill2.txt")
 wire2=$(sed -n 's/.*wire=\([0-9]*\).*/\1/p' "$WORK/kill2.txt")
 again=$("$PYTHON" -c "import sys; d,k,w,n=map(int,sys.argv[1:]); print(max(0,d-k)+max(0,w-(n-k)))" "${last_done:-0}" "${kept:-0}" "${wire2:-0}" "$CAPPED")
