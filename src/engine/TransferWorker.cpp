@@ -265,21 +265,25 @@ TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Sourc
                                                      int connId, Job& job,
                                                      const HttpResponseHead& head) {
     uint64_t total = 0;
+    uint64_t bodyLength = 0;
     bool single = false;
     if (head.status == 206) {
+        // Some servers cap the length of one reply: a shorter answer is fine, the rest of
+        // the file is asked for later.
         const ContentRange& cr = head.contentRange;
         if (!cr.valid || !cr.totalKnown || head.multipart || cr.first != 0 ||
-            cr.last + 1 != cr.total || (head.hasContentLength && head.contentLength != cr.total)) {
+            (head.hasContentLength && head.contentLength != cr.last + 1)) {
             Fail(src, FailureKind::Transient);
             return Outcome::Failed;
         }
         total = cr.total;
+        bodyLength = cr.last + 1;
     } else {
         if (!head.hasContentLength) {
             Fail(src, FailureKind::Fatal);  // no length, no way to know the file is whole
             return Outcome::Failed;
         }
-        total = head.contentLength;
+        total = bodyLength = head.contentLength;
         single = true;
     }
     {
@@ -303,7 +307,7 @@ TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Sourc
         job.to = a.to;
         job.ranged = !single;
     }
-    return ReadBody(conn, src, job, total, head.KeepAlive());
+    return ReadBody(conn, src, job, bodyLength, head.KeepAlive());
 }
 
 TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, Job& job,

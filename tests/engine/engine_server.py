@@ -10,6 +10,7 @@ Prints "port N" once listening on 127.0.0.1. Serves the files of DIR as /MODE/NA
                                                              end in a TCP reset half-way
   stall    every reply sends 64 KiB, then stalls     slow    512 KiB/s per connection
   redir    302 to /r/NAME                            busy1   first request 503 Retry-After 1
+  capped   answers at most 1 MiB per ranged request (as some CDNs do)
   short    claims the file is one byte shorter (a seed with another file of that name)
   hop      302 to /vanishK/NAME (K counts the hops); each /vanishK/ serves two requests slowly,
            then answers 410, so the engine must go back to /hop/ for a fresh redirect
@@ -113,6 +114,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if rng and rng[0] >= size:
             return self.send_simple(416, [("Content-Range", "bytes */%d" % size)])
         first, last = rng if rng else (0, size - 1)
+        if rng and mode == "capped":
+            last = min(last, first + (1 << 20) - 1)
         start = first
         if rng and mode == "early2" and bump("early2-ranged") <= 2 and first >= 100:
             start = first - 100

@@ -198,6 +198,12 @@ def body_cut_short_and_reset_mid_piece(fx):
 
 
 @case
+def server_capping_each_reply(fx):
+    want = fx.make("cp.bin", 5 * MiB + 3)
+    expect_download(fx, "capped", "cp.bin", want)
+
+
+@case
 def redirect_is_followed(fx):
     want = fx.make("d.bin", 2 * MiB)
     expect_download(fx, "redir", "d.bin", want)
@@ -341,7 +347,7 @@ CASES = [
     "range_server_multi_connection", "server_without_range_support_single_stream",
     "task_form_with_md5_and_stale_target_replaced", "reply_starting_early_is_never_written",
     "not_found_fails_at_once", "server_errors_then_success", "body_cut_short_and_reset_mid_piece",
-    "redirect_is_followed", "vanished_redirect_target_goes_back_to_the_link", "empty_file",
+    "server_capping_each_reply", "redirect_is_followed", "vanished_redirect_target_goes_back_to_the_link", "empty_file",
     "stalled_seed_beside_fast_origin", "seed_with_another_size_is_dropped",
     "pause_and_resume_in_one_process", "seed_carries_a_slow_origin",
     "killed_download_resumes_with_little_downloaded_again",
