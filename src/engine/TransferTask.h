@@ -86,6 +86,7 @@ private:
     void Finish();
     bool AllSourcesDropped();
     void ResetToProbe();  // the file on the server changed: start over
+    void RestartForChangedFile(Source& src);
     void RestoreFromRecord();
 
     // TransferWorker.cpp: one connection's loop and the HTTP exchange.
@@ -122,6 +123,7 @@ private:
     uint64_t generation_ = 0;
     uint32_t blockSize_ = 0;
 
+    std::atomic<int> restarts_{0};
     std::atomic<bool> stop_{false};
     std::atomic<bool> workersStop_{false};
     std::atomic<bool> fileError_{false};

@@ -16,6 +16,7 @@ const size_t kChunkBytes = 512 * 1024;
 // little even on a slow connection.
 const uint64_t kMaxHoldMs = 250;
 const int kMaxRedirects = 10;
+const int kMaxRestarts = 3;
 
 bool IsRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -170,7 +171,7 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
             if (src.isOrigin) {
                 // If-Range failed or Range is no longer honoured: the file may have changed
                 // on the server. Start over rather than mix two versions.
-                ResetToProbe();
+                RestartForChangedFile(src);
                 return Outcome::Failed;
             }
             Fail(src, FailureKind::Fatal);  // a seed without Range support is of no use
@@ -188,7 +189,7 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
         }
         if (cr.total != total) {
             if (src.isOrigin) {
-                ResetToProbe();
+                RestartForChangedFile(src);
                 return Outcome::Failed;
             }
             Fail(src, FailureKind::Fatal);  // a seed with another file under that name
@@ -205,7 +206,7 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
         Outcome outcome = Outcome::Failed;
         bool restart = false;
         if (HandleUnsatisfiable(src, connId, job, head.contentRange, outcome, restart)) {
-            if (restart) ResetToProbe();
+            if (restart) RestartForChangedFile(src);
             return outcome;
         }
     }
@@ -375,6 +376,16 @@ TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, 
     if (!flush()) return Outcome::Failed;
     if (!keepAlive) conn.Close();
     return Outcome::Done;
+}
+
+// The origin's file is not the one the partial file holds. Start over, but not forever: a
+// server that keeps changing its answer (mixed servers behind one name) is given up.
+void TransferTask::RestartForChangedFile(Source& src) {
+    if (++restarts_ > kMaxRestarts) {
+        Fail(src, FailureKind::Fatal);
+        return;
+    }
+    ResetToProbe();
 }
 
 uint64_t TransferTask::CurrentEnd(const Job& job) {
