@@ -42,6 +42,7 @@ bool TransferTask::Start() {
     if (controller_.joinable()) controller_.join();
     stop_ = false;
     workersStop_ = false;
+    restarts_ = 0;
     fileError_ = false;
     state_ = kStateRunning;
     for (auto& s : sources_) s->health = SourceHealth(settings_.connectionsPerSource, settings_.retry);
@@ -216,9 +217,10 @@ void TransferTask::Finish() {
     state_ = kStateFinished;
 }
 
-void TransferTask::ResetToProbe() {
+bool TransferTask::ResetToProbe(uint64_t generation) {
     std::unique_lock<std::shared_mutex> gate(writeGate_);
     std::lock_guard<std::mutex> lock(mu_);
+    if (generation != generation_) return false;  // another connection already did
     ++generation_;
     planner_.reset();
     singleStream_ = false;
@@ -227,6 +229,7 @@ void TransferTask::ResetToProbe() {
     file_.Truncate();
     total_ = 0;
     done_ = 0;
+    return true;
 }
 
 }  // namespace vexa::engine

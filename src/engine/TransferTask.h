@@ -85,8 +85,9 @@ private:
     void Persist();
     void Finish();
     bool AllSourcesDropped();
-    void ResetToProbe();  // the file on the server changed: start over
-    void RestartForChangedFile(Source& src);
+    // Starts over unless another connection already did since `generation`.
+    bool ResetToProbe(uint64_t generation);
+    void RestartForChangedFile(Source& src, uint64_t generation);
     void RestoreFromRecord();
 
     // TransferWorker.cpp: one connection's loop and the HTTP exchange.

@@ -68,7 +68,7 @@ void TransferTask::WorkerLoop(size_t sourceIndex, int slot) {
             // A server without Range support cannot continue a broken stream.
             restart = outcome == Outcome::Failed && singleStream_ && job.generation == generation_;
         }
-        if (restart) ResetToProbe();
+        if (restart) ResetToProbe(job.generation);
         workCv_.notify_all();  // a released span or a new size is work for idle connections
     }
 }
@@ -171,7 +171,7 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
             if (src.isOrigin) {
                 // If-Range failed or Range is no longer honoured: the file may have changed
                 // on the server. Start over rather than mix two versions.
-                RestartForChangedFile(src);
+                RestartForChangedFile(src, job.generation);
                 return Outcome::Failed;
             }
             Fail(src, FailureKind::Fatal);  // a seed without Range support is of no use
@@ -189,7 +189,7 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
         }
         if (cr.total != total) {
             if (src.isOrigin) {
-                RestartForChangedFile(src);
+                RestartForChangedFile(src, job.generation);
                 return Outcome::Failed;
             }
             Fail(src, FailureKind::Fatal);  // a seed with another file under that name
@@ -206,7 +206,7 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
         Outcome outcome = Outcome::Failed;
         bool restart = false;
         if (HandleUnsatisfiable(src, connId, job, head.contentRange, outcome, restart)) {
-            if (restart) RestartForChangedFile(src);
+            if (restart) RestartForChangedFile(src, job.generation);
             return outcome;
         }
     }
@@ -380,12 +380,12 @@ TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, 
 
 // The origin's file is not the one the partial file holds. Start over, but not forever: a
 // server that keeps changing its answer (mixed servers behind one name) is given up.
-void TransferTask::RestartForChangedFile(Source& src) {
-    if (++restarts_ > kMaxRestarts) {
+void TransferTask::RestartForChangedFile(Source& src, uint64_t generation) {
+    if (restarts_.load() >= kMaxRestarts) {
         Fail(src, FailureKind::Fatal);
         return;
     }
-    ResetToProbe();
+    if (ResetToProbe(generation)) ++restarts_;
 }
 
 uint64_t TransferTask::CurrentEnd(const Job& job) {

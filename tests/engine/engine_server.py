@@ -10,6 +10,7 @@ Prints "port N" once listening on 127.0.0.1. Serves the files of DIR as /MODE/NA
                                                              end in a TCP reset half-way
   stall    every reply sends 64 KiB, then stalls     slow    512 KiB/s per connection
   redir    302 to /r/NAME                            busy1   first request 503 Retry-After 1
+  flip     treats every If-Range as stale (a file that keeps changing behind one name)
   capped   answers at most 1 MiB per ranged request (as some CDNs do)
   short    claims the file is one byte shorter (a seed with another file of that name)
   hop      302 to /vanishK/NAME (K counts the hops); each /vanishK/ serves two requests slowly,
@@ -111,6 +112,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         rng = None if mode == "n" else self.parse_range(size)
         if rng and self.headers.get("If-Range") not in (None, tag):
             rng = None
+        if rng and mode == "flip" and self.headers.get("If-Range"):
+            rng = None
         if rng and rng[0] >= size:
             return self.send_simple(416, [("Content-Range", "bytes */%d" % size)])
         first, last = rng if rng else (0, size - 1)
@@ -149,7 +152,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 sent += len(chunk)
                 with lock:
                     counts["bytes-" + mode] = counts.get("bytes-" + mode, 0) + len(chunk)
-                if mode == "slow":
+                if mode in ("slow", "flip"):
                     time.sleep(0.125)  # 512 KiB/s per connection
                 if mode == "stall" and sent >= 65536:
                     self.wfile.flush()

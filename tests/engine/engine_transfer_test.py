@@ -306,6 +306,16 @@ def file_changed_on_server_between_runs_starts_over(fx):
 
 
 @case
+def origin_that_keeps_changing_is_given_up(fx):
+    fx.make("f.bin", 4 * MiB)
+    target = os.path.join(fx.out, "f.bin")
+    t0 = time.time()
+    rc, out, final = fx.run(fx.base + "/flip/f.bin", target)
+    assert rc == 1 and field(final, "state") == 2, final
+    assert time.time() - t0 < 30
+
+
+@case
 def damaged_record_is_discarded(fx):
     want = fx.make("dr.bin", 8 * MiB)
     target = os.path.join(fx.out, "dr.bin")
@@ -361,6 +371,7 @@ GROUPS = {
     "resume": [
         "pause_and_resume_in_one_process", "killed_download_resumes_with_little_downloaded_again",
         "file_changed_on_server_between_runs_starts_over", "damaged_record_is_discarded",
+        "origin_that_keeps_changing_is_given_up",
     ],
 }
 
