@@ -1,7 +1,7 @@
 // The module's thirteen exports (names fixed by VexaP2SP.def). Every call returns quickly:
 // transfers run on the tasks' own threads. Unknown task ids fail with 0.
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <cstdint>
 #include <cstring>

@@ -45,7 +45,8 @@ bool TransferTask::Start() {
     restarts_ = 0;
     fileError_ = false;
     state_ = kStateRunning;
-    for (auto& s : sources_) s->health = SourceHealth(settings_.connectionsPerSource, settings_.retry);
+    for (auto& s : sources_)
+        s->health = SourceHealth(settings_.connectionsPerSource, settings_.retry);
     running_ = true;
     controller_ = std::thread([this] { ControllerLoop(); });
     return true;

@@ -26,7 +26,7 @@ namespace vexa::engine {
 enum TaskState : uint8_t {
     kStateRunning = 0,  // also paused and not yet started
     kStateFinished = 1,
-    kStateNoSource = 2,  // no source could deliver the file
+    kStateNoSource = 2,   // no source could deliver the file
     kStateFileError = 3,  // the partial file could not be written, flushed or renamed
 };
 
@@ -114,12 +114,12 @@ private:
     EngineSettings settings_;
     PartialFile file_;
 
-    mutable std::mutex mu_;  // guards everything below down to generation_
+    mutable std::mutex mu_;           // guards everything below down to generation_
     std::condition_variable workCv_;  // idle connections wait here for work
-    std::shared_mutex writeGate_;  // shared: writing data; exclusive: starting over
+    std::shared_mutex writeGate_;     // shared: writing data; exclusive: starting over
     std::vector<std::unique_ptr<Source>> sources_;
     std::unique_ptr<RangePlanner> planner_;  // null while the size is unknown
-    bool singleStream_ = false;  // the server ignores Range: one stream from the start
+    bool singleStream_ = false;              // the server ignores Range: one stream from the start
     std::string validator_;
     uint64_t generation_ = 0;
     uint32_t blockSize_ = 0;

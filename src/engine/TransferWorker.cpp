@@ -262,9 +262,8 @@ bool TransferTask::HandleUnsatisfiable(Source& src, int connId, Job& job, const 
     return false;
 }
 
-TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Source& src,
-                                                     int connId, Job& job,
-                                                     const HttpResponseHead& head) {
+TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Source& src, int connId,
+                                                     Job& job, const HttpResponseHead& head) {
     uint64_t total = 0;
     uint64_t bodyLength = 0;
     bool single = false;
@@ -315,7 +314,7 @@ TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, 
                                              uint64_t bodyLength, bool keepAlive) {
     std::vector<char> buffer(kChunkBytes);
     const uint64_t bodyEnd = job.from + bodyLength;
-    uint64_t offset = job.from;   // next byte to write
+    uint64_t offset = job.from;    // next byte to write
     uint64_t received = job.from;  // next byte to arrive
     uint64_t endNow = job.to;
     size_t fill = 0;
@@ -411,7 +410,8 @@ bool TransferTask::WriteChunk(Source& src, Job& job, uint64_t offset, const char
             endNow = 0;
             return true;
         }
-        size_t n = offset >= limit ? 0 : static_cast<size_t>(std::min<uint64_t>(size, limit - offset));
+        size_t n =
+            offset >= limit ? 0 : static_cast<size_t>(std::min<uint64_t>(size, limit - offset));
         if (n && !file_.WriteAt(offset, data, n)) {
             fileError_ = true;
             endNow = 0;

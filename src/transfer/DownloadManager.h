@@ -73,8 +73,8 @@ private:
     bool LookUpEntryPoints();
     void Release();
 
-    HMODULE module_ = nullptr;  // owned: freed on release
-    std::wstring modulePath_;   // deleted on release
+    HMODULE module_ = nullptr;                       // owned: freed on release
+    std::wstring modulePath_;                        // deleted on release
     ICDownloadManagerCallback* listener_ = nullptr;  // not owned
     bool bound_ = false;
 };

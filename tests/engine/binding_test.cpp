@@ -102,8 +102,8 @@ TEST(EngineBinding, ReleaseFreesTheModuleAndDeletesTheFile) {
     {
         CDownloadManager manager;
         ASSERT_TRUE(manager.Bind(path));
-        auto* uninitCalls = reinterpret_cast<int*>(
-            GetProcAddress(GetModuleHandleW(path.c_str()), "g_uninitCalls"));
+        auto* uninitCalls =
+            reinterpret_cast<int*>(GetProcAddress(GetModuleHandleW(path.c_str()), "g_uninitCalls"));
         ASSERT_NE(nullptr, uninitCalls);
         EXPECT_EQ(0, *uninitCalls);
     }

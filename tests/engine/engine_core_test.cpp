@@ -21,10 +21,11 @@ bool Parse(const std::string& text, HttpResponseHead& h) {
 
 TEST(ResponseHead, PartialReplyWithValidators) {
     HttpResponseHead h;
-    ASSERT_TRUE(Parse("HTTP/1.1 206 Partial Content\r\nContent-Length: 100\r\n"
-                      "content-range: bytes 100-199/1000\r\nETag: \"abc\"\r\n"
-                      "Last-Modified: Sun, 06 Nov 1994 08:49:37 GMT\r\n\r\nBODY",
-                      h));
+    ASSERT_TRUE(
+        Parse("HTTP/1.1 206 Partial Content\r\nContent-Length: 100\r\n"
+              "content-range: bytes 100-199/1000\r\nETag: \"abc\"\r\n"
+              "Last-Modified: Sun, 06 Nov 1994 08:49:37 GMT\r\n\r\nBODY",
+              h));
     EXPECT_EQ(206, h.status);
     EXPECT_TRUE(h.KeepAlive());
     EXPECT_EQ(100u, h.contentLength);
@@ -61,14 +62,19 @@ TEST(ResponseHead, ConnectionChunkedMultipartAndTwoContentRanges) {
     EXPECT_FALSE(h.KeepAlive());
     ASSERT_TRUE(Parse("HTTP/1.1 200 OK\r\nConnection: keep-alive, close\r\n\r\n", h));
     EXPECT_FALSE(h.KeepAlive());
-    ASSERT_TRUE(Parse("HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n"
-                      "Content-Length: 10\r\n\r\n", h));
+    ASSERT_TRUE(
+        Parse("HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n"
+              "Content-Length: 10\r\n\r\n",
+              h));
     EXPECT_TRUE(h.chunked);
     EXPECT_FALSE(h.hasContentLength) << "chunked framing wins over a length";
-    ASSERT_TRUE(Parse("HTTP/1.1 206 P\r\nContent-Type: multipart/byteranges; boundary=x\r\n\r\n", h));
+    ASSERT_TRUE(
+        Parse("HTTP/1.1 206 P\r\nContent-Type: multipart/byteranges; boundary=x\r\n\r\n", h));
     EXPECT_TRUE(h.multipart);
-    ASSERT_TRUE(Parse("HTTP/1.1 206 P\r\nContent-Range: bytes 0-1/10\r\n"
-                      "Content-Range: bytes 0-1/10\r\n\r\n", h));
+    ASSERT_TRUE(
+        Parse("HTTP/1.1 206 P\r\nContent-Range: bytes 0-1/10\r\n"
+              "Content-Range: bytes 0-1/10\r\n\r\n",
+              h));
     EXPECT_FALSE(h.contentRange.valid);
 }
 

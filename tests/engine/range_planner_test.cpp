@@ -37,7 +37,7 @@ TEST(RangePlanner, StalledOwnerKeepsLittleOfItsSpan) {
     RangePlanner p(64 * MiB, {}, SmallPolicy());
     Assignment slow, fast;
     ASSERT_TRUE(p.Assign(1, 0, slow));
-    ASSERT_TRUE(p.Assign(2, 0, fast));  // halves: [0,32) and [32,64)
+    ASSERT_TRUE(p.Assign(2, 0, fast));               // halves: [0,32) and [32,64)
     p.Commit(fast.span, fast.from, 32 * MiB, 1000);  // fast: done at 32 MiB/s
     p.Commit(slow.span, 0, 64 * KiB, 1000);
     p.Release(fast.span, 2);

@@ -91,15 +91,24 @@ bool ParseArgs(int argc, wchar_t** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         std::wstring a = argv[i];
         bool hasValue = i + 1 < argc;
-        if (a == L"--engine" && hasValue) o.engine = argv[++i];
-        else if (a == L"--seeds" && hasValue) o.seeds = argv[++i];
-        else if (a == L"--tune" && hasValue) o.tune = argv[++i];
-        else if (a == L"--interval" && hasValue) o.intervalMs = static_cast<DWORD>(_wtoi(argv[++i]));
-        else if (a == L"--pause-at" && hasValue) o.pauseAt = _wcstoui64(argv[++i], nullptr, 10);
-        else if (a == L"--quiet") o.quiet = true;
-        else if (o.url.empty()) o.url = a;
-        else if (o.target.empty()) o.target = a;
-        else return false;
+        if (a == L"--engine" && hasValue)
+            o.engine = argv[++i];
+        else if (a == L"--seeds" && hasValue)
+            o.seeds = argv[++i];
+        else if (a == L"--tune" && hasValue)
+            o.tune = argv[++i];
+        else if (a == L"--interval" && hasValue)
+            o.intervalMs = static_cast<DWORD>(_wtoi(argv[++i]));
+        else if (a == L"--pause-at" && hasValue)
+            o.pauseAt = _wcstoui64(argv[++i], nullptr, 10);
+        else if (a == L"--quiet")
+            o.quiet = true;
+        else if (o.url.empty())
+            o.url = a;
+        else if (o.target.empty())
+            o.target = a;
+        else
+            return false;
     }
     if (o.engine.empty()) o.engine = DefaultEnginePath();
     if (o.intervalMs < 10) o.intervalMs = 10;
@@ -175,12 +184,12 @@ int wmain(int argc, wchar_t** argv) {
     double seconds = static_cast<double>(t1.QuadPart - t0.QuadPart) / freq.QuadPart;
     engine.stop(id);
     engine.uninit();
-    std::printf("final state=%u done=%llu total=%llu wire=%llu duplicates=%llu resumed=%llu "
-                "seconds=%.3f max_query_ms=%.3f\n",
-                s.state, static_cast<unsigned long long>(s.done),
-                static_cast<unsigned long long>(s.total), static_cast<unsigned long long>(s.wire),
-                static_cast<unsigned long long>(s.duplicates),
-                static_cast<unsigned long long>(s.resumed), seconds, maxQueryMs);
+    std::printf(
+        "final state=%u done=%llu total=%llu wire=%llu duplicates=%llu resumed=%llu "
+        "seconds=%.3f max_query_ms=%.3f\n",
+        s.state, static_cast<unsigned long long>(s.done), static_cast<unsigned long long>(s.total),
+        static_cast<unsigned long long>(s.wire), static_cast<unsigned long long>(s.duplicates),
+        static_cast<unsigned long long>(s.resumed), seconds, maxQueryMs);
     std::fflush(stdout);
     return s.state == 1 ? 0 : 1;
 }

@@ -68,7 +68,8 @@ void ApplyField(const std::string& name, const std::string& value, HttpResponseH
         if (Lower(value) == "none") h.acceptRangesNone = true;
     } else if (name == "content-range") {
         // A second Content-Range makes the reply ambiguous: treat it as malformed.
-        h.contentRange = h.contentRange.present ? ContentRange{true, false} : ParseContentRange(value);
+        h.contentRange =
+            h.contentRange.present ? ContentRange{true, false} : ParseContentRange(value);
     } else if (name == "location") {
         h.location = value;
     } else if (name == "etag") {
@@ -199,8 +200,9 @@ long long RetryAfterSeconds(const std::string& raw, long long nowUnix) {
     if (month < 0 || std::strcmp(zone, "GMT") != 0 || day < 1 || day > 31 || hh > 23 || mm > 59 ||
         ss > 60)
         return -1;
-    long long when = DaysFromCivil(year, static_cast<unsigned>(month + 1),
-                                   static_cast<unsigned>(day)) * 86400 + hh * 3600 + mm * 60 + ss;
+    long long when =
+        DaysFromCivil(year, static_cast<unsigned>(month + 1), static_cast<unsigned>(day)) * 86400 +
+        hh * 3600 + mm * 60 + ss;
     long long delta = when - nowUnix;
     if (delta < 0) delta = 0;
     return delta > 86400 ? 86400 : delta;

@@ -12,28 +12,28 @@ namespace vexa::engine {
 // form "bytes */total" is not valid as a range but still gives the total.
 struct ContentRange {
     bool present = false;
-    bool valid = false;      // present and well formed
+    bool valid = false;  // present and well formed
     uint64_t first = 0;
-    uint64_t last = 0;       // inclusive
+    uint64_t last = 0;  // inclusive
     bool totalKnown = false;
     uint64_t total = 0;
 };
 
 struct HttpResponseHead {
-    int versionMinor = 1;    // HTTP/1.<minor>
+    int versionMinor = 1;  // HTTP/1.<minor>
     int status = 0;
     bool hasContentLength = false;
     uint64_t contentLength = 0;
-    bool chunked = false;    // Transfer-Encoding ends in "chunked"
+    bool chunked = false;  // Transfer-Encoding ends in "chunked"
     bool connectionClose = false;
     bool multipart = false;  // Content-Type multipart/byteranges
     bool acceptRangesNone = false;
     ContentRange contentRange;
     std::string location;
-    std::string etag;          // as sent, quotes included
+    std::string etag;  // as sent, quotes included
     std::string lastModified;
     bool hasRetryAfter = false;
-    std::string retryAfter;    // raw value: seconds or an HTTP date
+    std::string retryAfter;  // raw value: seconds or an HTTP date
     std::string contentEncoding;
 
     // True when the connection may carry another request after this body.

@@ -59,7 +59,7 @@ public:
 private:
     struct Span {
         uint64_t start = 0, pos = 0, end = 0;
-        std::vector<int> owners;   // the first owner is the primary, a second one races it
+        std::vector<int> owners;    // the first owner is the primary, a second one races it
         uint64_t ownedSinceMs = 0;  // when the primary took it
         uint64_t bytesSinceOwned = 0;
         uint64_t lastCommitMs = 0;

@@ -9,7 +9,7 @@
 namespace vexa::engine {
 
 struct HttpUrl {
-    std::string host;   // as written (no brackets for IPv6 literals)
+    std::string host;  // as written (no brackets for IPv6 literals)
     uint16_t port = 80;
     std::string target;  // path and query, always starting with "/"
 
