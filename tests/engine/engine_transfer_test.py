@@ -244,6 +244,7 @@ def pause_and_resume_in_one_process(fx):
             "--pause-at", str(2 * MiB), fx.base + "/slow/pr.bin", winpath(target)]
     out = subprocess.run(args, env=ENV, capture_output=True, text=True, timeout=60).stdout
     assert "paused stop=1" in out and "resumed start=1" in out, out[-400:]
+    print("  StopTask took %s ms" % [l for l in out.splitlines() if "stop_ms" in l][0].split("stop_ms=")[1])
     assert md5(target) == want
     after = out.split("resumed start=1", 1)[1]
     first = [l for l in after.splitlines() if l.startswith("progress")][0]

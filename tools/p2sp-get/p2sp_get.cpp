@@ -170,8 +170,12 @@ int wmain(int argc, wchar_t** argv) {
         if (s.state != 0) break;
         if (o.pauseAt && s.done >= o.pauseAt) {
             o.pauseAt = 0;
+            LARGE_INTEGER s0, s1;
+            QueryPerformanceCounter(&s0);
             int stopped = engine.stop(id);
-            std::printf("paused stop=%d\n", stopped);
+            QueryPerformanceCounter(&s1);
+            std::printf("paused stop=%d stop_ms=%.1f\n", stopped,
+                        1000.0 * static_cast<double>(s1.QuadPart - s0.QuadPart) / freq.QuadPart);
             std::fflush(stdout);
             Sleep(1000);
             int started = engine.start(id);
