@@ -103,6 +103,7 @@ private:
                              Outcome& outcome, bool& restart);
     Outcome ReadBody(HttpConnection& conn, Source& src, Job& job, uint64_t bodyLength,
                      bool keepAlive);
+    Outcome StreamChunked(HttpConnection& conn, Source& src, Job& job, bool keepAlive);
     uint64_t CurrentEnd(const Job& job);
     bool WriteChunk(Source& src, Job& job, uint64_t offset, const char* data, size_t size,
                     uint64_t& endNow);

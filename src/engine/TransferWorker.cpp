@@ -7,6 +7,7 @@
 #include <random>
 
 #include "engine/TransferTask.h"
+#include "engine/core/ChunkedDecoder.h"
 
 namespace vexa::engine {
 namespace {
@@ -280,6 +281,7 @@ TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Sourc
         bodyLength = cr.last + 1;
     } else {
         if (!head.hasContentLength) {
+            if (head.chunked) return StreamChunked(conn, src, job, head.KeepAlive());
             Fail(src, FailureKind::Fatal);  // no length, no way to know the file is whole
             return Outcome::Failed;
         }
@@ -385,6 +387,73 @@ void TransferTask::RestartForChangedFile(Source& src, uint64_t generation) {
         return;
     }
     if (ResetToProbe(generation)) ++restarts_;
+}
+
+// A reply without length or Range support, in chunks: written from the start as it comes;
+// the size is known, and the task complete, once the last chunk has arrived.
+TransferTask::Outcome TransferTask::StreamChunked(HttpConnection& conn, Source& src, Job& job,
+                                                  bool keepAlive) {
+    {
+        std::unique_lock<std::shared_mutex> gate(writeGate_);
+        std::lock_guard<std::mutex> lock(mu_);
+        if (job.generation != generation_ || planner_) return Outcome::Failed;
+        singleStream_ = true;
+        validator_.clear();
+        total_ = 0;
+        done_ = 0;
+        file_.Truncate();
+    }
+    ChunkedDecoder decoder;
+    std::vector<char> raw(kChunkBytes), body;
+    uint64_t offset = 0;
+    uint32_t quietMs = 0;
+    size_t got = 0, used = 0;
+    for (ChunkedDecoder::Status st = ChunkedDecoder::Status::NeedMore;
+         st != ChunkedDecoder::Status::Done;) {
+        if (stop_.load() || workersStop_.load()) return Outcome::Stopped;
+        ReadStatus rs = conn.Read(raw.data(), raw.size(), got);
+        if (rs == ReadStatus::Idle) {
+            quietMs += 200;
+            if (quietMs < settings_.stallTimeoutMs) continue;
+        }
+        if (rs != ReadStatus::Data) {
+            Fail(src, FailureKind::Transient);  // stalled, reset or closed before the end
+            return Outcome::Failed;
+        }
+        quietMs = 0;
+        src.bytes += got;
+        body.clear();
+        st = decoder.Feed(raw.data(), got, body, used);
+        if (st == ChunkedDecoder::Status::Error) {
+            Fail(src, FailureKind::Transient);
+            return Outcome::Failed;
+        }
+        if (body.empty()) continue;
+        std::shared_lock<std::shared_mutex> gate(writeGate_);
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            if (job.generation != generation_) return Outcome::Failed;
+        }
+        if (!file_.WriteAt(offset, body.data(), body.size())) {
+            fileError_ = true;
+            return Outcome::Failed;
+        }
+        offset += body.size();
+        done_ = offset;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (job.generation != generation_) return Outcome::Failed;
+        PlannerPolicy policy = settings_.planner;
+        blockSize_ = policy.blockSize;
+        uint64_t blocks = (offset + policy.blockSize - 1) / policy.blockSize;
+        planner_ = std::make_unique<RangePlanner>(
+            offset, std::vector<uint8_t>(static_cast<size_t>((blocks + 7) / 8), 0xFF), policy);
+        total_ = offset;
+        done_ = offset;
+    }
+    if (!keepAlive || used < got) conn.Close();
+    return Outcome::Done;
 }
 
 uint64_t TransferTask::CurrentEnd(const Job& job) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/core/ChunkedDecoder.h"
 #include "engine/core/HttpResponseHead.h"
 #include "engine/core/ProgressRecord.h"
 #include "engine/core/RangePlanner.h"
@@ -44,10 +45,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 ResolveLocation(url, s, next);
             break;
         }
-        default:
+        default: {
             (void)ParseContentRange(s);
             (void)SplitSeedList(s);
+            ChunkedDecoder decoder;
+            std::vector<char> body;
+            size_t used = 0;
+            decoder.Feed(s.data(), s.size(), body, used);
             break;
+        }
     }
     return 0;
 }

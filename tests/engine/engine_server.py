@@ -11,6 +11,8 @@ Prints "port N" once listening on 127.0.0.1. Serves the files of DIR as /MODE/NA
   stall    every reply sends 64 KiB, then stalls     slow    512 KiB/s per connection
   redir    302 to /r/NAME                            busy1   first request 503 Retry-After 1
   flip     treats every If-Range as stale (a file that keeps changing behind one name)
+  chunk    ignores Range and sends the file in chunks, without length or validators
+  chunkcut the same, but the first reply breaks off before its last chunk
   capped   answers at most 1 MiB per ranged request (as some CDNs do)
   short    claims the file is one byte shorter (a seed with another file of that name)
   hop      302 to /vanishK/NAME (K counts the hops); each /vanishK/ serves two requests slowly,
@@ -85,6 +87,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_simple(503, [("Retry-After", "1")])
         if mode == "redir":
             return self.send_simple(302, [("Location", "/r/" + name)])
+        if mode in ("chunk", "chunkcut"):
+            return self.send_chunked(path, cut=(mode == "chunkcut" and n == 1))
         if mode == "hop":
             return self.send_simple(302, [("Location", "/vanish%d/%s" % (n, name))])
         if mode.startswith("vanish"):
@@ -105,6 +109,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
             with lock:
                 return self.send_simple(200, body=json.dumps(counts).encode())
         self.send_simple(404)
+
+    def send_chunked(self, path, cut):
+        self.send_response(200)
+        self.send_header("Transfer-Encoding", "chunked")
+        self.end_headers()
+        with open(path, "rb") as f:
+            data = f.read()
+        step = 65536 + 13
+        for pos in range(0, len(data), step):
+            piece = data[pos:pos + step]
+            if cut and pos > len(data) // 2:
+                self.close_connection = True
+                return
+            self.wfile.write(b"%x;ext=1\r\n" % len(piece) + piece + b"\r\n")
+        self.wfile.write(b"0\r\nX-Done: yes\r\n\r\n")
 
     def serve_file(self, mode, path):
         size = os.path.getsize(path) - (1 if mode == "short" else 0)
