@@ -17,6 +17,7 @@ PACKAGES=(
   googletest
   clang libclang-rt-14-dev
   python3 python3-pil
+  libpng-dev
   nginx-light aria2 curl iproute2 time
 )
 
@@ -60,8 +61,6 @@ build_libpng() {
     -DZLIB_INCLUDE_DIR=/usr/x86_64-w64-mingw32/include >/dev/null
   cmake --build "$d/build" >/dev/null
   cmake --install "$d/build" >/dev/null
-  # keep the PNG test suite for the decoder tests
-  rm -rf "$CACHE/pngsuite" && cp -r "$d/src/contrib/pngsuite" "$CACHE/pngsuite"
 }
 
 # Private Wine prefix with Chinese font substitutes and without Mono/Gecko prompts.
@@ -87,8 +86,33 @@ PY
   touch "$PREFIX_DIR/.vexa-ready"
 }
 
+# Windows unmanaged by the (absent) window manager: without this, Wine waits two seconds
+# for a window manager that never answers every time a visible window is hidden or
+# destroyed, which makes every GUI test slow.
+unmanaged_windows() {
+  [[ -f "$PREFIX_DIR/.vexa-unmanaged" ]] && return 0
+  WINEPREFIX="$PREFIX_DIR" WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\X11 Driver' \
+    /v Managed /d N /f >/dev/null 2>&1 </dev/null || return 0
+  touch "$PREFIX_DIR/.vexa-unmanaged"
+}
+
+# The PNG test images of libpng's source: the PNG suite and the known crashers.
+copy_png_tests() {
+  [[ -d "$CACHE/pngsuite/crashers" ]] && return 0
+  local contrib="$CACHE/libpng-src/src/contrib"
+  if [[ ! -d "$contrib/pngsuite" ]]; then
+    mkdir -p "$CACHE/libpng-src/src"
+    tar -xf "$CACHE"/libpng-src/libpng1.6_*.orig.tar.* -C "$CACHE/libpng-src/src" --strip-components=1
+  fi
+  rm -rf "$CACHE/pngsuite"
+  cp -r "$contrib/pngsuite" "$CACHE/pngsuite"
+  cp -r "$contrib/testpngs/crashers" "$CACHE/pngsuite/crashers"
+}
+
 install_packages
 mkdir -p "$CACHE"
 build_libpng
+copy_png_tests
 make_wineprefix
+unmanaged_windows
 log "ready"

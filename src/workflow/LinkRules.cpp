@@ -21,8 +21,8 @@ std::wstring AsciiLower(std::wstring text) {
 std::wstring SchemeOf(const std::wstring& text) {
     if (text.empty() || !IsAsciiLetter(text[0])) return {};
     size_t i = 1;
-    while (i < text.size() && (IsAsciiLetter(text[i]) || IsAsciiDigit(text[i]) ||
-                               text[i] == L'+' || text[i] == L'-' || text[i] == L'.')) {
+    while (i < text.size() && (IsAsciiLetter(text[i]) || IsAsciiDigit(text[i]) || text[i] == L'+' ||
+                               text[i] == L'-' || text[i] == L'.')) {
         ++i;
     }
     if (i >= text.size() || text[i] != L':' || i < 2) return {};
@@ -33,17 +33,16 @@ std::wstring SchemeOf(const std::wstring& text) {
 // compiled-help and moniker URLs, the troubleshooter and search protocols, script URLs.
 bool IsLocalScheme(const std::wstring& scheme) {
     static const wchar_t* const kLocal[] = {
-        L"file", L"shell", L"mk", L"its", L"ms-its", L"ms-itss", L"hcp", L"ms-msdt",
-        L"search", L"search-ms", L"ms-search", L"ms-officecmd", L"javascript", L"vbscript",
-        L"res", L"ms-settings", L"ms-cxh", L"ms-cxh-full",
+        L"file",       L"shell",    L"mk",     L"its",         L"ms-its",    L"ms-itss",
+        L"hcp",        L"ms-msdt",  L"search", L"search-ms",   L"ms-search", L"ms-officecmd",
+        L"javascript", L"vbscript", L"res",    L"ms-settings", L"ms-cxh",    L"ms-cxh-full",
     };
     return std::any_of(std::begin(kLocal), std::end(kLocal),
                        [&](const wchar_t* s) { return scheme == s; });
 }
 
 bool HasControlCharacters(const std::wstring& text) {
-    return std::any_of(text.begin(), text.end(),
-                       [](wchar_t c) { return c < 0x20 || c == 0x7F; });
+    return std::any_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x20 || c == 0x7F; });
 }
 
 // Index of the dot of the first ".xyz" (three letters or digits) in a drive path that ends
@@ -80,6 +79,21 @@ LinkTargetKind ClassifyLinkTarget(const std::wstring& target) {
 
 bool IsOpenableLink(const std::wstring& target) {
     return ClassifyLinkTarget(target) == LinkTargetKind::Link;
+}
+
+bool IsPageNavigationAllowed(const std::wstring& url) {
+    switch (ClassifyLinkTarget(url)) {
+        case LinkTargetKind::Link:
+            return true;
+        case LinkTargetKind::FilePath: {
+            // Script URLs run inside the page and res: is the browser's own error page; the
+            // rest of the local schemes and every path would reach the user's files.
+            std::wstring scheme = SchemeOf(url);
+            return scheme == L"javascript" || scheme == L"vbscript" || scheme == L"res";
+        }
+        default:
+            return false;
+    }
 }
 
 std::wstring QuoteExecutablePath(const std::wstring& text) {

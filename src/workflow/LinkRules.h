@@ -9,16 +9,21 @@
 #include <string>
 
 enum class LinkTargetKind {
-    Empty,         // nothing to open
-    Link,          // a scheme other than a file one: http, https, ftp, mailto, a registered protocol
-    FilePath,      // a drive, UNC, relative or root path, or a file:/shell:-like URL
-    Malformed,     // control characters or a text that is no link at all
+    Empty,      // nothing to open
+    Link,       // a scheme other than a file one: http, https, ftp, mailto, a registered protocol
+    FilePath,   // a drive, UNC, relative or root path, or a file:/shell:-like URL
+    Malformed,  // control characters or a text that is no link at all
 };
 
 LinkTargetKind ClassifyLinkTarget(const std::wstring& target);
 
 // True only for LinkTargetKind::Link.
 bool IsOpenableLink(const std::wstring& target);
+
+// Whether the embedded page may navigate itself to `url`: links as above, plus the page's
+// own script URLs and the browser's res: pages; never a file path or a local-file scheme,
+// which the browser would hand to the shell.
+bool IsPageNavigationAllowed(const std::wstring& url);
 
 // Puts a drive path to a program in double quotes so that the shell does not split it at a
 // space: "C:\Program Files\a.exe /S" -> "\"C:\Program Files\a.exe\" /S". The text is returned

@@ -1,0 +1,159 @@
+#include "prompts/PromptDlg.h"
+
+#include <windowsx.h>
+
+#include "prompts/PromptSkin.h"
+#include "prompts/PromptText.h"
+#include "skin/GdiHandles.h"
+#include "skin/SomBitmap.h"
+
+namespace {
+
+constexpr int kChamfer = 9;
+constexpr POINT kCloseBoxAt = {369, 16};
+constexpr POINT kSecondButtonAt = {311, 158};
+constexpr POINT kExtraButtonAt = {222, 158};
+constexpr POINT kTitleAt = {42, 18};
+constexpr POINT kWarningSignAt = {14, 14};
+constexpr DWORD kElementStyle = CSomWnd::kVisible | CSomWnd::kAutoSize;
+
+// The message font: the GUI font with the face "宋体" at 12 pixels, made for one drawing.
+CFontHandle CreateMessageFont() {
+    LOGFONTW font = {};
+    ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
+    lstrcpynW(font.lfFaceName, L"宋体", LF_FACESIZE);
+    font.lfHeight = -12;
+    return CFontHandle(::CreateFontIndirectW(&font));
+}
+
+SIZE MeasureText(HDC hdc, const std::wstring& text) {
+    SIZE size = {0, 0};
+    ::GetTextExtentPoint32W(hdc, text.c_str(), static_cast<int>(text.size()), &size);
+    return size;
+}
+
+}  // namespace
+
+CPromptBase::CPromptBase() : background_(PromptSharedBitmap(kPromptBackgroundImage)) {}
+
+HWND CPromptBase::CreatePrompt(HWND owner, const wchar_t* title) {
+    RECT rect = {0, 0, kWidth, kHeight};
+    return Create(owner, rect, title, kStyle);
+}
+
+LRESULT CPromptBase::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
+    closeBox_.Create(Manager(), kPromptCloseBoxId, kElementStyle);
+    closeBox_.SetBackground(PromptSharedBitmap(kPromptCloseImage));
+    closeBox_.SetPos(kCloseBoxAt.x, kCloseBoxAt.y);
+
+    secondButton_.Create(Manager(), kPromptSecondButtonId, kElementStyle);
+    secondButton_.SetBackground(PromptSharedBitmap(kPromptCloseButtonImage));
+    secondButton_.SetPos(kSecondButtonAt.x, kSecondButtonAt.y);
+
+    title_.Create(Manager(), kPromptTitleId, kElementStyle);
+    title_.SetFont(PromptSkinFont(kPromptTitleFont));
+    title_.SetText(L"{&#color=0xffffff}提示");
+    title_.SetPos(kTitleAt.x, kTitleAt.y);
+
+    CreateExtraButtons();
+    ApplyWindowShape();
+    return 0;
+}
+
+void CPromptBase::CreateExtraButton(CSomButton4& button, UINT imageId) {
+    button.Create(Manager(), kPromptExtraButtonId, kElementStyle);
+    button.SetBackground(PromptSharedBitmap(imageId));
+    button.SetPos(kExtraButtonAt.x, kExtraButtonAt.y);
+}
+
+void CPromptBase::ApplyWindowShape() {
+    RECT client = {};
+    GetClientRect(&client);
+    const int w = client.right;
+    const int h = client.bottom;
+    const POINT octagon[] = {{kChamfer, 0},     {w - kChamfer, 0}, {w, kChamfer},
+                             {w, h - kChamfer}, {w - kChamfer, h}, {kChamfer, h},
+                             {0, h - kChamfer}, {0, kChamfer}};
+    CRegionHandle region(::CreatePolygonRgn(octagon, 8, ALTERNATE));
+    // The window owns the region once it accepts it.
+    if (region && SetWindowRgn(region.Get(), FALSE)) region.Detach();
+}
+
+LRESULT CPromptBase::OnCommandMessage(UINT, WPARAM wParam, LPARAM, BOOL&) {
+    OnCommand(LOWORD(wParam));
+    return 0;
+}
+
+void CPromptBase::OnCommand(UINT id) {
+    if (id == kPromptCloseBoxId) {
+        DestroyWindow();
+        result_ = kPromptClosed;
+    } else if (id == kPromptSecondButtonId) {
+        DestroyWindow();
+        result_ = kPromptSecondButton;
+    }
+    OnExtraButton(id);
+    if (EndsLoopOn(id)) ::PostQuitMessage(0);
+}
+
+LRESULT CPromptBase::OnLButtonDown(UINT, WPARAM, LPARAM lParam, BOOL& handled) {
+    // The prompt has no caption: any point of its background drags it. A press on a button
+    // or link only goes to that element: a window move started under it would take the
+    // button release (and the quit message the answer posts) into the move's own loop.
+    POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    if (!IsOverElement(point)) PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, lParam);
+    handled = FALSE;  // the element manager still routes the click
+    return 0;
+}
+
+bool CPromptBase::IsOverElement(POINT point) const {
+    for (CSomWnd* element : GetElements()) {
+        if (element->IsVisible() && element->IsEnabled() && ::PtInRect(&element->Rect(), point)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+LRESULT CPromptBase::OnClose(UINT, WPARAM, LPARAM, BOOL&) {
+    // Closed from outside (Alt+F4, the task list, another window): answer as the close box
+    // would, so the caller's loop ends and its window is enabled again.
+    result_ = kPromptClosed;
+    DestroyWindow();
+    ::PostQuitMessage(0);
+    return 0;
+}
+
+void CPromptBase::DrawBackground(HDC hdc, const RECT* rect) {
+    if (background_) background_->DrawFrame(hdc, 0, 0, 0);
+    if (CSomBitmap* sign = PromptSharedBitmap(kPromptWarningImage)) {
+        sign->DrawFrame(hdc, kWarningSignAt.x, kWarningSignAt.y, 0);
+    }
+    DrawMessage(hdc);
+}
+
+void CPromptBase::DrawMessage(HDC hdc) {
+    if (message_.empty()) return;
+    RECT client = {};
+    GetClientRect(&client);
+    CFontHandle font = CreateMessageFont();
+    CSelectObject selectFont(hdc, font.Get());
+    // The skin is dark: the message is drawn light rather than in the DC's default black.
+    CTextStyle style(hdc, TRANSPARENT, kPromptMessageColour);
+
+    MessageMetrics metrics;
+    metrics.clientWidth = client.right - client.left;
+    metrics.clientHeight = client.bottom - client.top;
+    SIZE whole = MeasureText(hdc, message_);
+    metrics.textWidth = whole.cx;
+    metrics.textHeight = whole.cy;
+    for (const std::wstring& cell : SplitMessageCells(message_)) {
+        metrics.cellWidths.push_back(MeasureText(hdc, cell).cx);
+    }
+    for (const MessageCell& cell : LayoutPromptMessage(message_, metrics)) {
+        RECT box = {cell.left, cell.top, cell.right, cell.bottom};
+        // No prefix processing: an "&" in a game name is a character, not a mnemonic mark.
+        ::DrawTextW(hdc, cell.text.c_str(), static_cast<int>(cell.text.size()), &box,
+                    DT_NOPREFIX);
+    }
+}

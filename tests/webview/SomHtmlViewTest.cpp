@@ -1,0 +1,150 @@
+// The embedded page view on a system without a browser engine (Wine without Gecko here):
+// the failure path runs, quickly, and nothing is left behind.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <thread>
+
+#include "skin/DefaultWebWnd.h"
+#include "skin/SomHtmlView.h"
+#include "skin/WebBrowserSite.h"
+
+namespace {
+
+constexpr DWORD kDownloadWindowHostFlags = 0x24009F;
+
+class OleScope {
+public:
+    OleScope() { ::OleInitialize(nullptr); }
+    ~OleScope() { ::OleUninitialize(); }
+};
+
+// A plain top-level window that counts requests for the default page.
+class CPageParent : public CWindowImpl<CPageParent> {
+public:
+    int defaultPageRequests = 0;
+    BEGIN_MSG_MAP(CPageParent)
+        MESSAGE_HANDLER(CSomHtmlView::kShowDefaultPageMessage, OnShowDefault)
+    END_MSG_MAP()
+
+private:
+    LRESULT OnShowDefault(UINT, WPARAM, LPARAM, BOOL&) {
+        ++defaultPageRequests;
+        return 0;
+    }
+};
+
+void PumpUntil(DWORD milliseconds, const std::function<bool()>& done) {
+    DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < milliseconds && !done()) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+}  // namespace
+
+// Without a browser engine the view either cannot be made (Create returns null) or every
+// navigation fails; in both cases the parent is asked for its default picture, quickly.
+TEST(SomHtmlView, FailingPageAsksTheParentForTheDefaultPicture) {
+    OleScope ole;
+    CPageParent parent;
+    RECT frame = {0, 0, 680, 420};
+    ASSERT_TRUE(parent.Create(nullptr, frame, L"page parent", WS_POPUP));
+    CSomHtmlView view;
+    RECT area = {20, 56, 660, 301};
+    HWND hwnd = view.Create(nullptr, L"about:blank", parent, area, CSomHtmlWnd::kDefaultStyle, 0,
+                            0, nullptr, kDownloadWindowHostFlags);
+    if (!hwnd) {
+        EXPECT_EQ(view.GetSite(), nullptr);
+        EXPECT_FALSE(view.IsWindow());
+        return;
+    }
+    EXPECT_TRUE(view.IsListening());
+    RECT placed = {};
+    ASSERT_TRUE(view.GetRect(&placed));
+    EXPECT_EQ(placed.left, 20);
+    EXPECT_EQ(placed.bottom, 301);
+    PumpUntil(500, [] { return false; });  // the about:blank load settles
+    int before = parent.defaultPageRequests;
+    view.Navigate(L"http://127.0.0.1:9/");  // nothing listens on the discard port
+    PumpUntil(8000, [&] { return parent.defaultPageRequests > before; });
+    EXPECT_GT(parent.defaultPageRequests, before);
+}
+
+// The program initialises plain COM only; the view takes care of OLE itself.
+TEST(SomHtmlView, WorksOnAThreadWithPlainCom) {
+    std::thread thread([] {
+        ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
+        {
+            CPageParent parent;
+            RECT frame = {0, 0, 680, 420};
+            ASSERT_TRUE(parent.Create(nullptr, frame, L"page parent", WS_POPUP));
+            CSomHtmlView view;
+            RECT area = {20, 56, 660, 301};
+            HWND made = view.Create(nullptr, L"about:blank", parent, area);
+            if (made) {
+                view.Navigate(L"http://127.0.0.1:9/");
+                PumpUntil(8000, [&] { return parent.defaultPageRequests > 0; });
+                EXPECT_GT(parent.defaultPageRequests, 0);
+            }
+        }
+        ::CoUninitialize();
+    });
+    thread.join();
+}
+
+TEST(SomHtmlView, DestroyingTheWindowReleasesTheControlAndTheSite) {
+    OleScope ole;
+    CPageParent parent;
+    RECT frame = {0, 0, 680, 420};
+    ASSERT_TRUE(parent.Create(nullptr, frame, L"page parent", WS_POPUP));
+    for (int round = 0; round < 5; ++round) {
+        CSomHtmlView view;
+        RECT area = {20, 56, 660, 301};
+        if (!view.Create(nullptr, L"about:blank", parent, area)) continue;
+        CWebBrowserSite* site = view.GetSite();
+        ASSERT_NE(site, nullptr);
+        site->AddRef();
+        view.Navigate(L"http://127.0.0.1:9/");
+        PumpUntil(300, [] { return false; });
+        view.Destroy();
+        EXPECT_FALSE(view.IsListening());
+        EXPECT_EQ(view.GetSite(), nullptr);
+        // Our reference is the last one: the control let go of its site.
+        EXPECT_EQ(site->Release(), 0u) << "round " << round;
+    }
+}
+
+// The default page paints the built-in picture over its whole client area.
+TEST(DefaultWebWnd, PaintsThePictureStretchedOverItsArea) {
+    CPageParent parent;
+    RECT frame = {0, 0, 680, 420};
+    ASSERT_TRUE(parent.Create(nullptr, frame, L"page parent", WS_POPUP));
+    CDefaultWebWnd page;
+    RECT area = {20, 56, 660, 301};
+    ASSERT_TRUE(page.Create(parent, area, nullptr, WS_CHILD | WS_VISIBLE));
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, 640, 245);
+    ::ReleaseDC(nullptr, screen);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    RECT all = {0, 0, 640, 245};
+    ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    page.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    // The picture is dark blue everywhere: no white left at the corners or the middle.
+    for (POINT p : {POINT{1, 1}, POINT{638, 1}, POINT{320, 122}, POINT{1, 243}, POINT{638, 243}}) {
+        COLORREF c = ::GetPixel(dc, p.x, p.y);
+        EXPECT_LT(GetRValue(c), 200) << p.x << "," << p.y;
+        EXPECT_GT(GetBValue(c), GetRValue(c)) << p.x << "," << p.y;
+    }
+    ::SelectObject(dc, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+    EXPECT_EQ(page.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(10, 10)), 0);
+}
