@@ -71,7 +71,6 @@ private:
         int span = -1;  // -1: the first request, which learns the size
         uint64_t from = 0, to = 0;
         uint64_t generation = 0;
-        bool ranged = true;
         std::string ifRange;
         HttpUrl url;
     };

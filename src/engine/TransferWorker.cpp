@@ -67,7 +67,8 @@ void TransferTask::WorkerLoop(size_t sourceIndex, int slot) {
                 planner_->Release(job.span, connId);
             if (planner_) duplicates_ = planner_->DuplicateBytes();
             // A server without Range support cannot continue a broken stream.
-            restart = outcome == Outcome::Failed && singleStream_ && job.generation == generation_;
+            restart = outcome != Outcome::Stopped && singleStream_ &&
+                      job.generation == generation_ && !(planner_ && planner_->Complete());
         }
         if (restart) ResetToProbe(job.generation);
         workCv_.notify_all();  // a released span or a new size is work for idle connections
@@ -98,17 +99,15 @@ bool TransferTask::NextJob(Source& src, int slot, int connId, Job& job) {
         job.span = -1;
         job.from = 0;
         job.to = 0;
-        job.ranged = true;
         return true;
     }
-    if (planner_->Complete()) return false;
-    if (singleStream_ && !(src.isOrigin && slot == 0)) return false;
+    // A server without Range support is read by the one stream that found the size.
+    if (planner_->Complete() || singleStream_) return false;
     Assignment a;
     if (!planner_->Assign(connId, now, a)) return false;
     job.span = a.span;
     job.from = a.from;
     job.to = a.to;
-    job.ranged = !singleStream_;
     if (src.isOrigin) job.ifRange = validator_;
     return true;
 }
@@ -122,7 +121,7 @@ TransferTask::Outcome TransferTask::Fetch(HttpConnection& conn, Source& src, int
             Fail(src, FailureKind::Transient);
             return Outcome::Failed;
         }
-        std::string request = BuildGetRequest(job.url, job.ranged, job.from, job.to, job.ifRange);
+        std::string request = BuildGetRequest(job.url, true, job.from, job.to, job.ifRange);
         bool ok = conn.Send(request) &&
                   conn.ReadHead(head, static_cast<int>(settings_.stallTimeoutMs), stop_);
         if (!ok && reused && !stop_.load()) {
@@ -161,14 +160,6 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
         }
         if (job.span < 0) return AcceptFirstReply(conn, src, connId, job, head);
         if (status == 200) {
-            if (!job.ranged) {
-                // Single stream restarting from the start after a failure.
-                if (!head.hasContentLength || head.contentLength != job.to) {
-                    Fail(src, FailureKind::Transient);
-                    return Outcome::Failed;
-                }
-                return ReadBody(conn, src, job, head.contentLength, head.KeepAlive());
-            }
             if (src.isOrigin) {
                 // If-Range failed or Range is no longer honoured: the file may have changed
                 // on the server. Start over rather than mix two versions.
@@ -307,7 +298,6 @@ TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Sourc
         job.span = a.span;
         job.from = a.from;
         job.to = a.to;
-        job.ranged = !single;
     }
     return ReadBody(conn, src, job, bodyLength, head.KeepAlive());
 }

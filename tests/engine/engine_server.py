@@ -4,6 +4,7 @@
 Usage: engine_server.py DIR [--lifetime SECONDS]
 Prints "port N" once listening on 127.0.0.1. Serves the files of DIR as /MODE/NAME:
   r        Range, keep-alive, strong ETag           n       ignores Range (always 200)
+  ncut     like n, but the first reply stops half-way
   early2   the first 2 ranged replies start 100 bytes before the asked offset
   e500x2   the first 2 requests answer 500           404     always 404
   cut3     the first 3 ranged replies stop half-way  reset3  the first 3 ranged replies
@@ -128,7 +129,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def serve_file(self, mode, path):
         size = os.path.getsize(path) - (1 if mode == "short" else 0)
         tag = etag_of(path)
-        rng = None if mode == "n" else self.parse_range(size)
+        rng = None if mode in ("n", "ncut") else self.parse_range(size)
         if rng and self.headers.get("If-Range") not in (None, tag):
             rng = None
         if rng and mode == "flip" and self.headers.get("If-Range"):
@@ -145,7 +146,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_response(206 if rng else 200)
         if rng:
             self.send_header("Content-Range", "bytes %d-%d/%d" % (start, last, size))
-        if mode != "n":
+        if mode not in ("n", "ncut"):
             self.send_header("ETag", tag)
             self.send_header("Accept-Ranges", "bytes")
         self.send_header("Content-Length", str(length))
@@ -155,6 +156,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             limit = length // 2
         if rng and mode == "reset3" and bump("reset3-ranged") <= 3:
             limit = -(length // 2)
+        if mode == "ncut" and bump("ncut-replies") == 1:
+            limit = length // 2
         self.send_body(mode, path, start, length, limit)
 
     def send_body(self, mode, path, start, length, limit):

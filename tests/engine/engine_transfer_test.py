@@ -155,6 +155,8 @@ def range_server_multi_connection(fx):
 def server_without_range_support_single_stream(fx):
     want = fx.make("n.bin", 3 * MiB + 7)
     expect_download(fx, "n", "n.bin", want)
+    want = fx.make("nc.bin", 3 * MiB + 7)
+    expect_download(fx, "ncut", "nc.bin", want, restarts=True)  # a broken stream starts over
 
 
 @case
