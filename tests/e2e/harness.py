@@ -50,15 +50,26 @@ def wine_env():
     return env
 
 
-def start(exe, *args):
-    """Starts a Windows program under Wine; returns the Popen."""
+def start(exe, *args, capture=False):
+    """Starts a Windows program under Wine; returns the Popen. With `capture` its output
+    can be read line by line from .stdout (never read it to its end: see run())."""
     return subprocess.Popen(["wine", exe, *args], env=wine_env(), stdin=subprocess.DEVNULL,
-                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+                            stdout=subprocess.PIPE if capture else subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL, text=True)
 
 
 def run(exe, *args, timeout=60):
-    return subprocess.run(["wine", exe, *args], env=wine_env(), stdin=subprocess.DEVNULL,
-                          capture_output=True, text=True, timeout=timeout)
+    """Runs a Windows program to its end and returns the CompletedProcess.
+
+    Its output goes through a file, not a pipe: Wine services that the program starts
+    (the desktop process on the first window) inherit the output handles and would keep
+    a pipe open long after the program itself has ended.
+    """
+    with tempfile.TemporaryFile(mode="w+") as out:
+        process = subprocess.run(["wine", exe, *args], env=wine_env(), stdin=subprocess.DEVNULL,
+                                 stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
+        out.seek(0)
+        return subprocess.CompletedProcess(process.args, process.returncode, out.read(), "")
 
 
 def driver(*args, timeout=60):
@@ -99,6 +110,8 @@ def stop(process, timeout=10):
         except subprocess.TimeoutExpired:
             process.kill()
             process.wait()
+    if process.stdout:
+        process.stdout.close()
 
 
 def _check_environment():

@@ -27,7 +27,7 @@ class SingleInstanceTest(unittest.TestCase):
     def test_second_copy_hands_over_to_the_download_window_and_exits_0(self):
         package_id = h.new_package_id()
         exe = self.copy_for(package_id, "handover")
-        fake = h.start(h.TESTDRIVER, "fake-download-window", package_id, "30")
+        fake = h.start(h.TESTDRIVER, "fake-download-window", package_id, "30", capture=True)
         self.processes.append(fake)
         self.assertEqual(fake.stdout.readline().strip(), "ready")
 
