@@ -1,0 +1,114 @@
+// The module's thirteen exports (names fixed by VexaP2SP.def). Every call returns quickly:
+// transfers run on the tasks' own threads. Unknown task ids fail with 0.
+#include <windows.h>
+#include <winsock2.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "engine/EngineRegistry.h"
+#include "engine/StatusRecord.h"
+
+using vexa::engine::EngineRegistry;
+
+namespace {
+
+std::string ToUtf8(const wchar_t* text, int chars) {
+    if (!text || chars <= 0) return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, text, chars, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text, chars, &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+// Non-ASCII in a link becomes percent-encoded UTF-8, as a browser sends it.
+std::string EncodeLink(const std::string& utf8) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : utf8) {
+        if (c >= 0x80 || c == ' ') {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+void EnsureWinsock() {
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    (void)started;
+}
+
+}  // namespace
+
+extern "C" {
+
+int Init(int /*reserved*/) {
+    EnsureWinsock();
+    return 1;
+}
+
+int Login() { return 0; }
+
+int Uninit() {
+    EngineRegistry::Get().StopAll();
+    return 1;
+}
+
+// Options: 3 = seed base addresses (SeedUrl); 100 = tuning text "name=value;...".
+int SetP2spOption(int option, const wchar_t* text, int byteLength) {
+    std::string value = ToUtf8(text, byteLength / 2);
+    if (option == 3) {
+        EngineRegistry::Get().SetSeeds(value);
+        return 1;
+    }
+    if (option == 100) {
+        EngineRegistry::Get().SetTuning(value);
+        return 1;
+    }
+    return 0;
+}
+
+int CreateP2SPTask(HWND /*owner*/, const wchar_t* url, const wchar_t* targetPath) {
+    if (!url || !targetPath) return -1;
+    EnsureWinsock();
+    std::string link = EncodeLink(ToUtf8(url, static_cast<int>(wcslen(url))));
+    return EngineRegistry::Get().Create(link, targetPath);
+}
+
+int QueryTask(int taskId, void* record) {
+    auto task = EngineRegistry::Get().Find(taskId);
+    if (!task || !record) return 0;
+    vexa::engine::FillStatusRecord(task->Status(), static_cast<unsigned char*>(record));
+    return 1;
+}
+
+int StartTask(int taskId) {
+    auto task = EngineRegistry::Get().Find(taskId);
+    return task && task->Start() ? 1 : 0;
+}
+
+int StopTask(int taskId) {
+    auto task = EngineRegistry::Get().Find(taskId);
+    if (!task) return 0;
+    task->Stop();
+    return 1;
+}
+
+int RemoveTask(int taskId) { return EngineRegistry::Get().Remove(taskId) ? 1 : 0; }
+
+// Present for callers that bind every export; this engine keeps no seeding, messages,
+// account or registration state.
+int StopSeed(int /*taskId*/) { return 0; }
+int GetFinishMessage(int /*taskId*/, void* /*buffer*/, int /*size*/) { return 0; }
+int SetConfigInfo(const wchar_t* /*text*/, int /*size*/) { return 0; }
+int UpdateRegInfo(const wchar_t* /*text*/, int /*size*/) { return 0; }
+
+}  // extern "C"

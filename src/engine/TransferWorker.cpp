@@ -1,0 +1,492 @@
+// One connection's work: take a range, fetch it with a checked HTTP exchange, write it to
+// the partial file and tell the planner, and report failures to the source's health.
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <random>
+
+#include "engine/TransferTask.h"
+#include "engine/core/ChunkedDecoder.h"
+
+namespace vexa::engine {
+namespace {
+
+const size_t kChunkBytes = 512 * 1024;
+// Bytes wait in memory at most this long before they go to the file, so a crash loses
+// little even on a slow connection.
+const uint64_t kMaxHoldMs = 250;
+const int kMaxRedirects = 10;
+const int kMaxRestarts = 3;
+
+bool IsRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+uint32_t RandomBits() {
+    thread_local std::minstd_rand rng(GetCurrentThreadId() ^ static_cast<unsigned>(GetTickCount()));
+    return static_cast<uint32_t>(rng());
+}
+
+long long RetryAfterOf(const HttpResponseHead& head) {
+    if (!head.hasRetryAfter) return -1;
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    ULARGE_INTEGER t{{ft.dwLowDateTime, ft.dwHighDateTime}};
+    long long unixNow = static_cast<long long>(t.QuadPart / 10000000ULL) - 11644473600LL;
+    return RetryAfterSeconds(head.retryAfter, unixNow);
+}
+
+}  // namespace
+
+void TransferTask::Fail(Source& src, FailureKind kind, long long retryAfter) {
+    std::lock_guard<std::mutex> lock(mu_);
+    src.health.OnFailure(kind, NowMs(), retryAfter, RandomBits());
+}
+
+void TransferTask::WorkerLoop(size_t sourceIndex, int slot) {
+    Source& src = *sources_[sourceIndex];
+    const int connId = static_cast<int>(sourceIndex) * 64 + slot;
+    HttpConnection conn;
+    uint64_t wireSeen = 0;
+    while (!stop_.load() && !workersStop_.load()) {
+        Job job;
+        if (!NextJob(src, slot, connId, job)) {
+            conn.Close();
+            WaitForWork();
+            continue;
+        }
+        Outcome outcome = Fetch(conn, src, connId, job);
+        if (outcome != Outcome::Done) conn.Close();
+        wire_ += conn.WireBytes() - wireSeen;
+        wireSeen = conn.WireBytes();
+        bool restart = false;
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            if (planner_ && job.generation == generation_ && job.span >= 0)
+                planner_->Release(job.span, connId);
+            if (planner_) duplicates_ = planner_->DuplicateBytes();
+            // A server without Range support cannot continue a broken stream.
+            restart = outcome != Outcome::Stopped && singleStream_ &&
+                      job.generation == generation_ && !(planner_ && planner_->Complete());
+        }
+        if (restart) ResetToProbe(job.generation);
+        workCv_.notify_all();  // a released span or a new size is work for idle connections
+    }
+}
+
+void TransferTask::WaitForWork() {
+    std::unique_lock<std::mutex> lock(mu_);
+    workCv_.wait_for(lock, std::chrono::milliseconds(50));
+}
+
+bool TransferTask::NextJob(Source& src, int slot, int connId, Job& job) {
+    std::lock_guard<std::mutex> lock(mu_);
+    uint64_t now = NowMs();
+    if (src.health.Dropped() || slot >= src.health.ConnectionLimit() || !src.health.ReadyAt(now))
+        return false;
+    job.generation = generation_;
+    job.url = src.current;
+    if (!planner_) {
+        // The size is not known yet: one request learns it, from the first source still
+        // standing (the origin unless it was dropped).
+        if (slot != 0) return false;
+        for (auto& s : sources_) {
+            if (s->health.Dropped()) continue;
+            if (s.get() != &src) return false;
+            break;
+        }
+        job.span = -1;
+        job.from = 0;
+        job.to = 0;
+        return true;
+    }
+    // A server without Range support is read by the one stream that found the size.
+    if (planner_->Complete() || singleStream_) return false;
+    Assignment a;
+    if (!planner_->Assign(connId, now, a)) return false;
+    job.span = a.span;
+    job.from = a.from;
+    job.to = a.to;
+    if (src.isOrigin) job.ifRange = validator_;
+    return true;
+}
+
+TransferTask::Outcome TransferTask::Fetch(HttpConnection& conn, Source& src, int connId, Job& job) {
+    HttpResponseHead head;
+    for (int hop = 0;; ++hop) {
+        bool reused = conn.IsOpen();
+        if (!conn.Open(job.url, static_cast<int>(settings_.connectTimeoutMs), stop_)) {
+            if (stop_.load()) return Outcome::Stopped;
+            Fail(src, FailureKind::Transient);
+            return Outcome::Failed;
+        }
+        std::string request = BuildGetRequest(job.url, true, job.from, job.to, job.ifRange);
+        bool ok = conn.Send(request) &&
+                  conn.ReadHead(head, static_cast<int>(settings_.stallTimeoutMs), stop_);
+        if (!ok && reused && !stop_.load()) {
+            // A kept-alive connection the server had already closed: one fresh try.
+            conn.Close();
+            ok = conn.Open(job.url, static_cast<int>(settings_.connectTimeoutMs), stop_) &&
+                 conn.Send(request) &&
+                 conn.ReadHead(head, static_cast<int>(settings_.stallTimeoutMs), stop_);
+        }
+        if (!ok) {
+            if (stop_.load()) return Outcome::Stopped;
+            Fail(src, FailureKind::Transient);
+            return Outcome::Failed;
+        }
+        if (!IsRedirect(head.status) || head.location.empty()) break;
+        HttpUrl next;
+        conn.Close();
+        if (hop >= kMaxRedirects || !ResolveLocation(job.url, head.location, next)) {
+            Fail(src, FailureKind::Fatal);
+            return Outcome::Failed;
+        }
+        job.url = next;
+        std::lock_guard<std::mutex> lock(mu_);
+        src.current = next;
+    }
+    return HandleStatus(conn, src, connId, job, head);
+}
+
+TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& src, int connId,
+                                                 Job& job, const HttpResponseHead& head) {
+    const int status = head.status;
+    if (status == 206 || status == 200) {
+        if (head.contentEncoding.size() && head.contentEncoding != "identity") {
+            Fail(src, FailureKind::Fatal);  // we asked for identity: these bytes are not the file
+            return Outcome::Failed;
+        }
+        if (job.span < 0) return AcceptFirstReply(conn, src, connId, job, head);
+        if (status == 200) {
+            if (src.isOrigin) {
+                // If-Range failed or Range is no longer honoured: the file may have changed
+                // on the server. Start over rather than mix two versions.
+                RestartForChangedFile(src, job.generation);
+                return Outcome::Failed;
+            }
+            Fail(src, FailureKind::Fatal);  // a seed without Range support is of no use
+            return Outcome::Failed;
+        }
+        const ContentRange& cr = head.contentRange;
+        uint64_t total = 0;
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            total = planner_ ? planner_->TotalSize() : 0;
+        }
+        if (!cr.valid || !cr.totalKnown || head.multipart || cr.first != job.from) {
+            Fail(src, FailureKind::Transient);
+            return Outcome::Failed;
+        }
+        if (cr.total != total) {
+            if (src.isOrigin) {
+                RestartForChangedFile(src, job.generation);
+                return Outcome::Failed;
+            }
+            Fail(src, FailureKind::Fatal);  // a seed with another file under that name
+            return Outcome::Failed;
+        }
+        uint64_t length = cr.last - cr.first + 1;
+        if ((head.hasContentLength && head.contentLength != length) || cr.last >= job.to) {
+            Fail(src, FailureKind::Transient);
+            return Outcome::Failed;
+        }
+        return ReadBody(conn, src, job, length, head.KeepAlive());
+    }
+    if (status == 416) {
+        Outcome outcome = Outcome::Failed;
+        bool restart = false;
+        if (HandleUnsatisfiable(src, connId, job, head.contentRange, outcome, restart)) {
+            if (restart) RestartForChangedFile(src, job.generation);
+            return outcome;
+        }
+    }
+    if ((status == 404 || status == 410 || status == 403) &&
+        job.url.ToString() != src.original.ToString()) {
+        // A redirect target that went away: go back to the link we were given. Several
+        // connections may learn this at once; each only undoes the target it used.
+        std::lock_guard<std::mutex> lock(mu_);
+        if (src.current.ToString() == job.url.ToString()) src.current = src.original;
+        src.health.OnFailure(FailureKind::Transient, NowMs(), -1, RandomBits());
+        return Outcome::Failed;
+    }
+    if (status == 429 || status == 503) {
+        Fail(src, FailureKind::Throttled, RetryAfterOf(head));
+    } else if (status >= 500 || status == 403 || status == 408 || status == 416 ||
+               (status >= 200 && status < 400)) {
+        Fail(src, FailureKind::Transient);
+    } else {
+        Fail(src, FailureKind::Fatal);  // 404, 410 and the other client errors
+    }
+    return Outcome::Failed;
+}
+
+// A 416: the file is already complete, empty, or no longer the size we know.
+bool TransferTask::HandleUnsatisfiable(Source& src, int connId, Job& job, const ContentRange& cr,
+                                       Outcome& outcome, bool& restart) {
+    std::unique_lock<std::shared_mutex> gate(writeGate_);
+    std::lock_guard<std::mutex> lock(mu_);
+    if (job.generation != generation_) return false;
+    if (planner_ && planner_->Complete()) {
+        outcome = Outcome::Done;
+        return true;
+    }
+    if (!planner_ && job.span < 0 && cr.totalKnown && cr.total == 0) {
+        planner_ = std::make_unique<RangePlanner>(0, std::vector<uint8_t>(), settings_.planner);
+        blockSize_ = settings_.planner.blockSize;
+        validator_.clear();
+        total_ = 0;
+        done_ = 0;
+        file_.Truncate();
+        outcome = Outcome::Done;
+        return true;
+    }
+    (void)connId;
+    if (planner_ && cr.totalKnown && cr.total != planner_->TotalSize()) {
+        if (src.isOrigin) {
+            restart = true;  // the file on the server changed size
+        } else {
+            src.health.Drop();  // a seed holding another file under that name
+        }
+        return true;
+    }
+    return false;
+}
+
+TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Source& src, int connId,
+                                                     Job& job, const HttpResponseHead& head) {
+    uint64_t total = 0;
+    uint64_t bodyLength = 0;
+    bool single = false;
+    if (head.status == 206) {
+        // Some servers cap the length of one reply: a shorter answer is fine, the rest of
+        // the file is asked for later.
+        const ContentRange& cr = head.contentRange;
+        if (!cr.valid || !cr.totalKnown || head.multipart || cr.first != 0 ||
+            (head.hasContentLength && head.contentLength != cr.last + 1)) {
+            Fail(src, FailureKind::Transient);
+            return Outcome::Failed;
+        }
+        total = cr.total;
+        bodyLength = cr.last + 1;
+    } else {
+        if (!head.hasContentLength) {
+            if (head.chunked) return StreamChunked(conn, src, job, head.KeepAlive());
+            Fail(src, FailureKind::Fatal);  // no length, no way to know the file is whole
+            return Outcome::Failed;
+        }
+        total = bodyLength = head.contentLength;
+        single = true;
+    }
+    {
+        std::unique_lock<std::shared_mutex> gate(writeGate_);
+        std::lock_guard<std::mutex> lock(mu_);
+        if (job.generation != generation_ || planner_) return Outcome::Failed;
+        PlannerPolicy policy = settings_.planner;
+        blockSize_ = policy.blockSize;
+        planner_ = std::make_unique<RangePlanner>(total, std::vector<uint8_t>(), policy);
+        singleStream_ = single;
+        validator_ = src.isOrigin ? head.StrongValidator() : std::string();
+        total_ = total;
+        done_ = 0;
+        file_.Truncate();
+        Assignment a;
+        if (total == 0) return Outcome::Done;
+        planner_->Assign(connId, NowMs(), a);
+        workCv_.notify_all();  // the others may now split this connection's range
+        job.span = a.span;
+        job.from = a.from;
+        job.to = a.to;
+    }
+    return ReadBody(conn, src, job, bodyLength, head.KeepAlive());
+}
+
+TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, Job& job,
+                                             uint64_t bodyLength, bool keepAlive) {
+    std::vector<char> buffer(kChunkBytes);
+    const uint64_t bodyEnd = job.from + bodyLength;
+    uint64_t offset = job.from;    // next byte to write
+    uint64_t received = job.from;  // next byte to arrive
+    uint64_t endNow = job.to;
+    size_t fill = 0;
+    uint32_t quietMs = 0;
+    uint64_t heldSince = 0;
+    auto flush = [&]() -> bool {
+        if (fill == 0) return true;
+        bool ok = WriteChunk(src, job, offset, buffer.data(), fill, endNow);
+        offset += fill;
+        fill = 0;
+        return ok;
+    };
+    while (received < bodyEnd) {
+        if (stop_.load() || workersStop_.load()) {
+            flush();
+            return Outcome::Stopped;
+        }
+        // Never read past where this connection must stop: a span cut back by a faster
+        // connection, or finished by a racer, ends here and the rest stays unread.
+        uint64_t limit = CurrentEnd(job);
+        if (limit == 0 || received >= limit) {
+            if (!flush()) return Outcome::Failed;
+            if (received < bodyEnd || !keepAlive) conn.Close();
+            return Outcome::Done;
+        }
+        size_t room = static_cast<size_t>(
+            std::min<uint64_t>({buffer.size() - fill, bodyEnd - received, limit - received}));
+        size_t got = 0;
+        ReadStatus rs = conn.Read(buffer.data() + fill, room, got);
+        if (rs == ReadStatus::Data) {
+            if (fill == 0) heldSince = NowMs();
+            fill += got;
+            received += got;
+            quietMs = 0;
+            src.bytes += got;
+            if (fill == buffer.size() || received >= bodyEnd || received >= limit ||
+                NowMs() - heldSince >= kMaxHoldMs) {
+                if (!flush()) return Outcome::Failed;
+            }
+        } else if (rs == ReadStatus::Idle) {
+            quietMs += 200;
+            if (!flush()) return Outcome::Failed;
+            if (quietMs >= settings_.stallTimeoutMs) {
+                Fail(src, FailureKind::Transient);  // stalled
+                return Outcome::Failed;
+            }
+        } else {
+            flush();
+            Fail(src, FailureKind::Transient);  // cut short or reset
+            return Outcome::Failed;
+        }
+        if (endNow == 0 || offset >= endNow) {
+            // The span is finished, by us or by a faster connection, or was cut back.
+            if (received < bodyEnd || !keepAlive) conn.Close();
+            return Outcome::Done;
+        }
+    }
+    if (!flush()) return Outcome::Failed;
+    if (!keepAlive) conn.Close();
+    return Outcome::Done;
+}
+
+// The origin's file is not the one the partial file holds. Start over, but not forever: a
+// server that keeps changing its answer (mixed servers behind one name) is given up.
+void TransferTask::RestartForChangedFile(Source& src, uint64_t generation) {
+    if (restarts_.load() >= kMaxRestarts) {
+        Fail(src, FailureKind::Fatal);
+        return;
+    }
+    if (ResetToProbe(generation)) ++restarts_;
+}
+
+// A reply without length or Range support, in chunks: written from the start as it comes;
+// the size is known, and the task complete, once the last chunk has arrived.
+TransferTask::Outcome TransferTask::StreamChunked(HttpConnection& conn, Source& src, Job& job,
+                                                  bool keepAlive) {
+    {
+        std::unique_lock<std::shared_mutex> gate(writeGate_);
+        std::lock_guard<std::mutex> lock(mu_);
+        if (job.generation != generation_ || planner_) return Outcome::Failed;
+        singleStream_ = true;
+        validator_.clear();
+        total_ = 0;
+        done_ = 0;
+        file_.Truncate();
+    }
+    ChunkedDecoder decoder;
+    std::vector<char> raw(kChunkBytes), body;
+    uint64_t offset = 0;
+    uint32_t quietMs = 0;
+    size_t got = 0, used = 0;
+    for (ChunkedDecoder::Status st = ChunkedDecoder::Status::NeedMore;
+         st != ChunkedDecoder::Status::Done;) {
+        if (stop_.load() || workersStop_.load()) return Outcome::Stopped;
+        ReadStatus rs = conn.Read(raw.data(), raw.size(), got);
+        if (rs == ReadStatus::Idle) {
+            quietMs += 200;
+            if (quietMs < settings_.stallTimeoutMs) continue;
+        }
+        if (rs != ReadStatus::Data) {
+            Fail(src, FailureKind::Transient);  // stalled, reset or closed before the end
+            return Outcome::Failed;
+        }
+        quietMs = 0;
+        src.bytes += got;
+        body.clear();
+        st = decoder.Feed(raw.data(), got, body, used);
+        if (st == ChunkedDecoder::Status::Error) {
+            Fail(src, FailureKind::Transient);
+            return Outcome::Failed;
+        }
+        if (body.empty()) continue;
+        std::shared_lock<std::shared_mutex> gate(writeGate_);
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            if (job.generation != generation_) return Outcome::Failed;
+        }
+        if (!file_.WriteAt(offset, body.data(), body.size())) {
+            fileError_ = true;
+            return Outcome::Failed;
+        }
+        offset += body.size();
+        done_ = offset;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (job.generation != generation_) return Outcome::Failed;
+        PlannerPolicy policy = settings_.planner;
+        blockSize_ = policy.blockSize;
+        uint64_t blocks = (offset + policy.blockSize - 1) / policy.blockSize;
+        planner_ = std::make_unique<RangePlanner>(
+            offset, std::vector<uint8_t>(static_cast<size_t>((blocks + 7) / 8), 0xFF), policy);
+        total_ = offset;
+        done_ = offset;
+    }
+    if (!keepAlive || used < got) conn.Close();
+    return Outcome::Done;
+}
+
+uint64_t TransferTask::CurrentEnd(const Job& job) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (job.generation != generation_ || !planner_) return 0;
+    return planner_->EndOf(job.span);
+}
+
+bool TransferTask::WriteChunk(Source& src, Job& job, uint64_t offset, const char* data, size_t size,
+                              uint64_t& endNow) {
+    {
+        std::shared_lock<std::shared_mutex> gate(writeGate_);
+        uint64_t limit = 0;
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            if (job.generation != generation_ || !planner_) {
+                endNow = 0;
+                return true;
+            }
+            limit = planner_->EndOf(job.span);
+        }
+        if (limit == 0) {
+            endNow = 0;
+            return true;
+        }
+        size_t n =
+            offset >= limit ? 0 : static_cast<size_t>(std::min<uint64_t>(size, limit - offset));
+        if (n && !file_.WriteAt(offset, data, n)) {
+            fileError_ = true;
+            endNow = 0;
+            return false;
+        }
+    }
+    std::lock_guard<std::mutex> lock(mu_);
+    if (job.generation != generation_ || !planner_) {
+        endNow = 0;
+        return true;
+    }
+    planner_->Commit(job.span, offset, size, NowMs());
+    src.health.OnProgress();
+    endNow = planner_->EndOf(job.span);
+    done_ = planner_->DoneBytes();
+    return true;
+}
+
+}  // namespace vexa::engine

@@ -1,0 +1,68 @@
+#include "engine/core/EngineSettings.h"
+
+#include <cstdlib>
+
+namespace vexa::engine {
+namespace {
+
+bool ToNumber(const std::string& s, double& out) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    out = std::strtod(s.c_str(), &end);
+    return end && *end == '\0' && out >= 0 && out < 1e15;
+}
+
+bool ApplyOne(const std::string& name, double v, EngineSettings& s) {
+    auto u32 = [&](uint32_t& field, double lo) {
+        if (v < lo) return false;
+        field = static_cast<uint32_t>(v);
+        return true;
+    };
+    auto i32 = [&](int& field, double lo, double hi) {
+        if (v < lo || v > hi) return false;
+        field = static_cast<int>(v);
+        return true;
+    };
+    if (name == "connections") return i32(s.connectionsPerSource, 1, 16);
+    if (name == "total") return i32(s.totalConnections, 1, 64);
+    if (name == "connect_ms") return u32(s.connectTimeoutMs, 100);
+    if (name == "stall_ms") return u32(s.stallTimeoutMs, 200);
+    if (name == "persist_ms") return u32(s.persistIntervalMs, 50);
+    if (name == "block") return u32(s.planner.blockSize, 4096);
+    if (name == "piece") {
+        if (v < 4096) return false;
+        s.planner.minPiece = static_cast<uint64_t>(v);
+        return true;
+    }
+    if (name == "dup_share") {
+        if (v > 0.5) return false;
+        s.planner.duplicateShare = v;
+        return true;
+    }
+    if (name == "late_ms") return u32(s.planner.lateAfterMs, 0);
+    if (name == "retry_base_ms") return u32(s.retry.baseDelayMs, 1);
+    if (name == "retry_max_ms") return u32(s.retry.maxDelayMs, 1);
+    if (name == "max_failures") return i32(s.retry.maxConsecutiveFailures, 1, 1000);
+    return false;
+}
+
+}  // namespace
+
+int ApplyTuning(const std::string& text, EngineSettings& settings) {
+    int applied = 0;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(';', start);
+        if (end == std::string::npos) end = text.size();
+        std::string pair = text.substr(start, end - start);
+        size_t eq = pair.find('=');
+        double v = 0;
+        if (eq != std::string::npos && ToNumber(pair.substr(eq + 1), v) &&
+            ApplyOne(pair.substr(0, eq), v, settings))
+            ++applied;
+        start = end + 1;
+    }
+    return applied;
+}
+
+}  // namespace vexa::engine

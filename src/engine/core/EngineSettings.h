@@ -1,0 +1,27 @@
+#pragma once
+// Tunable numbers of the engine. Defaults suit real servers; a front end or a test may
+// change them with the tuning text "name=value;name=value" (SetP2spOption option 100).
+
+#include <cstdint>
+#include <string>
+
+#include "engine/core/RangePlanner.h"
+#include "engine/core/RetryPolicy.h"
+
+namespace vexa::engine {
+
+struct EngineSettings {
+    int connectionsPerSource = 4;
+    int totalConnections = 8;
+    uint32_t connectTimeoutMs = 10000;
+    uint32_t stallTimeoutMs = 15000;  // no byte for this long: the connection is given up
+    uint32_t persistIntervalMs = 1000;
+    PlannerPolicy planner;
+    RetrySettings retry;
+};
+
+// Applies every known "name=value" pair; unknown names and bad numbers are ignored.
+// Returns the number of pairs applied.
+int ApplyTuning(const std::string& text, EngineSettings& settings);
+
+}  // namespace vexa::engine

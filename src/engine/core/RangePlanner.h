@@ -1,0 +1,90 @@
+#pragma once
+// Decides which bytes of a file each connection fetches next, and keeps track of which
+// bytes are known to be written. Pure bookkeeping: no threads, no clock, no I/O; the
+// caller serialises calls and passes the time in milliseconds.
+//
+// The missing part of the file is a set of spans. A span is worked on from its front
+// (`pos`) towards its end; everything before `pos` has been written. An idle connection
+//  1. takes a span nobody works on;
+//  2. else takes the back part of the span that would take longest to finish, leaving its
+//     owner the front part sized by how fast the owner is (a quiet owner keeps one block);
+//  3. else, in the endgame, races the owner of a span that is late, from the owner's
+//     position to its end. Whoever is first advances `pos`; the other's bytes are
+//     duplicates, and duplicate work is bounded by a share of the file.
+// Spans begin on block boundaries, so a block is complete once a span's `pos` passes it.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vexa::engine {
+
+struct PlannerPolicy {
+    uint32_t blockSize = 64 * 1024;
+    uint64_t minPiece = 1024 * 1024;  // a split leaves both halves at least this long
+    double duplicateShare = 0.02;     // endgame budget, as a share of the file size
+    uint32_t lateAfterMs = 1000;      // a span is late when its owner went quiet this long
+    double lateSeconds = 2.0;         // ... or needs longer than this to finish
+};
+
+struct Assignment {
+    int span = -1;
+    uint64_t from = 0;
+    uint64_t to = 0;  // exclusive; the span's end may shrink later (see EndOf)
+    bool duplicate = false;
+};
+
+class RangePlanner {
+public:
+    // `doneBits`: blocks already complete (ProgressRecord's bitmap); shorter means missing.
+    RangePlanner(uint64_t totalSize, const std::vector<uint8_t>& doneBits,
+                 const PlannerPolicy& policy);
+
+    bool Assign(int conn, uint64_t nowMs, Assignment& out);
+    // The connection wrote [offset, offset + length) for `span`. Returns the bytes that
+    // were new (counted towards progress); the rest were duplicates or past the span.
+    uint64_t Commit(int span, uint64_t offset, uint64_t length, uint64_t nowMs);
+    // Where the connection on `span` must stop now; 0 once the span is finished.
+    uint64_t EndOf(int span) const;
+    // The connection stops working on `span` (finished, failed or stopped).
+    void Release(int span, int conn);
+
+    uint64_t TotalSize() const { return total_; }
+    uint64_t DoneBytes() const { return doneBytes_; }
+    uint64_t DuplicateBytes() const { return duplicateBytes_; }
+    bool Complete() const { return doneBytes_ == total_; }
+    const std::vector<uint8_t>& DoneBits() const { return doneBits_; }
+    size_t ActiveSpans() const;
+
+private:
+    struct Span {
+        uint64_t start = 0, pos = 0, end = 0;
+        std::vector<int> owners;    // the first owner is the primary, a second one races it
+        uint64_t ownedSinceMs = 0;  // when the primary took it
+        uint64_t bytesSinceOwned = 0;
+        uint64_t lastCommitMs = 0;
+        bool finished = false;
+    };
+
+    double RateOf(const Span& s, uint64_t nowMs) const;
+    double SecondsLeft(const Span& s, uint64_t nowMs) const;
+    double TypicalRate(uint64_t nowMs) const;
+    bool TakeUnowned(int conn, uint64_t nowMs, Assignment& out);
+    bool SplitSlowest(int conn, uint64_t nowMs, Assignment& out);
+    bool TakeBack(int index, uint64_t cut, int conn, uint64_t nowMs, Assignment& out);
+    bool Quiet(const Span& s, uint64_t nowMs) const;
+    bool RaceLateSpan(int conn, uint64_t nowMs, Assignment& out);
+    void MarkBlocks(const Span& s, uint64_t fromPos);
+    uint64_t AlignUp(uint64_t x) const;
+
+    uint64_t total_;
+    PlannerPolicy policy_;
+    std::vector<uint8_t> doneBits_;
+    std::vector<Span> spans_;
+    uint64_t doneBytes_ = 0;
+    uint64_t duplicateBytes_ = 0;
+    uint64_t duplicateBudget_ = 0;
+    double fastestRate_ = 0;  // best connection speed seen, bytes per second
+};
+
+}  // namespace vexa::engine

@@ -1,0 +1,51 @@
+#pragma once
+// How one source is treated after it fails: exponential backoff with jitter, Retry-After,
+// fewer connections for a server that says it is overloaded, and dropping a source that
+// keeps failing or can never serve the file.
+
+#include <cstdint>
+
+namespace vexa::engine {
+
+enum class FailureKind {
+    Transient,  // time-out, reset, short body, 5xx, unusable reply
+    Throttled,  // 429 or 503: wait as asked and open fewer connections
+    Fatal,      // 404/410, wrong size, no Range support where it is needed
+};
+
+struct RetrySettings {
+    uint32_t baseDelayMs = 500;
+    uint32_t maxDelayMs = 30000;
+    int maxConsecutiveFailures = 8;
+};
+
+// Delay before the next attempt after `failures` failures in a row (1, 2, ...), spread
+// over [d/2, d] by `random` (any 32-bit value) so that connections do not retry in step.
+uint32_t BackoffDelayMs(int failures, uint32_t random, const RetrySettings& settings);
+
+class SourceHealth {
+public:
+    SourceHealth(int maxConnections, const RetrySettings& settings)
+        : connectionLimit_(maxConnections < 1 ? 1 : maxConnections), settings_(settings) {}
+
+    // retryAfterSeconds < 0 when the server gave none.
+    void OnFailure(FailureKind kind, uint64_t nowMs, long long retryAfterSeconds, uint32_t random);
+    // Data arrived: the source works again.
+    void OnProgress() { consecutiveFailures_ = 0; }
+
+    bool Dropped() const { return dropped_; }
+    bool ReadyAt(uint64_t nowMs) const { return !dropped_ && nowMs >= notBeforeMs_; }
+    uint64_t NotBeforeMs() const { return notBeforeMs_; }
+    int ConnectionLimit() const { return connectionLimit_; }
+    int ConsecutiveFailures() const { return consecutiveFailures_; }
+    void Drop() { dropped_ = true; }
+
+private:
+    int connectionLimit_;
+    RetrySettings settings_;
+    int consecutiveFailures_ = 0;
+    uint64_t notBeforeMs_ = 0;
+    bool dropped_ = false;
+};
+
+}  // namespace vexa::engine

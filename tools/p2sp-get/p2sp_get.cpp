@@ -1,0 +1,199 @@
+// p2sp-get [--engine DLL] [--seeds TEXT] [--tune TEXT] [--interval MS] [--pause-at BYTES]
+//          [--quiet] URL TARGET
+//
+// Loads the transfer engine module by path (default: VexaP2SP.dll beside this program),
+// downloads URL (a plain http link or the "PDown://b7=1|link|h1=md5" form) to TARGET with
+// optional seed base addresses, prints progress once per interval and the final state.
+// --pause-at stops the task once that many bytes are done and starts it again a second
+// later, as the program does when the user pauses and resumes.
+// Exit code: 0 finished, 1 the task failed, 2 the engine could not be loaded or used.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+using InitFn = int (*)(int);
+using UninitFn = int (*)();
+using SetOptionFn = int (*)(int, const wchar_t*, int);
+using CreateFn = int (*)(HWND, const wchar_t*, const wchar_t*);
+using TaskFn = int (*)(int);
+using QueryFn = int (*)(int, void*);
+
+template <typename Fn>
+Fn Lookup(HMODULE module, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+struct Engine {
+    HMODULE module = nullptr;
+    InitFn init = nullptr;
+    UninitFn uninit = nullptr;
+    SetOptionFn setOption = nullptr;
+    CreateFn create = nullptr;
+    TaskFn start = nullptr;
+    TaskFn stop = nullptr;
+    QueryFn query = nullptr;
+    ~Engine() {
+        if (module) FreeLibrary(module);
+    }
+    bool Load(const std::wstring& path) {
+        module = LoadLibraryW(path.c_str());
+        if (!module) return false;
+        init = Lookup<InitFn>(module, "Init");
+        uninit = Lookup<UninitFn>(module, "Uninit");
+        setOption = Lookup<SetOptionFn>(module, "SetP2spOption");
+        create = Lookup<CreateFn>(module, "CreateP2SPTask");
+        start = Lookup<TaskFn>(module, "StartTask");
+        stop = Lookup<TaskFn>(module, "StopTask");
+        query = Lookup<QueryFn>(module, "QueryTask");
+        return init && uninit && setOption && create && start && stop && query;
+    }
+};
+
+struct Options {
+    std::wstring engine, seeds, tune, url, target;
+    DWORD intervalMs = 1000;
+    unsigned long long pauseAt = 0;
+    bool quiet = false;
+};
+
+struct Status {
+    uint64_t total = 0, done = 0, duplicates = 0, wire = 0, resumed = 0;
+    uint32_t originSpeed = 0, seedSpeed = 0;
+    uint8_t state = 0;
+};
+
+Status ReadRecord(const unsigned char* r) {
+    Status s;
+    std::memcpy(&s.total, r + 8, 8);
+    std::memcpy(&s.done, r + 16, 8);
+    std::memcpy(&s.duplicates, r + 24, 8);
+    std::memcpy(&s.wire, r + 32, 8);
+    std::memcpy(&s.resumed, r + 40, 8);
+    std::memcpy(&s.originSpeed, r + 60, 4);
+    std::memcpy(&s.seedSpeed, r + 64, 4);
+    s.state = r[69];
+    return s;
+}
+
+std::wstring DefaultEnginePath() {
+    wchar_t self[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self, n);
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + L"VexaP2SP.dll";
+}
+
+bool ParseArgs(int argc, wchar_t** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        std::wstring a = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (a == L"--engine" && hasValue)
+            o.engine = argv[++i];
+        else if (a == L"--seeds" && hasValue)
+            o.seeds = argv[++i];
+        else if (a == L"--tune" && hasValue)
+            o.tune = argv[++i];
+        else if (a == L"--interval" && hasValue)
+            o.intervalMs = static_cast<DWORD>(_wtoi(argv[++i]));
+        else if (a == L"--pause-at" && hasValue)
+            o.pauseAt = _wcstoui64(argv[++i], nullptr, 10);
+        else if (a == L"--quiet")
+            o.quiet = true;
+        else if (o.url.empty())
+            o.url = a;
+        else if (o.target.empty())
+            o.target = a;
+        else
+            return false;
+    }
+    if (o.engine.empty()) o.engine = DefaultEnginePath();
+    if (o.intervalMs < 10) o.intervalMs = 10;
+    return !o.url.empty() && !o.target.empty();
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    wchar_t buf[32768];
+    DWORD n = GetFullPathNameW(path.c_str(), 32768, buf, nullptr);
+    return n && n < 32768 ? std::wstring(buf, n) : path;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    Options o;
+    if (!ParseArgs(argc, argv, o)) {
+        std::fprintf(stderr,
+                     "usage: p2sp-get [--engine DLL] [--seeds TEXT] [--tune TEXT] "
+                     "[--interval MS] [--pause-at BYTES] [--quiet] URL TARGET\n");
+        return 2;
+    }
+    Engine engine;
+    if (!engine.Load(o.engine)) {
+        std::fprintf(stderr, "cannot load the engine module %ls\n", o.engine.c_str());
+        return 2;
+    }
+    engine.init(0);
+    engine.setOption(3, o.seeds.c_str(), static_cast<int>(o.seeds.size() * 2));
+    if (!o.tune.empty()) engine.setOption(100, o.tune.c_str(), static_cast<int>(o.tune.size() * 2));
+    int id = engine.create(nullptr, o.url.c_str(), FullPath(o.target).c_str());
+    if (id < 0 || engine.start(id) != 1) {
+        std::fprintf(stderr, "the engine refused the task\n");
+        engine.uninit();
+        return 2;
+    }
+    LARGE_INTEGER freq, t0, t1;
+    QueryPerformanceFrequency(&freq);
+    QueryPerformanceCounter(&t0);
+    double maxQueryMs = 0;
+    Status s;
+    for (;;) {
+        unsigned char record[596];
+        std::memset(record, 0, sizeof(record));
+        LARGE_INTEGER q0, q1;
+        QueryPerformanceCounter(&q0);
+        engine.query(id, record);
+        QueryPerformanceCounter(&q1);
+        double ms = 1000.0 * static_cast<double>(q1.QuadPart - q0.QuadPart) / freq.QuadPart;
+        if (ms > maxQueryMs) maxQueryMs = ms;
+        s = ReadRecord(record);
+        if (!o.quiet) {
+            std::printf("progress done=%llu total=%llu origin=%u seeds=%u state=%u\n",
+                        static_cast<unsigned long long>(s.done),
+                        static_cast<unsigned long long>(s.total), s.originSpeed, s.seedSpeed,
+                        s.state);
+            std::fflush(stdout);
+        }
+        if (s.state != 0) break;
+        if (o.pauseAt && s.done >= o.pauseAt) {
+            o.pauseAt = 0;
+            LARGE_INTEGER s0, s1;
+            QueryPerformanceCounter(&s0);
+            int stopped = engine.stop(id);
+            QueryPerformanceCounter(&s1);
+            std::printf("paused stop=%d stop_ms=%.1f\n", stopped,
+                        1000.0 * static_cast<double>(s1.QuadPart - s0.QuadPart) / freq.QuadPart);
+            std::fflush(stdout);
+            Sleep(1000);
+            int started = engine.start(id);
+            std::printf("resumed start=%d\n", started);
+            std::fflush(stdout);
+        }
+        Sleep(o.intervalMs);
+    }
+    QueryPerformanceCounter(&t1);
+    double seconds = static_cast<double>(t1.QuadPart - t0.QuadPart) / freq.QuadPart;
+    engine.stop(id);
+    engine.uninit();
+    std::printf(
+        "final state=%u done=%llu total=%llu wire=%llu duplicates=%llu resumed=%llu "
+        "seconds=%.3f max_query_ms=%.3f\n",
+        s.state, static_cast<unsigned long long>(s.done), static_cast<unsigned long long>(s.total),
+        static_cast<unsigned long long>(s.wire), static_cast<unsigned long long>(s.duplicates),
+        static_cast<unsigned long long>(s.resumed), seconds, maxQueryMs);
+    std::fflush(stdout);
+    return s.state == 1 ? 0 : 1;
+}
