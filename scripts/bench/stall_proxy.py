@@ -5,14 +5,14 @@ Usage: stall_proxy.py LISTEN_PORT UPSTREAM_PORT FILE_SIZE STATE_FILE [LIFETIME]
 Relays keep-alive HTTP/1.1 requests to the upstream server and keeps track of which bytes
 of the file it has passed on (each byte once, however many connections carried it).
 
-When 99 % of the file has passed, it stalls one connection (stops relaying, keeps the
-socket open): the one heading for the largest run of bytes nobody else has sent or is
-about to send, so the stalled connection always holds bytes the client needs to finish,
-whatever the client's way of splitting the file. The choice depends only on the bytes in
-flight, so both clients of the benchmark meet the same situation.
+Once 99 % of the file has passed, it stalls one connection (stops relaying, keeps the
+socket open): the first one about to pass bytes that no other connection has passed or
+asked for (at least 256 KiB of them, or all that is missing), so the stalled connection
+holds bytes the client needs to finish, whatever the client's way of splitting the file.
+The rule looks only at the bytes in flight, so both clients meet the same situation.
 
-STATE_FILE gets "t99 <unix time>" when the stall begins and "t100 <unix time>" when the
-last missing byte of the file has passed. Stops by itself after LIFETIME seconds.
+STATE_FILE gets "t99 <unix time>" when 99 % has passed, "stalled ..." when the stall
+begins, and "t100 <unix time>" when the last missing byte of the file has passed. Stops by itself after LIFETIME seconds.
 """
 import re
 import socket
@@ -67,18 +67,29 @@ def run_ahead(offset, own_id):
     return stop - offset
 
 
+def stalls(cid, offset):
+    """True for the connection to stall: after 99 %, the first one about to pass bytes it
+    alone is heading for (at least 256 KiB of them, or all that is missing)."""
+    with lock:
+        if state["stalled_id"] is not None or state["t99"] is None:
+            return state["stalled_id"] == cid
+        ahead = run_ahead(offset, cid)
+        if ahead < min(256 * 1024, SIZE - state["covered"]) or ahead == 0:
+            return False
+        state["stalled_id"] = cid
+        note("stalled %d bytes_ahead %d after %.3f" % (cid, ahead, time.time() - state["t99"]))
+        return True
+
+
 def passed(cid, offset, n):
-    """Bookkeeping after relaying [offset, offset + n); picks the stalled connection."""
+    """Bookkeeping after relaying [offset, offset + n)."""
     with lock:
         positions[cid] = offset + n
         state["covered"] += add_covered(offset, offset + n)
         now = time.time()
         if state["t99"] is None and state["covered"] >= SIZE * 0.99:
             state["t99"] = now
-            best = max(positions, key=lambda c: run_ahead(positions[c], c))
-            state["stalled_id"] = best
             note("t99 %.3f" % now)
-            note("stalled %d bytes_ahead %d" % (best, run_ahead(positions[best], best)))
         if state["t100"] is None and state["covered"] >= SIZE:
             state["t100"] = now
             note("t100 %.3f" % now)
@@ -105,6 +116,12 @@ def serve(client):
                 return
             m = re.search(rb"(?i)\r\nrange: *bytes=(\d+)-", req)
             offset = int(m.group(1)) if m else 0
+            with lock:
+                # Counted from the request on: its bytes are spoken for even before the
+                # answer comes.
+                cid = state["next_id"]
+                state["next_id"] += 1
+                positions[cid] = offset
             upstream.sendall(req)
             head, ubuf = read_head(upstream, ubuf)
             if head is None:
@@ -112,22 +129,14 @@ def serve(client):
             client.sendall(head)
             m = re.search(rb"(?i)\r\ncontent-length: *(\d+)", head)
             left = int(m.group(1)) if m else 0
-            with lock:
-                if cid is not None:
-                    positions.pop(cid, None)
-                cid = state["next_id"]
-                state["next_id"] += 1
-                positions[cid] = offset
             while left > 0:
-                with lock:
-                    stalled = state["stalled_id"] == cid
-                if stalled:
-                    time.sleep(LIFETIME)
-                    return
                 if not ubuf:
                     ubuf = upstream.recv(256 * 1024)
                     if not ubuf:
                         return
+                if stalls(cid, offset):
+                    time.sleep(LIFETIME)
+                    return
                 piece, ubuf = ubuf[:left], ubuf[left:]
                 client.sendall(piece)
                 passed(cid, offset, len(piece))
@@ -135,6 +144,7 @@ def serve(client):
                 left -= len(piece)
             with lock:
                 positions.pop(cid, None)  # between replies it is heading nowhere
+                cid = None
     except OSError:
         pass
     finally:

@@ -58,12 +58,12 @@ TEST(RangePlanner, QuietOwnerOfASmallSpanKeepsOneBlockWhichIsThenRaced) {
     ASSERT_TRUE(p.Assign(1, 0, a));
     ASSERT_TRUE(p.Assign(2, 0, b));
     p.Commit(b.span, b.from, b.to - b.from, 100);
-    p.Commit(a.span, 0, 4 * MiB - 1536 * KiB, 100);  // 1.5 MiB left, then silence
+    p.Commit(a.span, 0, 4 * MiB - 448 * KiB, 100);  // 448 KiB left, then silence
     Assignment c;
     EXPECT_FALSE(p.Assign(2, 900, c)) << "not quiet yet, too small to split";
     ASSERT_TRUE(p.Assign(2, 1200, c));
     EXPECT_FALSE(c.duplicate);
-    EXPECT_EQ(4 * MiB - 1536 * KiB + 64 * KiB, c.from);
+    EXPECT_EQ(4 * MiB - 448 * KiB + 64 * KiB, c.from);
     EXPECT_EQ(c.from, p.EndOf(a.span));
     Assignment racer;
     ASSERT_TRUE(p.Assign(3, 1300, racer));
@@ -81,8 +81,9 @@ TEST(RangePlanner, NearTheEndASteadyOwnerIsQuietAfterAFewOfItsOwnGaps) {
     ASSERT_TRUE(p.Assign(2, 0, b));
     p.Commit(b.span, b.from, b.to - b.from, 100);
     p.Release(b.span, 2);
-    // The owner writes every 100 ms, then stops 1.5 MiB before the end of its half.
-    uint64_t pos = 0, stopAt = p.EndOf(a.span) - 1536 * KiB;
+    // The owner writes every 100 ms, then stops 448 KiB before the end of its half: too
+    // little to split while it keeps its pace (near the end pieces are 256 KiB or more).
+    uint64_t pos = 0, stopAt = p.EndOf(a.span) - 448 * KiB;
     uint64_t t = 100;
     for (; pos < stopAt; t += 100) {
         uint64_t n = std::min<uint64_t>(pos == 0 ? stopAt - 10 * 512 * KiB : 512 * KiB, stopAt - pos);
@@ -119,6 +120,18 @@ TEST(RangePlanner, FarFromTheEndQuietMeansTheFullTime) {
     ASSERT_TRUE(p.Assign(3, 900, c));
     uint64_t ownerPos = c.from >= b.from ? b.from + 2 * MiB : 2 * MiB;
     EXPECT_GE(c.from - ownerPos, 1 * MiB);
+}
+
+TEST(RangePlanner, NearTheEndPiecesAreSmaller) {
+    RangePlanner p(64 * MiB, {}, SmallPolicy());
+    Assignment a, b;
+    ASSERT_TRUE(p.Assign(1, 0, a));
+    p.Commit(a.span, 0, 64 * MiB - 1536 * KiB, 1000);  // 1.5 MiB left, still flowing
+    ASSERT_TRUE(p.Assign(2, 1000, b));
+    EXPECT_FALSE(b.duplicate);
+    EXPECT_EQ(64 * MiB, b.to);
+    EXPECT_GE(b.from, 64 * MiB - 1536 * KiB + 256 * KiB) << "the owner keeps at least a piece";
+    EXPECT_LE(b.to - b.from, 1280 * KiB);
 }
 
 TEST(RangePlanner, ResumesOnlyTheMissingBlocks) {

@@ -93,7 +93,7 @@ bool RangePlanner::SplitSlowest(int conn, uint64_t nowMs, Assignment& out) {
         const Span& s = spans_[i];
         if (s.finished || s.owners.size() != 1) continue;
         // A quiet owner may be left a single block: taking the rest costs nothing.
-        uint64_t least = Quiet(s, nowMs) ? 2 * uint64_t{policy_.blockSize} : 2 * policy_.minPiece;
+        uint64_t least = Quiet(s, nowMs) ? 2 * uint64_t{policy_.blockSize} : 2 * MinPiece();
         if (s.end - s.pos < least) continue;
         double left = SecondsLeft(s, nowMs);
         if (best < 0 || left > bestLeft) best = static_cast<int>(i), bestLeft = left;
@@ -111,13 +111,20 @@ bool RangePlanner::SplitSlowest(int conn, uint64_t nowMs, Assignment& out) {
     double share = 0.5;
     if (own >= 0 && fast > 0) share = std::clamp(own / (own + fast), 0.0, 0.5);
     uint64_t remaining = s.end - s.pos;
-    uint64_t keep = std::max<uint64_t>(policy_.minPiece, static_cast<uint64_t>(share * remaining));
+    uint64_t keep = std::max<uint64_t>(MinPiece(), static_cast<uint64_t>(share * remaining));
     uint64_t cut = AlignUp(s.pos + keep);
-    if (cut + policy_.minPiece > s.end) {
+    if (cut + MinPiece() > s.end) {
         cut = AlignUp(s.pos + remaining / 2);
         if (cut >= s.end) return false;
     }
     return TakeBack(best, cut, conn, nowMs, out);
+}
+
+// Near the end the last bytes are shared among more connections: smaller pieces cost a
+// few requests and save the time one connection would need for a whole piece.
+uint64_t RangePlanner::MinPiece() const {
+    if (!NearTheEnd()) return policy_.minPiece;
+    return std::max<uint64_t>(policy_.minPiece / 4, 2 * uint64_t{policy_.blockSize});
 }
 
 bool RangePlanner::Quiet(const Span& s, uint64_t nowMs) const {

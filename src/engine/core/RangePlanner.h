@@ -79,6 +79,7 @@ private:
     bool SplitSlowest(int conn, uint64_t nowMs, Assignment& out);
     bool TakeBack(int index, uint64_t cut, int conn, uint64_t nowMs, Assignment& out);
     bool Quiet(const Span& s, uint64_t nowMs) const;
+    uint64_t MinPiece() const;
     bool NearTheEnd() const { return total_ - doneBytes_ <= nearEndBytes_; }
     bool RaceLateSpan(int conn, uint64_t nowMs, Assignment& out);
     void MarkBlocks(const Span& s, uint64_t fromPos);
