@@ -2,6 +2,8 @@
 // and that progress never counts a byte twice.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/core/RangePlanner.h"
 
 using namespace vexa::engine;
@@ -56,17 +58,80 @@ TEST(RangePlanner, QuietOwnerOfASmallSpanKeepsOneBlockWhichIsThenRaced) {
     ASSERT_TRUE(p.Assign(1, 0, a));
     ASSERT_TRUE(p.Assign(2, 0, b));
     p.Commit(b.span, b.from, b.to - b.from, 100);
-    p.Commit(a.span, 0, 4 * MiB - 1536 * KiB, 100);  // 1.5 MiB left, then silence
+    p.Commit(a.span, 0, 4 * MiB - 448 * KiB, 100);  // 448 KiB left, then silence
     Assignment c;
     EXPECT_FALSE(p.Assign(2, 900, c)) << "not quiet yet, too small to split";
     ASSERT_TRUE(p.Assign(2, 1200, c));
     EXPECT_FALSE(c.duplicate);
-    EXPECT_EQ(4 * MiB - 1536 * KiB + 64 * KiB, c.from);
+    EXPECT_EQ(4 * MiB - 448 * KiB + 64 * KiB, c.from);
     EXPECT_EQ(c.from, p.EndOf(a.span));
     Assignment racer;
     ASSERT_TRUE(p.Assign(3, 1300, racer));
     EXPECT_TRUE(racer.duplicate);
     EXPECT_EQ(a.span, racer.span);
+}
+
+TEST(RangePlanner, NearTheEndASteadyOwnerIsQuietAfterAFewOfItsOwnGaps) {
+    PlannerPolicy policy = SmallPolicy();
+    policy.lateAfterMs = 1000;
+    policy.endgameQuietMs = 400;
+    RangePlanner p(64 * MiB, {}, policy);  // near the end: 4 MiB or less left
+    Assignment a, b;
+    ASSERT_TRUE(p.Assign(1, 0, a));
+    ASSERT_TRUE(p.Assign(2, 0, b));
+    p.Commit(b.span, b.from, b.to - b.from, 100);
+    p.Release(b.span, 2);
+    // The owner writes every 100 ms, then stops 448 KiB before the end of its half: too
+    // little to split while it keeps its pace (near the end pieces are 256 KiB or more).
+    uint64_t pos = 0, stopAt = p.EndOf(a.span) - 448 * KiB;
+    uint64_t t = 100;
+    for (; pos < stopAt; t += 100) {
+        uint64_t n = std::min<uint64_t>(pos == 0 ? stopAt - 10 * 512 * KiB : 512 * KiB, stopAt - pos);
+        p.Commit(a.span, pos, n, t);
+        pos += n;
+    }
+    uint64_t last = t - 100;
+    Assignment c;
+    EXPECT_FALSE(p.Assign(2, last + 350, c)) << "within its usual pace";
+    ASSERT_TRUE(p.Assign(2, last + 450, c)) << "quiet for four of its gaps";
+    EXPECT_FALSE(c.duplicate) << "first its range is cut back, nothing fetched twice";
+    EXPECT_EQ(stopAt + 64 * KiB, c.from);
+    p.Commit(c.span, c.from, c.to - c.from, last + 455);
+    p.Release(c.span, 2);
+    Assignment racer;
+    ASSERT_TRUE(p.Assign(2, last + 460, racer));
+    EXPECT_TRUE(racer.duplicate);
+    EXPECT_EQ(stopAt, racer.from);
+    EXPECT_EQ(stopAt + 64 * KiB, racer.to);
+}
+
+TEST(RangePlanner, FarFromTheEndQuietMeansTheFullTime) {
+    PlannerPolicy policy = SmallPolicy();
+    policy.lateAfterMs = 1000;
+    RangePlanner p(64 * MiB, {}, policy);
+    Assignment a, b;
+    ASSERT_TRUE(p.Assign(1, 0, a));
+    ASSERT_TRUE(p.Assign(2, 0, b));  // halves, 32 MiB each: far from the end
+    for (uint64_t i = 0; i < 4; ++i) p.Commit(a.span, i * 512 * KiB, 512 * KiB, 100 * (i + 1));
+    for (uint64_t i = 0; i < 4; ++i) p.Commit(b.span, b.from + i * 512 * KiB, 512 * KiB, 100 * (i + 1));
+    // A third connection arrives 500 ms after the last writes: the owners are not quiet, so
+    // it splits by speed and leaves the owner at least a piece.
+    Assignment c;
+    ASSERT_TRUE(p.Assign(3, 900, c));
+    uint64_t ownerPos = c.from >= b.from ? b.from + 2 * MiB : 2 * MiB;
+    EXPECT_GE(c.from - ownerPos, 1 * MiB);
+}
+
+TEST(RangePlanner, NearTheEndPiecesAreSmaller) {
+    RangePlanner p(64 * MiB, {}, SmallPolicy());
+    Assignment a, b;
+    ASSERT_TRUE(p.Assign(1, 0, a));
+    p.Commit(a.span, 0, 64 * MiB - 1536 * KiB, 1000);  // 1.5 MiB left, still flowing
+    ASSERT_TRUE(p.Assign(2, 1000, b));
+    EXPECT_FALSE(b.duplicate);
+    EXPECT_EQ(64 * MiB, b.to);
+    EXPECT_GE(b.from, 64 * MiB - 1536 * KiB + 256 * KiB) << "the owner keeps at least a piece";
+    EXPECT_LE(b.to - b.from, 1280 * KiB);
 }
 
 TEST(RangePlanner, ResumesOnlyTheMissingBlocks) {

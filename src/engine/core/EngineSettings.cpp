@@ -40,6 +40,7 @@ bool ApplyOne(const std::string& name, double v, EngineSettings& s) {
         return true;
     }
     if (name == "late_ms") return u32(s.planner.lateAfterMs, 0);
+    if (name == "endgame_quiet_ms") return u32(s.planner.endgameQuietMs, 0);
     if (name == "retry_base_ms") return u32(s.retry.baseDelayMs, 1);
     if (name == "retry_max_ms") return u32(s.retry.maxDelayMs, 1);
     if (name == "max_failures") return i32(s.retry.maxConsecutiveFailures, 1, 1000);

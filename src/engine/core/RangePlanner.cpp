@@ -33,6 +33,7 @@ RangePlanner::RangePlanner(uint64_t totalSize, const std::vector<uint8_t>& doneB
         spans_.push_back(s);
     }
     duplicateBudget_ = static_cast<uint64_t>(policy_.duplicateShare * static_cast<double>(total_));
+    nearEndBytes_ = std::max(duplicateBudget_, 4 * policy_.minPiece);
 }
 
 uint64_t RangePlanner::AlignUp(uint64_t x) const {
@@ -92,14 +93,14 @@ bool RangePlanner::SplitSlowest(int conn, uint64_t nowMs, Assignment& out) {
         const Span& s = spans_[i];
         if (s.finished || s.owners.size() != 1) continue;
         // A quiet owner may be left a single block: taking the rest costs nothing.
-        uint64_t least = Quiet(s, nowMs) ? 2 * uint64_t{policy_.blockSize} : 2 * policy_.minPiece;
+        uint64_t least = Quiet(s, nowMs) ? 2 * uint64_t{policy_.blockSize} : 2 * MinPiece();
         if (s.end - s.pos < least) continue;
         double left = SecondsLeft(s, nowMs);
         if (best < 0 || left > bestLeft) best = static_cast<int>(i), bestLeft = left;
     }
     if (best < 0) return false;
     Span& s = spans_[best];
-    if (Quiet(s, nowMs) && s.end - s.pos < 2 * policy_.minPiece) {
+    if (Quiet(s, nowMs)) {
         uint64_t cut = AlignUp(s.pos + 1);
         if (cut >= s.end) return false;
         return TakeBack(best, cut, conn, nowMs, out);
@@ -110,17 +111,29 @@ bool RangePlanner::SplitSlowest(int conn, uint64_t nowMs, Assignment& out) {
     double share = 0.5;
     if (own >= 0 && fast > 0) share = std::clamp(own / (own + fast), 0.0, 0.5);
     uint64_t remaining = s.end - s.pos;
-    uint64_t keep = std::max<uint64_t>(policy_.minPiece, static_cast<uint64_t>(share * remaining));
+    uint64_t keep = std::max<uint64_t>(MinPiece(), static_cast<uint64_t>(share * remaining));
     uint64_t cut = AlignUp(s.pos + keep);
-    if (cut + policy_.minPiece > s.end) {
+    if (cut + MinPiece() > s.end) {
         cut = AlignUp(s.pos + remaining / 2);
         if (cut >= s.end) return false;
     }
     return TakeBack(best, cut, conn, nowMs, out);
 }
 
+// Near the end the last bytes are shared among more connections: smaller pieces cost a
+// few requests and save the time one connection would need for a whole piece.
+uint64_t RangePlanner::MinPiece() const {
+    if (!NearTheEnd()) return policy_.minPiece;
+    return std::max<uint64_t>(policy_.minPiece / 4, 2 * uint64_t{policy_.blockSize});
+}
+
 bool RangePlanner::Quiet(const Span& s, uint64_t nowMs) const {
-    return nowMs >= s.lastCommitMs + policy_.lateAfterMs;
+    uint64_t after = policy_.lateAfterMs;
+    if (NearTheEnd() && s.commitGapMs > 0) {
+        uint64_t own = std::max<uint64_t>(3 * s.commitGapMs, policy_.endgameQuietMs);
+        after = std::min(after, own);
+    }
+    return nowMs >= s.lastCommitMs + after;
 }
 
 bool RangePlanner::TakeBack(int index, uint64_t cut, int conn, uint64_t nowMs, Assignment& out) {
@@ -176,6 +189,11 @@ uint64_t RangePlanner::Commit(int span, uint64_t offset, uint64_t length, uint64
     uint64_t fresh = stop - s.pos;
     uint64_t old = s.pos;
     s.pos = stop;
+    if (s.bytesSinceOwned > 0 && nowMs >= s.lastCommitMs) {
+        // The wait before the first write includes connecting: only later gaps count.
+        uint64_t gap = nowMs - s.lastCommitMs;
+        s.commitGapMs = s.commitGapMs ? (3 * s.commitGapMs + gap) / 4 : std::max<uint64_t>(gap, 1);
+    }
     s.bytesSinceOwned += fresh;
     s.lastCommitMs = nowMs;
     fastestRate_ = std::max(fastestRate_, RateOf(s, nowMs));
@@ -206,6 +224,7 @@ void RangePlanner::Release(int span, int conn) {
         // The racer carries on alone: judge it from now on.
         s.ownedSinceMs = s.lastCommitMs;
         s.bytesSinceOwned = 0;
+        s.commitGapMs = 0;
     }
 }
 

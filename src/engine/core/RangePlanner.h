@@ -9,7 +9,9 @@
 //  2. else takes the back part of the span that would take longest to finish, leaving its
 //     owner the front part sized by how fast the owner is (a quiet owner keeps one block);
 //  3. else, in the endgame, races the owner of a span that is late, from the owner's
-//     position to its end. Whoever is first advances `pos`; the other's bytes are
+//     position to its end. Near the end (little left) an owner counts as quiet already
+//     after a few of its usual gaps between writes, so one stalled connection costs a
+//     fraction of a second rather than the full quiet time. Whoever is first advances `pos`; the other's bytes are
 //     duplicates, and duplicate work is bounded by a share of the file.
 // Spans begin on block boundaries, so a block is complete once a span's `pos` passes it.
 
@@ -25,6 +27,9 @@ struct PlannerPolicy {
     double duplicateShare = 0.02;     // endgame budget, as a share of the file size
     uint32_t lateAfterMs = 1000;      // a span is late when its owner went quiet this long
     double lateSeconds = 2.0;         // ... or needs longer than this to finish
+    // Near the end, an owner is quiet after three of its usual gaps between writes, but
+    // never sooner than this (a steady connection writes at least every quarter second).
+    uint32_t endgameQuietMs = 400;
 };
 
 struct Assignment {
@@ -63,6 +68,7 @@ private:
         uint64_t ownedSinceMs = 0;  // when the primary took it
         uint64_t bytesSinceOwned = 0;
         uint64_t lastCommitMs = 0;
+        uint64_t commitGapMs = 0;  // smoothed time between the owner's writes; 0: unknown
         bool finished = false;
     };
 
@@ -73,6 +79,8 @@ private:
     bool SplitSlowest(int conn, uint64_t nowMs, Assignment& out);
     bool TakeBack(int index, uint64_t cut, int conn, uint64_t nowMs, Assignment& out);
     bool Quiet(const Span& s, uint64_t nowMs) const;
+    uint64_t MinPiece() const;
+    bool NearTheEnd() const { return total_ - doneBytes_ <= nearEndBytes_; }
     bool RaceLateSpan(int conn, uint64_t nowMs, Assignment& out);
     void MarkBlocks(const Span& s, uint64_t fromPos);
     uint64_t AlignUp(uint64_t x) const;
@@ -84,6 +92,7 @@ private:
     uint64_t doneBytes_ = 0;
     uint64_t duplicateBytes_ = 0;
     uint64_t duplicateBudget_ = 0;
+    uint64_t nearEndBytes_ = 0;  // this little left: judge quiet owners by their own pace
     double fastestRate_ = 0;  // best connection speed seen, bytes per second
 };
 
