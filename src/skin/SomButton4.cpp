@@ -5,6 +5,7 @@
 #include "app/ProcessObjects.h"
 #include "skin/ISomWndManager.h"
 #include "skin/SkinText.h"
+#include "skin/SomClickProtocol.h"
 
 namespace {
 
@@ -70,43 +71,20 @@ void CSomButton4::Draw(HDC hdc, int, int) {
     }
 }
 
-BOOL CSomButton4::OnLButtonDown(POINT) {
-    if (pressed_) return TRUE;
-    pressed_ = 1;
-    Redraw();
-    if (ISomWndManager* manager = GetManager()) manager->CaptureMouse(this);
-    return TRUE;
-}
+BOOL CSomButton4::OnLButtonDown(POINT) { return PressSomElement(*this, pressed_); }
 
-BOOL CSomButton4::OnLButtonUp(POINT) {
-    if (pressed_) {
-        if (ISomWndManager* manager = GetManager()) manager->ReleaseMouse(this);
-    }
-    return TRUE;
-}
+BOOL CSomButton4::OnLButtonUp(POINT) { return ReleaseSomElement(*this, pressed_); }
 
 void CSomButton4::OnCaptureLost() {
     if (!pressed_) return;
     pressed_ = 0;
     Redraw();
-    if (hover_) {
-        if (ISomWndManager* manager = GetManager()) {
-            manager->SendHostCommand(this, 0, static_cast<WORD>(GetId()));
-        }
-    }
+    if (hover_) SendSomClick(*this);
 }
 
-void CSomButton4::OnMouseEnter(POINT) {
-    if (hover_) return;
-    hover_ = 1;
-    Redraw();
-}
+void CSomButton4::OnMouseEnter(POINT) { SetSomHover(*this, hover_, true); }
 
-void CSomButton4::OnMouseLeave() {
-    if (!hover_) return;
-    hover_ = 0;
-    Redraw();
-}
+void CSomButton4::OnMouseLeave() { SetSomHover(*this, hover_, false); }
 
 void CMySomButton4::SetLabelColor(COLORREF colour) {
     labelColour_ = colour;

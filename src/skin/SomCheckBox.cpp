@@ -5,6 +5,7 @@
 #include "app/ProcessObjects.h"
 #include "skin/ISomWndManager.h"
 #include "skin/SkinText.h"
+#include "skin/SomClickProtocol.h"
 
 namespace {
 
@@ -67,20 +68,9 @@ void CSomCheckBox::Draw(HDC hdc, int, int) {
     box_->DrawFrame(hdc, 0, 1, CurrentFrame());
 }
 
-BOOL CSomCheckBox::OnLButtonDown(POINT) {
-    if (pressed_) return TRUE;
-    pressed_ = 1;
-    Redraw();
-    if (ISomWndManager* manager = GetManager()) manager->CaptureMouse(this);
-    return TRUE;
-}
+BOOL CSomCheckBox::OnLButtonDown(POINT) { return PressSomElement(*this, pressed_); }
 
-BOOL CSomCheckBox::OnLButtonUp(POINT) {
-    if (pressed_) {
-        if (ISomWndManager* manager = GetManager()) manager->ReleaseMouse(this);
-    }
-    return TRUE;
-}
+BOOL CSomCheckBox::OnLButtonUp(POINT) { return ReleaseSomElement(*this, pressed_); }
 
 void CSomCheckBox::OnCaptureLost() {
     if (!pressed_) return;
@@ -96,21 +86,9 @@ void CSomCheckBox::OnCaptureLost() {
         }
     }
     Redraw();
-    if (hover_) {
-        if (ISomWndManager* manager = GetManager()) {
-            manager->SendHostCommand(this, 0, static_cast<WORD>(GetId()));
-        }
-    }
+    if (hover_) SendSomClick(*this);
 }
 
-void CSomCheckBox::OnMouseEnter(POINT) {
-    if (hover_) return;
-    hover_ = 1;
-    Redraw();
-}
+void CSomCheckBox::OnMouseEnter(POINT) { SetSomHover(*this, hover_, true); }
 
-void CSomCheckBox::OnMouseLeave() {
-    if (!hover_) return;
-    hover_ = 0;
-    Redraw();
-}
+void CSomCheckBox::OnMouseLeave() { SetSomHover(*this, hover_, false); }
