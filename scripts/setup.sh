@@ -19,6 +19,7 @@ PACKAGES=(
   python3 python3-pil
   libpng-dev
   nginx-light aria2 curl iproute2 time
+  ccache stress-ng
 )
 
 log() { printf '[setup] %s\n' "$*" >&2; }
