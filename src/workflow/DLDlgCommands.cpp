@@ -6,6 +6,7 @@
 #include "probes/FileProbes.h"
 #include "prompts/PromptFamily.h"
 #include "skin/GdiHandles.h"
+#include "skin/DefaultWebWnd.h"
 #include "skin/SomHtmlView.h"
 #include "transfer/NetworkState.h"
 #include "workflow/ButtonModes.h"
