@@ -8,7 +8,11 @@ std::wstring WithTrailingBackslash(const std::wstring& folder) {
 FolderVerdict CheckDownloadFolder(IFolderFacts& facts, const FolderRequest& request) {
     std::wstring folder = WithTrailingBackslash(request.folder);
     if (request.needsLargeFiles && facts.IsFatVolume(folder)) return FolderVerdict::kFatVolume;
-    if (!facts.CanCreateFolder(folder + request.fileName) ||
+    // Write permission is tested by making a folder of the target's name there; when the
+    // target is already there (a finished or earlier file), a name beside it is used.
+    std::wstring probe = folder + request.fileName;
+    if (facts.PathExists(probe)) probe += L".writetest";
+    if (!facts.CanCreateFolder(probe) ||
         !facts.IsOutsideSecurityProducts(folder)) {
         return FolderVerdict::kNoPermission;
     }

@@ -90,7 +90,7 @@ class Package:
         for index, size in enumerate(sizes):
             data = bytes((i * 7 + index * 13 + seed) & 0xFF for i in range(min(size, 65536)))
             data = (data * (size // len(data) + 1))[:size]
-            name = "part%d_%d.bin" % (index, seed)
+            name = "part%d_%s.bin" % (index, package_id.strip("{}")[:8])
             server.put("/files/" + name, data)
             self.files.append((name, data, hashlib.md5(data).hexdigest()))
         links = ",".join(server.url("/files/" + name) for name, _, _ in self.files)
@@ -109,12 +109,14 @@ class Host:
 
     def __init__(self, folder, package_id, server, *args, prefix_command=()):
         os.makedirs(folder, exist_ok=True)
-        self.exe = h.stamp(os.path.join(folder, "dlwindow_%s.exe" % package_id.strip("{}")[:8]),
-                           package_id, config_server=server.host, stats_server=server.host,
-                           version="1.1.0.1011").replace("\\", "/")
+        self.exe = os.path.join(folder, "dlwindow_%s.exe" % package_id.strip("{}")[:8])
+        subprocess.run([h.STAMP, "--in", HOST_EXE, "--out", self.exe, "--id", package_id,
+                        "--config-server", server.host, "--stats-server", server.host],
+                       check=True)
         self.id = package_id
         self.lines = queue.Queue()
         self.seen = []
+        self.cursor = 0
         self.proc = subprocess.Popen([*prefix_command, "wine", self.exe, *args],
                                      env=h.wine_env(), stdout=subprocess.PIPE,
                                      stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
@@ -128,24 +130,33 @@ class Host:
         self.lines.put(None)
 
     def wait_for(self, prefix, timeout=90.0):
-        """The first line from now on starting with `prefix`, or None."""
+        """The first line after the last one found that starts with `prefix`, or None."""
         deadline = time.time() + timeout
-        while time.time() < deadline:
-            try:
-                line = self.lines.get(timeout=max(0.05, deadline - time.time()))
-            except queue.Empty:
-                break
-            if line is None:
-                break
-            self.seen.append(line)
-            if line.startswith(prefix):
-                return line
-        return None
+        while True:
+            for index in range(self.cursor, len(self.seen)):
+                if self.seen[index].startswith(prefix):
+                    self.cursor = index + 1
+                    return self.seen[index]
+            if not self._read_one(deadline):
+                return None
+
+    def _read_one(self, deadline):
+        try:
+            line = self.lines.get(timeout=max(0.05, deadline - time.time()))
+        except queue.Empty:
+            return False
+        if line is None:
+            self.lines.put(None)
+            return False
+        self.seen.append(line)
+        return True
 
     def start_window(self):
-        line = self.wait_for("window ")
-        if not line:
-            raise AssertionError("no window; output: %r" % self.seen)
+        deadline = time.time() + 120
+        while not any(l.startswith("window ") for l in self.seen):
+            if not self._read_one(deadline):
+                raise AssertionError("no window; output: %r" % self.seen)
+        line = next(l for l in self.seen if l.startswith("window "))
         _, x, y = line.split()
         self.origin = (int(x), int(y))
         return self.origin

@@ -14,6 +14,7 @@ public:
     bool writable = true;
     bool outsideSecurity = true;
     bool spaceShort = false;
+    bool targetExists = false;
     std::vector<std::wstring> createAsked;
     uint64_t requiredAsked = 0;
     std::wstring spaceFileAsked;
@@ -26,7 +27,7 @@ public:
     }
     bool IsOutsideSecurityProducts(const std::wstring&) override { return outsideSecurity; }
     uint64_t FreeBytes(const std::wstring&) override { return 0; }
-    bool PathExists(const std::wstring&) override { return true; }
+    bool PathExists(const std::wstring&) override { return targetExists; }
     bool IsDiskSpaceShort(const std::wstring&, uint64_t required,
                           const std::wstring& fileName) override {
         requiredAsked = required;
@@ -67,6 +68,10 @@ TEST(FolderCheck, WritePermissionIsTestedOnTheTargetPathAndSecurityFoldersAreRef
     EXPECT_EQ(CheckDownloadFolder(facts, Request()), FolderVerdict::kAccepted);
     ASSERT_FALSE(facts.createAsked.empty());
     EXPECT_EQ(facts.createAsked.back(), L"D:\\Games\\setup.exe");
+    // A target file already there is no reason to refuse the folder: the probe goes beside it.
+    facts.targetExists = true;
+    EXPECT_EQ(CheckDownloadFolder(facts, Request()), FolderVerdict::kAccepted);
+    EXPECT_EQ(facts.createAsked.back(), L"D:\\Games\\setup.exe.writetest");
     facts.writable = false;
     EXPECT_EQ(CheckDownloadFolder(facts, Request()), FolderVerdict::kNoPermission);
     facts.writable = true;
