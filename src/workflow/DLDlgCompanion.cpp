@@ -87,7 +87,10 @@ void CDLDlg::OnCompanionBoxCommand() {
     SaveQuilletChoice(companionBox_.GetCheck() ? 1 : 0);
 }
 
-bool CDLDlg::CompanionTicked() const { return companionBox_.GetCheck() != FALSE; }
+// A package without a usable companion link has no companion to count or download.
+bool CDLDlg::CompanionTicked() const {
+    return companionBox_.GetCheck() != FALSE && !CompanionFileName().empty();
+}
 
 bool CDLDlg::CompanionActive() const { return CompanionTicked() && companionTask_ != -1; }
 

@@ -168,10 +168,11 @@ class Host:
         subprocess.run(["xdotool", "click", "1"], check=True)
 
     def command(self, command_id):
-        return h.driver("send-to-class", self.id, 0x111, command_id, 0)
+        # Posted: a command that opens a prompt returns only when the prompt has ended.
+        return h.driver("post-to-class", self.id, 0x111, command_id, 0)
 
     def message(self, msg, wparam, lparam):
-        return h.driver("send-to-class", self.id, msg, wparam, lparam)
+        return h.driver("post-to-class", self.id, msg, wparam, lparam)
 
     def visible(self):
         return h.driver("visible-class", self.id).stdout.strip() == "1"

@@ -13,6 +13,7 @@
 //   find-class CLASS                  exit 0 when a top-level window of that class exists
 //   send-to-class CLASS MSG W L       send MSG(W, L) to the window of that class (hidden or
 //                                     not), print the result
+//   post-to-class CLASS MSG W L       post MSG(W, L) to the window of that class
 //   visible-class CLASS               print 1 when that window is visible, else 0
 
 #include <windows.h>
@@ -114,6 +115,15 @@ int wmain(int argc, wchar_t** argv) {
         HWND hwnd = ::FindWindowW(arg.c_str(), nullptr);
         std::printf("%d\n", hwnd && ::IsWindowVisible(hwnd) ? 1 : 0);
         return hwnd ? 0 : 1;
+    }
+    if (command == L"post-to-class" && argc > 5) {
+        HWND hwnd = ::FindWindowW(arg.c_str(), nullptr);
+        if (!hwnd) return 1;
+        return ::PostMessageW(hwnd, static_cast<UINT>(_wtoi(argv[3])),
+                              static_cast<WPARAM>(_wtoi(argv[4])),
+                              static_cast<LPARAM>(_wtoi(argv[5])))
+                   ? 0
+                   : 1;
     }
     if (command == L"send-to-class" && argc > 5) {
         HWND hwnd = ::FindWindowW(arg.c_str(), nullptr);
