@@ -12,11 +12,11 @@
 #include <memory>
 #include <string>
 
-#include "app/MessageLoop.h"
-#include "app/Window.h"
+#include "shell/MessageLoop.h"
+#include "shell/Window.h"
 #include "config/PackageFile.h"
-#include "probes/ScopedHandle.h"
-#include "skin/GdiHandles.h"
+#include "base/ScopedHandle.h"
+#include "base/GdiHandles.h"
 #include "skin/SomBitmap.h"
 #include "skin/SomButton4.h"
 #include "skin/SomCheckBox.h"

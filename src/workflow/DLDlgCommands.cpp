@@ -1,18 +1,18 @@
 // The download window's creation, messages and command table.
 #include "config/DownloaderConfig.h"
-#include "config/OwnDeployment.h"
+#include "config/DeploymentValuesInstance.h"
 #include "config/StateFile.h"
 #include "config/DownloadFolder.h"
 #include "probes/FileProbes.h"
 #include "prompts/PromptFamily.h"
-#include "skin/GdiHandles.h"
+#include "base/GdiHandles.h"
 #include "skin/DefaultWebWnd.h"
 #include "skin/SomHtmlView.h"
 #include "transfer/NetworkState.h"
 #include "workflow/ButtonModes.h"
 #include "workflow/DLDlg.h"
 #include "workflow/FolderCheck.h"
-#include "workflow/LinkOpener.h"
+#include "shell/LinkOpener.h"
 #include "workflow/WorkflowState.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "probes/ProductProbes.h"
 #include "prompts/PromptDownloadQuilletDlg.h"
 #include "prompts/PromptFamily.h"
-#include "stats/OwnReportUrl.h"
+#include "stats/ReportUrlInstance.h"
 #include "stats/StatisticsMgr.h"
 #include "transfer/ClientId.h"
 #include "workflow/DLDlg.h"

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "probes/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 
 class CWorkflowState;
 

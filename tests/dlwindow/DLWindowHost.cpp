@@ -20,8 +20,12 @@
 #include <string>
 #include <typeinfo>
 
-#include "app/MessageLoop.h"
-#include "app/ProcessObjects.h"
+#include "config/DownloaderConfigInstance.h"
+#include "probes/EnvironmentInstance.h"
+#include "shell/AppModuleInstance.h"
+#include "shell/MessageLoop.h"
+#include "stats/StatisticsMgrInstance.h"
+#include "workflow/WorkflowStateInstance.h"
 #include "prompts/PromptDlg.h"
 #include "transfer/DownloadManager.h"
 #include "workflow/DLDlg.h"
