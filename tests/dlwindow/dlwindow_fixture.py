@@ -24,6 +24,7 @@ ARTIFACTS = os.path.join(os.environ.get("VEXA_ARTIFACTS", tempfile.gettempdir())
 
 # Element centres in window coordinates.
 ACTION_BUTTON = (520 + 67, 319 + 20)
+COMPANION_BOX = (22 + 7, 366 + 7)
 
 
 def to_unix(path):

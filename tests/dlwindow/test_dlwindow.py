@@ -11,7 +11,7 @@ import time
 import unittest
 
 import harness as h
-from dlwindow_fixture import ACTION_BUTTON, Host, Package, Server, to_unix
+from dlwindow_fixture import ACTION_BUTTON, COMPANION_BOX, Host, Package, Server, to_unix
 
 WM_COMMAND = 0x111
 WM_LBUTTONUP = 0x202
@@ -345,8 +345,24 @@ class CompanionTest(WindowTest):
         self.assertEqual(host.quit(), "exit 0")
 
 
+class CompanionBoxTest(WindowTest):
+    def test_unticking_asks_and_the_answer_decides(self):
+        package_id = h.new_package_id()
+        Package(self.server, package_id, [1048576], seed=19, quillet="/files/q.exe")
+        host = self.host(package_id, "--answer", "CPromptDownloadQuilletDlg:2",
+                         "--answer", "CPromptDownloadQuilletDlg:1")
+        self.expect(host, "mode 0")
+        host.click(COMPANION_BOX)
+        self.expect(host, "prompt-window CPromptDownloadQuilletDlg")
+        self.expect(host, "companion ticked")  # "装上试试" ticks it again
+        host.click(COMPANION_BOX)
+        self.expect(host, "prompt-window CPromptDownloadQuilletDlg")
+        self.expect(host, "companion unticked")  # "下次再装" leaves it unticked
+        self.assertEqual(host.quit(), "exit 0")
+
+
 GROUPS = {"basic": BasicTest, "sequence": SequenceTest, "faults": FaultTest,
-          "companion": CompanionTest}
+          "companion": CompanionTest, "companionbox": CompanionBoxTest}
 
 if __name__ == "__main__":
     group = sys.argv.pop(1) if len(sys.argv) > 1 else "basic"
