@@ -6,6 +6,7 @@ companion (see tests/dlwindow/CMakeLists.txt). Screenshots go to test-artifacts/
 
 import hashlib
 import os
+import subprocess
 import sys
 import time
 import unittest
@@ -361,8 +362,44 @@ class CompanionBoxTest(WindowTest):
         self.assertEqual(host.quit(), "exit 0")
 
 
+class OfflineTest(WindowTest):
+    """Runs inside a private network namespace (in_private_network.sh)."""
+
+    def link(self, state):
+        subprocess.run(["ip", "link", "set", "v0", state], check=True)
+        if state == "up":  # the route went with the link
+            subprocess.run(["ip", "route", "replace", "default", "via", "10.99.0.2", "dev", "v0"],
+                           check=True)
+
+    def test_offline_stops_and_the_connection_coming_back_resumes_the_same_file(self):
+        package_id = h.new_package_id()
+        package = Package(self.server, package_id, [4 * 1048576], seed=21)
+        name = package.files[0][0]
+        # Every request stalls after a little, so the speed falls to 0 while offline.
+        self.server.fault("/files/" + name, "stall", at=262144, seconds=120)
+        host = self.host(package_id, "--answer", "CInstallGameDlg:0")
+        self.expect(host, "mode 0")
+        host.click(ACTION_BUTTON)
+        self.expect(host, "mode 2")
+        target = self.target_folder(host)
+        self.link("down")
+        self.expect(host, "offline")
+        self.assertNotIn("stall retry", host.seen)
+        self.server.clear_faults()
+        back = time.time()
+        self.link("up")
+        self.expect(host, "online")
+        print("resumed %.2f s after the link came back" % (time.time() - back), flush=True)
+        self.assertLess(time.time() - back, 10.0)
+        self.expect(host, "verified")
+        self.assertEqual(self.target_folder(host), target)
+        self.downloaded(host, package)
+        self.assertEqual(host.quit(), "exit 0")
+
+
 GROUPS = {"basic": BasicTest, "sequence": SequenceTest, "faults": FaultTest,
-          "companion": CompanionTest, "companionbox": CompanionBoxTest}
+          "companion": CompanionTest, "companionbox": CompanionBoxTest,
+          "offline": OfflineTest}
 
 if __name__ == "__main__":
     group = sys.argv.pop(1) if len(sys.argv) > 1 else "basic"
