@@ -4,6 +4,10 @@
 //
 //   dlwindow_host.exe [--stall-seconds N] [--retries N] [--companion-idle N]
 //                     [--trust yes|no] [--choose FOLDER|cancel]... [--answer CLASS:RESULT]...
+//                     [--bench N]
+//
+// --bench N: once a transfer runs, times N progress-timer ticks and N full repaints of the
+// window and prints "bench tick-us <mean> paint-us <mean>" (scripts/bench/dlwindow.sh).
 //
 // Prompts are answered from outside the program's code, as a user would: the n-th prompt of a
 // class gets the n-th answer given for it (RESULT 0 close box, 1 second button, 2 extra
@@ -16,6 +20,7 @@
 
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <typeinfo>
@@ -44,6 +49,37 @@ std::map<std::string, std::deque<std::wstring>> g_answers;  // prompt class -> a
 std::deque<std::wstring> g_folders;                          // answers of the folder picker
 HHOOK g_hook = nullptr;
 std::deque<HWND> g_newPrompts;
+int g_benchRounds = 0;
+HWND g_window = nullptr;
+constexpr UINT kBenchMessage = WM_APP + 77;
+
+double MicrosecondsPerCall(int rounds, const std::function<void()>& call) {
+    LARGE_INTEGER frequency, start, end;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&start);
+    for (int i = 0; i < rounds; ++i) call();
+    ::QueryPerformanceCounter(&end);
+    return double(end.QuadPart - start.QuadPart) * 1e6 / double(frequency.QuadPart) / rounds;
+}
+
+// Runs on the window thread when the first transfer has started.
+class CBenchFilter : public CMessageFilter {
+public:
+    BOOL PreTranslateMessage(MSG* msg) override {
+        if (msg->message != kBenchMessage || !g_window) return FALSE;
+        double tick = MicrosecondsPerCall(g_benchRounds, [] {
+            ::SendMessageW(g_window, WM_TIMER, 0, 0);  // the progress timer's own work
+        });
+        double paint = MicrosecondsPerCall(g_benchRounds, [] {
+            ::RedrawWindow(g_window, nullptr, nullptr,
+                           RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        });
+        wchar_t line[128];
+        swprintf(line, 128, L"bench tick-us %.1f paint-us %.1f", tick, paint);
+        Say(line);
+        return TRUE;
+    }
+};
 
 std::string Narrow(const wchar_t* text) {
     std::string out;
@@ -143,6 +179,7 @@ void ParseArguments(int argc, wchar_t** argv, DownloadWindowOptions* options) {
         else if (name == L"--retries") options->stallRetries = _wtoi(value.c_str());
         else if (name == L"--companion-idle") options->companionIdleLimit = _wtoi(value.c_str());
         else if (name == L"--file-wait") options->fileWaitLimit = _wtoi(value.c_str());
+        else if (name == L"--bench") g_benchRounds = _wtoi(value.c_str());
         else if (name == L"--choose") g_folders.push_back(value);
         else if (name == L"--trust") {
             bool trusted = value == L"yes";
@@ -173,7 +210,14 @@ int wmain(int argc, wchar_t** argv) {
 
     DownloadWindowOptions options;
     ParseArguments(argc, argv, &options);
-    options.trace = &Say;
+    options.trace = [](const std::wstring& line) {
+        Say(line);
+        static bool benched = false;
+        if (g_benchRounds && !benched && line == L"mode 2") {
+            benched = true;
+            ::PostThreadMessageW(::GetCurrentThreadId(), kBenchMessage, 0, 0);
+        }
+    };
     options.chooseFolder = [](HWND, std::wstring* folder) {
         if (g_folders.empty() || g_folders.front() == L"cancel") {
             if (!g_folders.empty()) g_folders.pop_front();
@@ -206,17 +250,21 @@ int wmain(int argc, wchar_t** argv) {
     g_hook = ::SetWindowsHookExW(WH_CBT, CreationHook, nullptr, ::GetCurrentThreadId());
     ::SetTimer(nullptr, 0, 200, &AnswerPrompts);
     int code = 0;
+    CBenchFilter bench;
+    loop.AddMessageFilter(&bench);
     {
         CDLDlg window(services, options);
         loop.AddMessageFilter(&window);
-        if (window.CreateDownloadWindow()) {
+        if ((g_window = window.CreateDownloadWindow()) != nullptr) {
             RECT rect = {};
             window.GetWindowRect(&rect);
             Say(L"window " + std::to_wstring(rect.left) + L" " + std::to_wstring(rect.top));
             code = loop.Run();
         }
         loop.RemoveMessageFilter(&window);
+        g_window = nullptr;
     }
+    loop.RemoveMessageFilter(&bench);
     ::UnhookWindowsHookEx(g_hook);
     g_Module.RemoveMessageLoop();
     Say(L"exit " + std::to_wstring(code));
