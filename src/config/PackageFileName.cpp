@@ -33,8 +33,8 @@ bool IsReservedDeviceName(const std::wstring& name) {
     std::wstring prefix = stem.substr(0, 3);
     wchar_t digit = stem[3];
     // The superscript digits count as well: Windows maps them to COM1-3 / LPT1-3.
-    bool isDigit = (digit >= L'1' && digit <= L'9') || digit == 0x00B9 || digit == 0x00B2 ||
-                   digit == 0x00B3;
+    bool isDigit =
+        (digit >= L'1' && digit <= L'9') || digit == 0x00B9 || digit == 0x00B2 || digit == 0x00B3;
     return isDigit && (prefix == L"COM" || prefix == L"LPT");
 }
 

@@ -1,8 +1,11 @@
 #include "probes/FileTrust.h"
 
+// The trust headers need windows.h before them.
+// clang-format off
 #include <windows.h>
 #include <softpub.h>
 #include <wintrust.h>
+// clang-format on
 
 bool IsSignedProgram(const std::wstring& path) {
     WINTRUST_FILE_INFO file = {};

@@ -7,16 +7,15 @@
 // prompts and the engine. The members are split by concern over DLDlg*.cpp.
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <memory>
 #include <string>
 
+#include "base/GdiHandles.h"
+#include "base/ScopedHandle.h"
+#include "config/PackageFile.h"
 #include "shell/MessageLoop.h"
 #include "shell/Window.h"
-#include "config/PackageFile.h"
-#include "base/ScopedHandle.h"
-#include "base/GdiHandles.h"
 #include "skin/SomBitmap.h"
 #include "skin/SomButton4.h"
 #include "skin/SomCheckBox.h"
@@ -54,17 +53,17 @@ public:
     int GetButtonMode() const { return buttonMode_; }
 
     BEGIN_MSG_MAP(CDLDlg)
-        MESSAGE_HANDLER(WM_CREATE, OnCreate)
-        MESSAGE_HANDLER(WM_TIMER, OnTimer)
-        MESSAGE_HANDLER(WM_CLOSE, OnClose)
-        MESSAGE_HANDLER(WM_NCHITTEST, OnNcHitTest)
-        MESSAGE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
-        MESSAGE_HANDLER(WM_COMMAND, OnCommand)
-        MESSAGE_HANDLER(kTrayMessage, OnTrayMessage)
-        MESSAGE_HANDLER(kShowDefaultPageMessage, OnShowDefaultPage)
-        MESSAGE_HANDLER(WM_SIZE, OnSize)
-        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
-        CHAIN_PROCESS_MESSAGE(static_cast<CSomWndManager&>(*this))
+    MESSAGE_HANDLER(WM_CREATE, OnCreate)
+    MESSAGE_HANDLER(WM_TIMER, OnTimer)
+    MESSAGE_HANDLER(WM_CLOSE, OnClose)
+    MESSAGE_HANDLER(WM_NCHITTEST, OnNcHitTest)
+    MESSAGE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
+    MESSAGE_HANDLER(WM_COMMAND, OnCommand)
+    MESSAGE_HANDLER(kTrayMessage, OnTrayMessage)
+    MESSAGE_HANDLER(kShowDefaultPageMessage, OnShowDefaultPage)
+    MESSAGE_HANDLER(WM_SIZE, OnSize)
+    MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+    CHAIN_PROCESS_MESSAGE(static_cast<CSomWndManager&>(*this))
     END_MSG_MAP()
 
 private:

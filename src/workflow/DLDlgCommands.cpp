@@ -1,18 +1,18 @@
 // The download window's creation, messages and command table.
-#include "config/DownloaderConfig.h"
+#include "base/GdiHandles.h"
 #include "config/DeploymentValuesInstance.h"
-#include "config/StateFile.h"
 #include "config/DownloadFolder.h"
+#include "config/DownloaderConfig.h"
+#include "config/StateFile.h"
 #include "probes/FileProbes.h"
 #include "prompts/PromptFamily.h"
-#include "base/GdiHandles.h"
+#include "shell/LinkOpener.h"
 #include "skin/DefaultWebWnd.h"
 #include "skin/SomHtmlView.h"
 #include "transfer/NetworkState.h"
 #include "workflow/ButtonModes.h"
 #include "workflow/DLDlg.h"
 #include "workflow/FolderCheck.h"
-#include "shell/LinkOpener.h"
 #include "workflow/WorkflowState.h"
 
 namespace {
@@ -112,10 +112,18 @@ void CDLDlg::ApplyWindowShape() {
 
 LRESULT CDLDlg::OnTimer(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled) {
     switch (wParam) {
-        case 0: OnProgressTimer(); return 0;
-        case 1: OnNetworkTimer(); return 0;
-        case 2: OnFileWaitTimer(); return 0;
-        default: handled = FALSE; return 0;  // the element manager's own timer
+        case 0:
+            OnProgressTimer();
+            return 0;
+        case 1:
+            OnNetworkTimer();
+            return 0;
+        case 2:
+            OnFileWaitTimer();
+            return 0;
+        default:
+            handled = FALSE;
+            return 0;  // the element manager's own timer
     }
 }
 
@@ -142,10 +150,18 @@ void CDLDlg::DispatchCommand(UINT id, LPARAM lParam) {
     if (closing_ && id != kQuitCommand) return;
     Trace(L"command " + std::to_wstring(id));
     switch (id) {
-        case kCloseCommand: HideToTray(); break;
-        case kMinimizeCommand: ShowWindow(SW_SHOWMINIMIZED); break;
-        case kFeedbackCommand: OnFeedback(); break;
-        case kPromotionCommand: OnPromotionLink(); break;
+        case kCloseCommand:
+            HideToTray();
+            break;
+        case kMinimizeCommand:
+            ShowWindow(SW_SHOWMINIMIZED);
+            break;
+        case kFeedbackCommand:
+            OnFeedback();
+            break;
+        case kPromotionCommand:
+            OnPromotionLink();
+            break;
         case kStartCommand: {
             bool fromWorker = lParam == CNextFileWorker::kNextFileMarker;
             if (fromWorker && worker_.Stopping()) break;  // the worker is being stopped
@@ -156,16 +172,35 @@ void CDLDlg::DispatchCommand(UINT id, LPARAM lParam) {
             }
             break;
         }
-        case kPauseCommand: OnPauseCommand(); break;
-        case kResumeCommand: OnResumeCommand(); break;
-        case kInstallCommand: OnInstallCommand(); break;
-        case kRedownloadCommand: OnRedownloadCommand(); break;
-        case kOpenFolderCommand: OnOpenFolderCommand(); break;
-        case kChangeFolderCommand: OnChangeFolderCommand(); break;
-        case kCompanionBoxCommand: OnCompanionBoxCommand(); break;
-        case kShowCommand: ShowAndRaise(); break;
-        case kQuitCommand: Quit(); break;
-        default: break;
+        case kPauseCommand:
+            OnPauseCommand();
+            break;
+        case kResumeCommand:
+            OnResumeCommand();
+            break;
+        case kInstallCommand:
+            OnInstallCommand();
+            break;
+        case kRedownloadCommand:
+            OnRedownloadCommand();
+            break;
+        case kOpenFolderCommand:
+            OnOpenFolderCommand();
+            break;
+        case kChangeFolderCommand:
+            OnChangeFolderCommand();
+            break;
+        case kCompanionBoxCommand:
+            OnCompanionBoxCommand();
+            break;
+        case kShowCommand:
+            ShowAndRaise();
+            break;
+        case kQuitCommand:
+            Quit();
+            break;
+        default:
+            break;
     }
 }
 
@@ -221,7 +256,8 @@ void CDLDlg::OnChangeFolderCommand() {
     const CWorkflowState& workflow = *services_.workflow;
     std::deque<PackageFile> parts = services_.config->GetParts();
     FolderRequest request;
-    request.fileName = FileNameOf(workflow.PendingEmpty() ? parts.front() : workflow.PendingFront());
+    request.fileName =
+        FileNameOf(workflow.PendingEmpty() ? parts.front() : workflow.PendingFront());
     request.requiredBytes = TotalSizeOf(parts);
     request.needsLargeFiles = request.requiredBytes > kFatFileLimit;
     CSystemFolderFacts facts;

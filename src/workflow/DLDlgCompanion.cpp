@@ -1,5 +1,9 @@
 // The companion product offer: the check box, the companion download before the game file,
 // its silent installation and the reports.
+// clang-format off
+#include <windows.h>
+#include <shellapi.h>
+// clang-format on
 #include <process.h>
 
 #include <functional>

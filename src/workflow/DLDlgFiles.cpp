@@ -1,5 +1,9 @@
 // Where an earlier run stopped, verification of finished files, installation, opening the
 // folder, re-download, and running the prompts over the window.
+// clang-format off
+#include <windows.h>
+#include <shellapi.h>
+// clang-format on
 #include "config/DownloadFolder.h"
 #include "config/DownloaderConfig.h"
 #include "config/ShellFolders.h"

@@ -53,7 +53,8 @@ CFontHandle MakeFont(const wchar_t* face, LONG height, LONG weight, bool underli
 
 std::wstring LinkMarkup(UINT id, COLORREF colour, const std::wstring& escapedText) {
     wchar_t head[64] = {};
-    std::swprintf(head, 64, L"{&#a=button:%u}{&#acolor=%lu}", id, static_cast<unsigned long>(colour));
+    std::swprintf(head, 64, L"{&#a=button:%u}{&#acolor=%lu}", id,
+                  static_cast<unsigned long>(colour));
     return head + escapedText;
 }
 
@@ -215,7 +216,9 @@ void CDLDlg::FormatSizePair(uint64_t done, uint64_t total) {
     progress_.Redraw();
 }
 
-void CDLDlg::ShowSpeed(uint64_t bytesPerSecond) { speedText_.SetPlainText(FormatSpeed(bytesPerSecond)); }
+void CDLDlg::ShowSpeed(uint64_t bytesPerSecond) {
+    speedText_.SetPlainText(FormatSpeed(bytesPerSecond));
+}
 
 void CDLDlg::RefreshProgress() {
     const CWorkflowState& workflow = *services_.workflow;

@@ -141,8 +141,8 @@ void CDLDlg::RecreateTasks() {
     if (CompanionActive() && !companion_.Finished()) {
         companion_.Begin();
         engine_.Stop(companionTask_);
-        companionTask_ =
-            engine_.Create(nullptr, services_.config->GetQuilletDownloaderLink(), CompanionTarget());
+        companionTask_ = engine_.Create(nullptr, services_.config->GetQuilletDownloaderLink(),
+                                        CompanionTarget());
     }
     // The same target with the plain link: the engine keeps the partial file and its record.
     engine_.Stop(mainTask_);

@@ -1,4 +1,8 @@
 // Hiding into the notification area, coming back, and the only way out of the program.
+// clang-format off
+#include <windows.h>
+#include <shellapi.h>
+// clang-format on
 #include "config/DownloaderConfig.h"
 #include "probes/ScreenProbes.h"
 #include "workflow/DLDlg.h"
@@ -40,8 +44,8 @@ void CDLDlg::ShowTrayMenu() {
     ::GetCursorPos(&at);
     SetForegroundWindow();
     Trace(L"tray menu");
-    UINT chosen = ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, m_hWnd,
-                                   nullptr);
+    UINT chosen =
+        ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, m_hWnd, nullptr);
     ::DestroyMenu(menu);
     if (chosen) SendMessage(WM_COMMAND, chosen, 0);
 }

@@ -40,7 +40,7 @@ struct DownloadWindowOptions {
     // Sees one short line per visible change ("mode 2", "path D:\x\", ...); may be empty.
     std::function<void(const std::wstring& line)> trace;
 
-    std::wstring feedbackUrl;  // empty: the stamped feedback page
-    std::wstring giftCardUrl;  // opened when the configuration has no TextPromotionLink
-    std::wstring skinLocation; // folder prefix of "dl_bk.png"; empty: the built-in background
+    std::wstring feedbackUrl;   // empty: the stamped feedback page
+    std::wstring giftCardUrl;   // opened when the configuration has no TextPromotionLink
+    std::wstring skinLocation;  // folder prefix of "dl_bk.png"; empty: the built-in background
 };

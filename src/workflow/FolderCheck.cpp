@@ -12,8 +12,7 @@ FolderVerdict CheckDownloadFolder(IFolderFacts& facts, const FolderRequest& requ
     // target is already there (a finished or earlier file), a name beside it is used.
     std::wstring probe = folder + request.fileName;
     if (facts.PathExists(probe)) probe += L".writetest";
-    if (!facts.CanCreateFolder(probe) ||
-        !facts.IsOutsideSecurityProducts(folder)) {
+    if (!facts.CanCreateFolder(probe) || !facts.IsOutsideSecurityProducts(folder)) {
         return FolderVerdict::kNoPermission;
     }
     if (facts.IsDiskSpaceShort(folder, request.requiredBytes, request.fileName)) {

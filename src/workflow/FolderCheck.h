@@ -17,8 +17,8 @@ enum class FolderVerdict {
 };
 
 struct FolderRequest {
-    std::wstring folder;        // as chosen; a backslash is added when it has none
-    std::wstring fileName;      // the file that will be written first
+    std::wstring folder;           // as chosen; a backslash is added when it has none
+    std::wstring fileName;         // the file that will be written first
     bool needsLargeFiles = false;  // some file (or the package) is larger than 4 GiB
     uint64_t requiredBytes = 0;
 };

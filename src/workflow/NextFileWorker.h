@@ -35,7 +35,7 @@ private:
     void Run();
 
     HWND window_ = nullptr;
-    HANDLE transferMutex_ = nullptr;  // not owned
+    HANDLE transferMutex_ = nullptr;   // not owned
     CWorkflowState* state_ = nullptr;  // not owned
     CScopedHandle thread_;
     CScopedHandle stopEvent_;

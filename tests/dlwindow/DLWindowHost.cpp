@@ -15,8 +15,8 @@
 // until a prompt of CLASS is shown, "R@-CLASS" until none is. Lines printed
 // besides the window's own trace: "config <result>", "window <left> <top>", "prompt-window
 // <class> <left> <top>", "started <path>" (an installer the trust check let through), "exit".
-#include <windows.h>
 #include <objbase.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <deque>
@@ -27,26 +27,27 @@
 
 #include "config/DownloaderConfigInstance.h"
 #include "probes/EnvironmentInstance.h"
+#include "prompts/PromptDlg.h"
 #include "shell/AppModuleInstance.h"
 #include "shell/MessageLoop.h"
 #include "stats/StatisticsMgrInstance.h"
-#include "workflow/WorkflowStateInstance.h"
-#include "prompts/PromptDlg.h"
 #include "transfer/DownloadManager.h"
 #include "workflow/DLDlg.h"
+#include "workflow/WorkflowStateInstance.h"
 
 namespace {
 
 void Say(const std::wstring& line) {
     int size = ::WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
     std::string text(size > 0 ? size - 1 : 0, '\0');
-    if (size > 1) ::WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, &text[0], size, nullptr, nullptr);
+    if (size > 1)
+        ::WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, &text[0], size, nullptr, nullptr);
     std::printf("%s\n", text.c_str());
     std::fflush(stdout);
 }
 
 std::map<std::string, std::deque<std::wstring>> g_answers;  // prompt class -> answers
-std::deque<std::wstring> g_folders;                          // answers of the folder picker
+std::deque<std::wstring> g_folders;                         // answers of the folder picker
 HHOOK g_hook = nullptr;
 std::deque<HWND> g_newPrompts;
 int g_benchRounds = 0;
@@ -170,17 +171,22 @@ LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam) {
     return ::CallNextHookEx(g_hook, code, wParam, lParam);
 }
 
-
 void ParseArguments(int argc, wchar_t** argv, DownloadWindowOptions* options) {
     for (int i = 1; i + 1 < argc; ++i) {
         std::wstring name = argv[i];
         std::wstring value = argv[i + 1];
-        if (name == L"--stall-seconds") options->stallSeconds = _wtoi(value.c_str());
-        else if (name == L"--retries") options->stallRetries = _wtoi(value.c_str());
-        else if (name == L"--companion-idle") options->companionIdleLimit = _wtoi(value.c_str());
-        else if (name == L"--file-wait") options->fileWaitLimit = _wtoi(value.c_str());
-        else if (name == L"--bench") g_benchRounds = _wtoi(value.c_str());
-        else if (name == L"--choose") g_folders.push_back(value);
+        if (name == L"--stall-seconds")
+            options->stallSeconds = _wtoi(value.c_str());
+        else if (name == L"--retries")
+            options->stallRetries = _wtoi(value.c_str());
+        else if (name == L"--companion-idle")
+            options->companionIdleLimit = _wtoi(value.c_str());
+        else if (name == L"--file-wait")
+            options->fileWaitLimit = _wtoi(value.c_str());
+        else if (name == L"--bench")
+            g_benchRounds = _wtoi(value.c_str());
+        else if (name == L"--choose")
+            g_folders.push_back(value);
         else if (name == L"--trust") {
             bool trusted = value == L"yes";
             options->isTrusted = [trusted](const std::wstring& path) {

@@ -1,8 +1,7 @@
-#include "workflow/DownloadFigures.h"
-
 #include <gtest/gtest.h>
 
 #include "workflow/ButtonModes.h"
+#include "workflow/DownloadFigures.h"
 #include "workflow/WorkflowState.h"
 
 TEST(TickFigures, WithoutCompanionOnlyThePackageCounts) {

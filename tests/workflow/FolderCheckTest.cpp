@@ -1,9 +1,9 @@
-#include "workflow/FolderCheck.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "workflow/FolderCheck.h"
 
 namespace {
 

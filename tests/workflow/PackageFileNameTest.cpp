@@ -1,6 +1,6 @@
-#include "config/PackageFileName.h"
-
 #include <gtest/gtest.h>
+
+#include "config/PackageFileName.h"
 
 namespace {
 
@@ -15,7 +15,8 @@ PackageFile FileAt(const std::wstring& link) {
 
 TEST(PackageFileName, TheNameIsTheTextAfterTheLastSlash) {
     std::wstring name;
-    EXPECT_TRUE(PackageFileNameOf(FileAt(L"http://dl.example.com/games/2024/game_setup.exe"), &name));
+    EXPECT_TRUE(
+        PackageFileNameOf(FileAt(L"http://dl.example.com/games/2024/game_setup.exe"), &name));
     EXPECT_EQ(name, L"game_setup.exe");
     EXPECT_TRUE(PackageFileNameOf(FileAt(L"http://h/星辰之战 v1.2.part1.rar"), &name));
     EXPECT_EQ(name, L"星辰之战 v1.2.part1.rar");

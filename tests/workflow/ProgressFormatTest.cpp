@@ -1,8 +1,8 @@
-#include "workflow/ProgressFormat.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
+
+#include "workflow/ProgressFormat.h"
 
 TEST(FormatSize, PicksTheLargestUnitReachedAndStopsAtGigabytes) {
     EXPECT_EQ(FormatSize(0), L"0.00B");

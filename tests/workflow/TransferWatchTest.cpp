@@ -1,6 +1,6 @@
-#include "workflow/TransferWatch.h"
-
 #include <gtest/gtest.h>
+
+#include "workflow/TransferWatch.h"
 
 namespace {
 
