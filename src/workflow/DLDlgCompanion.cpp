@@ -150,13 +150,16 @@ void CDLDlg::StartCompanionInstall() {
 }
 
 uint64_t CDLDlg::CompanionSize(const TaskFigures& companion) const {
-    return CompanionShownSize(CompanionTicked(), companion.size, LoadQuilletSize());
+    if (!CompanionTicked()) return 0;
+    // The persisted size is read only while the engine does not know the size yet.
+    return CompanionShownSize(true, companion.size, companion.size ? 0 : LoadQuilletSize());
 }
 
 uint64_t CDLDlg::CompanionDone(const TaskFigures& companion) const {
-    std::wstring target = CompanionTarget();
+    if (!CompanionTicked()) return 0;
+    std::wstring target = companion.done ? std::wstring() : CompanionTarget();
     uint64_t fileSize = target.empty() ? 0 : GetFileSize64(target.c_str());
-    return CompanionShownDone(CompanionTicked(), companion.done, fileSize);
+    return CompanionShownDone(true, companion.done, fileSize);
 }
 
 void CDLDlg::SendClientAppReport(const wchar_t* name, bool withMd5) {

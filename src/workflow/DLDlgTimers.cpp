@@ -45,7 +45,9 @@ void CDLDlg::OnProgressTimer() {
     if (!companion_.Finished() && CompanionTicked()) SaveQuilletSize(CompanionSize(companion));
 
     if (!finishedThisTick) {
-        HandleStall(stall_.Tick(shown.speed, IsNetworkConnected() != FALSE));
+        // The connectivity probe is slow; only a silent second needs its answer.
+        bool online = shown.speed != 0 || IsNetworkConnected() != FALSE;
+        HandleStall(stall_.Tick(shown.speed, online));
         if (closing_) return;
     }
     if (workflow.PendingEmpty()) shown.speed = 0;

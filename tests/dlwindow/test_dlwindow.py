@@ -242,6 +242,22 @@ class FaultTest(WindowTest):
         self.assertEqual(self.expect(host, "prompt-result"), "prompt-result 0")
         self.assertEqual(host.quit(), "exit 0")
 
+    def test_a_package_with_a_hostile_file_name_is_refused_before_anything_is_written(self):
+        package_id = h.new_package_id()
+        link = self.server.url("/files/x\\..\\..\\evil_%s.bin" % package_id[1:9])
+        self.server.put("/publish/tool/muldown/%s.html" % package_id,
+                        ("[GameConfig]\r\nGameName=Evil\r\nGameSize=1000\r\nGameDownloadLink=%s\r\n"
+                         "[DownLoader]\r\nNewVersion=1.0.0.1\r\n" % link).encode("ascii"))
+        host = self.host(package_id, "--answer", "CDownLoadFailedDlg:0")
+        self.expect(host, "mode 0")
+        host.click(ACTION_BUTTON)
+        self.expect(host, "refused package")
+        self.expect(host, "prompt-window CDownLoadFailedDlg")
+        self.expect(host, "mode 0")
+        self.assertNotIn("mode 2", host.seen)
+        self.assertFalse(self.served_files("evil_"))
+        self.assertEqual(host.quit(), "exit 0")
+
     def test_quit_inside_a_prompt_ends_the_program(self):
         package_id = h.new_package_id()
         Package(self.server, package_id, [1048576], seed=13)
