@@ -6,6 +6,7 @@
 #include "config/PackageIdentity.h"
 #include "config/PartListSplitter.h"
 #include "config/ProfileText.h"
+#include "probes/FileProbes.h"
 
 namespace {
 
@@ -41,11 +42,7 @@ void CDownloaderConfig::SetUpHttpClient() {
 }
 
 std::wstring CDownloaderConfig::TempFolder() const {
-    if (!site_.tempFolder.empty()) return site_.tempFolder;
-    wchar_t folder[MAX_PATH] = {};
-    DWORD length = ::GetTempPathW(MAX_PATH, folder);
-    if (length == 0 || length >= MAX_PATH) return std::wstring();
-    return std::wstring(folder, length);
+    return site_.tempFolder.empty() ? GetTempFolder() : site_.tempFolder;
 }
 
 void CDownloaderConfig::BuildModulePaths() {
