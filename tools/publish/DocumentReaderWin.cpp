@@ -1,0 +1,40 @@
+#include "DocumentReaderWin.h"
+
+#include <windows.h>
+
+#include "LocalFiles.h"
+#include "config/ProfileText.h"
+#include "config/TextCodec.h"
+
+namespace publish {
+namespace {
+
+class CFileKeyReader : public IConfigKeyReader {
+public:
+    explicit CFileKeyReader(const std::wstring& path) : path_(path) {}
+    std::wstring Read(const wchar_t* section, const wchar_t* key) override {
+        return ReadProfileText(section, key, path_);
+    }
+
+private:
+    std::wstring path_;
+};
+
+}  // namespace
+
+bool ParseWithProfileFunctions(const std::string& bytes, ConfigValues* values,
+                               std::wstring* missingKey) {
+    wchar_t folder[MAX_PATH] = {};
+    wchar_t file[MAX_PATH] = {};
+    if (!GetTempPathW(MAX_PATH, folder) || !GetTempFileNameW(folder, L"vxp", 0, file)) {
+        *missingKey = L"(no temporary file for the document)";
+        return false;
+    }
+    const bool written = WriteFileAtomically(Utf8FromWide(file), bytes);
+    CFileKeyReader reader(file);
+    const bool parsed = written && ParseConfigDocument(reader, std::wstring(), *values, missingKey);
+    DeleteFileW(file);
+    return parsed;
+}
+
+}  // namespace publish
