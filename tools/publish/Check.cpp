@@ -258,10 +258,10 @@ CheckReport CheckDeployment(const std::string& documentUrl, int timeoutMs) {
 }
 
 void PrintCheckTable(const CheckReport& report, std::FILE* out) {
-    std::fprintf(out, "%-11s %-12s %-9s %-10s %-6s %s\n", "ITEM", "SIZE", "RANGE", "MD5",
+    std::fprintf(out, "%-11s %-12s %-9s %-12s %-6s %s\n", "ITEM", "SIZE", "RANGE", "MD5",
                  "RESULT", "URL");
     for (const CheckRow& row : report.rows) {
-        std::fprintf(out, "%-11s %-12s %-9s %-10s %-6s %s\n", row.item.c_str(),
+        std::fprintf(out, "%-11s %-12s %-9s %-12s %-6s %s\n", row.item.c_str(),
                      row.size.empty() ? "-" : row.size.c_str(),
                      row.range.empty() ? "-" : row.range.c_str(),
                      row.md5.empty() ? "-" : row.md5.c_str(), row.problem.empty() ? "ok" : "FAIL",
