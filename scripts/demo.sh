@@ -16,7 +16,10 @@
 #     it started.
 #
 # VEXA_DEMO_SKIP_BUILD=1 uses the build as it is; VEXA_DEMO_STAGE_SECONDS bounds the wait
-# for each further stage (default 15); VEXA_DEMO_LIFETIME bounds nginx's life (default 1800).
+# for each further stage (default 15); VEXA_DEMO_LIFETIME bounds nginx's life (default 1800);
+# VEXA_DEMO_DIR is where everything goes (default build/demo). VEXA_DEMO_HEADLESS=1 drives
+# the program on the display at hand and leaves the wine server running (the test command
+# runs the demo that way beside other tests).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 cd "$VEXA_ROOT"
@@ -25,7 +28,7 @@ cd "$VEXA_ROOT"
 
 HOST_TOOLS="$VEXA_BUILD_DIR/host/tools"
 PUBLISH="$HOST_TOOLS/vexa_publish"
-DEMO_DIR="$VEXA_BUILD_DIR/demo"
+DEMO_DIR="${VEXA_DEMO_DIR:-$VEXA_BUILD_DIR/demo}"
 DEMO_ID="{CBF64884-192F-484C-8741-9223167E5D6B}"
 STAGE_SECONDS="${VEXA_DEMO_STAGE_SECONDS:-15}"
 say() { echo "[demo] $*"; }
@@ -49,7 +52,9 @@ NGINX_PID=""
 PROGRAM_PID=""
 cleanup() {
   if [[ -n "$PROGRAM_PID" ]]; then kill "$PROGRAM_PID" 2>/dev/null || true; fi
-  if [[ -n "${WINE_STARTED:-}" ]]; then wineserver -k >/dev/null 2>&1 || true; fi
+  if [[ -n "${WINE_STARTED:-}" && "${VEXA_DEMO_HEADLESS:-0}" != 1 ]]; then
+    wineserver -k >/dev/null 2>&1 || true
+  fi
   if [[ -n "$NGINX_PID" ]]; then kill "$NGINX_PID" 2>/dev/null || true; wait "$NGINX_PID" 2>/dev/null || true; fi
   vexa_stop_xvfb
 }
@@ -97,8 +102,11 @@ say "vexa_publish check --server 127.0.0.1:$PORT $DEMO_ID"
 say "stamped $DEMO_DIR/VexaYoralDemo.exe for package $DEMO_ID"
 
 headless=1
-if [[ -n "${DISPLAY:-}" ]] && xdpyinfo >/dev/null 2>&1; then headless=0; fi
-if ((headless)); then vexa_start_xvfb 80; fi
+if [[ -n "${DISPLAY:-}" ]] && xdpyinfo >/dev/null 2>&1; then
+  [[ "${VEXA_DEMO_HEADLESS:-0}" == 1 ]] || headless=0
+else
+  vexa_start_xvfb 80
+fi
 vexa_warm_wine
 WINE_STARTED=1
 unset http_proxy HTTP_PROXY all_proxy ALL_PROXY  # Wine would send the requests elsewhere
