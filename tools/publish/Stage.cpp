@@ -37,6 +37,20 @@ std::string PercentDecoded(const std::string& text) {
     return out;
 }
 
+// A path with a ".." segment (or a backslash, which some systems take for a separator) could
+// put a file outside the web root.
+bool LeavesRoot(const std::string& urlPath) {
+    if (urlPath.find('\\') != std::string::npos) return true;
+    size_t start = 0;
+    while (start <= urlPath.size()) {
+        size_t end = urlPath.find('/', start);
+        if (end == std::string::npos) end = urlPath.size();
+        if (urlPath.compare(start, end - start, "..") == 0 && end - start == 2) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 std::vector<Target> TargetsOf(const ConfigValues& values) {
     std::vector<Target> targets;
     const auto seeds = vexa::engine::SplitSeedList(Utf8FromWide(values.seedUrl));
@@ -99,7 +113,7 @@ private:
     }
 
     void Place(const std::string& source, const std::string& urlPath) {
-        if (urlPath.find("/../") != std::string::npos || urlPath.find("/..") + 3 == urlPath.size()) {
+        if (LeavesRoot(urlPath)) {
             result_.problems.push_back("a path leaves the web root: " + urlPath);
             return;
         }
