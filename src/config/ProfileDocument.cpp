@@ -28,8 +28,7 @@ bool SameName(const std::wstring& a, const std::wstring& b) {
 }
 
 std::wstring StripQuotes(const std::wstring& value) {
-    if (value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') &&
-        value.back() == value[0]) {
+    if (value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') && value.back() == value[0]) {
         return value.substr(1, value.size() - 2);
     }
     return value;
@@ -75,7 +74,8 @@ CProfileDocument::CProfileDocument(const std::wstring& text) : sections_(1) {
         }
         const size_t equals = line.find(L'=');
         if (equals == std::wstring::npos) continue;  // a line without a value has none to give
-        entries_.push_back({sections_.size() - 1, Trim(line.substr(0, equals)), Trim(line.substr(equals + 1))});
+        entries_.push_back(
+            {sections_.size() - 1, Trim(line.substr(0, equals)), Trim(line.substr(equals + 1))});
     }
 }
 

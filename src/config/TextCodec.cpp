@@ -42,11 +42,16 @@ std::wstring WideFromUtf8(const std::string& bytes) {
     size_t i = 0;
     while (i < bytes.size()) {
         const auto lead = static_cast<uint8_t>(bytes[i]);
-        int extra = lead < 0x80 ? 0 : lead >= 0xF0 && lead < 0xF5 ? 3 : lead >= 0xE0 ? 2
-                                                                   : lead >= 0xC2 ? 1
-                                                                                  : -1;
+        int extra = lead < 0x80                   ? 0
+                    : lead >= 0xF0 && lead < 0xF5 ? 3
+                    : lead >= 0xE0                ? 2
+                    : lead >= 0xC2                ? 1
+                                                  : -1;
         if (lead >= 0xF5) extra = -1;
-        char32_t c = extra == 0 ? lead : extra == 1 ? lead & 0x1F : extra == 2 ? lead & 0x0F : lead & 0x07;
+        char32_t c = extra == 0   ? lead
+                     : extra == 1 ? lead & 0x1F
+                     : extra == 2 ? lead & 0x0F
+                                  : lead & 0x07;
         size_t j = i + 1;
         for (int k = 0; k < extra; ++k, ++j) {
             if (j >= bytes.size() || (static_cast<uint8_t>(bytes[j]) & 0xC0) != 0x80) {

@@ -38,7 +38,8 @@ TEST(AuthorProfile, Utf16DocumentReadsBackThroughThePlatformReader) {
     ASSERT_TRUE(result.refusals.empty());
     ConfigValues read;
     std::wstring missing;
-    ASSERT_TRUE(publish::ParseWithProfileFunctions(result.document, &read, &missing)) << missing.size();
+    ASSERT_TRUE(publish::ParseWithProfileFunctions(result.document, &read, &missing))
+        << missing.size();
     ASSERT_EQ(read.parts.size(), request.files.size());
     for (size_t i = 0; i < read.parts.size(); ++i) {
         EXPECT_EQ(read.parts[i].size, request.files[i].size);

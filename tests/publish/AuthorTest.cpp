@@ -41,8 +41,7 @@ bool RefusedFor(const AuthorRequest& request, const std::wstring& words) {
     for (const std::wstring& why : result.refusals) {
         if (why.find(words) != std::wstring::npos) return true;
     }
-    ADD_FAILURE() << "no refusal mentions the expected words; refusals: "
-                  << result.refusals.size();
+    ADD_FAILURE() << "no refusal mentions the expected words; refusals: " << result.refusals.size();
     return false;
 }
 
@@ -54,8 +53,8 @@ TEST(Author, ChineseTextsManyFilesAndSeedsReadBackExactly) {
     for (int i = 0; i < 120; ++i) {
         wchar_t md5[33];
         swprintf(md5, 33, L"%032x", i * 7919 + 1);
-        request.files.push_back(
-            File(L"/pkg/游戏_第" + std::to_wstring(i) + L"部分.bin", 1000000ull * (i + 1) + 1, md5));
+        request.files.push_back(File(L"/pkg/游戏_第" + std::to_wstring(i) + L"部分.bin",
+                                     1000000ull * (i + 1) + 1, md5));
     }
     request.seedBases = {L"http://seed1.example.net/mirror", L"http://seed2.example.net:8080/f/"};
     ConfigValues& v = request.values;
@@ -167,9 +166,9 @@ TEST(Author, RefusesWhatTheProgramWouldMisread) {
 }
 
 TEST(Author, RefusesFileNamesTheProgramCannotUse) {
-    for (const wchar_t* name : {L"a b.exe", L"100%.exe", L"a#b.exe", L"a?b.exe", L"a:b.exe",
-                                L"a*b.exe", L"a\"b.exe", L"a<b.exe", L"a|b.exe", L"setup.",
-                                L"CON", L"nul.txt", L"com1.bin", L"..", L"a\tb"}) {
+    for (const wchar_t* name :
+         {L"a b.exe", L"100%.exe", L"a#b.exe", L"a?b.exe", L"a:b.exe", L"a*b.exe", L"a\"b.exe",
+          L"a<b.exe", L"a|b.exe", L"setup.", L"CON", L"nul.txt", L"com1.bin", L"..", L"a\tb"}) {
         AuthorRequest request = OneFile();
         request.files = {File(std::wstring(L"/f/") + name)};
         EXPECT_TRUE(RefusedFor(request, L"file name")) << "accepted a bad name";

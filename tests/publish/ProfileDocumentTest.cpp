@@ -52,5 +52,7 @@ TEST(ProfileDocument, DecodesEveryByteOrderMarkAndFlagsCodePageText) {
 }
 
 TEST(ProfileDocument, BrokenUtf8BecomesReplacementCharacters) {
-    EXPECT_EQ(WideFromUtf8("a\xC0\xAF" "b\xE6\xB8"), L"a\uFFFD\uFFFDb\uFFFD\uFFFD");
+    EXPECT_EQ(WideFromUtf8("a\xC0\xAF"
+                           "b\xE6\xB8"),
+              L"a\uFFFD\uFFFDb\uFFFD\uFFFD");
 }

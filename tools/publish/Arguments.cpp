@@ -1,8 +1,8 @@
 #include "Arguments.h"
 
 #ifdef _WIN32
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include "config/TextCodec.h"
 #endif

@@ -57,13 +57,15 @@ private:
     void CheckBase() {
         const std::wstring& base = request_.baseUrl;
         if (!IsPlainHttp(base)) {
-            Refuse(L"the download base address must be a plain http:// address: the program's "
-                   L"engine fetches nothing else");
+            Refuse(
+                L"the download base address must be a plain http:// address: the program's "
+                L"engine fetches nothing else");
         }
         for (wchar_t c : base) {
             if (c <= 0x20 || c == 0x7F || c == L',' || c == L'?' || c == L'#') {
-                Refuse(L"the download base address holds a blank, a control character, \",\", "
-                       L"\"?\" or \"#\": the links built on it would be split or cut");
+                Refuse(
+                    L"the download base address holds a blank, a control character, \",\", "
+                    L"\"?\" or \"#\": the links built on it would be split or cut");
                 break;
             }
         }
@@ -98,10 +100,12 @@ private:
 
     void CheckSeeds() {
         for (const std::wstring& seed : request_.seedBases) {
-            if (!IsPlainHttp(seed)) Refuse(L"seed \"" + seed + L"\" is not a plain http:// address");
+            if (!IsPlainHttp(seed))
+                Refuse(L"seed \"" + seed + L"\" is not a plain http:// address");
             for (wchar_t c : seed) {
                 if (c <= 0x20 || c == 0x7F || c == L'|' || c == L';') {
-                    Refuse(L"seed \"" + seed + L"\" holds a blank, \"|\" or \";\", which separate "
+                    Refuse(L"seed \"" + seed +
+                           L"\" holds a blank, \"|\" or \";\", which separate "
                            L"seeds");
                     break;
                 }
@@ -130,13 +134,15 @@ private:
             const std::wstring& link =
                 key == kSkinLink ? intended_.skinLink : intended_.quilletDownloaderLink;
             if (!link.empty() && !IsPlainHttp(link))
-                Refuse(std::wstring(key) + L" must be a plain http:// address: the program "
-                                           L"fetches nothing else");
+                Refuse(std::wstring(key) +
+                       L" must be a plain http:// address: the program "
+                       L"fetches nothing else");
         }
         if (!intended_.safeCheck.empty() && intended_.safeCheck != L"0" &&
             intended_.safeCheck != L"1") {
-            Warn(L"safecheck \"" + intended_.safeCheck + L"\" means no MD5 test; only \"1\" asks "
-                                                          L"for it");
+            Warn(L"safecheck \"" + intended_.safeCheck +
+                 L"\" means no MD5 test; only \"1\" asks "
+                 L"for it");
         }
         for (const PackageFile& part : intended_.parts) {
             if (part.md5.find(L',') != std::wstring::npos)
@@ -201,8 +207,9 @@ private:
         }
         for (wchar_t c : text) {
             if (static_cast<uint32_t>(c) >= 0x80) {
-                Refuse(L"a text beyond ASCII needs UTF-16: without a byte-order mark the "
-                       L"program reads the document in each user's code page");
+                Refuse(
+                    L"a text beyond ASCII needs UTF-16: without a byte-order mark the "
+                    L"program reads the document in each user's code page");
                 return;
             }
         }

@@ -17,7 +17,7 @@ enum class DocumentEncoding {
 struct PackageInput {
     std::wstring path;  // a file on disk
     uint64_t size = 0;
-    std::wstring md5;   // its fingerprint text
+    std::wstring md5;  // its fingerprint text
 };
 
 struct AuthorRequest {
@@ -29,9 +29,9 @@ struct AuthorRequest {
 };
 
 struct AuthorResult {
-    std::string document;               // the bytes to publish
-    ConfigValues read;                  // what the program will read from them
-    std::vector<std::wstring> refusals; // why the document was not written
+    std::string document;                // the bytes to publish
+    ConfigValues read;                   // what the program will read from them
+    std::vector<std::wstring> refusals;  // why the document was not written
     std::vector<std::wstring> warnings;
 };
 

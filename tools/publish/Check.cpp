@@ -97,8 +97,9 @@ private:
         }
         const DecodedProfile decoded = DecodeProfileBytes(bytes);
         if (decoded.codePageDependent) {
-            row.problem = "text beyond ASCII without a byte-order mark: each user's code page "
-                          "decides how it reads (write UTF-16)";
+            row.problem =
+                "text beyond ASCII without a byte-order mark: each user's code page "
+                "decides how it reads (write UTF-16)";
         }
         std::wstring missing;
         if (!ParseDocument(bytes, decoded, &missing)) {
@@ -152,7 +153,8 @@ private:
         const auto& head = fetched.head;
         const auto& range = head.contentRange;
         if (range.totalKnown) row.size = std::to_string(range.total);
-        if (!fetched.connected || (head.status != 206 && head.status != 200 && head.status != 416)) {
+        if (!fetched.connected ||
+            (head.status != 206 && head.status != 200 && head.status != 416)) {
             row.problem = StatusProblem(fetched);
             return;
         }
@@ -182,8 +184,8 @@ private:
         }
     }
 
-    void JudgeFingerprint(CFingerprintHasher& hasher, const std::wstring& listed,
-                          bool md5Required, CheckRow& row) {
+    void JudgeFingerprint(CFingerprintHasher& hasher, const std::wstring& listed, bool md5Required,
+                          CheckRow& row) {
         Md5Bytes digest;
         if (!hasher.Final(&digest)) {
             row.problem = "the tail did not arrive whole";
@@ -217,8 +219,10 @@ private:
         }
         const auto& head = fetched.head;
         row.range = head.status == 206 ? "206" : "no (200)";
-        if (head.contentRange.totalKnown) row.size = std::to_string(head.contentRange.total);
-        else if (head.hasContentLength) row.size = std::to_string(head.contentLength);
+        if (head.contentRange.totalKnown)
+            row.size = std::to_string(head.contentRange.total);
+        else if (head.hasContentLength)
+            row.size = std::to_string(head.contentLength);
     }
 
     void CheckSkin(const std::string& url) {
@@ -258,8 +262,8 @@ CheckReport CheckDeployment(const std::string& documentUrl, int timeoutMs) {
 }
 
 void PrintCheckTable(const CheckReport& report, std::FILE* out) {
-    std::fprintf(out, "%-11s %-12s %-9s %-12s %-6s %s\n", "ITEM", "SIZE", "RANGE", "MD5",
-                 "RESULT", "URL");
+    std::fprintf(out, "%-11s %-12s %-9s %-12s %-6s %s\n", "ITEM", "SIZE", "RANGE", "MD5", "RESULT",
+                 "URL");
     for (const CheckRow& row : report.rows) {
         std::fprintf(out, "%-11s %-12s %-9s %-12s %-6s %s\n", row.item.c_str(),
                      row.size.empty() ? "-" : row.size.c_str(),

@@ -13,11 +13,11 @@
 namespace publish {
 
 struct CheckRow {
-    std::string item;   // "document", "file 1", "seed 1.2", "companion", "skin"
+    std::string item;  // "document", "file 1", "seed 1.2", "companion", "skin"
     std::string url;
-    std::string size;   // as the server reports it
-    std::string range;  // how a Range request was answered
-    std::string md5;    // the fingerprint against the listed text
+    std::string size;     // as the server reports it
+    std::string range;    // how a Range request was answered
+    std::string md5;      // the fingerprint against the listed text
     std::string problem;  // empty when the row passed
 };
 

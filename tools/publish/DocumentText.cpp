@@ -3,9 +3,7 @@
 namespace publish {
 namespace {
 
-bool IsBlank(wchar_t c) {
-    return c == L' ' || c == L'\t' || c == L'\v' || c == L'\f';
-}
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\v' || c == L'\f'; }
 
 }  // namespace
 

@@ -63,7 +63,8 @@ public:
     bool SendAll(const std::string& data) {
         size_t sent = 0;
         while (sent < data.size()) {
-            const int n = send(socket_, data.data() + sent, static_cast<int>(data.size() - sent), 0);
+            const int n =
+                send(socket_, data.data() + sent, static_cast<int>(data.size() - sent), 0);
             if (n <= 0) return false;
             sent += static_cast<size_t>(n);
         }

@@ -6,10 +6,10 @@
 namespace publish {
 
 struct NginxSite {
-    std::string listen;    // address:port
-    std::string webRoot;   // absolute
-    std::string statsLog;  // absolute; one line per usage report
-    std::string accessLog; // absolute
+    std::string listen;     // address:port
+    std::string webRoot;    // absolute
+    std::string statsLog;   // absolute; one line per usage report
+    std::string accessLog;  // absolute
 };
 
 // A site to include inside an http block: the statistics log format and one server.

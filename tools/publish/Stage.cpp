@@ -23,11 +23,13 @@ std::string PercentDecoded(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         auto hex = [](char c) {
-            return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                                 : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                                                        : -1;
+            return c >= '0' && c <= '9'   ? c - '0'
+                   : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                   : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                          : -1;
         };
-        if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
+        if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 &&
+            hex(text[i + 2]) >= 0) {
             out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
             i += 2;
         } else {

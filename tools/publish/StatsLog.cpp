@@ -18,7 +18,8 @@ std::string Unescape(const std::string& text, const std::string& lead) {
     std::string out;
     for (size_t i = 0; i < text.size();) {
         const size_t hex = i + lead.size();
-        if (text.compare(i, lead.size(), lead) == 0 && hex + 2 <= text.size() && HexValue(text[hex]) >= 0 && HexValue(text[hex + 1]) >= 0) {
+        if (text.compare(i, lead.size(), lead) == 0 && hex + 2 <= text.size() &&
+            HexValue(text[hex]) >= 0 && HexValue(text[hex + 1]) >= 0) {
             out += static_cast<char>(HexValue(text[hex]) * 16 + HexValue(text[hex + 1]));
             i = hex + 2;
         } else {
@@ -33,7 +34,8 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     size_t start = 0;
     for (;;) {
         const size_t end = text.find(separator, start);
-        parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        parts.push_back(
+            text.substr(start, end == std::string::npos ? std::string::npos : end - start));
         if (end == std::string::npos) return parts;
         start = end + 1;
     }
@@ -60,9 +62,7 @@ std::string CsvField(const std::string& text) {
 
 }  // namespace
 
-std::string DecodeQueryValue(const std::string& raw) {
-    return Unescape(Unescape(raw, "\\x"), "%");
-}
+std::string DecodeQueryValue(const std::string& raw) { return Unescape(Unescape(raw, "\\x"), "%"); }
 
 void AddStatsLine(const std::string& line, StatsSummary& summary) {
     std::string text = line;
@@ -107,11 +107,13 @@ void PrintStats(const StatsSummary& summary, std::FILE* out) {
         std::fprintf(out, "  copies started (distinct client ids): %zu\n",
                      stats.reportsByClient.size());
         for (const auto& [client, count] : stats.reportsByClient)
-            std::fprintf(out, "    %-40s %llu report(s)\n", client.empty() ? "(none)" : client.c_str(),
+            std::fprintf(out, "    %-40s %llu report(s)\n",
+                         client.empty() ? "(none)" : client.c_str(),
                          static_cast<unsigned long long>(count));
         std::fprintf(out, "  downloads started: %llu\n",
                      static_cast<unsigned long long>(stats.downloadsStarted));
-        std::fprintf(out, "  downloads completed: %llu\n", static_cast<unsigned long long>(completed));
+        std::fprintf(out, "  downloads completed: %llu\n",
+                     static_cast<unsigned long long>(completed));
         for (const auto& [md5, count] : stats.completedByMd5)
             std::fprintf(out, "    %llu x md5=%s\n", static_cast<unsigned long long>(count),
                          md5.c_str());
@@ -133,14 +135,16 @@ void PrintStatsCsv(const StatsSummary& summary, std::FILE* out) {
     std::fprintf(out, "package,measure,detail,count\n");
     auto row = [out](const std::string& id, const char* measure, const std::string& detail,
                      uint64_t count) {
-        std::fprintf(out, "%s,%s,%s,%llu\n", CsvField(id).c_str(), measure, CsvField(detail).c_str(),
-                     static_cast<unsigned long long>(count));
+        std::fprintf(out, "%s,%s,%s,%llu\n", CsvField(id).c_str(), measure,
+                     CsvField(detail).c_str(), static_cast<unsigned long long>(count));
     };
     for (const auto& [id, stats] : summary.packages) {
         row(id, "copies_started", "", stats.reportsByClient.size());
-        for (const auto& [client, count] : stats.reportsByClient) row(id, "client_reports", client, count);
+        for (const auto& [client, count] : stats.reportsByClient)
+            row(id, "client_reports", client, count);
         row(id, "downloads_started", "", stats.downloadsStarted);
-        for (const auto& [md5, count] : stats.completedByMd5) row(id, "downloads_completed", md5, count);
+        for (const auto& [md5, count] : stats.completedByMd5)
+            row(id, "downloads_completed", md5, count);
         row(id, "companion_offers", "", stats.companionOffers);
         row(id, "download_time_reports", "", stats.downloadTimeReports);
         row(id, "download_time_total", "", stats.downloadTimeTotal);

@@ -11,13 +11,13 @@ namespace publish {
 
 struct PackageStats {
     std::map<std::string, uint64_t> reportsByClient;  // client id ("mid") -> reports
-    uint64_t downloadsStarted = 0;                     // statLogMuldownUrl
-    uint64_t companionOffers = 0;                      // statLogQuilletMuldownUrl
-    std::map<std::string, uint64_t> completedByMd5;    // statLogMuldownMd5, by MD5 list
-    uint64_t downloadTimeReports = 0;                  // reports carrying a download time
-    uint64_t downloadTimeTotal = 0;                    // their "time" values added up
-    std::map<std::string, uint64_t> versions;          // "ver" -> reports
-    std::map<std::string, uint64_t> otherReports;      // report name -> count
+    uint64_t downloadsStarted = 0;                    // statLogMuldownUrl
+    uint64_t companionOffers = 0;                     // statLogQuilletMuldownUrl
+    std::map<std::string, uint64_t> completedByMd5;   // statLogMuldownMd5, by MD5 list
+    uint64_t downloadTimeReports = 0;                 // reports carrying a download time
+    uint64_t downloadTimeTotal = 0;                   // their "time" values added up
+    std::map<std::string, uint64_t> versions;         // "ver" -> reports
+    std::map<std::string, uint64_t> otherReports;     // report name -> count
 };
 
 struct StatsSummary {

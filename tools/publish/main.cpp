@@ -18,8 +18,8 @@
 #include "Check.h"
 #include "LocalFiles.h"
 #include "Stage.h"
-#include "StatsLog.h"
 #include "Stamp.h"
+#include "StatsLog.h"
 #include "config/TextCodec.h"
 
 namespace publish {
@@ -37,7 +37,8 @@ int Usage() {
         "        [--safecheck 1|0] [--encoding utf16|utf8] FILE...\n"
         "  vexa_publish stage --root WEBROOT --conf FOLDER [--listen ADDR:PORT]\n"
         "        --package ID=DOCUMENT [--package ...] FILE...\n"
-        "  vexa_publish check [--timeout MS] URL | ID --server HOST[:PORT] | ID --program COPY.exe\n"
+        "  vexa_publish check [--timeout MS] URL | ID --server HOST[:PORT] | ID --program "
+        "COPY.exe\n"
         "  vexa_publish stats [--csv] LOG\n");
     return 2;
 }
@@ -149,7 +150,8 @@ int Stage(const CArguments& args) {
     request.listen = args.Value("listen", request.listen);
     for (const std::string& package : args.Values("package")) {
         const size_t equals = package.find('=');
-        if (equals == std::string::npos || equals == 0) return Refuse("--package takes ID=DOCUMENT");
+        if (equals == std::string::npos || equals == 0)
+            return Refuse("--package takes ID=DOCUMENT");
         request.packages.push_back({package.substr(0, equals), package.substr(equals + 1)});
     }
     request.files = args.Operands();
