@@ -150,7 +150,7 @@ wait_for_window() {
 }
 
 drive() {
-  if ! wait_for_window 60 300 150 >/dev/null; then say "no window of the program appeared"; return; fi
+  if ! wait_for_window 120 300 150 >/dev/null; then say "no window of the program appeared"; return; fi
   shot 01-started
   if ! wait_for_log "$STAGE_SECONDS" "$ACCESS_LOG" "/publish/tool/muldown/" "$ACCESS_FROM"; then
     say "the program goes no further today: its main window is still a stand-in that does"
