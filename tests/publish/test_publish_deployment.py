@@ -120,6 +120,15 @@ class DeploymentCheckTest(unittest.TestCase):
             self.replace("/skin/skin.png", f.read()[:-20])
         self.expect_only("skin", "does not decode")
 
+    def test_document_that_reads_differently_elsewhere(self):
+        with open(self.doc, "rb") as f:
+            text = f.read().decode("utf-16")
+        path = "/publish/tool/muldown/%s.html" % PACKAGE
+        self.replace(path, b"\xef\xbb\xbf" + text.encode("utf-8"))
+        self.expect_only("document", "byte-order mark")
+        self.replace(path, text.encode("utf-8"))
+        self.expect_only("document", "code page")
+
     def test_server_without_range(self):
         site = os.path.join(self.work, "conf", "vexa-site.conf")
         with open(site) as f:

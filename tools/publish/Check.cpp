@@ -96,6 +96,10 @@ private:
             return false;
         }
         const DecodedProfile decoded = DecodeProfileBytes(bytes);
+        if (decoded.encoding == ProfileEncoding::kUtf8Bom) {
+            row.problem = "UTF-8 with a byte-order mark: Windows' profile reader takes the mark "
+                          "for text and loses the first section (write UTF-16)";
+        }
         if (decoded.codePageDependent) {
             row.problem =
                 "text beyond ASCII without a byte-order mark: each user's code page "
