@@ -85,7 +85,7 @@ private:
         std::string bytes;
         const FetchResult fetched = FetchWhole(url, kLargestDocument, timeoutMs_, &bytes);
         report_.wireBytes += fetched.wireBytes;
-        row.size = std::to_string(bytes.size());
+        if (fetched.connected) row.size = std::to_string(bytes.size());
         // The program takes nothing but a 200 answer.
         if (!fetched.connected || fetched.head.status != 200) {
             row.problem = StatusProblem(fetched);
@@ -234,7 +234,7 @@ private:
         std::string bytes;
         const FetchResult fetched = FetchWhole(url, kLargestSkinImage, timeoutMs_, &bytes);
         report_.wireBytes += fetched.wireBytes;
-        row.size = std::to_string(bytes.size());
+        if (fetched.connected) row.size = std::to_string(bytes.size());
         if (!fetched.connected || fetched.head.status != 200) {
             row.problem = StatusProblem(fetched);
             return;
