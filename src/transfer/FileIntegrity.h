@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/Md5.h"
 #include "transfer/Fingerprint.h"
-#include "transfer/Md5.h"
 
 // The MD5 of the file's last kFingerprintWindow bytes (all of a smaller file), read in chunks
 // so that memory stays small. Fails, with an all-zero digest, for a missing, unreadable or

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "transfer/Md5.h"
+#include "base/Md5.h"
 
 constexpr uint64_t kFingerprintWindow = 52428800;  // the last 50 MiB of a large file
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "transfer/Md5.h"
+#include "base/Md5.h"
 
 namespace publish {
 
