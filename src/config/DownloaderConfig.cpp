@@ -13,18 +13,6 @@ constexpr DWORD kConnectTimeoutMs = 5000;
 constexpr DWORD kSendTimeoutMs = 1000;
 constexpr DWORD kReceiveTimeoutMs = 5000;
 
-// The document's keys, read through the platform's private-profile functions.
-class CProfileKeyReader : public IConfigKeyReader {
-public:
-    explicit CProfileKeyReader(const std::wstring& path) : path_(path) {}
-    std::wstring Read(const wchar_t* section, const wchar_t* key) override {
-        return ReadProfileText(section, key, path_);
-    }
-
-private:
-    const std::wstring& path_;
-};
-
 ConfigSite OwnSite() {
     ConfigSite site;
     site.packageId = ReadOwnPackageId();

@@ -97,8 +97,9 @@ private:
         }
         const DecodedProfile decoded = DecodeProfileBytes(bytes);
         if (decoded.encoding == ProfileEncoding::kUtf8Bom) {
-            row.problem = "UTF-8 with a byte-order mark: Windows' profile reader takes the mark "
-                          "for text and loses the first section (write UTF-16)";
+            row.problem =
+                "UTF-8 with a byte-order mark: Windows' profile reader takes the mark "
+                "for text and loses the first section (write UTF-16)";
         }
         if (decoded.codePageDependent) {
             row.problem =

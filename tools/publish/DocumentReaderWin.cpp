@@ -7,20 +7,6 @@
 #include "config/TextCodec.h"
 
 namespace publish {
-namespace {
-
-class CFileKeyReader : public IConfigKeyReader {
-public:
-    explicit CFileKeyReader(const std::wstring& path) : path_(path) {}
-    std::wstring Read(const wchar_t* section, const wchar_t* key) override {
-        return ReadProfileText(section, key, path_);
-    }
-
-private:
-    std::wstring path_;
-};
-
-}  // namespace
 
 bool ParseWithProfileFunctions(const std::string& bytes, ConfigValues* values,
                                std::wstring* missingKey) {
@@ -31,7 +17,7 @@ bool ParseWithProfileFunctions(const std::string& bytes, ConfigValues* values,
         return false;
     }
     const bool written = WriteFileAtomically(Utf8FromWide(file), bytes);
-    CFileKeyReader reader(file);
+    CProfileKeyReader reader(file);
     const bool parsed = written && ParseConfigDocument(reader, std::wstring(), *values, missingKey);
     DeleteFileW(file);
     return parsed;

@@ -166,25 +166,10 @@ private:
 
 }  // namespace
 
-std::string EncodeLinkForWire(const std::string& utf8) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : utf8) {
-        if (c >= 0x80 || c == ' ') {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
-
 FetchResult Fetch(const FetchRequest& request, const BodySink& sink) {
     FetchResult result;
     HttpUrl url;
-    if (!vexa::engine::ParseHttpUrl(EncodeLinkForWire(request.url), url)) {
+    if (!vexa::engine::ParseHttpUrl(vexa::engine::EncodeLinkForWire(request.url), url)) {
         result.error = "not a plain http:// address";
         return result;
     }

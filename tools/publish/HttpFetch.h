@@ -35,7 +35,4 @@ using BodySink = std::function<bool(const char* data, size_t size)>;
 
 FetchResult Fetch(const FetchRequest& request, const BodySink& sink);
 
-// The address as the program's engine sends it: bytes beyond ASCII and blanks percent-encoded.
-std::string EncodeLinkForWire(const std::string& utf8);
-
 }  // namespace publish
