@@ -76,7 +76,8 @@ int CreateP2SPTask(HWND /*owner*/, const wchar_t* url, const wchar_t* targetPath
     return ExportBarrier(-1, [&] {
         if (!url || !targetPath) return -1;
         EnsureWinsock();
-        std::string link = vexa::engine::EncodeLinkForWire(ToUtf8(url, static_cast<int>(wcslen(url))));
+        std::string link =
+            vexa::engine::EncodeLinkForWire(ToUtf8(url, static_cast<int>(wcslen(url))));
         return EngineRegistry::Get().Create(link, targetPath);
     });
 }
