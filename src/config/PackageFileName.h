@@ -1,15 +1,24 @@
 #pragma once
-// The name a package file gets on disk: its link's text after the last "/". Links come from
-// the configuration document, fetched over plain HTTP, so the name is accepted only when it
-// is one plain Windows file name that stays inside the chosen folder. Portable.
+// The name a package file takes on disk: its link's text after the last "/". The download
+// folder and this name make the file's path. Portable.
+//
+// Two rules: the publisher's kit writes only names that also travel unchanged in a link
+// (PackageFileNameProblem); the program, which reads names from a document fetched over plain
+// HTTP, accepts any name that is one plain Windows file name inside the chosen folder
+// (IsPlainFileName), and refuses the package otherwise, before anything is written.
 
 #include <deque>
 #include <string>
 
 #include "config/PackageFile.h"
 
-// The link's text after its last "/" (the whole link when it has none), unchecked.
-std::wstring LinkFileName(const std::wstring& link);
+std::wstring PackageFileNameOf(const std::wstring& link);
+
+// Why `name` cannot be a package file's name, or the empty text when it can. Refused: an empty
+// name, "." and "..", characters Windows forbids in names (\ / : * ? " < > | and controls),
+// characters that would change the link's meaning (blank, "%", "#", ","), a trailing dot or
+// blank, device names (CON, NUL, COM1 ...) and names longer than 200 characters.
+std::wstring PackageFileNameProblem(const std::wstring& name);
 
 // True for a plain Windows file name: not empty, at most 255 characters, no path separator,
 // drive colon, wildcard, quote, pipe, angle bracket or control character, not "." or "..",

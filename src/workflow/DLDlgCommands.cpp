@@ -107,7 +107,7 @@ void CDLDlg::ApplyWindowShape() {
                            {679, 411}, {671, 419}, {8, 419},  {0, 411},  {0, 0}};
     CRegionHandle region(::CreatePolygonRgn(shape, 10, ALTERNATE));
     // The window owns the region once it accepts it.
-    if (region && SetWindowRgn(region.Get(), FALSE)) region.Detach();
+    if (region && SetWindowRgn(region.Get(), FALSE)) region.Release();
 }
 
 LRESULT CDLDlg::OnTimer(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled) {

@@ -47,7 +47,7 @@ bool StartHidden(const std::wstring& path, const std::wstring& parameters,
     info.lpDirectory = folder.c_str();
     info.nShow = SW_HIDE;
     if (!::ShellExecuteExW(&info)) return false;
-    if (info.hProcess) ::CloseHandle(info.hProcess);
+    CScopedHandle process(info.hProcess);  // not waited for
     return true;
 }
 
@@ -99,7 +99,7 @@ bool CDLDlg::CompanionTicked() const {
 bool CDLDlg::CompanionActive() const { return CompanionTicked() && companionTask_ != -1; }
 
 std::wstring CDLDlg::CompanionFileName() const {
-    std::wstring name = LinkFileName(services_.config->GetQuilletDownloaderLink());
+    std::wstring name = PackageFileNameOf(services_.config->GetQuilletDownloaderLink());
     return IsPlainFileName(name) ? name : std::wstring();
 }
 
@@ -113,11 +113,8 @@ bool CDLDlg::StartCompanionTask() {
     HANDLE mutex = nullptr;
     bool existed = ClaimNamedMutex(kCompanionMutex, &mutex);
     // The handle is kept for the life of the process; a second claim closes the extra one.
-    if (!companionMutex_.IsValid()) {
-        companionMutex_.Reset(mutex);
-    } else if (mutex) {
-        ::CloseHandle(mutex);
-    }
+    CScopedHandle claimed(mutex);
+    if (!companionMutex_.IsValid()) companionMutex_.Reset(claimed.Release());
     if (existed || CompanionTarget().empty()) return false;
     engine_.Remove(companionTask_);
     companionTask_ =

@@ -1,6 +1,7 @@
 // The download window's elements, texts and progress display.
 #include <cwchar>
 
+#include "base/GdiHandles.h"
 #include "config/DownloaderConfig.h"
 #include "prompts/PromptSkin.h"
 #include "skin/DefaultWebWnd.h"
@@ -255,9 +256,8 @@ void CDLDlg::DrawBackground(HDC hdc, const RECT* rect) {
         background_->DrawFrame(hdc, 0, 0, 0);
         return;
     }
-    HBRUSH brush = ::CreateSolidBrush(RGB(0x1e, 0x22, 0x2b));
-    ::FillRect(hdc, rect, brush);
-    ::DeleteObject(brush);
+    CBrushHandle brush(::CreateSolidBrush(RGB(0x1e, 0x22, 0x2b)));
+    ::FillRect(hdc, rect, brush.Get());
 }
 
 void CDLDlg::Trace(const std::wstring& line) const {

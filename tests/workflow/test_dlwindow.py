@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The download window end to end: the real window, prompts and engine under Wine and Xvfb,
 downloading from the local test server. Run with a group name: basic, sequence, faults,
-companion (see tests/dlwindow/CMakeLists.txt). Screenshots go to test-artifacts/dlwindow/.
+companion (see tests/workflow/CMakeLists.txt). Screenshots go to test-artifacts/dlwindow/.
 """
 
 import hashlib

@@ -20,7 +20,7 @@ TEST(PackageFileName, TheNameIsTheTextAfterTheLastSlash) {
     EXPECT_EQ(name, L"game_setup.exe");
     EXPECT_TRUE(PackageFileNameOf(FileAt(L"http://h/星辰之战 v1.2.part1.rar"), &name));
     EXPECT_EQ(name, L"星辰之战 v1.2.part1.rar");
-    EXPECT_EQ(LinkFileName(L"nolink"), L"nolink");
+    EXPECT_EQ(PackageFileNameOf(L"nolink"), L"nolink");
 }
 
 TEST(PackageFileName, HostileNamesAreRefused) {
