@@ -75,11 +75,26 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
+// The run-time library's own parameter checks live in msvcrt.dll, while the
+// _set_invalid_parameter_handler that this toolchain links is a stand-in that the DLL never
+// calls. Where the DLL takes a handler itself (recent Windows), it gets ours too.
+void HandOverToRuntimeLibrary() {
+    using Handler = void(__cdecl*)(const wchar_t*, const wchar_t*, const wchar_t*, unsigned int,
+                                   uintptr_t);
+    using SetHandler = Handler(__cdecl*)(Handler);
+    HMODULE runtime = ::GetModuleHandleW(L"msvcrt.dll");
+    if (!runtime) return;
+    auto set = reinterpret_cast<SetHandler>(
+        reinterpret_cast<void*>(::GetProcAddress(runtime, "_set_invalid_parameter_handler")));
+    if (set) set(&OnInvalidParameter);
+}
+
 }  // namespace
 
 void InstallCrashHandler() {
     StartReporterThread();
     ::SetUnhandledExceptionFilter(&CrashFilter);
+    HandOverToRuntimeLibrary();
 }
 
 void DisarmCrashHandler() { g_crash.disarmed.store(true); }

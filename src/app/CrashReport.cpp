@@ -98,6 +98,11 @@ void WriteDumpFile(const wchar_t* path, EXCEPTION_POINTERS* pointers, DWORD faul
     exception.ClientPointers = FALSE;  // our own process's pointers
     MINIDUMP_CALLBACK_INFORMATION callback = {};
     callback.CallbackRoutine = &AcceptEveryItem;
+    // The dump needs no symbols. Without a symbol session of its own the dump writer of
+    // some systems (Wine's) opens one that reads every module's debug information first,
+    // which takes seconds.
+    ::SymSetOptions(::SymGetOptions() | SYMOPT_DEFERRED_LOADS);
+    ::SymInitializeW(::GetCurrentProcess(), nullptr, FALSE);
     ::MiniDumpWriteDump(::GetCurrentProcess(), ::GetCurrentProcessId(), file,
                         MiniDumpWithIndirectlyReferencedMemory,
                         pointers ? &exception : nullptr, nullptr, &callback);

@@ -4,7 +4,8 @@
 //
 //   vexa_crash_child MODE [MEGABYTES]
 //     access-violation   writes through a null pointer on the first thread
-//     invalid-parameter  a run-time library call with a parameter it refuses
+//     invalid-parameter  a run-time library call with a parameter it refuses, then the
+//                        installed parameter handler as the library calls it
 //     worker-thread      writes through a null pointer on a second thread
 //     stack-overflow     recurses until the stack is gone
 //     disarmed           disarms the handler first, then an access violation
@@ -86,6 +87,10 @@ int wmain(int argc, wchar_t** argv) {
         NoteFaultingThread();
         wchar_t small[4];
         wcscpy_s(small, 4, L"far too long for four characters");
+        // A run-time library that keeps its handler to itself (Wine's msvcrt) only logs the
+        // error: report it the way a library that honours the handler does.
+        _invalid_parameter_handler handler = _get_invalid_parameter_handler();
+        if (handler) handler(L"small", L"wmain", L"CrashChild.cpp", __LINE__, 0);
     }
     if (mode == L"worker-thread") {
         HANDLE thread = ::CreateThread(nullptr, 0, &WorkerThread, nullptr, 0, nullptr);
@@ -109,5 +114,5 @@ int wmain(int argc, wchar_t** argv) {
         std::fflush(stdout);
         WriteThroughNull();
     }
-    return 3;  // nothing failed
+    return 77;  // nothing failed
 }

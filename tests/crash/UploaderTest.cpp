@@ -3,6 +3,7 @@
 // and keeps everything else for its next run.
 
 #include <gtest/gtest.h>
+#include <winsock2.h>
 #include <windows.h>
 
 #include <cstdlib>
