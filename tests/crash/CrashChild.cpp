@@ -13,6 +13,7 @@
 //                        nowhere, so that writing the dump itself faults
 //     busy               MEGABYTES of touched memory, then an access violation; prints the
 //                        QueryPerformanceCounter value at the fault (for the benchmark)
+//     busy-disarmed      the same with the handler disarmed: the process only ends
 
 #include <windows.h>
 
@@ -105,7 +106,8 @@ int wmain(int argc, wchar_t** argv) {
         WriteThroughNull();
     }
     if (mode == L"filter-fault") FaultInsideTheFilter();
-    if (mode == L"busy") {
+    if (mode == L"busy" || mode == L"busy-disarmed") {
+        if (mode == L"busy-disarmed") DisarmCrashHandler();
         std::vector<char*> blocks;
         TouchMemory(argc > 2 ? static_cast<size_t>(_wtoi(argv[2])) : 100, &blocks);
         LARGE_INTEGER now;
