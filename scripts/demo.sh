@@ -12,9 +12,12 @@ bash scripts/build.sh >/dev/null
 DEMO_DIR="$VEXA_BUILD_DIR/demo"
 DEMO_ID="{CBF64884-192F-484C-8741-9223167E5D6B}"
 mkdir -p "$DEMO_DIR"
-"$VEXA_BUILD_DIR/host/tools/vexa_stamp" --in "$VEXA_BUILD_DIR/win/src/app/VexaYoral.exe" \
-  --out "$DEMO_DIR/VexaYoralDemo.exe" --id "$DEMO_ID" \
-  --config-server 127.0.0.1:18080 --stats-server 127.0.0.1:18080
+# The program and its crash-dump uploader beside it get the same stamp.
+for pair in VexaYoral.exe:VexaYoralDemo.exe Plorex.exe:Plorex.exe; do
+  "$VEXA_BUILD_DIR/host/tools/vexa_stamp" --in "$VEXA_BUILD_DIR/win/src/app/${pair%%:*}" \
+    --out "$DEMO_DIR/${pair##*:}" --id "$DEMO_ID" \
+    --config-server 127.0.0.1:18080 --stats-server 127.0.0.1:18080
+done
 echo "[demo] stamped $DEMO_DIR/VexaYoralDemo.exe for package $DEMO_ID"
 
 headless=1
