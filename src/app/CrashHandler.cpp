@@ -79,8 +79,8 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers) {
 // _set_invalid_parameter_handler that this toolchain links is a stand-in that the DLL never
 // calls. Where the DLL takes a handler itself (recent Windows), it gets ours too.
 void HandOverToRuntimeLibrary() {
-    using Handler = void(__cdecl*)(const wchar_t*, const wchar_t*, const wchar_t*, unsigned int,
-                                   uintptr_t);
+    using Handler =
+        void(__cdecl*)(const wchar_t*, const wchar_t*, const wchar_t*, unsigned int, uintptr_t);
     using SetHandler = Handler(__cdecl*)(Handler);
     HMODULE runtime = ::GetModuleHandleW(L"msvcrt.dll");
     if (!runtime) return;

@@ -83,8 +83,7 @@ bool ChooseDumpPath(const wchar_t* dumpFolder, const wchar_t* programFile, wchar
     return FormatDumpPath(path, kCrashPathChars, dumpFolder, programFile, kDumpNumbers);
 }
 
-BOOL CALLBACK AcceptEveryItem(PVOID, const PMINIDUMP_CALLBACK_INPUT,
-                              PMINIDUMP_CALLBACK_OUTPUT) {
+BOOL CALLBACK AcceptEveryItem(PVOID, const PMINIDUMP_CALLBACK_INPUT, PMINIDUMP_CALLBACK_OUTPUT) {
     return TRUE;
 }
 
@@ -104,8 +103,8 @@ void WriteDumpFile(const wchar_t* path, EXCEPTION_POINTERS* pointers, DWORD faul
     ::SymSetOptions(::SymGetOptions() | SYMOPT_DEFERRED_LOADS);
     ::SymInitializeW(::GetCurrentProcess(), nullptr, FALSE);
     ::MiniDumpWriteDump(::GetCurrentProcess(), ::GetCurrentProcessId(), file,
-                        MiniDumpWithIndirectlyReferencedMemory,
-                        pointers ? &exception : nullptr, nullptr, &callback);
+                        MiniDumpWithIndirectlyReferencedMemory, pointers ? &exception : nullptr,
+                        nullptr, &callback);
     ::CloseHandle(file);
 }
 
@@ -113,16 +112,15 @@ void WriteDumpFile(const wchar_t* path, EXCEPTION_POINTERS* pointers, DWORD faul
 // that could find a file of the same name in the current folder or on PATH.
 void StartUploader(const wchar_t* programFolder, const wchar_t* dumpPath) {
     wchar_t uploader[kCrashPathChars] = {};
-    if (!JoinPath(uploader, kCrashPathChars, programFolder, kUploaderFileName) ||
-        !IsFile(uploader))
+    if (!JoinPath(uploader, kCrashPathChars, programFolder, kUploaderFileName) || !IsFile(uploader))
         return;
     wchar_t commandLine[kUploaderCommandChars] = {};
     FormatUploaderCommandLine(commandLine, kUploaderCommandChars, dumpPath);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (::CreateProcessW(uploader, commandLine, nullptr, nullptr, FALSE, 0, nullptr,
-                         programFolder, &startup, &process)) {
+    if (::CreateProcessW(uploader, commandLine, nullptr, nullptr, FALSE, 0, nullptr, programFolder,
+                         &startup, &process)) {
         ::CloseHandle(process.hThread);
         ::CloseHandle(process.hProcess);
     }

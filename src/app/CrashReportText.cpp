@@ -13,7 +13,14 @@ bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' &&
 bool IsForbiddenInFolderName(wchar_t c) {
     if (c < 0x20) return true;
     switch (c) {
-        case L'<': case L'>': case L'"': case L'|': case L'?': case L'*': case L':': case L'/':
+        case L'<':
+        case L'>':
+        case L'"':
+        case L'|':
+        case L'?':
+        case L'*':
+        case L':':
+        case L'/':
             return true;
         default:
             return false;
@@ -43,7 +50,8 @@ bool JoinPath(wchar_t* out, size_t capacity, const wchar_t* folder, const wchar_
     out[0] = L'\0';
     size_t folderLength = Length(folder);
     bool ok = AppendText(out, capacity, folder);
-    if (folderLength == 0 || folder[folderLength - 1] != L'\\') ok = ok && AppendText(out, capacity, L"\\");
+    if (folderLength == 0 || folder[folderLength - 1] != L'\\')
+        ok = ok && AppendText(out, capacity, L"\\");
     ok = ok && AppendText(out, capacity, name);
     if (!ok) out[0] = L'\0';
     return ok;

@@ -5,9 +5,9 @@
 
 #include <cstddef>
 
-constexpr size_t kCrashPathChars = 260;           // every path, the terminator included
-constexpr size_t kUploaderCommandChars = 1024;    // the command line, the terminator included
-constexpr int kDumpNumbers = 10;                  // 000 to 009 are kept; later crashes reuse 010
+constexpr size_t kCrashPathChars = 260;         // every path, the terminator included
+constexpr size_t kUploaderCommandChars = 1024;  // the command line, the terminator included
+constexpr int kDumpNumbers = 10;                // 000 to 009 are kept; later crashes reuse 010
 constexpr wchar_t kDumpSubfolder[] = L"dump";
 constexpr wchar_t kUploaderFileName[] = L"Plorex.exe";
 

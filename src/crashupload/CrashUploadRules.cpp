@@ -57,8 +57,8 @@ std::string ToUtf8(const std::wstring& text) {
 }
 
 bool IsUnreserved(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_' || c == '~';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
 }
 
 bool IsHostCharacter(wchar_t c) {

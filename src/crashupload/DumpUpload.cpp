@@ -52,8 +52,7 @@ int StatusOf(HINTERNET request) {
 void DrainAnswer(HINTERNET request, std::atomic<uint32_t>* progress) {
     char buffer[4096];
     DWORD got = 0;
-    for (int i = 0; i < 64 && ::InternetReadFile(request, buffer, sizeof(buffer), &got) && got;
-         ++i)
+    for (int i = 0; i < 64 && ::InternetReadFile(request, buffer, sizeof(buffer), &got) && got; ++i)
         progress->store(::GetTickCount());
 }
 

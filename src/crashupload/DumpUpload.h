@@ -21,4 +21,4 @@ enum class UploadResult {
 // `progress` is set to GetTickCount() whenever bytes go out or an answer comes in, for the
 // watchdog that ends a stalled run.
 UploadResult UploadDump(const DumpUploadTarget& target, const std::vector<uint8_t>& body,
-                std::atomic<uint32_t>* progress);
+                        std::atomic<uint32_t>* progress);

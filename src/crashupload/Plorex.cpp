@@ -5,8 +5,8 @@
 // next run, and ends on its own: it never shows a window and never waits on anything
 // without a limit.
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <string>
 
@@ -16,8 +16,8 @@
 
 namespace {
 
-constexpr DWORD kQuietLimitMs = 30000;       // no byte out or in for this long: give up
-constexpr DWORD kRunLimitMs = 10 * 60000;    // the whole run, however slowly it moves
+constexpr DWORD kQuietLimitMs = 30000;     // no byte out or in for this long: give up
+constexpr DWORD kRunLimitMs = 10 * 60000;  // the whole run, however slowly it moves
 constexpr DWORD kWatchIntervalMs = 250;
 
 // A fault in the uploader ends it silently: no error box on top of the crash it reports.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -40,8 +41,7 @@ public:
         if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kCompanionKey, 0, nullptr, 0, KEY_SET_VALUE,
                               nullptr, &key, nullptr) != ERROR_SUCCESS)
             return;
-        ok_ = ::RegSetValueExW(key, L"path", 0, REG_SZ,
-                               reinterpret_cast<const BYTE*>(path.c_str()),
+        ok_ = ::RegSetValueExW(key, L"path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                                static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t))) ==
               ERROR_SUCCESS;
         ::RegCloseKey(key);
@@ -94,8 +94,7 @@ protected:
         ASSERT_TRUE(summary.hasException);
         EXPECT_EQ(summary.exceptionCode, code);
         EXPECT_EQ(summary.faultingThread, NotedFaultingThread());
-        EXPECT_NE(std::find(summary.threads.begin(), summary.threads.end(),
-                            summary.faultingThread),
+        EXPECT_NE(std::find(summary.threads.begin(), summary.threads.end(), summary.faultingThread),
                   summary.threads.end());
     }
 
@@ -104,8 +103,8 @@ protected:
     void ExpectUploaderStartedFor(const std::wstring& dump) const {
         std::wstring record = program_ + L"uploader-started.txt";
         ASSERT_TRUE(WaitForFile(record)) << "the uploader was not started";
-        std::string expected = Utf8(program_ + L"Plorex.exe") + "\n\"Plorex.exe\" \"" +
-                               Utf8(dump) + "\" \"\"\n";
+        std::string expected =
+            Utf8(program_ + L"Plorex.exe") + "\n\"Plorex.exe\" \"" + Utf8(dump) + "\" \"\"\n";
         EXPECT_EQ(ReadText(record), expected);
         EXPECT_FALSE(CScratchFolder::Exists(current_ + L"uploader-started.txt"));
     }
@@ -186,8 +185,8 @@ TEST_F(CrashHandlerTest, DumpsAreNumberedUpToNineThenTenIsOverwritten) {
     ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
     ASSERT_TRUE(Crash(L"access-violation").ended);
     ASSERT_TRUE(CScratchFolder::Exists(DumpIn(folder, L"000")));
-    for (const wchar_t* number : {L"001", L"002", L"003", L"004", L"005", L"006", L"007",
-                                  L"008", L"009"})
+    for (const wchar_t* number :
+         {L"001", L"002", L"003", L"004", L"005", L"006", L"007", L"008", L"009"})
         ASSERT_TRUE(CScratchFolder::Write(DumpIn(folder, number), std::string("older")));
     ASSERT_TRUE(CScratchFolder::Write(DumpIn(folder, L"005"), std::string("older")));
 
@@ -223,8 +222,8 @@ TEST_F(CrashHandlerTest, ADumpThatCannotBeCreatedStartsNoUploader) {
     // Every name is taken by a folder: the file cannot be created.
     std::wstring folder = program_ + L"dump\\";
     ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
-    for (const wchar_t* number : {L"000", L"001", L"002", L"003", L"004", L"005", L"006",
-                                  L"007", L"008", L"009", L"010"})
+    for (const wchar_t* number :
+         {L"000", L"001", L"002", L"003", L"004", L"005", L"006", L"007", L"008", L"009", L"010"})
         ASSERT_TRUE(::CreateDirectoryW(DumpIn(folder, number).c_str(), nullptr));
     CrashRunResult run = Crash(L"access-violation");
     ASSERT_TRUE(run.ended);

@@ -41,8 +41,8 @@ TEST(CrashReportText, OnlyAbsoluteDrivePathsNameACompanionFolder) {
     EXPECT_TRUE(IsAbsoluteDrivePath(L"C:\\"));
     for (const wchar_t* refused :
          {L"", L"Quillet", L"C:Quillet", L"\\Quillet", L"\\\\server\\share", L"\\\\?\\C:\\Q",
-          L"\\\\.\\pipe\\q", L"C:\\Q\\\\\\server", L"C:\\Q\"uillet", L"C:\\Q\\a:b",
-          L"C:\\Q/x", L"C:\\Q\nX", L"1:\\Q"})
+          L"\\\\.\\pipe\\q", L"C:\\Q\\\\\\server", L"C:\\Q\"uillet", L"C:\\Q\\a:b", L"C:\\Q/x",
+          L"C:\\Q\nX", L"1:\\Q"})
         EXPECT_FALSE(IsAbsoluteDrivePath(refused)) << std::wstring(refused).size();
 }
 

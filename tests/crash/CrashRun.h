@@ -9,7 +9,7 @@
 #include <vector>
 
 struct CrashRunResult {
-    bool ended = false;         // within the wait
+    bool ended = false;  // within the wait
     DWORD exitCode = 0;
     DWORD processesStarted = 0;  // every process the job saw, the program itself included
 };

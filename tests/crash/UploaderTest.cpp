@@ -3,8 +3,8 @@
 // and keeps everything else for its next run.
 
 #include <gtest/gtest.h>
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -34,7 +34,8 @@ std::string Narrow(const std::wstring& text) {
 // A copy of the built uploader stamped for `statsServer`, written to `path`.
 bool StampUploader(const std::wstring& path, const std::string& statsServer) {
     std::ifstream in(BesideTest(L"Plorex-built.exe").c_str(), std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
     stamp::PeImage image;
     stamp::StampRequest request;
     request.packageId = kPackageId;
@@ -178,8 +179,8 @@ TEST_F(UploaderTest, OversizeUnreadableAndForeignFilesAreSkippedAndKept) {
     // Over the limit: 32 MiB and one byte, mostly a hole.
     ASSERT_TRUE(CScratchFolder::Write(Dump(L"001"), DumpBytes(16, 'g')));
     {
-        HANDLE file = ::CreateFileW(Dump(L"001").c_str(), GENERIC_WRITE, 0, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
+        HANDLE file = ::CreateFileW(Dump(L"001").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    0, nullptr);
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
         LARGE_INTEGER size;
         size.QuadPart = (32ll << 20) + 1;

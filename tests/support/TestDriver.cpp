@@ -34,7 +34,8 @@ BOOL CALLBACK CollectByTitle(HWND hwnd, LPARAM param) {
     wchar_t text[512] = {};
     ::GetWindowTextW(hwnd, text, 511);
     // Titles are matched by prefix: arguments stay ASCII whatever the locale Wine runs in.
-    if (::IsWindowVisible(hwnd) && std::wstring(text).compare(0, search->title.size(), search->title) == 0)
+    if (::IsWindowVisible(hwnd) &&
+        std::wstring(text).compare(0, search->title.size(), search->title) == 0)
         search->found.push_back(hwnd);
     return TRUE;
 }
