@@ -5,8 +5,9 @@
 // next run, and ends on its own: it never shows a window and never waits on anything
 // without a limit.
 
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <string>
 
