@@ -32,6 +32,17 @@ std::string ReadText(const std::wstring& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+// The stand-in uploader's record: renamed into place whole, but the rename may still hold
+// the file for a moment after it appears.
+std::string ReadRecord(const std::wstring& path) {
+    std::string text;
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 60000; ::Sleep(50)) {
+        text = ReadText(path);
+        if (!text.empty()) break;
+    }
+    return text;
+}
+
 // The companion product's registration for one test; the key is removed afterwards (the
 // test prefix has no companion product installed).
 class CCompanionRegistration {
@@ -105,7 +116,7 @@ protected:
         ASSERT_TRUE(WaitForFile(record)) << "the uploader was not started";
         std::string expected =
             Utf8(program_ + L"Plorex.exe") + "\n\"Plorex.exe\" \"" + Utf8(dump) + "\" \"\"\n";
-        EXPECT_EQ(ReadText(record), expected);
+        EXPECT_EQ(ReadRecord(record), expected);
         EXPECT_FALSE(CScratchFolder::Exists(current_ + L"uploader-started.txt"));
     }
 
