@@ -32,13 +32,13 @@ std::string ReadText(const std::wstring& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// The stand-in uploader's record: renamed into place whole, but the rename may still hold
-// the file for a moment after it appears.
-std::string ReadRecord(const std::wstring& path) {
+// Reads and removes the stand-in uploader's record: renamed into place whole, but the
+// rename may still hold the file for a moment after it appears.
+std::string TakeRecord(const std::wstring& path) {
     std::string text;
     for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 60000; ::Sleep(50)) {
         text = ReadText(path);
-        if (!text.empty()) break;
+        if (!text.empty() && ::DeleteFileW(path.c_str())) break;
     }
     return text;
 }
@@ -110,13 +110,13 @@ protected:
     }
 
     // The uploader beside the program was started, by its full path, with the dump; the
-    // planted one in the current folder was not.
+    // planted one in the current folder was not. The record is removed for the next crash.
     void ExpectUploaderStartedFor(const std::wstring& dump) const {
         std::wstring record = program_ + L"uploader-started.txt";
         ASSERT_TRUE(WaitForFile(record)) << "the uploader was not started";
         std::string expected =
             Utf8(program_ + L"Plorex.exe") + "\n\"Plorex.exe\" \"" + Utf8(dump) + "\" \"\"\n";
-        EXPECT_EQ(ReadRecord(record), expected);
+        EXPECT_EQ(TakeRecord(record), expected);
         EXPECT_FALSE(CScratchFolder::Exists(current_ + L"uploader-started.txt"));
     }
 
@@ -178,6 +178,7 @@ TEST_F(CrashHandlerTest, ARegisteredPathThatIsNoLocalFolderIsIgnored) {
         ASSERT_TRUE(Crash(L"access-violation").ended) << Utf8(value);
         std::wstring dump = DumpIn(program_ + L"dump\\");
         EXPECT_TRUE(ReadDumpSummary(dump).isMinidump) << Utf8(value);
+        ExpectUploaderStartedFor(dump);
         ASSERT_TRUE(::DeleteFileW(dump.c_str()));
     }
     EXPECT_FALSE(CScratchFolder::Exists(scratch_ / L"missing"));
@@ -195,16 +196,15 @@ TEST_F(CrashHandlerTest, DumpsAreNumberedUpToNineThenTenIsOverwritten) {
     std::wstring folder = program_ + L"dump\\";
     ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
     ASSERT_TRUE(Crash(L"access-violation").ended);
-    ASSERT_TRUE(CScratchFolder::Exists(DumpIn(folder, L"000")));
+    ExpectUploaderStartedFor(DumpIn(folder, L"000"));
     for (const wchar_t* number :
          {L"001", L"002", L"003", L"004", L"005", L"006", L"007", L"008", L"009"})
         ASSERT_TRUE(CScratchFolder::Write(DumpIn(folder, number), std::string("older")));
-    ASSERT_TRUE(CScratchFolder::Write(DumpIn(folder, L"005"), std::string("older")));
 
     ASSERT_TRUE(Crash(L"access-violation").ended);
     ExpectDumpOfFault(DumpIn(folder, L"010"), kAccessViolation);
+    ExpectUploaderStartedFor(DumpIn(folder, L"010"));
     ASSERT_TRUE(CScratchFolder::Write(DumpIn(folder, L"010"), std::string("older")));
-    ASSERT_TRUE(::DeleteFileW((program_ + L"uploader-started.txt").c_str()));
 
     ASSERT_TRUE(Crash(L"access-violation").ended);
     ExpectDumpOfFault(DumpIn(folder, L"010"), kAccessViolation);
