@@ -34,8 +34,8 @@ bool IsOnLocalDrive(const wchar_t* path) {
 }
 
 // The companion product's install folder when it is registered and the value names an
-// existing folder on a local drive; the registry is anybody's to write, so nothing else
-// is taken as the place to write into.
+// existing folder on a local drive. The value belongs to another product: a relative,
+// network or device path, or one that names nothing, is not taken as the place to write.
 bool ReadCompanionFolder(wchar_t* folder, size_t capacity) {
     DWORD type = 0;
     DWORD bytes = static_cast<DWORD>((capacity - 1) * sizeof(wchar_t));
@@ -46,8 +46,7 @@ bool ReadCompanionFolder(wchar_t* folder, size_t capacity) {
         folder[0] = L'\0';
         return false;
     }
-    folder[capacity - 1] = L'\0';
-    folder[bytes / sizeof(wchar_t) < capacity ? bytes / sizeof(wchar_t) : capacity - 1] = L'\0';
+    folder[bytes / sizeof(wchar_t)] = L'\0';  // a value stored without its terminator
     if (!IsAbsoluteDrivePath(folder) || !IsFolder(folder) || !IsOnLocalDrive(folder)) {
         folder[0] = L'\0';
         return false;

@@ -7,6 +7,7 @@
 //     invalid-parameter  a run-time library call with a parameter it refuses, then the
 //                        installed parameter handler as the library calls it
 //     worker-thread      writes through a null pointer on a second thread
+//     two-threads        two threads write through a null pointer at the same moment
 //     stack-overflow     recurses until the stack is gone
 //     disarmed           disarms the handler first, then an access violation
 //     filter-fault       runs the installed filter with exception pointers that point
@@ -55,6 +56,15 @@ DWORD WINAPI WorkerThread(void*) {
     return 0;
 }
 
+HANDLE g_go = nullptr;
+
+DWORD WINAPI WorkerOnSignal(void*) {
+    ::WaitForSingleObject(g_go, INFINITE);
+    volatile int* nowhere = nullptr;
+    *nowhere = 7;
+    return 0;
+}
+
 int Recurse(volatile int depth) {
     volatile char block[4096];
     block[0] = static_cast<char>(depth);
@@ -96,6 +106,14 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"worker-thread") {
         HANDLE thread = ::CreateThread(nullptr, 0, &WorkerThread, nullptr, 0, nullptr);
         ::WaitForSingleObject(thread, INFINITE);
+    }
+    if (mode == L"two-threads") {
+        g_go = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HANDLE threads[] = {::CreateThread(nullptr, 0, &WorkerOnSignal, nullptr, 0, nullptr),
+                            ::CreateThread(nullptr, 0, &WorkerOnSignal, nullptr, 0, nullptr)};
+        ::Sleep(100);  // both are waiting (the test does not depend on it)
+        ::SetEvent(g_go);
+        ::WaitForMultipleObjects(2, threads, TRUE, INFINITE);
     }
     if (mode == L"stack-overflow") {
         NoteFaultingThread();

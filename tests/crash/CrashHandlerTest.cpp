@@ -148,6 +148,17 @@ TEST_F(CrashHandlerTest, ACrashOnAWorkerThreadNamesThatThread) {
     ExpectUploaderStartedFor(dump);
 }
 
+TEST_F(CrashHandlerTest, TwoThreadsFailingTogetherGiveOneReport) {
+    CrashRunResult run = Crash(L"two-threads");
+    ASSERT_TRUE(run.ended);
+    std::wstring dump = DumpIn(program_ + L"dump\\");
+    DumpSummary summary = ReadDumpSummary(dump);
+    ASSERT_TRUE(summary.isMinidump);
+    EXPECT_EQ(summary.exceptionCode, kAccessViolation);
+    EXPECT_FALSE(CScratchFolder::Exists(DumpIn(program_ + L"dump\\", L"001")));
+    EXPECT_EQ(run.processesStarted, 2u);
+}
+
 TEST_F(CrashHandlerTest, AThreadWithoutStackLeftIsStillReported) {
     ASSERT_TRUE(Crash(L"stack-overflow").ended);
     std::wstring dump = DumpIn(program_ + L"dump\\");
