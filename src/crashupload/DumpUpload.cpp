@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
+#include "base/WinInetHandle.h"
 #include "crashupload/CrashUploadRules.h"
-#include "transfer/WinInetHandle.h"
 
 namespace {
 

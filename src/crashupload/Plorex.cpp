@@ -5,13 +5,15 @@
 // next run, and ends on its own: it never shows a window and never waits on anything
 // without a limit.
 
+// shellapi.h needs windows.h first.
+// clang-format off
 #include <windows.h>
-
 #include <shellapi.h>
+// clang-format on
 
 #include <string>
 
-#include "config/OwnDeployment.h"
+#include "config/DeploymentValuesInstance.h"
 #include "config/PackageIdentity.h"
 #include "crashupload/CrashUploadRun.h"
 
