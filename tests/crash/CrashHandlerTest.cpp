@@ -87,7 +87,9 @@ protected:
     }
 
     CrashRunResult Crash(const std::wstring& mode) {
-        return RunCrashProgram(program_ + kProgramName, mode, current_);
+        CrashRunResult run = RunCrashProgram(program_ + kProgramName, mode, current_);
+        EXPECT_EQ(run.startError, 0u) << "the program could not be started";
+        return run;
     }
 
     std::wstring DumpIn(const std::wstring& folder, const wchar_t* number = L"000") const {

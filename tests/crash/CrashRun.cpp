@@ -29,16 +29,29 @@ CrashRunResult RunCrashProgram(const std::wstring& program, const std::wstring& 
                                const std::wstring& currentFolder, DWORD waitMs) {
     CrashRunResult result;
     HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
-    if (!job) return result;
+    if (!job) {
+        result.startError = ::GetLastError();
+        return result;
+    }
     std::wstring commandLine = L"\"" + program + L"\" " + mode;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!::CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                          CREATE_SUSPENDED, nullptr, currentFolder.c_str(), &startup, &process)) {
+    // A start refused by a machine short of resources for a moment is tried again; the
+    // error of the last attempt is kept for the report.
+    bool started = false;
+    for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+        if (attempt > 0) ::Sleep(200 * attempt);
+        started = ::CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                                   CREATE_SUSPENDED, nullptr, currentFolder.c_str(), &startup,
+                                   &process) != FALSE;
+        if (!started) result.startError = ::GetLastError();
+    }
+    if (!started) {
         ::CloseHandle(job);
         return result;
     }
+    result.startError = 0;
     ::AssignProcessToJobObject(job, process.hProcess);
     ::ResumeThread(process.hThread);
     result.ended = ::WaitForSingleObject(process.hProcess, waitMs) == WAIT_OBJECT_0;

@@ -10,6 +10,7 @@
 
 struct CrashRunResult {
     bool ended = false;  // within the wait
+    DWORD startError = 0;  // GetLastError() when the program or its job could not be made
     DWORD exitCode = 0;
     DWORD processesStarted = 0;  // every process the job saw, the program itself included
 };
