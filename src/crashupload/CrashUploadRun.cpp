@@ -8,6 +8,7 @@
 #include "crashupload/CrashUploadRules.h"
 #include "crashupload/DumpUpload.h"
 #include "crashupload/PendingDump.h"
+#include "probes/FileProbes.h"
 #include "transfer/ClientId.h"
 
 namespace {
@@ -15,11 +16,9 @@ namespace {
 // The identity module is unpacked under a name of this process's own, so that a running
 // copy of the program and a second uploader never share the file.
 std::wstring IdentityModulePath() {
-    wchar_t temp[MAX_PATH + 1] = {};
-    DWORD length = ::GetTempPathW(MAX_PATH, temp);
-    if (length == 0 || length > MAX_PATH) return std::wstring();
-    return std::wstring(temp) + L"Plorex" + std::to_wstring(::GetCurrentProcessId()) +
-           L"verify.dll";
+    std::wstring temp = GetTempFolder();
+    if (temp.empty()) return std::wstring();
+    return temp + L"Plorex" + std::to_wstring(::GetCurrentProcessId()) + L"verify.dll";
 }
 
 }  // namespace

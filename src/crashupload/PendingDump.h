@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "base/ScopedHandle.h"
 #include "crashupload/CrashUploadRules.h"
 
 class CPendingDump {
 public:
     CPendingDump() = default;
-    ~CPendingDump();
     CPendingDump(const CPendingDump&) = delete;
     CPendingDump& operator=(const CPendingDump&) = delete;
 
@@ -29,7 +29,7 @@ public:
     bool Delete();
 
 private:
-    HANDLE file_ = INVALID_HANDLE_VALUE;
+    CScopedHandle file_;
     std::vector<uint8_t> bytes_;
     UtcTime written_;
 };
