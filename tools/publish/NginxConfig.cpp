@@ -27,7 +27,8 @@ std::string NginxSiteText(const NginxSite& site) {
     t += "        return 200 \"\";\n";
     t += "    }\n\n";
     t += "    # Crash dumps from the uploader beside the program (PUT, see the README): stored\n";
-    t += "    # under crashdump/<package>/<version>/ in the web root, never served back.\n";
+    t += "    # under crashdump/<package>/<version>/ in the web root (which nginx's worker user\n";
+    t += "    # must be able to write), never served back.\n";
     t += "    location ^~ /crashdump/ {\n";
     t += "        dav_methods PUT;\n";
     t += "        create_full_put_path on;\n";
