@@ -10,6 +10,7 @@
 #include "base/ExportBarrier.h"
 #include "engine/EngineRegistry.h"
 #include "engine/StatusRecord.h"
+#include "engine/core/TaskUrl.h"
 
 using vexa::engine::EngineRegistry;
 
@@ -20,22 +21,6 @@ std::string ToUtf8(const wchar_t* text, int chars) {
     int n = WideCharToMultiByte(CP_UTF8, 0, text, chars, nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
     if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text, chars, &out[0], n, nullptr, nullptr);
-    return out;
-}
-
-// Non-ASCII in a link becomes percent-encoded UTF-8, as a browser sends it.
-std::string EncodeLink(const std::string& utf8) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : utf8) {
-        if (c >= 0x80 || c == ' ') {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
     return out;
 }
 
@@ -91,7 +76,8 @@ int CreateP2SPTask(HWND /*owner*/, const wchar_t* url, const wchar_t* targetPath
     return ExportBarrier(-1, [&] {
         if (!url || !targetPath) return -1;
         EnsureWinsock();
-        std::string link = EncodeLink(ToUtf8(url, static_cast<int>(wcslen(url))));
+        std::string link =
+            vexa::engine::EncodeLinkForWire(ToUtf8(url, static_cast<int>(wcslen(url))));
         return EngineRegistry::Get().Create(link, targetPath);
     });
 }
