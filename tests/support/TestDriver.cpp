@@ -15,6 +15,9 @@
 //                                     not), print the result
 //   post-to-class CLASS MSG W L       post MSG(W, L) to the window of that class
 //   visible-class CLASS               print 1 when that window is visible, else 0
+//   crash-remote TITLE                start a thread at an invalid address in the process
+//                                     of that window, so that it fails as if from within;
+//                                     print the process identifier
 
 #include <windows.h>
 
@@ -35,7 +38,8 @@ BOOL CALLBACK CollectByTitle(HWND hwnd, LPARAM param) {
     wchar_t text[512] = {};
     ::GetWindowTextW(hwnd, text, 511);
     // Titles are matched by prefix: arguments stay ASCII whatever the locale Wine runs in.
-    if (::IsWindowVisible(hwnd) && std::wstring(text).compare(0, search->title.size(), search->title) == 0)
+    if (::IsWindowVisible(hwnd) &&
+        std::wstring(text).compare(0, search->title.size(), search->title) == 0)
         search->found.push_back(hwnd);
     return TRUE;
 }
@@ -86,6 +90,23 @@ int FakeDownloadWindow(const std::wstring& id, int seconds) {
 HWND OneWindow(const std::wstring& title) {
     std::vector<HWND> found = WindowsTitled(title);
     return found.empty() ? nullptr : found.front();
+}
+
+int CrashRemote(HWND hwnd) {
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(hwnd, &processId);
+    HANDLE process = ::OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION |
+                                       PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ,
+                                   FALSE, processId);
+    if (!process) return 1;
+    // Address 0x10 is never mapped: the new thread faults on its first instruction.
+    auto nowhere = reinterpret_cast<LPTHREAD_START_ROUTINE>(static_cast<uintptr_t>(0x10));
+    HANDLE thread = ::CreateRemoteThread(process, nullptr, 0, nowhere, nullptr, 0, nullptr);
+    ::CloseHandle(process);
+    if (!thread) return 1;
+    ::CloseHandle(thread);
+    std::printf("%lu\n", processId);
+    return 0;
 }
 
 }  // namespace
@@ -148,6 +169,7 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("%lld\n", static_cast<long long>(result));
         return 0;
     }
+    if (command == L"crash-remote") return CrashRemote(hwnd);
     if (command == L"window-rect") {
         RECT rect;
         ::GetWindowRect(hwnd, &rect);
