@@ -20,6 +20,9 @@
 namespace {
 
 constexpr UINT kShowDownloadWindowCommand = 2025;
+// A running copy that does not answer within this time is left alone: a later start must
+// never hang with it.
+constexpr UINT kHandOverTimeoutMs = 5000;
 
 std::wstring FormatMainTitle(const std::wstring& gameName) {
     wchar_t title[512] = {};
@@ -27,12 +30,24 @@ std::wstring FormatMainTitle(const std::wstring& gameName) {
     return title;
 }
 
+// True when another copy for the same package holds the mutex. A copy running elevated or
+// under another account makes CreateMutexW fail with "access denied" and no handle: that
+// copy runs all the same.
+bool AnotherCopyRuns(HANDLE mutex, DWORD lastError) {
+    if (lastError == ERROR_ACCESS_DENIED) return true;
+    return mutex && lastError == ERROR_ALREADY_EXISTS;
+}
+
 // Another copy for the same package runs: ask its download window (whose class name is
 // the identifier) to show itself. Without such a window the message goes nowhere.
 void HandOverToRunningCopy(HANDLE mutex, const std::wstring& packageId) {
-    ::CloseHandle(mutex);
+    if (mutex) ::CloseHandle(mutex);
     HWND running = ::FindWindowW(packageId.c_str(), nullptr);
-    if (running) ::SendMessageW(running, WM_COMMAND, kShowDownloadWindowCommand, 0);
+    DWORD_PTR result = 0;
+    if (running) {
+        ::SendMessageTimeoutW(running, WM_COMMAND, kShowDownloadWindowCommand, 0,
+                              SMTO_ABORTIFHUNG, kHandOverTimeoutMs, &result);
+    }
 }
 
 }  // namespace
@@ -77,7 +92,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     HANDLE mutex =
         ::CreateMutexW(nullptr, FALSE, packageId.empty() ? nullptr : packageId.c_str());
     DWORD lastError = ::GetLastError();
-    if (mutex && (lastError == ERROR_ALREADY_EXISTS || lastError == ERROR_ACCESS_DENIED)) {
+    if (AnotherCopyRuns(mutex, lastError)) {
         HandOverToRunningCopy(mutex, packageId);
         return 0;
     }
