@@ -15,8 +15,10 @@
 //   send-command TITLE ID             send WM_COMMAND(ID) to that window, print the result
 //   window-rect TITLE                 print "left top right bottom" of that window
 //   find-class CLASS                  exit 0 when a top-level window of that class exists
+//   class-of TITLE                    print the window class name of that window
 
 #include <windows.h>
+
 #include <sddl.h>
 
 #include <cstdio>
@@ -36,7 +38,8 @@ BOOL CALLBACK CollectByTitle(HWND hwnd, LPARAM param) {
     wchar_t text[512] = {};
     ::GetWindowTextW(hwnd, text, 511);
     // Titles are matched by prefix: arguments stay ASCII whatever the locale Wine runs in.
-    if (::IsWindowVisible(hwnd) && std::wstring(text).compare(0, search->title.size(), search->title) == 0)
+    if (::IsWindowVisible(hwnd) &&
+        std::wstring(text).compare(0, search->title.size(), search->title) == 0)
         search->found.push_back(hwnd);
     return TRUE;
 }
@@ -63,8 +66,8 @@ enum class FakeMode { Answering, Locked, Hung };
 // by name from another process fails with "access denied".
 HANDLE CreateLockedMutex(const std::wstring& id) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:", SDDL_REVISION_1,
-                                                                &descriptor, nullptr))
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:", SDDL_REVISION_1, &descriptor,
+                                                                nullptr))
         return nullptr;
     SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
     HANDLE mutex = ::CreateMutexW(&attributes, FALSE, id.c_str());
@@ -149,6 +152,12 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"send-command") {
         LRESULT result = ::SendMessageW(hwnd, WM_COMMAND, static_cast<WPARAM>(number), 0);
         std::printf("%lld\n", static_cast<long long>(result));
+        return 0;
+    }
+    if (command == L"class-of") {
+        wchar_t name[256] = {};
+        ::GetClassNameW(hwnd, name, 255);
+        std::printf("%ls\n", name);
         return 0;
     }
     if (command == L"window-rect") {
