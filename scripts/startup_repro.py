@@ -4,11 +4,12 @@ every start that shows no window: its exit code and the path start-up reports in
 (VEXA_STARTUP_LOG). Run through scripts/startup_repro.sh, which provides the display and
 the Wine prefix.
 
-    startup_repro.py --starts 300 --loaded 150 [--gap-max 4] [--persistent-server]
+    startup_repro.py --starts 300 --loaded 150 [--gap-min 0 --gap-max 4]
+                     [--watch xdotool|driver] [--end quit|terminate]
 
 The first STARTS-LOADED starts run on the machine as it is, the last LOADED ones beside
-`stress-ng --cpu 2`. Between starts the script waits a random time up to --gap-max
-seconds, so starts also meet the Wine session while it winds down after the previous
+`stress-ng --cpu 2`. Between starts the script waits a random time between --gap-min and
+--gap-max seconds, so starts also meet the Wine session while it winds down after the previous
 program (the wine server ends its helper processes a few seconds after the last program).
 """
 
@@ -64,11 +65,21 @@ class Runner:
                        check=True, stdout=subprocess.DEVNULL)
         return exe
 
+    def driver_sees_window(self):
+        result = subprocess.run(["wine", self.driver, "count-windows", "VexaYoral"], env=self.env,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL, text=True, timeout=120)
+        return "window" if result.stdout.strip() not in ("", "0") else None
+
     def close_program(self, process):
-        """Ends the program the way its window would: the quit message, then waits."""
-        subprocess.run(["wine", self.driver, "post-quit", "VexaYoral", "0"], env=self.env,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=120)
+        """Ends the program: its quit message (as its window would post it) or SIGTERM (as
+        the end-to-end tests stop it); then waits for its end."""
+        if self.args.end == "terminate":
+            process.terminate()
+        else:
+            subprocess.run(["wine", self.driver, "post-quit", "VexaYoral", "0"], env=self.env,
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=120)
         try:
             return process.wait(timeout=60)
         except subprocess.TimeoutExpired:
@@ -85,7 +96,7 @@ class Runner:
         window = None
         deadline = started + self.args.window_seconds
         while time.time() < deadline:
-            window = visible_window()
+            window = self.driver_sees_window() if self.args.watch == "driver" else visible_window()
             if window or process.poll() is not None:
                 break
             time.sleep(0.1)
@@ -119,7 +130,7 @@ class Runner:
                     stress = subprocess.Popen(["nice", "stress-ng", "--cpu", "2", "--quiet"],
                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
                 self.one_start(index, loaded)
-                time.sleep(rng.uniform(0, self.args.gap_max))
+                time.sleep(rng.uniform(self.args.gap_min, self.args.gap_max))
         finally:
             if stress is not None:
                 stress.send_signal(signal.SIGINT)
@@ -148,9 +159,15 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--starts", type=int, default=300)
     parser.add_argument("--loaded", type=int, default=150)
+    parser.add_argument("--gap-min", type=float, default=0.0)
     parser.add_argument("--gap-max", type=float, default=4.0)
     parser.add_argument("--window-seconds", type=int, default=60)
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--watch", choices=["xdotool", "driver"], default="xdotool",
+                        help="look for the window from X (no Wine process) or with the "
+                             "test driver under Wine")
+    parser.add_argument("--end", choices=["quit", "terminate"], default="quit",
+                        help="end each copy with its quit message or with SIGTERM")
     parser.add_argument("--folder", default=os.path.join(
         os.environ.get("VEXA_BUILD_DIR", "build"), "startup-repro"))
     args = parser.parse_args()
