@@ -5,8 +5,8 @@
 namespace {
 
 bool IsUnreserved(uint32_t c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_' || c == '~';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
 }
 
 void AppendEscapedByte(std::wstring& out, uint8_t byte) {

@@ -45,8 +45,8 @@ TEST(PartListSplitter, OnlyLeadingCommasStopTheSplitting) {
 }
 
 TEST(PartListSplitter, BlanksAroundEachItemAreRemoved) {
-    auto parts = SplitPartLists(L" 100 , 200\t", L"http://h/a.bin, http://h/b.bin ",
-                                L"0f3c ,\t9a1b");
+    auto parts =
+        SplitPartLists(L" 100 , 200\t", L"http://h/a.bin, http://h/b.bin ", L"0f3c ,\t9a1b");
     ASSERT_EQ(parts.size(), 2u);
     ExpectPart(parts[0], 100, L"http://h/a.bin", L"0f3c");
     ExpectPart(parts[1], 200, L"http://h/b.bin", L"9a1b");

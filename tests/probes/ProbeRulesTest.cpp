@@ -69,7 +69,8 @@ TEST(IsInsideProductFolder, PathsCompareWithoutRegardToCase) {
     const std::wstring product = L"C:\\Program Files\\Marlo";
     EXPECT_TRUE(IsInsideProductFolder(L"c:\\program files\\marlo\\games", product));
     EXPECT_TRUE(IsInsideProductFolder(L"C:\\PROGRAM FILES\\MARLO", product));
-    EXPECT_TRUE(IsInsideProductFolder(L"C:\\Program Files\\Marlo\\Spiele", L"c:\\program files\\marlo\\"));
+    EXPECT_TRUE(
+        IsInsideProductFolder(L"C:\\Program Files\\Marlo\\Spiele", L"c:\\program files\\marlo\\"));
     EXPECT_TRUE(IsInsideProductFolder(L"C:\\\u00c9t\u00e9\\x", L"c:\\\u00e9T\u00c9"));
     EXPECT_FALSE(IsInsideProductFolder(L"c:\\program files\\marlogames", product));
     EXPECT_FALSE(IsInsideProductFolder(L"C:\\Program Files\\Marl0", product));
