@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "probes/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "app/Window.h"
+#include "shell/Window.h"
 
-#include "app/ProcessObjects.h"
+#include "shell/AppModuleInstance.h"
 
 namespace {
 
@@ -108,6 +108,9 @@ HWND CWindowImplBase::Create(HWND parent, const RECT& rect, const wchar_t* title
 
     CWindowImplBase* outer = t_creating;
     t_creating = this;
+    // Under Wine a window refused for want of a desktop leaves the last error untouched: a
+    // failure without a reason then reads as 0, not as some earlier call's code.
+    ::SetLastError(0);
     HWND hwnd = ::CreateWindowExW(exStyle, info.name.c_str(), title, style, rect.left, rect.top,
                                   rect.right - rect.left, rect.bottom - rect.top, parent, menu,
                                   instance, createParam);
