@@ -89,10 +89,14 @@ class Runner:
     def one_start(self, index, loaded):
         exe = self.stamped_copy(index)
         log = os.path.join(self.folder, "start_%03d.log" % index)
-        env = dict(self.env, VEXA_STARTUP_LOG=windows_path(log))
+        # Wine's own complaints (a display driver that did not load, a desktop that did not
+        # come up) go to a file per start; only errors, so the file stays small.
+        env = dict(self.env, VEXA_STARTUP_LOG=windows_path(log), WINEDEBUG="err+all")
+        wine_errors = os.path.join(self.folder, "start_%03d.wine.txt" % index)
         started = time.time()
-        process = subprocess.Popen(["wine", exe], env=env, stdin=subprocess.DEVNULL,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        with open(wine_errors, "w") as errors:
+            process = subprocess.Popen(["wine", exe], env=env, stdin=subprocess.DEVNULL,
+                                       stdout=subprocess.DEVNULL, stderr=errors)
         window = None
         deadline = started + self.args.window_seconds
         while time.time() < deadline:
@@ -112,6 +116,8 @@ class Runner:
             code = process.wait()
             outcome = "no window in %ds" % self.args.window_seconds
         lines = read_log(log)
+        if outcome != "window" or lines:
+            lines += ["wine: " + line for line in read_log(wine_errors)[-5:]]
         record = dict(index=index, loaded=loaded, outcome=outcome, code=code,
                       seconds=round(seconds, 2), log=lines)
         self.results.append(record)
