@@ -16,6 +16,9 @@
 //   window-rect TITLE                 print "left top right bottom" of that window
 //   find-class CLASS                  exit 0 when a top-level window of that class exists
 //   class-of TITLE                    print the window class name of that window
+//   crash-remote TITLE                start a thread at an invalid address in the process
+//                                     of that window, so that it fails as if from within;
+//                                     print the process identifier
 
 #include <windows.h>
 
@@ -113,6 +116,23 @@ HWND OneWindow(const std::wstring& title) {
     return found.empty() ? nullptr : found.front();
 }
 
+int CrashRemote(HWND hwnd) {
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(hwnd, &processId);
+    HANDLE process = ::OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION |
+                                       PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ,
+                                   FALSE, processId);
+    if (!process) return 1;
+    // Address 0x10 is never mapped: the new thread faults on its first instruction.
+    auto nowhere = reinterpret_cast<LPTHREAD_START_ROUTINE>(static_cast<uintptr_t>(0x10));
+    HANDLE thread = ::CreateRemoteThread(process, nullptr, 0, nowhere, nullptr, 0, nullptr);
+    ::CloseHandle(process);
+    if (!thread) return 1;
+    ::CloseHandle(thread);
+    std::printf("%lu\n", processId);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -160,6 +180,7 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("%ls\n", name);
         return 0;
     }
+    if (command == L"crash-remote") return CrashRemote(hwnd);
     if (command == L"window-rect") {
         RECT rect;
         ::GetWindowRect(hwnd, &rect);
