@@ -51,7 +51,7 @@ void AppendEscapedCodePoint(std::wstring& out, uint32_t c) {
 
 }  // namespace
 
-std::wstring PercentEncode(const std::wstring& value) {
+std::wstring EncodeReportValue(const std::wstring& value) {
     std::wstring out;
     out.reserve(value.size());
     for (size_t i = 0; i < value.size();) {
@@ -67,10 +67,10 @@ std::wstring PercentEncode(const std::wstring& value) {
 
 std::wstring BuildClientAppReportUrl(const std::wstring& statsHost, const ClientAppReport& report) {
     std::wstring url = L"http://" + statsHost + L"/ClientApp/" + report.name + L"/";
-    url += L"?name=" + PercentEncode(report.packageId);
+    url += L"?name=" + EncodeReportValue(report.packageId);
     url += L"&from=" + std::to_wstring(report.withMd5 ? 1 : 0);
-    url += L"&mid=" + PercentEncode(report.machineId);
-    url += L"&ver=" + PercentEncode(report.versionText) + L"&";
-    if (report.withMd5) url += L"md5=" + PercentEncode(report.md5List);
+    url += L"&mid=" + EncodeReportValue(report.machineId);
+    url += L"&ver=" + EncodeReportValue(report.versionText) + L"&";
+    if (report.withMd5) url += L"md5=" + EncodeReportValue(report.md5List);
     return url;
 }

@@ -8,7 +8,7 @@ constexpr wchar_t kReportCompanionOffered[] = L"statLogQuilletMuldownUrl";
 constexpr wchar_t kReportPackageVerified[] = L"statLogMuldownMd5";
 
 // A query value: every character but A-Z, a-z, 0-9 and "-._~" as "%XX" of its UTF-8 bytes.
-std::wstring PercentEncode(const std::wstring& value);
+std::wstring EncodeReportValue(const std::wstring& value);
 
 struct ClientAppReport {
     std::wstring name;       // one of the report names above

@@ -46,13 +46,13 @@ TEST(ReportUrl, NoValueCanAddParametersOrBreakTheRequest) {
     EXPECT_EQ(url.find(L'?', query + 1), std::wstring::npos);
 }
 
-TEST(PercentEncode, UnreservedStayOthersAsUtf8Bytes) {
-    EXPECT_EQ(PercentEncode(L"AZaz09-._~"), L"AZaz09-._~");
-    EXPECT_EQ(PercentEncode(L""), L"");
-    EXPECT_EQ(PercentEncode(L"+"), L"%2B");
-    EXPECT_EQ(PercentEncode(L"\u00e9"), L"%C3%A9");
-    EXPECT_EQ(PercentEncode(L"\u4e0b\u8f7d"), L"%E4%B8%8B%E8%BD%BD");
-    EXPECT_EQ(PercentEncode(L"\U0001F600"), L"%F0%9F%98%80");
+TEST(EncodeReportValue, UnreservedStayOthersAsUtf8Bytes) {
+    EXPECT_EQ(EncodeReportValue(L"AZaz09-._~"), L"AZaz09-._~");
+    EXPECT_EQ(EncodeReportValue(L""), L"");
+    EXPECT_EQ(EncodeReportValue(L"+"), L"%2B");
+    EXPECT_EQ(EncodeReportValue(L"\u00e9"), L"%C3%A9");
+    EXPECT_EQ(EncodeReportValue(L"\u4e0b\u8f7d"), L"%E4%B8%8B%E8%BD%BD");
+    EXPECT_EQ(EncodeReportValue(L"\U0001F600"), L"%F0%9F%98%80");
     std::wstring loneSurrogate(1, static_cast<wchar_t>(0xD800));
-    EXPECT_EQ(PercentEncode(loneSurrogate + L"x"), L"%EF%BF%BDx");
+    EXPECT_EQ(EncodeReportValue(loneSurrogate + L"x"), L"%EF%BF%BDx");
 }
