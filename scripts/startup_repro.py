@@ -55,6 +55,12 @@ class Runner:
         self.folder = args.folder
         shutil.rmtree(self.folder, ignore_errors=True)
         os.makedirs(self.folder)
+        # Private copies: a rebuild during a long run must not swap the program or the
+        # stamping tool under it.
+        for name in ("program", "stamp", "driver"):
+            copy = os.path.join(self.folder, os.path.basename(getattr(self, name)))
+            shutil.copy2(getattr(self, name), copy)
+            setattr(self, name, copy)
         self.env = dict(os.environ)
         self.results = []
 
