@@ -4,6 +4,7 @@
 #include "app/Startup.h"
 
 #include <windows.h>
+
 #include <commctrl.h>
 #include <objbase.h>
 #include <stdlib.h>
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "app/CrashHandler.h"
+#include "app/StartupReport.h"
 #include "config/DownloaderConfigInstance.h"
 #include "probes/EnvironmentInstance.h"
 #include "shell/AppModuleInstance.h"
@@ -23,6 +25,13 @@
 namespace {
 
 constexpr UINT kShowDownloadWindowCommand = 2025;
+// A running copy that does not answer within this time is left alone: a later start must
+// never hang with it.
+constexpr UINT kHandOverTimeoutMs = 5000;
+
+constexpr wchar_t kCannotStartTitle[] = L"VexaYoral下载器";
+constexpr wchar_t kCannotStartText[] =
+    L"无法创建下载器窗口，程序即将退出。\r\n请稍后重新运行下载器。";
 
 std::wstring FormatMainTitle(const std::wstring& gameName) {
     wchar_t title[512] = {};
@@ -30,12 +39,69 @@ std::wstring FormatMainTitle(const std::wstring& gameName) {
     return title;
 }
 
+// True when another copy for the same package holds the mutex. A copy running elevated or
+// under another account makes CreateMutexW fail with "access denied" and no handle: that
+// copy runs all the same.
+bool AnotherCopyRuns(HANDLE mutex, DWORD lastError) {
+    if (lastError == ERROR_ACCESS_DENIED) return true;
+    return mutex && lastError == ERROR_ALREADY_EXISTS;
+}
+
 // Another copy for the same package runs: ask its download window (whose class name is
 // the identifier) to show itself. Without such a window the message goes nowhere.
 void HandOverToRunningCopy(HANDLE mutex, const std::wstring& packageId) {
-    ::CloseHandle(mutex);
+    if (mutex) ::CloseHandle(mutex);
     HWND running = ::FindWindowW(packageId.c_str(), nullptr);
-    if (running) ::SendMessageW(running, WM_COMMAND, kShowDownloadWindowCommand, 0);
+    DWORD_PTR result = 0;
+    DWORD error = 0;
+    if (running && !::SendMessageTimeoutW(running, WM_COMMAND, kShowDownloadWindowCommand, 0,
+                                          SMTO_ABORTIFHUNG, kHandOverTimeoutMs, &result)) {
+        error = ::GetLastError();
+    }
+    ReportStartup(StartupPath::HandedOver, error);
+}
+
+// Test builds only: VEXA_TEST_FAIL_MAIN_WINDOW=N makes the first N creations of the main
+// window fail for real (they are given a parent window that does not exist).
+HWND ParentForAttempt(int attempt) {
+#ifdef VEXA_TEST_BUILD
+    wchar_t value[16] = {};
+    if (::GetEnvironmentVariableW(L"VEXA_TEST_FAIL_MAIN_WINDOW", value, 16) &&
+        attempt <= _wtoi(value))
+        return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0xDEAD0));
+#else
+    (void)attempt;
+#endif
+    return nullptr;
+}
+
+bool CreateMainWindowOnce(CMainDlg& mainDlg, const std::wstring& title, int attempt) {
+    RECT rect = {0, 0, 400, 200};
+    if (mainDlg.Create(ParentForAttempt(attempt), rect, title.c_str(),
+                       WS_POPUP | WS_VISIBLE | WS_SYSMENU)) {
+        return true;
+    }
+    bool classFailed = mainDlg.GetFailedCreateStep() == CWindowImplBase::CreateStep::WindowClass;
+    ReportStartup(classFailed ? StartupPath::WindowClassFailed : StartupPath::WindowCreateFailed,
+                  mainDlg.GetCreateError());
+    return false;
+}
+
+// A failed first window is tried once more; a window destroyed half-way through creation
+// may have posted the quit message, which must not end the loop of the second one.
+bool CreateMainWindow(CMainDlg& mainDlg, const std::wstring& title) {
+    if (CreateMainWindowOnce(mainDlg, title, 1)) return true;
+    MSG quit;
+    ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    return CreateMainWindowOnce(mainDlg, title, 2);
+}
+
+// Without a first window nothing could ever end the loop, and a start that just vanished
+// would leave the user double-clicking again: say so, then end.
+void TellUserWindowFailed() {
+    ReportStartup(StartupPath::LoopNotEntered, 0);
+    ::MessageBoxW(nullptr, kCannotStartText, kCannotStartTitle,
+                  MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 }  // namespace
@@ -52,12 +118,13 @@ int RunMainWindow() {
     loop->AddMessageFilter(mainDlg.get());
     auto title = std::make_unique<std::wstring>(FormatMainTitle(g_Config.GetGameName()));
 
-    RECT rect = {0, 0, 400, 200};
     int exitCode = 0;
-    if (mainDlg->Create(nullptr, rect, title->c_str(), WS_POPUP | WS_VISIBLE | WS_SYSMENU)) {
+    if (CreateMainWindow(*mainDlg, *title)) {
         mainDlg->CenterWindow();
         mainDlg->ShowWindow(SW_SHOWNORMAL);
         exitCode = loop->Run();
+    } else {
+        TellUserWindowFailed();
     }
 
     g_Module.RemoveMessageLoop();
@@ -80,13 +147,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
 
     std::wstring packageId = g_Config.GetPackageId();
     // An empty identifier gives an unnamed mutex, so copies without an identity never meet.
-    HANDLE mutex =
-        ::CreateMutexW(nullptr, FALSE, packageId.empty() ? nullptr : packageId.c_str());
+    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, packageId.empty() ? nullptr : packageId.c_str());
     DWORD lastError = ::GetLastError();
-    if (mutex && (lastError == ERROR_ALREADY_EXISTS || lastError == ERROR_ACCESS_DENIED)) {
+    if (AnotherCopyRuns(mutex, lastError)) {
         HandOverToRunningCopy(mutex, packageId);
         return 0;
     }
+    // Without a mutex the guard is lost for this run, which is no reason not to run.
+    if (!mutex) ReportStartup(StartupPath::MutexError, lastError);
     // The first copy keeps the mutex open until the process ends.
 
     RunMainWindow();  // its exit code is deliberately not passed on

@@ -40,16 +40,17 @@ bool CStateFile::IsQuilletChosen(bool fallback) const {
     return Read(L"DLQL") == L"1";
 }
 
-void CStateFile::SaveQuilletSize(uint64_t size) const {
-    Write(L"QLSize", std::to_wstring(static_cast<int32_t>(static_cast<uint32_t>(size))));
-}
+void CStateFile::SaveQuilletSize(uint64_t size) const { Write(L"QLSize", std::to_wstring(size)); }
 
-int64_t CStateFile::LoadQuilletSize() const {
+uint64_t CStateFile::LoadQuilletSize() const {
     if (!Exists()) return kDefaultQuilletSize;
-    // Leading blanks and a sign are accepted, the number ends at the first other character,
-    // and the value stays within the 32 bits it was written with.
-    long value = std::wcstol(Read(L"QLSize").c_str(), nullptr, 10);
-    int64_t size = value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : value;
+    // Leading blanks and a "+" are accepted and the number ends at the first other character.
+    std::wstring text = Read(L"QLSize");
+    uint64_t size = ParseUnsignedDecimal(text);
+    if (size == 0) {
+        long long earlier = std::wcstoll(text.c_str(), nullptr, 10);
+        if (earlier < 0 && earlier >= INT32_MIN) size = static_cast<uint32_t>(earlier);
+    }
     return size == 0 ? kDefaultQuilletSize : size;
 }
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-constexpr int64_t kDefaultQuilletSize = 10485760;  // 10 MiB
+constexpr uint64_t kDefaultQuilletSize = 10485760;  // 10 MiB
 
 class CStateFile {
 public:
@@ -28,9 +28,12 @@ public:
     void SaveQuilletChoice(int choice) const;
     // `fallback` when the file is missing; otherwise chosen only for the text "1".
     bool IsQuilletChosen(bool fallback) const;
-    // Stores the low 32 bits as a signed number, as the file has always held it.
+    // The companion's size in bytes, as an unsigned 64-bit decimal.
     void SaveQuilletSize(uint64_t size) const;
-    int64_t LoadQuilletSize() const;
+    // kDefaultQuilletSize when the file is missing or the value reads as 0. A negative value
+    // is what earlier versions wrote for sizes of 2 GiB to 4 GiB (the low 32 bits, signed)
+    // and reads back as that size.
+    uint64_t LoadQuilletSize() const;
     void SaveDownloadTotalTime(uint64_t milliseconds) const;
     uint64_t LoadDownloadTotalTime() const;
 
@@ -50,7 +53,7 @@ std::wstring LoadDownloadFolder();
 void SaveQuilletChoice(int choice);
 bool IsQuilletChosen(bool fallback);
 void SaveQuilletSize(uint64_t size);
-int64_t LoadQuilletSize();
+uint64_t LoadQuilletSize();
 
 // The state file path for `packageId` in `tempFolder` (a backslash is added when missing);
 // empty when the temporary folder is unknown.

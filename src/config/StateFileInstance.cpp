@@ -24,7 +24,7 @@ std::wstring LoadDownloadFolder() { return ProgramStateFile().LoadDownloadFolder
 void SaveQuilletChoice(int choice) { ProgramStateFile().SaveQuilletChoice(choice); }
 bool IsQuilletChosen(bool fallback) { return ProgramStateFile().IsQuilletChosen(fallback); }
 void SaveQuilletSize(uint64_t size) { ProgramStateFile().SaveQuilletSize(size); }
-int64_t LoadQuilletSize() { return ProgramStateFile().LoadQuilletSize(); }
+uint64_t LoadQuilletSize() { return ProgramStateFile().LoadQuilletSize(); }
 
 bool ChooseDownloadFolder(std::wstring* folder, uint64_t totalSize,
                           const std::wstring& firstPartName) {

@@ -10,21 +10,39 @@ std::wstring Trimmed(const std::wstring& text) {
     return text.substr(first, last - first + 1);
 }
 
+uint64_t SaturatingSum(uint64_t a, uint64_t b) {
+    uint64_t sum = a + b;
+    return sum < a ? UINT64_MAX : sum;
+}
+
+// Windows compares paths without regard to case. Only the letters of the invariant
+// ASCII range and Latin-1 fold here, which covers drive letters and the product folders.
+wchar_t FoldCase(wchar_t c) {
+    if ((c >= L'a' && c <= L'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;
+    return c;
+}
+
+bool SamePathPrefix(const std::wstring& text, const std::wstring& prefix) {
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (FoldCase(text[i]) != FoldCase(prefix[i])) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool IsSpaceShort(const DiskSpaceFacts& facts, uint64_t required) {
     if (!facts.folderExists || !facts.volumeQueried) return true;
     uint64_t free = facts.freeBytes;
     if (facts.partialFileExists) {
-        uint64_t sum = free + facts.targetFileSize;
-        free = sum < free ? UINT64_MAX : sum;
+        free = SaturatingSum(SaturatingSum(free, facts.targetFileSize), facts.partialFileSize);
     }
     return free <= required;
 }
 
 bool IsInsideProductFolder(const std::wstring& folder, const std::wstring& productPath) {
     if (folder.size() < productPath.size()) return false;
-    if (folder.compare(0, productPath.size(), productPath) != 0) return false;
+    if (!SamePathPrefix(folder, productPath)) return false;
     if (folder.size() == productPath.size()) return true;
     if (folder[productPath.size()] == L'\\') return true;
     if (!productPath.empty() && productPath.back() == L'\\') return true;

@@ -41,8 +41,12 @@ DiskSpaceFacts GatherDiskSpaceFacts(const std::wstring& folder, const std::wstri
     facts.folderExists = FileExists(folder.c_str());
     if (facts.folderExists) facts.volumeQueried = GetVolumeFreeBytes(folder, &facts.freeBytes);
     std::wstring target = folder + fileName;
-    facts.partialFileExists = facts.folderExists && FileExists((target + L".P2P").c_str());
-    if (facts.partialFileExists) facts.targetFileSize = GetFileSize64(target.c_str());
+    std::wstring partial = target + L".P2P";
+    facts.partialFileExists = facts.folderExists && FileExists(partial.c_str());
+    if (facts.partialFileExists) {
+        facts.targetFileSize = GetFileSize64(target.c_str());
+        facts.partialFileSize = GetFileSize64(partial.c_str());
+    }
     return facts;
 }
 

@@ -11,7 +11,8 @@ bool IsFatVolume(const std::wstring& folder);
 
 // True when the folder's volume cannot take `required` bytes, when the folder is missing, or
 // when the volume cannot be queried. A partly downloaded `fileName` in the folder (one with
-// the engine's ".P2P" record beside it) counts as already present.
+// the engine's ".P2P" file beside it, which holds the bytes fetched so far) counts as
+// already present.
 bool IsDiskSpaceShort(const std::wstring& folder, uint64_t required, const std::wstring& fileName);
 
 // What IsDiskSpaceShort decides on, for `fileName` in `folder`.

@@ -35,7 +35,8 @@ BOOL CWindow::CenterWindow(HWND reference) {
     if (reference && (!::IsWindowVisible(reference) || ::IsIconic(reference))) reference = nullptr;
 
     RECT area;
-    HMONITOR monitor = ::MonitorFromWindow(reference ? reference : m_hWnd, MONITOR_DEFAULTTONEAREST);
+    HMONITOR monitor =
+        ::MonitorFromWindow(reference ? reference : m_hWnd, MONITOR_DEFAULTTONEAREST);
     MONITORINFO info = {sizeof(info)};
     if (!::GetMonitorInfoW(monitor, &info)) {
         ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &info.rcWork, 0);
@@ -66,7 +67,8 @@ BOOL CWindow::CenterWindow(HWND reference) {
 
 std::wstring DefaultWindowClassName(const char* typeName) {
     std::wstring name = L"Vexa:";
-    for (const char* p = typeName; *p; ++p) name += static_cast<wchar_t>(static_cast<unsigned char>(*p));
+    for (const char* p = typeName; *p; ++p)
+        name += static_cast<wchar_t>(static_cast<unsigned char>(*p));
     return name;
 }
 
@@ -82,6 +84,8 @@ CWindowImplBase::~CWindowImplBase() {
 HWND CWindowImplBase::Create(HWND parent, const RECT& rect, const wchar_t* title, DWORD style,
                              DWORD exStyle, HMENU menu, void* createParam) {
     if (m_hWnd) return nullptr;
+    failedStep_ = CreateStep::None;
+    createError_ = 0;
     CWndClassInfo info = GetWndClassInfo();
     HINSTANCE instance = g_Module.GetModuleInstance();
     if (!instance) instance = ::GetModuleHandleW(nullptr);
@@ -96,15 +100,29 @@ HWND CWindowImplBase::Create(HWND parent, const RECT& rect, const wchar_t* title
     wc.hIcon = info.icon;
     wc.hIconSm = info.smallIcon;
     wc.lpszClassName = info.name.c_str();
-    if (!g_Module.RegisterWindowClass(wc)) return nullptr;
+    if (!g_Module.RegisterWindowClass(wc)) {
+        createError_ = ::GetLastError();
+        failedStep_ = CreateStep::WindowClass;
+        return nullptr;
+    }
 
     CWindowImplBase* outer = t_creating;
     t_creating = this;
+    // Under Wine a window refused for want of a desktop leaves the last error untouched: a
+    // failure without a reason then reads as 0, not as some earlier call's code.
+    ::SetLastError(0);
     HWND hwnd = ::CreateWindowExW(exStyle, info.name.c_str(), title, style, rect.left, rect.top,
                                   rect.right - rect.left, rect.bottom - rect.top, parent, menu,
                                   instance, createParam);
+    DWORD error = ::GetLastError();
     t_creating = outer;
-    if (!hwnd) m_hWnd = nullptr;
+    if (!hwnd) {
+        // A window that got as far as its first messages and was then refused leaves its
+        // handle behind; the object must look uncreated, ready for another attempt.
+        m_hWnd = nullptr;
+        failedStep_ = CreateStep::Window;
+        createError_ = error;
+    }
     return hwnd;
 }
 

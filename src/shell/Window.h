@@ -81,6 +81,11 @@ public:
     HWND Create(HWND parent, const RECT& rect, const wchar_t* title = nullptr, DWORD style = 0,
                 DWORD exStyle = 0, HMENU menu = nullptr, void* createParam = nullptr);
 
+    // Which step of the last failed Create went wrong, and the system's error code for it.
+    enum class CreateStep { None, WindowClass, Window };
+    CreateStep GetFailedCreateStep() const { return failedStep_; }
+    DWORD GetCreateError() const { return createError_; }
+
     virtual BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
                                       LRESULT& lResult, DWORD dwMsgMapID = 0) = 0;
     // Called after WM_NCDESTROY, when m_hWnd is already null, and after every handler of
@@ -103,6 +108,8 @@ private:
     LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
     const MSG* current_ = nullptr;
+    CreateStep failedStep_ = CreateStep::None;
+    DWORD createError_ = 0;
     bool finalMessagePending_ = false;
 };
 

@@ -7,6 +7,9 @@ constexpr wchar_t kReportDownloadStarted[] = L"statLogMuldownUrl";
 constexpr wchar_t kReportCompanionOffered[] = L"statLogQuilletMuldownUrl";
 constexpr wchar_t kReportPackageVerified[] = L"statLogMuldownMd5";
 
+// A query value: every character but A-Z, a-z, 0-9 and "-._~" as "%XX" of its UTF-8 bytes.
+std::wstring EncodeReportValue(const std::wstring& value);
+
 struct ClientAppReport {
     std::wstring name;       // one of the report names above
     std::wstring packageId;  // braces included
@@ -17,5 +20,5 @@ struct ClientAppReport {
 };
 
 // "http://" + host + "/ClientApp/" + name + "/?name=..&from=..&mid=..&ver=..&" [+ "md5=.."].
-// The texts go in as they are, unescaped: the statistics server reads them that way.
+// Every value is percent-encoded, so no text can end a value early or add a parameter.
 std::wstring BuildClientAppReportUrl(const std::wstring& statsHost, const ClientAppReport& report);

@@ -44,6 +44,20 @@ TEST(PartListSplitter, OnlyLeadingCommasStopTheSplitting) {
     ExpectPart(parts[0], 0, L",x");
 }
 
+TEST(PartListSplitter, BlanksAroundEachItemAreRemoved) {
+    auto parts =
+        SplitPartLists(L" 100 , 200\t", L"http://h/a.bin, http://h/b.bin ", L"0f3c ,\t9a1b");
+    ASSERT_EQ(parts.size(), 2u);
+    ExpectPart(parts[0], 100, L"http://h/a.bin", L"0f3c");
+    ExpectPart(parts[1], 200, L"http://h/b.bin", L"9a1b");
+
+    auto blank = SplitPartLists(L"1, ", L"a,  ", L" , ");
+    ASSERT_EQ(blank.size(), 2u);
+    ExpectPart(blank[1], 0, L"", L"");
+    ExpectPart(SplitPartLists(L"7", L" http://h/one name.bin ", L"")[0], 7,
+               L"http://h/one name.bin");  // blanks inside an item stay
+}
+
 TEST(PartListSplitter, LongItemsStayWhole) {
     std::wstring link1 = L"http://host/" + std::wstring(3000, L'a') + L".bin";
     std::wstring link2 = L"http://host/" + std::wstring(5000, L'b') + L".bin";

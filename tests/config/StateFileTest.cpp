@@ -25,7 +25,7 @@ TEST(StateFile, WithoutTheFileReadsGiveDefaultsAndWritesCreateNothing) {
     state.SaveDownloadTotalTime(77);
     EXPECT_FALSE(state.Exists());
     EXPECT_EQ(state.LoadDownloadFolder(), L"");
-    EXPECT_EQ(state.LoadQuilletSize(), 10485760);
+    EXPECT_EQ(state.LoadQuilletSize(), 10485760u);
     EXPECT_TRUE(state.IsQuilletChosen(true));
     EXPECT_FALSE(state.IsQuilletChosen(false));
     EXPECT_EQ(state.LoadDownloadTotalTime(), 0u);
@@ -39,7 +39,7 @@ TEST(StateFile, ResetStartsEmptyAndSavesAreReadBack) {
     EXPECT_TRUE(state.Exists());
     EXPECT_EQ(state.LoadDownloadFolder(), L"");
     EXPECT_FALSE(state.IsQuilletChosen(true));  // the file exists: its (missing) value counts
-    EXPECT_EQ(state.LoadQuilletSize(), 10485760);
+    EXPECT_EQ(state.LoadQuilletSize(), 10485760u);
 
     state.SaveDownloadFolder(L"D:\\下载\\Games\\");
     state.SaveQuilletChoice(1);
@@ -47,7 +47,7 @@ TEST(StateFile, ResetStartsEmptyAndSavesAreReadBack) {
     state.SaveDownloadTotalTime(9876543210123ull);
     EXPECT_EQ(state.LoadDownloadFolder(), L"D:\\下载\\Games\\");
     EXPECT_TRUE(state.IsQuilletChosen(false));
-    EXPECT_EQ(state.LoadQuilletSize(), 123456);
+    EXPECT_EQ(state.LoadQuilletSize(), 123456u);
     EXPECT_EQ(state.LoadDownloadTotalTime(), 9876543210123ull);
 }
 
@@ -64,17 +64,32 @@ TEST(StateFile, OnlyTheTextOneMeansChosen) {
     EXPECT_TRUE(state.IsQuilletChosen(false));
 }
 
-TEST(StateFile, QuilletSizeKeepsTheLow32BitsSigned) {
+TEST(StateFile, QuilletSizesOf2GiBAndMoreReadBackWhole) {
     CScratchFolder scratch;
     CStateFile state(scratch / L"{ID}.tmp.cfg");
     state.Reset();
     state.SaveQuilletSize(3000000000ull);
-    EXPECT_EQ(RawValue(state, L"QLSize"), L"-1294967296");
-    EXPECT_EQ(state.LoadQuilletSize(), -1294967296);
-    WritePrivateProfileStringW(L"Norvane", L"QLSize", L"  +42abc", state.Path().c_str());
-    EXPECT_EQ(state.LoadQuilletSize(), 42);
-    WritePrivateProfileStringW(L"Norvane", L"QLSize", L"size", state.Path().c_str());
-    EXPECT_EQ(state.LoadQuilletSize(), 10485760);
+    EXPECT_EQ(RawValue(state, L"QLSize"), L"3000000000");
+    EXPECT_EQ(state.LoadQuilletSize(), 3000000000ull);
+    state.SaveQuilletSize(6442450944ull);  // 6 GiB
+    EXPECT_EQ(state.LoadQuilletSize(), 6442450944ull);
+    state.SaveQuilletSize(UINT64_MAX);
+    EXPECT_EQ(state.LoadQuilletSize(), UINT64_MAX);
+}
+
+TEST(StateFile, QuilletSizeReadsEarlierAndDamagedValuesSafely) {
+    CScratchFolder scratch;
+    CStateFile state(scratch / L"{ID}.tmp.cfg");
+    state.Reset();
+    auto stored = [&](const wchar_t* text) {
+        WritePrivateProfileStringW(L"Norvane", L"QLSize", text, state.Path().c_str());
+        return state.LoadQuilletSize();
+    };
+    EXPECT_EQ(stored(L"-1294967296"), 3000000000ull);  // 3000000000 as earlier versions wrote it
+    EXPECT_EQ(stored(L"  +42abc"), 42u);
+    EXPECT_EQ(stored(L"size"), 10485760u);
+    EXPECT_EQ(stored(L"0"), 10485760u);
+    EXPECT_EQ(stored(L"-99999999999"), 10485760u);  // never a 32-bit value
 }
 
 // The total is read as an unsigned decimal: a damaged value must not turn into an absurd

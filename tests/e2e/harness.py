@@ -53,10 +53,12 @@ def wine_env():
     return env
 
 
-def start(exe, *args, capture=False):
+def start(exe, *args, capture=False, env=None):
     """Starts a Windows program under Wine; returns the Popen. With `capture` its output
-    can be read line by line from .stdout (never read it to its end: see run())."""
-    return subprocess.Popen(["wine", exe, *args], env=wine_env(), stdin=subprocess.DEVNULL,
+    can be read line by line from .stdout (never read it to its end: see run()). `env`
+    adds variables to the environment."""
+    return subprocess.Popen(["wine", exe, *args], env=dict(wine_env(), **(env or {})),
+                            stdin=subprocess.DEVNULL,
                             stdout=subprocess.PIPE if capture else subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL, text=True)
 
@@ -73,6 +75,11 @@ def run(exe, *args, timeout=60):
                                  stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
         out.seek(0)
         return subprocess.CompletedProcess(process.args, process.returncode, out.read(), "")
+
+
+def windows_path(path):
+    """The path of a host file as the program under Wine sees it (drive Z:)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def driver(*args, timeout=60):

@@ -38,6 +38,32 @@ class SingleInstanceTest(unittest.TestCase):
         self.assertEqual(fake.wait(timeout=10), 0)
         self.assertEqual(h.count_windows(), 0, "the second copy must show nothing")
 
+    def test_a_copy_whose_mutex_may_not_be_opened_counts_as_running(self):
+        # An elevated copy, or one of another account: the mutex exists but this copy may
+        # not open it, and CreateMutexW gives no handle at all.
+        package_id = h.new_package_id()
+        exe = self.copy_for(package_id, "locked")
+        fake = h.start(h.TESTDRIVER, "fake-locked-window", package_id, "120", capture=True)
+        self.processes.append(fake)
+        self.assertEqual(fake.stdout.readline().strip(), "ready")
+
+        second = h.run(exe, timeout=90)
+        self.assertEqual(second.returncode, 0)
+        self.assertEqual(fake.stdout.readline().strip(), "show")
+        self.assertEqual(h.count_windows(), 0, "the second copy must show nothing")
+
+    def test_hand_over_to_a_copy_that_does_not_answer_ends_anyway(self):
+        package_id = h.new_package_id()
+        exe = self.copy_for(package_id, "hung")
+        fake = h.start(h.TESTDRIVER, "fake-hung-window", package_id, "400", capture=True)
+        self.processes.append(fake)
+        self.assertEqual(fake.stdout.readline().strip(), "ready")
+
+        second = h.run(exe, timeout=120)
+        self.assertEqual(second.returncode, 0)
+        self.assertIsNone(fake.poll(), "the second copy ended only when the first one did")
+        self.assertEqual(h.count_windows(), 0, "the second copy must show nothing")
+
     def test_second_copy_during_the_first_window_shows_nothing(self):
         exe = self.copy_for(h.new_package_id(), "early")
         self.launch(exe)

@@ -42,14 +42,38 @@ TEST(IsSpaceShort, APartlyDownloadedTargetCountsAsPresent) {
     EXPECT_FALSE(IsSpaceShort(facts, UINT64_MAX - 1));  // the sum does not wrap
 }
 
+TEST(IsSpaceShort, TheEnginesPartialFileCountsAsPresent) {
+    // An interrupted download: the engine holds all fetched bytes in the ".P2P" file and
+    // the target does not exist yet.
+    DiskSpaceFacts facts = Volume(600);
+    facts.partialFileExists = true;
+    facts.partialFileSize = 500;
+    EXPECT_FALSE(IsSpaceShort(facts, 1000));
+    EXPECT_TRUE(IsSpaceShort(facts, 1100));
+    facts.targetFileSize = 200;  // a stale target is replaced by the finished file
+    EXPECT_FALSE(IsSpaceShort(facts, 1100));
+    facts.partialFileSize = UINT64_MAX;
+    EXPECT_FALSE(IsSpaceShort(facts, UINT64_MAX - 1));  // the sum does not wrap
+}
+
 TEST(IsInsideProductFolder, SubfoldersAreInsideSimilarNamesAreNot) {
     const std::wstring product = L"C:\\Program Files\\Marlo";
     EXPECT_TRUE(IsInsideProductFolder(L"C:\\Program Files\\Marlo", product));
     EXPECT_TRUE(IsInsideProductFolder(L"C:\\Program Files\\Marlo\\Games", product));
     EXPECT_FALSE(IsInsideProductFolder(L"C:\\Program Files\\MarloGames", product));
-    EXPECT_FALSE(IsInsideProductFolder(L"C:\\Program Files\\marlo\\Games", product));  // case
     EXPECT_FALSE(IsInsideProductFolder(L"C:\\Program Files", product));
     EXPECT_FALSE(IsInsideProductFolder(L"D:\\Games", product));
+}
+
+TEST(IsInsideProductFolder, PathsCompareWithoutRegardToCase) {
+    const std::wstring product = L"C:\\Program Files\\Marlo";
+    EXPECT_TRUE(IsInsideProductFolder(L"c:\\program files\\marlo\\games", product));
+    EXPECT_TRUE(IsInsideProductFolder(L"C:\\PROGRAM FILES\\MARLO", product));
+    EXPECT_TRUE(
+        IsInsideProductFolder(L"C:\\Program Files\\Marlo\\Spiele", L"c:\\program files\\marlo\\"));
+    EXPECT_TRUE(IsInsideProductFolder(L"C:\\\u00c9t\u00e9\\x", L"c:\\\u00e9T\u00c9"));
+    EXPECT_FALSE(IsInsideProductFolder(L"c:\\program files\\marlogames", product));
+    EXPECT_FALSE(IsInsideProductFolder(L"C:\\Program Files\\Marl0", product));
 }
 
 TEST(IsInsideProductFolder, SurroundingBlanksAndTrailingBackslash) {

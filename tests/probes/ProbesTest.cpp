@@ -75,6 +75,18 @@ TEST(VolumeProbes, APartialDownloadCountsAsAlreadyOnTheDisk) {
     DiskSpaceFacts partial = GatherDiskSpaceFacts(scratch.Path(), L"game.bin");
     EXPECT_TRUE(partial.partialFileExists);
     EXPECT_EQ(partial.targetFileSize, 4096u);
+    EXPECT_EQ(partial.partialFileSize, 6u);
+}
+
+TEST(VolumeProbes, TheBytesInThePartialFileAreCredited) {
+    // The engine writes into "game.bin.P2P" only; the target appears when it is complete.
+    CScratchFolder scratch;
+    ASSERT_TRUE(CScratchFolder::Write(scratch / L"game.bin.P2P", std::string(8192, 'p')));
+    DiskSpaceFacts facts = GatherDiskSpaceFacts(scratch.Path(), L"game.bin");
+    EXPECT_TRUE(facts.partialFileExists);
+    EXPECT_EQ(facts.partialFileSize, 8192u);
+    EXPECT_EQ(facts.targetFileSize, 0u);
+    EXPECT_FALSE(CScratchFolder::Exists(scratch / L"game.bin"));  // nothing created there
 }
 
 TEST(ClaimNamedMutex, TheFirstClaimWinsLaterOnesAreTold) {

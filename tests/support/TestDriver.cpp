@@ -3,6 +3,10 @@
 //
 //   fake-download-window ID SECONDS   hold the mutex ID and a window of class ID; print
 //                                     "show" and exit 0 on WM_COMMAND 2025, exit 3 on time-out
+//   fake-locked-window ID SECONDS     the same, but nobody else may open the mutex (as when
+//                                     the running copy is elevated or another account's)
+//   fake-hung-window ID SECONDS       hold the mutex and the window, print "ready", then
+//                                     answer no message for SECONDS and exit 5
 // TITLE matches every visible top-level window whose title starts with it.
 //
 //   count-windows TITLE               print how many such windows there are
@@ -15,11 +19,14 @@
 //                                     not), print the result
 //   post-to-class CLASS MSG W L       post MSG(W, L) to the window of that class
 //   visible-class CLASS               print 1 when that window is visible, else 0
+//   class-of TITLE                    print the window class name of that window
 //   crash-remote TITLE                start a thread at an invalid address in the process
 //                                     of that window, so that it fails as if from within;
 //                                     print the process identifier
 
 #include <windows.h>
+
+#include <sddl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -60,8 +67,25 @@ LRESULT CALLBACK FakeWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-int FakeDownloadWindow(const std::wstring& id, int seconds) {
-    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, id.c_str());
+enum class FakeMode { Answering, Locked, Hung };
+
+// A mutex whose security descriptor grants nobody any access (an empty DACL): opening it
+// by name from another process fails with "access denied".
+HANDLE CreateLockedMutex(const std::wstring& id) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:", SDDL_REVISION_1, &descriptor,
+                                                                nullptr))
+        return nullptr;
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+    HANDLE mutex = ::CreateMutexW(&attributes, FALSE, id.c_str());
+    ::LocalFree(descriptor);
+    return mutex;
+}
+
+int FakeDownloadWindow(const std::wstring& id, int seconds, FakeMode mode) {
+    HANDLE mutex = mode == FakeMode::Locked ? CreateLockedMutex(id)
+                                            : ::CreateMutexW(nullptr, FALSE, id.c_str());
+    if (!mutex) return 4;
     WNDCLASSEXW wc = {sizeof(wc)};
     wc.lpfnWndProc = &FakeWindowProc;
     wc.hInstance = ::GetModuleHandleW(nullptr);
@@ -72,6 +96,10 @@ int FakeDownloadWindow(const std::wstring& id, int seconds) {
     if (!hwnd) return 4;
     std::printf("ready\n");
     std::fflush(stdout);
+    if (mode == FakeMode::Hung) {
+        ::Sleep(static_cast<DWORD>(seconds) * 1000);
+        return 5;
+    }
     ::SetTimer(hwnd, 1, static_cast<UINT>(seconds) * 1000, nullptr);
     MSG msg;
     int code = 0;
@@ -119,7 +147,11 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring command = argv[1];
     std::wstring arg = argv[2];
     int number = argc > 3 ? _wtoi(argv[3]) : 0;
-    if (command == L"fake-download-window") return FakeDownloadWindow(arg, number ? number : 10);
+    const int seconds = number ? number : 10;
+    if (command == L"fake-download-window")
+        return FakeDownloadWindow(arg, seconds, FakeMode::Answering);
+    if (command == L"fake-locked-window") return FakeDownloadWindow(arg, seconds, FakeMode::Locked);
+    if (command == L"fake-hung-window") return FakeDownloadWindow(arg, seconds, FakeMode::Hung);
     if (command == L"count-windows") {
         std::printf("%u\n", static_cast<unsigned>(WindowsTitled(arg).size()));
         return 0;
@@ -167,6 +199,12 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"send-command") {
         LRESULT result = ::SendMessageW(hwnd, WM_COMMAND, static_cast<WPARAM>(number), 0);
         std::printf("%lld\n", static_cast<long long>(result));
+        return 0;
+    }
+    if (command == L"class-of") {
+        wchar_t name[256] = {};
+        ::GetClassNameW(hwnd, name, 255);
+        std::printf("%ls\n", name);
         return 0;
     }
     if (command == L"crash-remote") return CrashRemote(hwnd);
