@@ -76,17 +76,22 @@ bool PartialFile::LoadRecord(ProgressRecord& record) const {
 bool PartialFile::SaveRecord(const ProgressRecord& record) const {
     std::vector<uint8_t> bytes = SerializeRecord(record);
     std::wstring temp = recordPath_ + L".tmp";
+    bool written = false;
     {
         FileHandle f(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!f.ok()) return false;
-        DWORD written = 0;
-        if (!WriteFile(f.h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-            written != bytes.size() || !FlushFileBuffers(f.h))
-            return false;
+        DWORD n = 0;
+        written = f.ok() &&
+                  WriteFile(f.h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) &&
+                  n == bytes.size() && FlushFileBuffers(f.h);
     }
-    return MoveFileExW(temp.c_str(), recordPath_.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    // A record that could not be written whole (a full disk) leaves the last good one in
+    // place: it claims less than is on disk, never more.
+    if (written && MoveFileExW(temp.c_str(), recordPath_.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DeleteFileW(temp.c_str());
+    return false;
 }
 
 void PartialFile::DeleteRecord() const {

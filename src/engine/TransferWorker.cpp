@@ -42,6 +42,13 @@ long long RetryAfterOf(const HttpResponseHead& head) {
 void TransferTask::Fail(Source& src, FailureKind kind, long long retryAfter) {
     std::lock_guard<std::mutex> lock(mu_);
     src.health.OnFailure(kind, NowMs(), retryAfter, RandomBits());
+    // A server that says it has enough connections gets fewer, and no more.
+    if (kind == FailureKind::Throttled || kind == FailureKind::Refused) src.governor.Lower();
+}
+
+// The network did not carry the exchange: never a reason to give the source up.
+void TransferTask::FailTransport(Source& src, const HttpConnection& conn) {
+    Fail(src, conn.Refused() ? FailureKind::Refused : FailureKind::Transport);
 }
 
 void TransferTask::WorkerLoop(size_t sourceIndex, int slot) {
@@ -56,7 +63,9 @@ void TransferTask::WorkerLoop(size_t sourceIndex, int slot) {
             WaitForWork();
             continue;
         }
+        ++src.busy;
         Outcome outcome = Fetch(conn, src, connId, job);
+        --src.busy;
         if (outcome != Outcome::Done) conn.Close();
         wire_ += conn.WireBytes() - wireSeen;
         wireSeen = conn.WireBytes();
@@ -83,7 +92,7 @@ void TransferTask::WaitForWork() {
 bool TransferTask::NextJob(Source& src, int slot, int connId, Job& job) {
     std::lock_guard<std::mutex> lock(mu_);
     uint64_t now = NowMs();
-    if (src.health.Dropped() || slot >= src.health.ConnectionLimit() || !src.health.ReadyAt(now))
+    if (src.health.Dropped() || slot >= src.Limit() || !src.health.ReadyAt(now))
         return false;
     job.generation = generation_;
     job.url = src.current;
@@ -107,7 +116,11 @@ bool TransferTask::NextJob(Source& src, int slot, int connId, Job& job) {
     if (!planner_->Assign(connId, now, a)) return false;
     job.span = a.span;
     job.from = a.from;
-    job.to = a.to;
+    // Short requests: a changed file shows only in a reply's head.
+    int connections = 0;
+    for (auto& s : sources_) connections += s->health.Dropped() ? 0 : s->Limit();
+    job.to = std::min(a.to, a.from + RequestCap(planner_->TotalSize(), connections,
+                                                settings_.planner));
     if (src.isOrigin) job.ifRange = validator_;
     return true;
 }
@@ -118,7 +131,7 @@ TransferTask::Outcome TransferTask::Fetch(HttpConnection& conn, Source& src, int
         bool reused = conn.IsOpen();
         if (!conn.Open(job.url, static_cast<int>(settings_.connectTimeoutMs), stop_)) {
             if (stop_.load()) return Outcome::Stopped;
-            Fail(src, FailureKind::Transient);
+            FailTransport(src, conn);
             return Outcome::Failed;
         }
         std::string request = BuildGetRequest(job.url, true, job.from, job.to, job.ifRange);
@@ -133,7 +146,11 @@ TransferTask::Outcome TransferTask::Fetch(HttpConnection& conn, Source& src, int
         }
         if (!ok) {
             if (stop_.load()) return Outcome::Stopped;
-            Fail(src, FailureKind::Transient);
+            // A head that arrived but makes no sense is the server's fault, not the network's.
+            if (conn.HeadMalformed())
+                Fail(src, FailureKind::Transient);
+            else
+                FailTransport(src, conn);
             return Outcome::Failed;
         }
         if (!IsRedirect(head.status) || head.location.empty()) break;
@@ -158,6 +175,7 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
             Fail(src, FailureKind::Fatal);  // we asked for identity: these bytes are not the file
             return Outcome::Failed;
         }
+        if (VersionChanged(src, head, job.generation)) return Outcome::Failed;
         if (job.span < 0) return AcceptFirstReply(conn, src, connId, job, head);
         if (status == 200) {
             if (src.isOrigin) {
@@ -220,6 +238,26 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
         Fail(src, FailureKind::Fatal);  // 404, 410 and the other client errors
     }
     return Outcome::Failed;
+}
+
+// Every reply head names the version it carries. The origin's decides: another version
+// there starts the download over at once, which also stops every connection still reading
+// the old one. A seed that changes its version under way is of no further use.
+bool TransferTask::VersionChanged(Source& src, const HttpResponseHead& head, uint64_t generation) {
+    bool changed = false;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (generation != generation_) return false;
+        if (!src.isOrigin) {
+            if (src.validator.empty()) src.validator = head.StrongValidator();
+            if (!head.Contradicts(src.validator)) return false;
+            src.health.Drop();
+            return true;
+        }
+        changed = planner_ && !validator_.empty() && head.Contradicts(validator_);
+    }
+    if (changed) RestartForChangedFile(src, generation);
+    return changed;
 }
 
 // A 416: the file is already complete, empty, or no longer the size we know.
@@ -291,6 +329,12 @@ TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Sourc
         total_ = total;
         done_ = 0;
         file_.Truncate();
+        // The record first: a disk that fills up before the first regular record must not
+        // leave data that no record vouches for (the next start would throw it away).
+        if (!single && !SaveFirstRecord()) {
+            fileError_ = true;
+            return Outcome::Failed;
+        }
         Assignment a;
         if (total == 0) return Outcome::Done;
         planner_->Assign(connId, NowMs(), a);
@@ -350,12 +394,12 @@ TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, 
             quietMs += 200;
             if (!flush()) return Outcome::Failed;
             if (quietMs >= settings_.stallTimeoutMs) {
-                Fail(src, FailureKind::Transient);  // stalled
+                FailTransport(src, conn);  // stalled
                 return Outcome::Failed;
             }
         } else {
             flush();
-            Fail(src, FailureKind::Transient);  // cut short or reset
+            FailTransport(src, conn);  // cut short or reset
             return Outcome::Failed;
         }
         if (endNow == 0 || offset >= endNow) {
@@ -407,7 +451,7 @@ TransferTask::Outcome TransferTask::StreamChunked(HttpConnection& conn, Source& 
             if (quietMs < settings_.stallTimeoutMs) continue;
         }
         if (rs != ReadStatus::Data) {
-            Fail(src, FailureKind::Transient);  // stalled, reset or closed before the end
+            FailTransport(src, conn);  // stalled, reset or closed before the end
             return Outcome::Failed;
         }
         quietMs = 0;

@@ -4,6 +4,13 @@
 
 namespace vexa::engine {
 
+uint64_t RequestCap(uint64_t totalSize, int connections, const PlannerPolicy& policy) {
+    const uint64_t bs = policy.blockSize ? policy.blockSize : 64 * 1024;
+    uint64_t share = totalSize / (16 * static_cast<uint64_t>(std::max(connections, 1)));
+    uint64_t cap = std::max<uint64_t>({share, policy.minPiece, bs});
+    return (cap + bs - 1) / bs * bs;
+}
+
 RangePlanner::RangePlanner(uint64_t totalSize, const std::vector<uint8_t>& doneBits,
                            const PlannerPolicy& policy)
     : total_(totalSize), policy_(policy) {

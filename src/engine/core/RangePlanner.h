@@ -39,6 +39,11 @@ struct Assignment {
     bool duplicate = false;
 };
 
+// The longest single request: a reply's head is the only place where a file changed on
+// the server shows, so all connections together keep at most about 1/16 of the file in
+// flight between heads (and never less than a piece per request).
+uint64_t RequestCap(uint64_t totalSize, int connections, const PlannerPolicy& policy);
+
 class RangePlanner {
 public:
     // `doneBits`: blocks already complete (ProgressRecord's bitmap); shorter means missing.
