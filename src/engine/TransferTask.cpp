@@ -81,6 +81,7 @@ void TransferTask::RestoreFromRecord() {
     planner_.reset();
     singleStream_ = false;
     validator_.clear();
+    validatorInHeads_ = false;
     blockSize_ = settings_.planner.blockSize;
     if (file_.LoadRecord(record) && record.link == address_.link && record.totalSize > 0 &&
         record.blockSize >= 4096 && record.blockSize <= (64u << 20)) {
@@ -264,6 +265,7 @@ bool TransferTask::ResetToProbe(uint64_t generation) {
     planner_.reset();
     singleStream_ = false;
     validator_.clear();
+    validatorInHeads_ = false;
     file_.DeleteRecord();
     file_.Truncate();
     total_ = 0;

@@ -133,6 +133,7 @@ private:
     std::unique_ptr<RangePlanner> planner_;  // null while the size is unknown
     bool singleStream_ = false;              // the server ignores Range: one stream from the start
     std::string validator_;
+    bool validatorInHeads_ = false;  // the origin's 206 heads carry validator_
     uint64_t generation_ = 0;
     uint32_t blockSize_ = 0;
 

@@ -105,23 +105,29 @@ bool TransferTask::NextJob(Source& src, int slot, int connId, Job& job) {
             if (s.get() != &src) return false;
             break;
         }
+        // A bounded first request: the size comes with its head, and the server does not
+        // push the whole file into the socket for a connection that will read a piece.
         job.span = -1;
         job.from = 0;
-        job.to = 0;
+        job.to = settings_.planner.minPiece;
         return true;
     }
     // A server without Range support is read by the one stream that found the size.
     if (planner_->Complete() || singleStream_) return false;
-    Assignment a;
-    if (!planner_->Assign(connId, now, a)) return false;
-    job.span = a.span;
-    job.from = a.from;
     // Short requests: a changed file shows only in a reply's head.
     int connections = 0;
     for (auto& s : sources_) connections += s->health.Dropped() ? 0 : s->Limit();
-    job.to = std::min(a.to, a.from + RequestCap(planner_->TotalSize(), connections,
-                                                settings_.planner));
-    if (src.isOrigin) job.ifRange = validator_;
+    Assignment a;
+    if (!planner_->Assign(connId, now, a,
+                          RequestCap(planner_->TotalSize(), connections, settings_.planner)))
+        return false;
+    job.span = a.span;
+    job.from = a.from;
+    job.to = a.to;
+    // If-Range guards only until the origin's partial replies have shown that they carry
+    // the validator: from then on each head is compared as it arrives, which notices a
+    // change without the server first pushing the whole new file into the socket.
+    if (src.isOrigin && !validatorInHeads_) job.ifRange = validator_;
     return true;
 }
 
@@ -255,6 +261,9 @@ bool TransferTask::VersionChanged(Source& src, const HttpResponseHead& head, uin
             return true;
         }
         changed = planner_ && !validator_.empty() && head.Contradicts(validator_);
+        if (!changed && head.status == 206 && !validator_.empty() &&
+            (head.etag == validator_ || head.lastModified == validator_))
+            validatorInHeads_ = true;
     }
     if (changed) RestartForChangedFile(src, generation);
     return changed;
@@ -326,6 +335,7 @@ TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Sourc
         planner_ = std::make_unique<RangePlanner>(total, std::vector<uint8_t>(), policy);
         singleStream_ = single;
         validator_ = src.isOrigin ? head.StrongValidator() : std::string();
+        validatorInHeads_ = !single && !validator_.empty();
         total_ = total;
         done_ = 0;
         file_.Truncate();
@@ -337,7 +347,7 @@ TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Sourc
         }
         Assignment a;
         if (total == 0) return Outcome::Done;
-        planner_->Assign(connId, NowMs(), a);
+        planner_->Assign(connId, NowMs(), a, bodyLength);
         workCv_.notify_all();  // the others may now split this connection's range
         job.span = a.span;
         job.from = a.from;

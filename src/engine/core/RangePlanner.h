@@ -50,7 +50,10 @@ public:
     RangePlanner(uint64_t totalSize, const std::vector<uint8_t>& doneBits,
                  const PlannerPolicy& policy);
 
-    bool Assign(int conn, uint64_t nowMs, Assignment& out);
+    // `maxLength` bounds the request: its end is where the owner has asked the server to
+    // stop, and a split never cuts into bytes already asked for (the server sends them
+    // anyway), unless the owner has gone quiet. Unbounded, a split may cut anywhere.
+    bool Assign(int conn, uint64_t nowMs, Assignment& out, uint64_t maxLength = UINT64_MAX);
     // The connection wrote [offset, offset + length) for `span`. Returns the bytes that
     // were new (counted towards progress); the rest were duplicates or past the span.
     uint64_t Commit(int span, uint64_t offset, uint64_t length, uint64_t nowMs);
@@ -69,6 +72,7 @@ public:
 private:
     struct Span {
         uint64_t start = 0, pos = 0, end = 0;
+        uint64_t requested = 0;     // the primary owner's request ends here
         std::vector<int> owners;    // the first owner is the primary, a second one races it
         uint64_t ownedSinceMs = 0;  // when the primary took it
         uint64_t bytesSinceOwned = 0;
@@ -82,6 +86,7 @@ private:
     double TypicalRate(uint64_t nowMs) const;
     bool TakeUnowned(int conn, uint64_t nowMs, Assignment& out);
     bool SplitSlowest(int conn, uint64_t nowMs, Assignment& out);
+    uint64_t SplitFrom(const Span& s, uint64_t nowMs) const;
     bool TakeBack(int index, uint64_t cut, int conn, uint64_t nowMs, Assignment& out);
     bool Quiet(const Span& s, uint64_t nowMs) const;
     uint64_t MinPiece() const;
