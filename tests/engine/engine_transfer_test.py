@@ -57,6 +57,7 @@ class Fixture:
         os.makedirs(self.data)
         os.makedirs(self.out)
         self.client_prefix = list(client_prefix)
+        self.env = ENV
         self.server = subprocess.Popen(
             list(server_prefix) + ["/usr/bin/python3", os.path.join(HERE, "engine_server.py"),
                                    self.data, "--lifetime", "500", "--host", host],
@@ -93,8 +94,8 @@ class Fixture:
         if seeds:
             args += ["--seeds", seeds]
         args += [url, winpath(target)]
-        return subprocess.Popen(args, env=ENV, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                text=True)
+        return subprocess.Popen(args, env=self.env, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL, text=True)
 
     def run(self, url, target, seeds="", timeout=60, tune=TUNE, extra=()):
         p = self.start(url, target, seeds, tune, extra)
@@ -490,10 +491,48 @@ class Namespaces:
     def link(self, up):
         self.ip(self.client, "link", "set", "vxc", "up" if up else "down")
 
+    def wine_env(self, folder):
+        """A Wine environment whose wine server runs in the client's namespace. Wine's
+        sockets belong to the wine server, so the usual one (outside) would send the
+        client's traffic to the machine's own network: a prefix of its own (hard links to
+        the usual one) gets a server of its own, started here and checked."""
+        prefix = os.path.join(folder, "wineprefix")
+        if subprocess.run(["cp", "-al", ENV["WINEPREFIX"], prefix]).returncode != 0:
+            shutil.rmtree(prefix, ignore_errors=True)
+            subprocess.run(["cp", "-a", ENV["WINEPREFIX"], prefix], check=True)
+        env = dict(ENV, WINEPREFIX=prefix)
+        subprocess.run(self.prefix(self.client) + ["wine", "cmd", "/c", "exit"], env=env,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=300)
+        self.wine = env
+        mine = os.readlink("/proc/%d/ns/net" % self.client)
+        servers = [pid for pid in os.listdir("/proc") if pid.isdigit() and
+                   wine_server_of(pid) == os.path.realpath(prefix)]
+        assert servers and all(os.readlink("/proc/%s/ns/net" % p) == mine for p in servers), \
+            "the wine server is not in the test's namespace"
+        return env
+
     def close(self):
+        if getattr(self, "wine", None):
+            subprocess.run(["wineserver", "-k"], env=self.wine, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
         for h in self.holders:
             h.kill()
             h.wait()
+
+
+def wine_server_of(pid):
+    """The prefix of a wine server process, or None."""
+    try:
+        if not open("/proc/%s/comm" % pid).read().startswith("wineserver"):
+            return None
+        env = open("/proc/%s/environ" % pid, "rb").read().split(b"\0")
+    except OSError:
+        return None
+    for item in env:
+        if item.startswith(b"WINEPREFIX="):
+            return os.path.realpath(item[11:].decode())
+    return None
 
 
 class ProgressLog:
@@ -557,6 +596,7 @@ def outage_main():
     ns = Namespaces()
     fx = Fixture("10.99.0.1", Namespaces.prefix(ns.server), Namespaces.prefix(ns.client))
     try:
+        fx.env = ns.wine_env(fx.dir)
         size = 64 * MiB
         want = fx.make("ol.bin", size)
         target = os.path.join(fx.out, "ol.bin")
@@ -580,8 +620,8 @@ def outage_main():
         print("FAIL link_down_30_and_120_seconds", repr(e))
         return 1
     finally:
-        fx.close()
         ns.close()
+        fx.close()
 
 
 def main():
