@@ -266,6 +266,7 @@ bool TransferTask::ResetToProbe(uint64_t generation) {
     singleStream_ = false;
     validator_.clear();
     validatorInHeads_ = false;
+    for (auto& s : sources_) s->validator.clear();  // seeds may carry the new version too
     file_.DeleteRecord();
     file_.Truncate();
     total_ = 0;

@@ -43,12 +43,16 @@ void TransferTask::Fail(Source& src, FailureKind kind, long long retryAfter) {
     std::lock_guard<std::mutex> lock(mu_);
     src.health.OnFailure(kind, NowMs(), retryAfter, RandomBits());
     // A server that says it has enough connections gets fewer, and no more.
-    if (kind == FailureKind::Throttled || kind == FailureKind::Refused) src.governor.Lower();
+    if (kind == FailureKind::Throttled || kind == FailureKind::Refused)
+        src.governor.Lower(NowMs());
 }
 
-// The network did not carry the exchange: never a reason to give the source up.
+// The network did not carry the exchange: never a reason to give the source up. A refusal
+// while other connections to the server work says it wants fewer; with none working, the
+// server is down or restarting, which is an outage like any other.
 void TransferTask::FailTransport(Source& src, const HttpConnection& conn) {
-    Fail(src, conn.Refused() ? FailureKind::Refused : FailureKind::Transport);
+    bool othersWork = src.busy.load() > 1;
+    Fail(src, conn.Refused() && othersWork ? FailureKind::Refused : FailureKind::Transport);
 }
 
 void TransferTask::WorkerLoop(size_t sourceIndex, int slot) {

@@ -48,10 +48,11 @@ TEST(ConnectionGovernor, RefusalsLowerAndStopGrowth) {
     ConnectionGovernor g(GovernorSettings{});
     Settle(g, [](int n) { return n * 4e6; }, 0.5);
     int before = g.Limit();
-    g.Lower();
-    EXPECT_EQ(before - 1, g.Limit());
+    g.Lower(10000);
+    g.Lower(10500);
+    EXPECT_EQ(before - 1, g.Limit()) << "connections refused together count once";
     EXPECT_EQ(before - 1, Settle(g, [](int n) { return n * 4e6; }));
-    for (int i = 0; i < 40; ++i) g.Lower();
+    for (int i = 0; i < 40; ++i) g.Lower(11000 + i * 1000);
     EXPECT_EQ(1, g.Limit()) << "never below one";
 }
 

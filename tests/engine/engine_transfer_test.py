@@ -566,6 +566,10 @@ class ProgressLog:
                 assert left > 0, "no such progress within %d s" % timeout
                 self.cond.wait(left)
 
+    def last(self):
+        with self.cond:
+            return self.lines[-1][1] if self.lines else ""
+
     def done(self):
         with self.cond:
             for _, line in reversed(self.lines):
@@ -578,7 +582,8 @@ def outage(ns, log, seconds):
     """Takes the link down for `seconds`; returns how long bytes took to flow again."""
     ns.link(False)
     time.sleep(seconds)  # the outage itself: its length is what is being tested
-    _, last = log.wait(lambda l: l.startswith("progress"), 30)
+    log.wait(lambda l: l.startswith("progress"), 30)
+    last = log.last()
     assert last.startswith("progress") and field(last, "state") == 0, "ended: " + last
     assert field(last, "origin") == 0, "bytes during the outage: " + last
     before = log.done()

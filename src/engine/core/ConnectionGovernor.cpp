@@ -19,9 +19,12 @@ ConnectionGovernor::ConnectionGovernor(const GovernorSettings& settings, int cei
     if (!settings_.adaptive || limit_ >= max_) phase_ = Phase::Done;
 }
 
-void ConnectionGovernor::Lower() {
-    limit_ = std::max(1, limit_ - 1);
+void ConnectionGovernor::Lower(uint64_t nowMs) {
     phase_ = Phase::Done;
+    if (lowered_ && nowMs < lastLowerMs_ + 1000) return;
+    lowered_ = true;
+    lastLowerMs_ = nowMs;
+    limit_ = std::max(1, limit_ - 1);
 }
 
 bool ConnectionGovernor::Observe(uint64_t nowMs, uint64_t bytes, bool saturated) {

@@ -26,8 +26,9 @@ public:
 
     int Limit() const { return limit_; }
     bool Growing() const { return phase_ != Phase::Done; }
-    // The server refused another connection: one fewer, and no more growth.
-    void Lower();
+    // The server refused another connection: one fewer, and no more growth. Refusals
+    // within a second of the last one count once (connections fail together).
+    void Lower(uint64_t nowMs);
     // The controller's regular look: the source's bytes so far, and whether every allowed
     // connection had work (growth is judged only then: idle connections prove nothing).
     // Returns true when the limit changed.
@@ -47,6 +48,8 @@ private:
     uint64_t phaseStartMs_ = 0;
     uint64_t bytesAtStart_ = 0;
     bool started_ = false;
+    uint64_t lastLowerMs_ = 0;
+    bool lowered_ = false;
 };
 
 }  // namespace vexa::engine
