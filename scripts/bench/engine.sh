@@ -92,7 +92,7 @@ http {
     }
 }
 CONF
-nginx -p "$WORK/nginx" -c "$WORK/nginx/nginx.conf" -e "$WORK/logs/error.log" &
+nginx -p "$WORK/nginx" -c "$WORK/nginx/nginx.conf" -e "$WORK/logs/error.log" >/dev/null 2>&1 &
 NGINX_PID=$!
 ( sleep "$LIFETIME"; kill "$NGINX_PID" 2>/dev/null ) >/dev/null 2>&1 &
 WATCHDOG_PID=$!
@@ -102,15 +102,15 @@ SEED="http://127.0.0.1:$SEED_PORT"
 
 # Relays that cap every connection (not every request) at RATE, in front of each server.
 RATE_BYTES=$(py "import sys; v=sys.argv[1].lower(); m={'k':1024,'m':1048576,'g':1073741824}; print(int(float(v[:-1])*m[v[-1]]) if v[-1] in m else int(v))" "$RATE")
-start_relay() {  # start_relay UPSTREAM_PORT -> prints the relay's port
+start_relay() {  # start_relay UPSTREAM_PORT VAR: sets VAR to the relay's address
   local port; port=$(free_port)
-  "$PYTHON" scripts/bench/rate_relay.py "$port" "$1" "$RATE_BYTES" "$LIFETIME" > "$WORK/relay-$port.txt" &
+  "$PYTHON" scripts/bench/rate_relay.py "$port" "$1" "$RATE_BYTES" "$LIFETIME" > "$WORK/relay-$port.txt" 2>&1 &
   RELAY_PIDS+=($!)
   for _ in $(seq 100); do grep -q ready "$WORK/relay-$port.txt" 2>/dev/null && break; sleep 0.1; done
-  echo "$port"
+  printf -v "$2" 'http://127.0.0.1:%s' "$port"
 }
-ORIGIN_RELAY="http://127.0.0.1:$(start_relay "$ORIGIN_PORT")"
-SEED_RELAY="http://127.0.0.1:$(start_relay "$SEED_PORT")"
+start_relay "$ORIGIN_PORT" ORIGIN_RELAY
+start_relay "$SEED_PORT" SEED_RELAY
 
 # The wine server: a running one is used (and left running); one started here is stopped.
 wine_server_pid() {
@@ -243,7 +243,7 @@ tail_run() {  # tail_run LABEL COMMAND... (URL appended); appends the tail to ru
   local label="$1"; shift
   local port; port=$(free_port)
   rm -f "$WORK/proxy.txt"
-  "$PYTHON" scripts/bench/stall_proxy.py "$port" "$ORIGIN_PORT" "$CAPPED" "$WORK/proxy.txt" 300 &
+  "$PYTHON" scripts/bench/stall_proxy.py "$port" "$ORIGIN_PORT" "$CAPPED" "$WORK/proxy.txt" 300 >/dev/null 2>&1 &
   PROXY_PID=$!
   for _ in $(seq 50); do curl -sf -r 0-0 -o /dev/null "http://127.0.0.1:$port/capped/capped.bin" && break; sleep 0.1; done
   rm -f "$WORK/proxy.txt"

@@ -67,7 +67,7 @@ private:
         ConnectionGovernor governor;
         std::string validator;  // a seed's own version of the file (the origin's is validator_)
         std::atomic<uint64_t> bytes{0};
-        std::atomic<int> busy{0};  // connections fetching from it now
+        std::atomic<int> busy{0};  // connections that have work from it now
         Source(const RetrySettings& r, const GovernorSettings& g)
             : health(g.maxPerServer, r), governor(g) {}
         int Limit() const { return std::min(health.ConnectionLimit(), governor.Limit()); }

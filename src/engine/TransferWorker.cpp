@@ -60,16 +60,23 @@ void TransferTask::WorkerLoop(size_t sourceIndex, int slot) {
     const int connId = static_cast<int>(sourceIndex) * 64 + slot;
     HttpConnection conn;
     uint64_t wireSeen = 0;
+    // Busy from the first job until no job is left for it, so the short gaps between one
+    // request and the next do not count as idle.
+    bool busy = false;
+    auto setBusy = [&](bool now) {
+        if (now != busy) src.busy += now ? 1 : -1;
+        busy = now;
+    };
     while (!stop_.load() && !workersStop_.load()) {
         Job job;
         if (!NextJob(src, slot, connId, job)) {
+            setBusy(false);
             conn.Close();
             WaitForWork();
             continue;
         }
-        ++src.busy;
+        setBusy(true);
         Outcome outcome = Fetch(conn, src, connId, job);
-        --src.busy;
         if (outcome != Outcome::Done) conn.Close();
         wire_ += conn.WireBytes() - wireSeen;
         wireSeen = conn.WireBytes();
@@ -86,6 +93,7 @@ void TransferTask::WorkerLoop(size_t sourceIndex, int slot) {
         if (restart) ResetToProbe(job.generation);
         workCv_.notify_all();  // a released span or a new size is work for idle connections
     }
+    setBusy(false);
 }
 
 void TransferTask::WaitForWork() {
@@ -123,7 +131,9 @@ bool TransferTask::NextJob(Source& src, int slot, int connId, Job& job) {
     for (auto& s : sources_) connections += s->health.Dropped() ? 0 : s->Limit();
     Assignment a;
     if (!planner_->Assign(connId, now, a,
-                          RequestCap(planner_->TotalSize(), connections, settings_.planner)))
+                          RequestCap(planner_->TotalSize(),
+                                     planner_->TotalSize() - planner_->DoneBytes(), connections,
+                                     settings_.planner)))
         return false;
     job.span = a.span;
     job.from = a.from;

@@ -68,12 +68,15 @@ TEST(ConnectionGovernor, IdleConnectionsProveNothingAndFixedCountsStay) {
     EXPECT_EQ(3, Settle(still, [](int n) { return n * 4e6; }));
 }
 
-TEST(RequestCap, KeepsAFewPercentOfTheFileInFlight) {
+TEST(RequestCap, KeepsAFewPercentOfTheFileInFlightAndSharesTheEnd) {
     PlannerPolicy p;
-    EXPECT_EQ(16u << 20, RequestCap(1ull << 30, 4, p));
-    EXPECT_EQ(2u << 20, RequestCap(1ull << 30, 32, p));
-    EXPECT_EQ(p.minPiece, RequestCap(8u << 20, 8, p)) << "never below a piece";
-    EXPECT_EQ(0u, RequestCap((1ull << 30) + 1, 1, p) % p.blockSize);
+    const uint64_t GiB = 1ull << 30;
+    EXPECT_EQ(16u << 20, RequestCap(GiB, GiB, 4, p));
+    EXPECT_EQ(2u << 20, RequestCap(GiB, GiB, 32, p));
+    EXPECT_EQ(p.minPiece, RequestCap(8u << 20, 8u << 20, 8, p)) << "a piece at least";
+    EXPECT_EQ(0u, RequestCap(GiB + 1, GiB + 1, 1, p) % p.blockSize);
+    EXPECT_EQ(512u << 10, RequestCap(GiB, 8u << 20, 16, p)) << "near the end: a share each";
+    EXPECT_EQ(2u * p.blockSize, RequestCap(GiB, 100, 16, p)) << "but two blocks at least";
 }
 
 }  // namespace

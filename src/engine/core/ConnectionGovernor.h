@@ -16,8 +16,8 @@ struct GovernorSettings {
     int start = 4;          // connections a server gets at first
     int maxPerServer = 16;  // never more than this to one server
     bool adaptive = true;   // false: always `start`
-    uint32_t settleMs = 150;  // new connections connect and reach speed before judging
-    uint32_t windowMs = 250;  // the rate is measured over this long
+    uint32_t settleMs = 100;  // new connections connect and reach speed before judging
+    uint32_t windowMs = 200;  // the rate is measured over this long
 };
 
 class ConnectionGovernor {

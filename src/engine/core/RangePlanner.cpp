@@ -4,10 +4,12 @@
 
 namespace vexa::engine {
 
-uint64_t RequestCap(uint64_t totalSize, int connections, const PlannerPolicy& policy) {
+uint64_t RequestCap(uint64_t totalSize, uint64_t missing, int connections,
+                    const PlannerPolicy& policy) {
     const uint64_t bs = policy.blockSize ? policy.blockSize : 64 * 1024;
-    uint64_t share = totalSize / (16 * static_cast<uint64_t>(std::max(connections, 1)));
-    uint64_t cap = std::max<uint64_t>({share, policy.minPiece, bs});
+    const uint64_t n = static_cast<uint64_t>(std::max(connections, 1));
+    uint64_t cap = std::max<uint64_t>(totalSize / (16 * n), policy.minPiece);
+    cap = std::min(cap, std::max(missing / n, 2 * bs));
     return (cap + bs - 1) / bs * bs;
 }
 

@@ -41,8 +41,11 @@ struct Assignment {
 
 // The longest single request: a reply's head is the only place where a file changed on
 // the server shows, so all connections together keep at most about 1/16 of the file in
-// flight between heads (and never less than a piece per request).
-uint64_t RequestCap(uint64_t totalSize, int connections, const PlannerPolicy& policy);
+// flight between heads (but ask for at least a piece). Near the end every connection asks
+// for no more than its share of what is missing, so that they finish together instead of
+// waiting for the one that asked for a whole piece (a split never cuts into a request).
+uint64_t RequestCap(uint64_t totalSize, uint64_t missing, int connections,
+                    const PlannerPolicy& policy);
 
 class RangePlanner {
 public:
