@@ -449,6 +449,7 @@ def full_disk_keeps_what_the_record_vouches_for(fx):
         print("  full disk: %d of %d bytes on disk, %d vouched for, %d kept" %
               (on_disk, size, len(done) * block, kept))
         assert kept >= len(done) * block, "a vouched block was fetched again"
+        assert len(done) * block >= 8 * MiB, "the record kept too little of what fit"
     finally:
         subprocess.run(["umount", "-l", disk])
 
