@@ -13,8 +13,11 @@
 #include <string>
 
 #include "app/CrashHandler.h"
-#include "app/MessageLoop.h"
-#include "app/ProcessObjects.h"
+#include "config/DownloaderConfigInstance.h"
+#include "probes/EnvironmentInstance.h"
+#include "shell/AppModuleInstance.h"
+#include "shell/MessageLoop.h"
+#include "stats/StatisticsMgrInstance.h"
 #include "workflow/MainDlg.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include "config/DownloaderConfig.h"
 
+#include "config/DeploymentValuesInstance.h"
 #include "config/FileAge.h"
 #include "config/LazyText.h"
-#include "config/OwnDeployment.h"
 #include "config/PackageIdentity.h"
 #include "config/PartListSplitter.h"
 #include "config/ProfileText.h"

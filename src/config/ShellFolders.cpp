@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "probes/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <shlwapi.h>
 
-#include "probes/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 
 uint64_t GetFileSize64(const wchar_t* path) {
     CScopedHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

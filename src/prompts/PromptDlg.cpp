@@ -1,8 +1,8 @@
 #include "prompts/PromptDlg.h"
 
+#include "base/GdiHandles.h"
 #include "prompts/PromptSkin.h"
 #include "prompts/PromptText.h"
-#include "skin/GdiHandles.h"
 #include "skin/SomBitmap.h"
 
 namespace {

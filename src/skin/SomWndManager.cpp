@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "skin/GdiHandles.h"
+#include "base/GdiHandles.h"
 #include "skin/SomWnd.h"
 
 namespace {

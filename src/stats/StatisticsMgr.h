@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "stats/CriticalSection.h"
+#include "base/CriticalSection.h"
 #include "transfer/HttpDownload.h"
 
 class CStatisticsMgr {

@@ -3,8 +3,8 @@
 #include <memory>
 #include <new>
 
+#include "base/ScopedHandle.h"
 #include "probes/FileProbes.h"
-#include "probes/ScopedHandle.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "transfer/Md5.h"
+#include "base/Md5.h"
 
 constexpr uint64_t kFingerprintWindow = 52428800;  // the last 50 MiB of a large file
 

@@ -5,9 +5,9 @@
 
 #include <vector>
 
-#include "app/MessageLoop.h"
-#include "app/ProcessObjects.h"
-#include "app/Window.h"
+#include "shell/AppModule.h"
+#include "shell/MessageLoop.h"
+#include "shell/Window.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "workflow/LinkOpener.h"
+#include "shell/LinkOpener.h"
 
 TEST(ShellExecuteAndGetProcess, StartsAQuotedProgramAndHandsBackItsProcess) {
     wchar_t system[MAX_PATH] = {};

@@ -1,7 +1,7 @@
 // Which targets reach the shell, and how program paths are quoted.
 #include <gtest/gtest.h>
 
-#include "workflow/LinkRules.h"
+#include "shell/LinkRules.h"
 
 TEST(LinkRules, WebLinksAndRegisteredProtocolsOpen) {
     for (const wchar_t* link :

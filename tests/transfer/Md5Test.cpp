@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Md5.h"
 #include "identity/ClientIdentity.h"
-#include "transfer/Md5.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "app/Window.h"
+#include "base/GdiHandles.h"
+#include "shell/Window.h"
 #include "skin/DefaultWebWnd.h"
-#include "skin/GdiHandles.h"
 #include "skin/SomBitmap.h"
 #include "skin/SomHtmlView.h"
 

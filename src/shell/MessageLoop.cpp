@@ -1,4 +1,4 @@
-#include "app/MessageLoop.h"
+#include "shell/MessageLoop.h"
 
 #include <algorithm>
 

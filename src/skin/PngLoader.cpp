@@ -1,6 +1,6 @@
 #include "skin/PngLoader.h"
 
-#include "skin/GdiHandles.h"
+#include "base/GdiHandles.h"
 #include "skin/PngDecoder.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The process-wide binding, at the per-package path the configuration object names. Kept
 // apart from the binding itself so that tests bind without the program's process-wide
 // objects.
-#include "app/ProcessObjects.h"
+#include "config/DownloaderConfigInstance.h"
 #include "transfer/DownloadManager.h"
 
 CDownloadManager& CDownloadManager::Instance() {

@@ -1,4 +1,4 @@
-#include "config/OwnDeployment.h"
+#include "config/DeploymentValuesInstance.h"
 
 #include <windows.h>
 

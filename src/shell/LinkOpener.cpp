@@ -1,4 +1,4 @@
-#include "workflow/LinkOpener.h"
+#include "shell/LinkOpener.h"
 
 #include <shellapi.h>
 #include <shlobj.h>

@@ -1,4 +1,4 @@
-#include "workflow/LinkRules.h"
+#include "shell/LinkRules.h"
 
 #include <algorithm>
 #include <cwctype>

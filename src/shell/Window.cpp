@@ -1,6 +1,6 @@
-#include "app/Window.h"
+#include "shell/Window.h"
 
-#include "app/ProcessObjects.h"
+#include "shell/AppModuleInstance.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "transfer/Md5.h"
+#include "base/Md5.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
-#include "stats/OwnReportUrl.h"
+#include "stats/ReportUrlInstance.h"
 
-#include "config/OwnDeployment.h"
+#include "config/DeploymentValuesInstance.h"
 
 std::wstring BuildOwnClientAppReportUrl(const ClientAppReport& report) {
     return BuildClientAppReportUrl(StatsServerHost(), report);

@@ -1,7 +1,7 @@
 // The program's own state file, named by the package identifier of the configuration.
 
-#include "app/ProcessObjects.h"
 #include "config/DownloadFolder.h"
+#include "config/DownloaderConfigInstance.h"
 #include "config/StateFile.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/AppModule.h"
+#include "shell/AppModule.h"
 
 HRESULT CAppModule::Init(void* /*reserved*/, HINSTANCE instance) {
     instance_ = instance ? instance : ::GetModuleHandleW(nullptr);

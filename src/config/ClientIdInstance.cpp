@@ -1,7 +1,7 @@
 // The program's client identifier: one source for the whole process, unpacking the identity
 // module next to the package's other temporary files.
 
-#include "app/ProcessObjects.h"
+#include "config/DownloaderConfigInstance.h"
 #include "transfer/ClientId.h"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "workflow/LinkRules.h"
+#include "shell/LinkRules.h"
 
 // Opens a link with its registered handler (ShellExecuteEx "open", no error UI), falling back
 // to the browser executable when the shell has no handler. File paths are refused.
