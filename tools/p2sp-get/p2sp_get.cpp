@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "engine/core/TaskUrl.h"
-#include "transfer/Md5.h"
+#include "base/Md5.h"
 
 namespace {
 
