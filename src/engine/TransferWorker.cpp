@@ -43,8 +43,7 @@ void TransferTask::Fail(Source& src, FailureKind kind, long long retryAfter) {
     std::lock_guard<std::mutex> lock(mu_);
     src.health.OnFailure(kind, NowMs(), retryAfter, RandomBits());
     // A server that says it has enough connections gets fewer, and no more.
-    if (kind == FailureKind::Throttled || kind == FailureKind::Refused)
-        src.governor.Lower(NowMs());
+    if (kind == FailureKind::Throttled || kind == FailureKind::Refused) src.governor.Lower(NowMs());
 }
 
 // The network did not carry the exchange: never a reason to give the source up. A refusal
@@ -104,8 +103,7 @@ void TransferTask::WaitForWork() {
 bool TransferTask::NextJob(Source& src, int slot, int connId, Job& job) {
     std::lock_guard<std::mutex> lock(mu_);
     uint64_t now = NowMs();
-    if (src.health.Dropped() || slot >= src.Limit() || !src.health.ReadyAt(now))
-        return false;
+    if (src.health.Dropped() || slot >= src.Limit() || !src.health.ReadyAt(now)) return false;
     job.generation = generation_;
     job.url = src.current;
     if (!planner_) {
@@ -130,10 +128,10 @@ bool TransferTask::NextJob(Source& src, int slot, int connId, Job& job) {
     int connections = 0;
     for (auto& s : sources_) connections += s->health.Dropped() ? 0 : s->Limit();
     Assignment a;
-    if (!planner_->Assign(connId, now, a,
-                          RequestCap(planner_->TotalSize(),
-                                     planner_->TotalSize() - planner_->DoneBytes(), connections,
-                                     settings_.planner)))
+    if (!planner_->Assign(
+            connId, now, a,
+            RequestCap(planner_->TotalSize(), planner_->TotalSize() - planner_->DoneBytes(),
+                       connections, settings_.planner)))
         return false;
     job.span = a.span;
     job.from = a.from;

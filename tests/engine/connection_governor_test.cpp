@@ -26,7 +26,9 @@ int Settle(ConnectionGovernor& g, const std::function<double(int)>& rate, double
 TEST(ConnectionGovernor, CappedConnectionsGrowToTheMostAServerMayGet) {
     ConnectionGovernor g(GovernorSettings{});
     EXPECT_EQ(4, g.Limit());
-    EXPECT_EQ(16, Settle(g, [](int n) { return n * 4e6; }, 2.0)) << "within two seconds";
+    EXPECT_EQ(16, Settle(
+                      g, [](int n) { return n * 4e6; }, 2.0))
+        << "within two seconds";
     EXPECT_FALSE(g.Growing());
     ConnectionGovernor bounded(GovernorSettings{}, 6);  // the total bound leaves it six
     EXPECT_EQ(6, Settle(bounded, [](int n) { return n * 4e6; }));
@@ -46,7 +48,8 @@ TEST(ConnectionGovernor, ABottleneckServerKeepsWhatPaysAndGivesBackWhatDoesNot) 
 
 TEST(ConnectionGovernor, RefusalsLowerAndStopGrowth) {
     ConnectionGovernor g(GovernorSettings{});
-    Settle(g, [](int n) { return n * 4e6; }, 0.5);
+    Settle(
+        g, [](int n) { return n * 4e6; }, 0.5);
     int before = g.Limit();
     g.Lower(10000);
     g.Lower(10500);

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/TaskUrl.h"
 #include "base/Md5.h"
+#include "engine/core/TaskUrl.h"
 
 namespace {
 
@@ -188,10 +188,11 @@ int wmain(int argc, wchar_t** argv) {
     if (!o.overwrite && TargetComplete(o.url, FullPath(o.target), size)) {
         std::printf("already complete: %ls (--overwrite downloads it again)\n",
                     FullPath(o.target).c_str());
-        std::printf("final state=1 done=%llu total=%llu wire=0 duplicates=0 resumed=%llu "
-                    "seconds=0.000 max_query_ms=0.000\n",
-                    static_cast<unsigned long long>(size), static_cast<unsigned long long>(size),
-                    static_cast<unsigned long long>(size));
+        std::printf(
+            "final state=1 done=%llu total=%llu wire=0 duplicates=0 resumed=%llu "
+            "seconds=0.000 max_query_ms=0.000\n",
+            static_cast<unsigned long long>(size), static_cast<unsigned long long>(size),
+            static_cast<unsigned long long>(size));
         return 0;
     }
     Engine engine;

@@ -46,7 +46,8 @@ bool ConnectionGovernor::Observe(uint64_t nowMs, uint64_t bytes, bool saturated)
         return false;
     }
     if (elapsed < settings_.windowMs) return false;
-    double rate = static_cast<double>(bytes - bytesAtStart_) * 1000.0 / static_cast<double>(elapsed);
+    double rate =
+        static_cast<double>(bytes - bytesAtStart_) * 1000.0 / static_cast<double>(elapsed);
     int before = limit_;
     if (Judge(rate)) Grow(nowMs);
     return limit_ != before;

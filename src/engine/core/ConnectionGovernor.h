@@ -13,9 +13,9 @@
 namespace vexa::engine {
 
 struct GovernorSettings {
-    int start = 4;          // connections a server gets at first
-    int maxPerServer = 16;  // never more than this to one server
-    bool adaptive = true;   // false: always `start`
+    int start = 4;            // connections a server gets at first
+    int maxPerServer = 16;    // never more than this to one server
+    bool adaptive = true;     // false: always `start`
     uint32_t settleMs = 100;  // new connections connect and reach speed before judging
     uint32_t windowMs = 200;  // the rate is measured over this long
 };

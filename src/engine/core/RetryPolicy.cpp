@@ -24,8 +24,8 @@ void SourceHealth::OnFailure(FailureKind kind, uint64_t nowMs, long long retryAf
         RetrySettings capped = settings_;
         capped.maxDelayMs = std::min(settings_.maxDelayMs, settings_.transportMaxDelayMs);
         ++transportFailures_;
-        notBeforeMs_ = std::max(notBeforeMs_,
-                                nowMs + BackoffDelayMs(transportFailures_, random, capped));
+        notBeforeMs_ =
+            std::max(notBeforeMs_, nowMs + BackoffDelayMs(transportFailures_, random, capped));
         return;
     }
     ++consecutiveFailures_;
