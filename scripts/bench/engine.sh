@@ -13,6 +13,7 @@
 #   BENCH_RATE=4m           nginx limit_rate per connection
 #   BENCH_RUNS=3            runs of every tool in every scenario
 #   BENCH_ONLY="1 4"        run only these scenarios
+#   BENCH_ENGINE_DLL=PATH   the engine module to measure (default: this tree's)
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../env.sh"
 cd "$VEXA_ROOT"
@@ -23,7 +24,7 @@ RATE="${BENCH_RATE:-4m}"
 RUNS="${BENCH_RUNS:-3}"
 LIFETIME="${BENCH_LIFETIME:-3000}"
 EXE="$VEXA_BUILD_DIR/win/tools/p2sp-get/p2sp-get.exe"
-DLL="$VEXA_BUILD_DIR/win/src/engine/VexaP2SP.dll"
+DLL="${BENCH_ENGINE_DLL:-$VEXA_BUILD_DIR/win/src/engine/VexaP2SP.dll}"  # another build to compare
 [[ -f "$EXE" && -f "$DLL" ]] || { echo "build first: scripts/build.sh" >&2; exit 2; }
 
 WORK="$(mktemp -d /tmp/vexa-bench-XXXXXX)"
