@@ -3,12 +3,12 @@
 
 #include <windows.h>
 
-class CCriticalSection {
+#include "base/UniqueHandle.h"
+
+class CCriticalSection : private CNoCopy {
 public:
     CCriticalSection() { ::InitializeCriticalSection(&section_); }
     ~CCriticalSection() { ::DeleteCriticalSection(&section_); }
-    CCriticalSection(const CCriticalSection&) = delete;
-    CCriticalSection& operator=(const CCriticalSection&) = delete;
 
     void Enter() { ::EnterCriticalSection(&section_); }
     void Leave() { ::LeaveCriticalSection(&section_); }
@@ -17,14 +17,12 @@ private:
     CRITICAL_SECTION section_;
 };
 
-class CCriticalSectionLock {
+class CCriticalSectionLock : private CNoCopy {
 public:
     explicit CCriticalSectionLock(CCriticalSection& section) : section_(section) {
         section_.Enter();
     }
     ~CCriticalSectionLock() { section_.Leave(); }
-    CCriticalSectionLock(const CCriticalSectionLock&) = delete;
-    CCriticalSectionLock& operator=(const CCriticalSectionLock&) = delete;
 
 private:
     CCriticalSection& section_;

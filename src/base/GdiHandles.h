@@ -4,69 +4,31 @@
 
 #include <windows.h>
 
+#include "base/UniqueHandle.h"
+
 // Owns one GDI object (bitmap, font, brush, pen, region) and deletes it.
-template <class Handle>
-class CGdiObject {
-public:
-    CGdiObject() = default;
-    explicit CGdiObject(Handle handle) : handle_(handle) {}
-    ~CGdiObject() { Reset(); }
-    CGdiObject(const CGdiObject&) = delete;
-    CGdiObject& operator=(const CGdiObject&) = delete;
-    CGdiObject(CGdiObject&& other) noexcept : handle_(other.Detach()) {}
-    CGdiObject& operator=(CGdiObject&& other) noexcept {
-        if (this != &other) Reset(other.Detach());
-        return *this;
-    }
-
-    Handle Get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    Handle Detach() {
-        Handle handle = handle_;
-        handle_ = nullptr;
-        return handle;
-    }
-    void Reset(Handle handle = nullptr) {
-        if (handle_) ::DeleteObject(handle_);
-        handle_ = handle;
-    }
-
-private:
-    Handle handle_ = nullptr;
-};
+template <class GdiHandle>
+using CGdiObject = CUniqueHandle<NullableHandleTraits<GdiHandle, &::DeleteObject>>;
 
 using CBitmapHandle = CGdiObject<HBITMAP>;
 using CFontHandle = CGdiObject<HFONT>;
 using CBrushHandle = CGdiObject<HBRUSH>;
 using CRegionHandle = CGdiObject<HRGN>;
 
-// A memory DC compatible with the screen, deleted with the object.
-class CMemoryDC {
+// A memory DC compatible with the screen (or with `reference`), deleted with the object.
+class CMemoryDC : public CUniqueHandle<NullableHandleTraits<HDC, &::DeleteDC>> {
 public:
-    CMemoryDC() : dc_(::CreateCompatibleDC(nullptr)) {}
-    explicit CMemoryDC(HDC reference) : dc_(::CreateCompatibleDC(reference)) {}
-    ~CMemoryDC() {
-        if (dc_) ::DeleteDC(dc_);
-    }
-    CMemoryDC(const CMemoryDC&) = delete;
-    CMemoryDC& operator=(const CMemoryDC&) = delete;
-
-    HDC Get() const { return dc_; }
-    explicit operator bool() const { return dc_ != nullptr; }
-
-private:
-    HDC dc_;
+    CMemoryDC() : CUniqueHandle(::CreateCompatibleDC(nullptr)) {}
+    explicit CMemoryDC(HDC reference) : CUniqueHandle(::CreateCompatibleDC(reference)) {}
 };
 
 // GetDC / ReleaseDC of a window.
-class CClientDC {
+class CClientDC : private CNoCopy {
 public:
     explicit CClientDC(HWND hwnd) : hwnd_(hwnd), dc_(::GetDC(hwnd)) {}
     ~CClientDC() {
         if (dc_) ::ReleaseDC(hwnd_, dc_);
     }
-    CClientDC(const CClientDC&) = delete;
-    CClientDC& operator=(const CClientDC&) = delete;
 
     HDC Get() const { return dc_; }
     explicit operator bool() const { return dc_ != nullptr; }
@@ -76,16 +38,32 @@ private:
     HDC dc_;
 };
 
+// BeginPaint / EndPaint of a window's WM_PAINT.
+class CPaintDC : private CNoCopy {
+public:
+    explicit CPaintDC(HWND hwnd) : hwnd_(hwnd), dc_(::BeginPaint(hwnd, &paint_)) {}
+    ~CPaintDC() {
+        if (dc_) ::EndPaint(hwnd_, &paint_);
+    }
+
+    HDC Get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+    const RECT& PaintRect() const { return paint_.rcPaint; }
+
+private:
+    HWND hwnd_;
+    PAINTSTRUCT paint_ = {};
+    HDC dc_;
+};
+
 // Selects an object into a DC for the lifetime of the guard and restores the previous one.
-class CSelectObject {
+class CSelectObject : private CNoCopy {
 public:
     CSelectObject(HDC dc, HGDIOBJ object)
         : dc_(dc), old_(object ? ::SelectObject(dc, object) : nullptr) {}
     ~CSelectObject() {
         if (old_) ::SelectObject(dc_, old_);
     }
-    CSelectObject(const CSelectObject&) = delete;
-    CSelectObject& operator=(const CSelectObject&) = delete;
 
 private:
     HDC dc_;
@@ -93,7 +71,7 @@ private:
 };
 
 // Sets a DC's text colour and background mode and restores both.
-class CTextStyle {
+class CTextStyle : private CNoCopy {
 public:
     CTextStyle(HDC dc, int backgroundMode)
         : dc_(dc), colour_(::GetTextColor(dc)), mode_(::SetBkMode(dc, backgroundMode)) {}
@@ -104,8 +82,6 @@ public:
         ::SetTextColor(dc_, colour_);
         if (mode_) ::SetBkMode(dc_, mode_);
     }
-    CTextStyle(const CTextStyle&) = delete;
-    CTextStyle& operator=(const CTextStyle&) = delete;
 
 private:
     HDC dc_;

@@ -3,6 +3,7 @@
 #include "config/DownloadFolder.h"
 #include "config/DownloaderConfigInstance.h"
 #include "config/StateFile.h"
+#include "probes/FileProbes.h"
 
 namespace {
 
@@ -11,10 +12,7 @@ CStateFile ProgramStateFile() { return CStateFile(GetStateFilePath()); }
 }  // namespace
 
 std::wstring GetStateFilePath() {
-    wchar_t temp[2048] = {};
-    DWORD length = GetTempPathW(2048, temp);
-    if (length == 0 || length >= 2048) temp[0] = L'\0';
-    return StateFilePathFor(temp, g_Config.GetPackageId());
+    return StateFilePathFor(GetTempFolder(), g_Config.GetPackageId());
 }
 
 bool StateFileExists() { return ProgramStateFile().Exists(); }

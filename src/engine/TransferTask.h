@@ -106,6 +106,9 @@ private:
     Outcome Fetch(HttpConnection& conn, Source& src, int connId, Job& job);
     Outcome HandleStatus(HttpConnection& conn, Source& src, int connId, Job& job,
                          const HttpResponseHead& head);
+    Outcome HandleUnsatisfiableReply(Source& src, int connId, Job& job,
+                                     const HttpResponseHead& head);
+    void ReturnToOriginalLink(Source& src, const Job& job);
     Outcome AcceptFirstReply(HttpConnection& conn, Source& src, int connId, Job& job,
                              const HttpResponseHead& head);
     bool VersionChanged(Source& src, const HttpResponseHead& head, uint64_t generation);

@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <string>
 
+#include "base/ExportBarrier.h"
 #include "identity/ClientIdentity.h"
 
 namespace {
@@ -46,16 +47,18 @@ std::wstring ReadVolumeAndComputer() {
 
 // Fills `buffer` (room for `capacity` characters, the terminator included) and answers
 // nonzero; answers 0 and leaves an empty text when no identifier can be formed or it does
-// not fit.
+// not fit. An exception (an allocation) ends in the same answer 0, never in the caller.
 extern "C" __declspec(dllexport) int WINAPI GetCIDW(wchar_t* buffer, int capacity) {
     if (buffer == nullptr || capacity <= 0) return 0;
     buffer[0] = L'\0';
-    std::wstring machine = ReadMachineGuid();
-    if (machine.empty()) machine = ReadVolumeAndComputer();
-    std::wstring id = ClientIdFromMachineValue(machine);
-    if (id.empty() || id.size() >= static_cast<size_t>(capacity)) return 0;
-    wmemcpy(buffer, id.c_str(), id.size() + 1);
-    return 1;
+    return ExportBarrier(0, [&] {
+        std::wstring machine = ReadMachineGuid();
+        if (machine.empty()) machine = ReadVolumeAndComputer();
+        std::wstring id = ClientIdFromMachineValue(machine);
+        if (id.empty() || id.size() >= static_cast<size_t>(capacity)) return 0;
+        wmemcpy(buffer, id.c_str(), id.size() + 1);
+        return 1;
+    });
 }
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }

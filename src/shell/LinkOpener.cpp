@@ -4,6 +4,8 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include "base/ScopedHandle.h"
+
 void OpenUrl(const std::wstring& target) {
     if (!IsOpenableLink(target)) return;
     SHELLEXECUTEINFOW info = {};
@@ -26,8 +28,7 @@ int OpenInBrowserExecutable(const std::wstring& target) {
     if (!::SHGetSpecialFolderPathW(nullptr, programFiles, CSIDL_PROGRAM_FILES, FALSE)) return 0;
     wchar_t browser[MAX_PATH] = {};
     if (!::PathCombineW(browser, programFiles, L"Internet Explorer\\IEXPLORE.EXE")) return 0;
-    HANDLE process = ShellExecuteAndGetProcess(browser, target, nullptr, SW_SHOWDEFAULT);
-    if (process) ::CloseHandle(process);
+    CScopedHandle process(ShellExecuteAndGetProcess(browser, target, nullptr, SW_SHOWDEFAULT));
     return 1;
 }
 

@@ -134,6 +134,13 @@ LRESULT CWindowImplBase::Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     if (msg == WM_NCDESTROY) {
         ::SetWindowLongPtrW(hwnd, kObjectSlot, 0);
         m_hWnd = nullptr;
+        finalMessagePending_ = true;
+    }
+    // A window destroyed from inside one of its own handlers has its final call only when
+    // that handler has returned: the final call may delete the object, and the handlers
+    // further out (and this function) still use it.
+    if (finalMessagePending_ && !outer) {
+        finalMessagePending_ = false;
         OnFinalMessage(hwnd);  // may delete this
     }
     return result;

@@ -83,7 +83,8 @@ public:
 
     virtual BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
                                       LRESULT& lResult, DWORD dwMsgMapID = 0) = 0;
-    // Called after WM_NCDESTROY, when m_hWnd is already null; may delete the object.
+    // Called after WM_NCDESTROY, when m_hWnd is already null, and after every handler of
+    // this window that was running then has returned; may delete the object.
     virtual void OnFinalMessage(HWND /*hwnd*/) {}
     virtual CWndClassInfo GetWndClassInfo() const = 0;
 
@@ -102,6 +103,7 @@ private:
     LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
     const MSG* current_ = nullptr;
+    bool finalMessagePending_ = false;
 };
 
 std::wstring DefaultWindowClassName(const char* typeName);

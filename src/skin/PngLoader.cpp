@@ -20,7 +20,7 @@ public:
         dib_.Reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
         return dib_ ? static_cast<uint8_t*>(bits) : nullptr;
     }
-    HBITMAP Release() { return dib_.Detach(); }
+    HBITMAP Release() { return dib_.Release(); }
 
 private:
     CBitmapHandle dib_;

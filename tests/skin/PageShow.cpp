@@ -38,7 +38,7 @@ private:
         const POINT shape[] = {{7, 0},     {286, 0},   {295, 10}, {671, 10}, {679, 19},
                                {679, 411}, {671, 419}, {8, 419},  {0, 411},  {0, 0}};
         CRegionHandle region(::CreatePolygonRgn(shape, 10, ALTERNATE));
-        if (region && SetWindowRgn(region.Get(), FALSE)) region.Detach();
+        if (region && SetWindowRgn(region.Get(), FALSE)) region.Release();
         HWND made = view_.Create(nullptr, L"about:blank", m_hWnd, kPageArea,
                                  CSomHtmlWnd::kDefaultStyle, 0, 0, nullptr, kHostFlags);
         std::printf("view %d\n", made ? 1 : 0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "shell/AppModule.h"
@@ -38,6 +39,42 @@ private:
         return 42;
     }
     LRESULT OnSeven(WORD, WORD, HWND, BOOL&) { return 7; }
+};
+
+constexpr UINT kCloseFromHandler = WM_APP + 2;
+
+// A window made on the heap that deletes itself on its final message, as prompts do. Its
+// handler destroys the window and then still uses the object.
+class SelfDeletingWindow : public CWindowImpl<SelfDeletingWindow> {
+public:
+    explicit SelfDeletingWindow(std::vector<std::string>* log) : log_(log) {}
+    ~SelfDeletingWindow() override { log_->push_back("deleted"); }
+
+    BEGIN_MSG_MAP(SelfDeletingWindow)
+        MESSAGE_HANDLER(kCloseFromHandler, OnClose)
+        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+    END_MSG_MAP()
+
+    void OnFinalMessage(HWND) override {
+        log_->push_back("final");
+        delete this;
+    }
+
+private:
+    LRESULT OnClose(UINT, WPARAM, LPARAM, BOOL&) {
+        DestroyWindow();
+        log_->push_back(m_hWnd == nullptr ? "handler ends, window gone" : "handler ends");
+        closes_ += 1;  // writes to the object after the nested final message
+        return 17;
+    }
+    LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
+        log_->push_back("destroy");
+        handled = FALSE;
+        return 0;
+    }
+
+    std::vector<std::string>* log_;
+    int closes_ = 0;
 };
 
 class SwallowingFilter : public CMessageFilter {
@@ -88,6 +125,30 @@ TEST(WindowBase, AWindowStillOpenWhenItsObjectGoesIsDestroyedQuietly) {
         ASSERT_NE(hwnd, nullptr);
     }
     EXPECT_FALSE(::IsWindow(hwnd));
+}
+
+TEST(WindowBase, AWindowDestroyedInItsOwnHandlerHasItsFinalCallAfterTheHandlerReturns) {
+    std::vector<std::string> log;
+    auto* window = new SelfDeletingWindow(&log);
+    RECT rect = {0, 0, 60, 60};
+    HWND hwnd = window->Create(nullptr, rect, L"self-deleting", WS_POPUP);
+    ASSERT_NE(hwnd, nullptr);
+
+    EXPECT_EQ(::SendMessageW(hwnd, kCloseFromHandler, 0, 0), 17);
+    EXPECT_FALSE(::IsWindow(hwnd));
+    EXPECT_EQ(log, (std::vector<std::string>{"destroy", "handler ends, window gone", "final",
+                                             "deleted"}));
+}
+
+TEST(WindowBase, AWindowDestroyedFromOutsideDeletesItselfAtOnce) {
+    std::vector<std::string> log;
+    auto* window = new SelfDeletingWindow(&log);
+    RECT rect = {0, 0, 60, 60};
+    HWND hwnd = window->Create(nullptr, rect, L"self-deleting", WS_POPUP);
+    ASSERT_NE(hwnd, nullptr);
+
+    ::DestroyWindow(hwnd);
+    EXPECT_EQ(log, (std::vector<std::string>{"destroy", "final", "deleted"}));
 }
 
 TEST(MessageLoop, FiltersSeeMessagesFirstAndIdleHandlersRunWhenTheQueueIsEmpty) {
