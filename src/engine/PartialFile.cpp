@@ -68,8 +68,7 @@ bool PartialFile::SaveRecord(const ProgressRecord& record) const {
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD n = 0;
         written = f.IsValid() &&
-                  WriteFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &n,
-                            nullptr) &&
+                  WriteFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) &&
                   n == bytes.size() && FlushFileBuffers(f.Get());
         if (!written) error = GetLastError();
     }
