@@ -101,6 +101,8 @@ class Fixture:
         p = self.start(url, target, seeds, tune, extra)
         out, _ = p.communicate(timeout=timeout)
         final = [l for l in out.splitlines() if l.startswith("final")]
+        if not out:
+            out = "(no output, exit code %d)" % p.returncode
         return p.returncode, out, final[0] if final else ""
 
     def close(self):
@@ -498,12 +500,11 @@ class Namespaces:
     def wine_env(self, folder):
         """A Wine environment whose wine server runs in the client's namespace. Wine's
         sockets belong to the wine server, so the usual one (outside) would send the
-        client's traffic to the machine's own network: a prefix of its own (hard links to
-        the usual one) gets a server of its own, started here and checked."""
+        client's traffic to the machine's own network: a copy of the usual prefix gets a
+        server of its own, started here and checked. (A copy, not hard links: Wine may
+        write some of its files in place, which must not reach the usual prefix.)"""
         prefix = os.path.join(folder, "wineprefix")
-        if subprocess.run(["cp", "-al", ENV["WINEPREFIX"], prefix]).returncode != 0:
-            shutil.rmtree(prefix, ignore_errors=True)
-            subprocess.run(["cp", "-a", ENV["WINEPREFIX"], prefix], check=True)
+        subprocess.run(["cp", "-a", ENV["WINEPREFIX"], prefix], check=True)
         env = dict(ENV, WINEPREFIX=prefix)
         subprocess.run(self.prefix(self.client) + ["wine", "cmd", "/c", "exit"], env=env,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
