@@ -9,7 +9,7 @@ export WINEPREFIX="$VEXA_WINEPREFIX"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko prompts: neither can be installed here.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-export PYTHON="${PYTHON:-/usr/bin/python3}"
+export PYTHON="${PYTHON:-$(command -v python3)}"
 
 # Starts Xvfb on the first free display from $1 (default 90) and exports DISPLAY.
 vexa_start_xvfb() {

@@ -59,7 +59,7 @@ class Fixture:
         self.client_prefix = list(client_prefix)
         self.env = ENV
         self.server = subprocess.Popen(
-            list(server_prefix) + ["/usr/bin/python3", os.path.join(HERE, "engine_server.py"),
+            list(server_prefix) + [sys.executable, os.path.join(HERE, "engine_server.py"),
                                    self.data, "--lifetime", "500", "--host", host],
             stdout=subprocess.PIPE, text=True)
         self.port = int(self.server.stdout.readline().split()[1])
