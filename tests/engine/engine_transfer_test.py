@@ -79,7 +79,7 @@ class Fixture:
         # The server may live in another network namespace: ask from there.
         if self.client_prefix:
             code = "import urllib.request,sys; sys.stdout.buffer.write(urllib.request.urlopen(sys.argv[1]).read())"
-            return subprocess.run(self.client_prefix + ["/usr/bin/python3", "-c", code,
+            return subprocess.run(self.client_prefix + [sys.executable, "-c", code,
                                                         self.base + path],
                                   capture_output=True, check=True, timeout=30).stdout
         with self.opener.open(self.base + path) as r:
