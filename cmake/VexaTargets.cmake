@@ -67,7 +67,7 @@ macro(vexa_setup_windows_build)
 
     target_link_libraries(vexa_core PUBLIC png_static
         wininet shlwapi shell32 ole32 oleaut32 uuid comctl32 comdlg32 gdi32 msimg32 user32
-        version dbghelp psapi winmm advapi32 ws2_32 kernel32)
+        version dbghelp psapi winmm wintrust advapi32 ws2_32 kernel32)
 
     set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
     vexa_add_googletest()

@@ -93,7 +93,25 @@ void CPromptBase::OnCommand(UINT id) {
         result_ = kPromptSecondButton;
     }
     OnExtraButton(id);
-    if (EndsLoopOn(id)) ::PostQuitMessage(0);
+    if (EndsLoopOn(id)) EndLoop();
+}
+
+void CPromptBase::EndLoop() {
+    ended_ = true;
+    // A modal loop checks its prompt after every message; this one wakes it when the answer
+    // came from a message it does not see (one sent from another thread).
+    if (modal_) {
+        ::PostThreadMessageW(::GetCurrentThreadId(), WM_NULL, 0, 0);
+    } else {
+        ::PostQuitMessage(0);
+    }
+}
+
+LRESULT CPromptBase::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
+    // Destroyed without an answer (its owner went away): its loop has nothing to wait for.
+    if (result_ == kPromptUnanswered) ended_ = true;
+    handled = FALSE;
+    return 0;
 }
 
 LRESULT CPromptBase::OnLButtonDown(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled) {
@@ -114,7 +132,7 @@ LRESULT CPromptBase::OnClose(UINT, WPARAM, LPARAM, BOOL&) {
     // would, so the caller's loop ends and its window is enabled again.
     result_ = kPromptClosed;
     DestroyWindow();
-    ::PostQuitMessage(0);
+    EndLoop();
     return 0;
 }
 

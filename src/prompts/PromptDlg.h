@@ -7,8 +7,9 @@
 //   1  the second button                                3  the feedback link
 //   4  not answered
 //
-// Answering destroys the window and posts WM_QUIT, which ends the caller's nested message
-// loop (see RunPromptModal). CPromptBase holds everything; CPromptDlg is the base of the
+// Answering destroys the window and ends the loop that runs the prompt: a modal loop
+// (RunPromptModal) ends on its own prompt's answer only, so prompts opened over one another
+// end in order; a prompt shown on its own posts WM_QUIT for the thread's loop instead. CPromptBase holds everything; CPromptDlg is the base of the
 // family, CInstallGameDlg a separate class with the same look and behaviour.
 
 #include <windows.h>
@@ -51,6 +52,12 @@ public:
     void SetMessage(const std::wstring& text);
     const std::wstring& GetMessageText() const { return message_; }
     int GetResult() const { return result_; }
+    // Whether the prompt's loop should end: it was answered (by an answer that ends the
+    // loop), closed, or its window was destroyed from outside.
+    bool IsEnded() const { return ended_; }
+    // While a modal loop runs the prompt, answering wakes that loop instead of posting
+    // WM_QUIT.
+    void SetModal(bool modal) { modal_ = modal; }
 
     // Creates the prompt window (0, 0, 404, 201) with the given owner and title.
     HWND CreatePrompt(HWND owner, const wchar_t* title = nullptr);
@@ -61,6 +68,7 @@ public:
         MESSAGE_HANDLER(WM_NCHITTEST, OnNcHitTest)
         MESSAGE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
         MESSAGE_HANDLER(WM_CLOSE, OnClose)
+        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
         CHAIN_PROCESS_MESSAGE(static_cast<CSomWndManager&>(*this))
     END_MSG_MAP()
 
@@ -92,12 +100,16 @@ private:
     LRESULT OnNcHitTest(UINT, WPARAM, LPARAM, BOOL&) { return HTCLIENT; }
     LRESULT OnLButtonDown(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled);
     LRESULT OnClose(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled);
+    void EndLoop();
 
     std::wstring message_;
     CSomBitmap* background_;  // shared, not owned
     CSomButton4 closeBox_;
     CMySomButton4 secondButton_;
     int result_ = kPromptUnanswered;
+    bool ended_ = false;
+    bool modal_ = false;
     CSomTextWnd title_;
 };
 

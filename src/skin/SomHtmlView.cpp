@@ -31,7 +31,12 @@ void CSomHtmlView::Disconnect() {
 
 void CSomHtmlView::OnNewWindow(const wchar_t* url) { OpenUrl(url); }
 
-bool CSomHtmlView::AllowNavigation(const wchar_t* url) { return IsPageNavigationAllowed(url); }
+bool CSomHtmlView::AllowNavigation(const wchar_t* url) {
+    if (IsPageNavigationAllowed(url)) return true;
+    // A refused page would leave a blank area: the window shows its default page instead.
+    OnNavigateError();
+    return false;
+}
 
 void CSomHtmlView::OnNavigateError() {
     HWND parent = ::GetParent(m_hWnd);

@@ -11,6 +11,10 @@
 //   send-command TITLE ID             send WM_COMMAND(ID) to that window, print the result
 //   window-rect TITLE                 print "left top right bottom" of that window
 //   find-class CLASS                  exit 0 when a top-level window of that class exists
+//   send-to-class CLASS MSG W L       send MSG(W, L) to the window of that class (hidden or
+//                                     not), print the result
+//   post-to-class CLASS MSG W L       post MSG(W, L) to the window of that class
+//   visible-class CLASS               print 1 when that window is visible, else 0
 //   crash-remote TITLE                start a thread at an invalid address in the process
 //                                     of that window, so that it fails as if from within;
 //                                     print the process identifier
@@ -128,6 +132,29 @@ int wmain(int argc, wchar_t** argv) {
         return 3;
     }
     if (command == L"find-class") return ::FindWindowW(arg.c_str(), nullptr) ? 0 : 1;
+    if (command == L"visible-class") {
+        HWND hwnd = ::FindWindowW(arg.c_str(), nullptr);
+        std::printf("%d\n", hwnd && ::IsWindowVisible(hwnd) ? 1 : 0);
+        return hwnd ? 0 : 1;
+    }
+    if (command == L"post-to-class" && argc > 5) {
+        HWND hwnd = ::FindWindowW(arg.c_str(), nullptr);
+        if (!hwnd) return 1;
+        return ::PostMessageW(hwnd, static_cast<UINT>(_wtoi(argv[3])),
+                              static_cast<WPARAM>(_wtoi(argv[4])),
+                              static_cast<LPARAM>(_wtoi(argv[5])))
+                   ? 0
+                   : 1;
+    }
+    if (command == L"send-to-class" && argc > 5) {
+        HWND hwnd = ::FindWindowW(arg.c_str(), nullptr);
+        if (!hwnd) return 1;
+        LRESULT result = ::SendMessageW(hwnd, static_cast<UINT>(_wtoi(argv[3])),
+                                        static_cast<WPARAM>(_wtoi(argv[4])),
+                                        static_cast<LPARAM>(_wtoi(argv[5])));
+        std::printf("%lld\n", static_cast<long long>(result));
+        return 0;
+    }
     HWND hwnd = OneWindow(arg);
     if (!hwnd) {
         std::fprintf(stderr, "no window titled that\n");

@@ -1,0 +1,46 @@
+#pragma once
+// What the download window is built with beyond the process-wide objects: the shipped
+// thresholds, and the few services a test replaces (the folder picker, the trust check of
+// the companion installer) or watches (the trace of the window's visible state).
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "workflow/TransferWatch.h"
+
+class CDownloaderConfig;
+class CDownloadManager;
+class CStatisticsMgr;
+class CWorkflowState;
+
+struct DownloadWindowServices {
+    CDownloaderConfig* config = nullptr;   // not owned; read only
+    CWorkflowState* workflow = nullptr;    // not owned
+    CDownloadManager* engine = nullptr;    // not owned; bound or not
+    CStatisticsMgr* statistics = nullptr;  // not owned; null drops the reports
+};
+
+struct DownloadWindowOptions {
+    unsigned stallSeconds = CStallWatch::kShippedStallSeconds;
+    unsigned stallRetries = CStallWatch::kShippedRetries;
+    unsigned companionIdleLimit = CCompanionTracker::kShippedIdleLimit;
+    unsigned fileWaitLimit = CFileWait::kShippedLimit;
+
+    // Lets the user pick a folder; false on cancel. Default: the shell's folder browser.
+    std::function<bool(HWND owner, std::wstring* folder)> chooseFolder;
+    // Whether a downloaded installer may be started. Default: its Authenticode signature
+    // verifies (WinVerifyTrust).
+    std::function<bool(const std::wstring& path)> isTrusted;
+    // Starts a trusted program silently; default ShellExecuteExW. Returns false on failure.
+    std::function<bool(const std::wstring& path, const std::wstring& parameters,
+                       const std::wstring& folder)>
+        startProgram;
+    // Sees one short line per visible change ("mode 2", "path D:\x\", ...); may be empty.
+    std::function<void(const std::wstring& line)> trace;
+
+    std::wstring feedbackUrl;   // empty: the stamped feedback page
+    std::wstring giftCardUrl;   // opened when the configuration has no TextPromotionLink
+    std::wstring skinLocation;  // folder prefix of "dl_bk.png"; empty: the built-in background
+};

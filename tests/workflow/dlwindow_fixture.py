@@ -1,0 +1,203 @@
+"""A stamped download-window host, the local test server and the package it serves.
+
+Used by test_dlwindow.py. The host prints one line per visible change of the window (see
+DLWindowHost.cpp); Host.wait_for() reads them. Paths the window prints are Windows paths and
+are mapped back to this machine's with to_unix().
+"""
+
+import hashlib
+import json
+import os
+import queue
+import shutil
+import subprocess
+import tempfile
+import threading
+import time
+import urllib.request
+
+import harness as h
+
+HOST_EXE = os.environ.get("VEXA_DLWINDOW_HOST", "")
+SERVER = os.environ.get("VEXA_TEST_SERVER", "")
+ARTIFACTS = os.path.join(os.environ.get("VEXA_ARTIFACTS", tempfile.gettempdir()), "dlwindow")
+
+# Element centres in window coordinates.
+ACTION_BUTTON = (520 + 67, 319 + 20)
+COMPANION_BOX = (22 + 7, 366 + 7)
+
+
+def to_unix(path):
+    prefix = os.environ["WINEPREFIX"]
+    drive, rest = path[0].lower(), path[3:].replace("\\", "/")
+    if drive == "z":
+        return "/" + rest
+    return os.path.join(prefix, "drive_%s" % drive, rest)
+
+
+class Server:
+    """vexa_test_server.py on a free loopback port, serving a fresh folder."""
+
+    def __init__(self):
+        self.root = tempfile.mkdtemp(prefix="dlwindow-root-")
+        port_file = os.path.join(self.root, ".port")
+        self.proc = subprocess.Popen(["/usr/bin/python3", SERVER, "--root", self.root, "--port", "0",
+                                      "--port-file", port_file, "--idle-timeout", "900"],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.time() + 60
+        while not os.path.exists(port_file) and time.time() < deadline:
+            time.sleep(0.05)
+        with open(port_file) as f:
+            self.port = int(f.read().strip())
+        self.host = "127.0.0.1:%d" % self.port
+
+    def url(self, path):
+        return "http://%s%s" % (self.host, path)
+
+    def put(self, path, data):
+        full = os.path.join(self.root, path.lstrip("/"))
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        with open(full, "wb") as f:
+            f.write(data)
+
+    def control(self, path, method="POST"):
+        request = urllib.request.Request(self.url(path), method=method, data=b"")
+        with urllib.request.urlopen(request, timeout=30) as answer:
+            return answer.read()
+
+    def fault(self, path, mode, **params):
+        query = "&".join("%s=%s" % item for item in params.items())
+        self.control("/__fault?path=%s&mode=%s%s" % (path, mode, "&" + query if query else ""))
+
+    def clear_faults(self):
+        self.control("/__fault/clear")
+
+    def log(self):
+        return json.loads(self.control("/__log", method="GET"))
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait(timeout=30)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+class Package:
+    """Files served under /files/ and the configuration document that lists them."""
+
+    def __init__(self, server, package_id, sizes, seed=1, safecheck="1", quillet=None,
+                 extra=""):
+        self.server = server
+        self.files = []
+        for index, size in enumerate(sizes):
+            data = bytes((i * 7 + index * 13 + seed) & 0xFF for i in range(min(size, 65536)))
+            data = (data * (size // len(data) + 1))[:size]
+            name = "part%d_%s.bin" % (index, package_id.strip("{}")[:8])
+            server.put("/files/" + name, data)
+            self.files.append((name, data, hashlib.md5(data).hexdigest()))
+        links = ",".join(server.url("/files/" + name) for name, _, _ in self.files)
+        document = ("[GameConfig]\r\nGameName=Starfall\r\nGameSize=%s\r\nGameDownloadLink=%s\r\n"
+                    "GameMd5=%s\r\nGameStart=%s\r\nGameVersion=2.0.1\r\n%s"
+                    "[DownLoader]\r\nNewVersion=1.0.0.1\r\n[Quillet]\r\nsafecheck=%s\r\n"
+                    % (",".join(str(len(d)) for _, d, _ in self.files), links,
+                       ",".join(m for _, _, m in self.files), self.files[0][0], extra, safecheck))
+        if quillet:
+            document += "QuilletDownloaderLink=%s\r\n" % server.url(quillet)
+        server.put("/publish/tool/muldown/%s.html" % package_id, document.encode("ascii"))
+
+
+class Host:
+    """One stamped copy of dlwindow_host.exe, its output on a queue."""
+
+    def __init__(self, folder, package_id, server, *args, prefix_command=()):
+        os.makedirs(folder, exist_ok=True)
+        self.exe = os.path.join(folder, "dlwindow_%s.exe" % package_id.strip("{}")[:8])
+        subprocess.run([h.STAMP, "--in", HOST_EXE, "--out", self.exe, "--id", package_id,
+                        "--config-server", server.host, "--stats-server", server.host],
+                       check=True)
+        self.id = package_id
+        self.lines = queue.Queue()
+        self.seen = []
+        self.cursor = 0
+        self.proc = subprocess.Popen([*prefix_command, "wine", self.exe, *args],
+                                     env=h.wine_env(), stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
+                                     text=True, encoding="utf-8", errors="replace")
+        threading.Thread(target=self._read, daemon=True).start()
+        self.origin = None
+
+    def _read(self):
+        for line in self.proc.stdout:
+            self.lines.put(line.rstrip("\n"))
+        self.lines.put(None)
+
+    def wait_for(self, prefix, timeout=90.0):
+        """The first line after the last one found that starts with `prefix`, or None."""
+        deadline = time.time() + timeout
+        while True:
+            for index in range(self.cursor, len(self.seen)):
+                if self.seen[index].startswith(prefix):
+                    self.cursor = index + 1
+                    return self.seen[index]
+            if not self._read_one(deadline):
+                return None
+
+    def _read_one(self, deadline):
+        try:
+            line = self.lines.get(timeout=max(0.05, deadline - time.time()))
+        except queue.Empty:
+            return False
+        if line is None:
+            self.lines.put(None)
+            return False
+        self.seen.append(line)
+        return True
+
+    def start_window(self):
+        deadline = time.time() + 120
+        while not any(l.startswith("window ") for l in self.seen):
+            if not self._read_one(deadline):
+                raise AssertionError("no window; output: %r" % self.seen)
+        line = next(l for l in self.seen if l.startswith("window "))
+        _, x, y = line.split()
+        self.origin = (int(x), int(y))
+        return self.origin
+
+    def click(self, point):
+        x, y = self.origin[0] + point[0], self.origin[1] + point[1]
+        subprocess.run(["xdotool", "mousemove", str(x), str(y)], check=True)
+        time.sleep(0.2)
+        subprocess.run(["xdotool", "click", "1"], check=True)
+
+    def command(self, command_id):
+        # Posted: a command that opens a prompt returns only when the prompt has ended.
+        return h.driver("post-to-class", self.id, 0x111, command_id, 0)
+
+    def message(self, msg, wparam, lparam):
+        return h.driver("post-to-class", self.id, msg, wparam, lparam)
+
+    def visible(self):
+        return h.driver("visible-class", self.id).stdout.strip() == "1"
+
+    def screenshot(self, name):
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        path = os.path.join(ARTIFACTS, name + ".png")
+        geometry = "680x420+%d+%d" % self.origin
+        subprocess.run(["import", "-window", "root", "-crop", geometry, path], check=False,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return path
+
+    def quit(self, timeout=60):
+        if self.proc.poll() is None:
+            self.command(2026)
+        line = self.wait_for("exit", timeout)
+        try:
+            self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+        return line
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()

@@ -1,0 +1,424 @@
+#!/usr/bin/python3
+"""The download window end to end: the real window, prompts and engine under Wine and Xvfb,
+downloading from the local test server. Run with a group name: basic, sequence, faults,
+companion (see tests/workflow/CMakeLists.txt). Screenshots go to test-artifacts/dlwindow/.
+"""
+
+import hashlib
+import os
+import subprocess
+import sys
+import time
+import unittest
+
+import harness as h
+from dlwindow_fixture import ACTION_BUTTON, COMPANION_BOX, Host, Package, Server, to_unix
+
+WM_COMMAND = 0x111
+WM_LBUTTONUP = 0x202
+TRAY_MESSAGE = 2025
+TRAY_ICON = 32513
+
+
+def md5_of(path):
+    with open(path, "rb") as f:
+        return hashlib.md5(f.read()).hexdigest()
+
+
+class WindowTest(unittest.TestCase):
+    def setUp(self):
+        self.server = Server()
+        self.hosts = []
+        self.folder = h.scratch_dir("dlwindow_" + self._testMethodName[:40])
+        self.cleanup_paths = []
+
+    def tearDown(self):
+        for host in self.hosts:
+            host.kill()
+            # Every file of the package, finished or partial, in the folder it went to.
+            paths = [l[5:] for l in host.seen if l.startswith("path ")]
+            if paths:
+                folder = to_unix(paths[-1])
+                marker = host.id.strip("{}")[:8]
+                for name in os.listdir(folder) if os.path.isdir(folder) else []:
+                    if marker in name:
+                        os.remove(os.path.join(folder, name))
+        self.server.stop()
+        for path in self.cleanup_paths:
+            if os.path.exists(path):
+                os.remove(path)
+
+    def host(self, package_id, *args):
+        host = Host(self.folder, package_id, self.server, *args)
+        self.hosts.append(host)
+        host.start_window()
+        return host
+
+    def expect(self, host, prefix, timeout=120.0):
+        line = host.wait_for(prefix, timeout)
+        self.assertIsNotNone(line, "no %r; output: %r" % (prefix, host.seen[-40:]))
+        return line
+
+    def target_folder(self, host):
+        for line in reversed(host.seen):
+            if line.startswith("path "):
+                return line[5:]
+        self.fail("no folder shown; output: %r" % host.seen)
+
+    def report_arrives(self, name, seconds=60):
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            for entry in self.server.log():
+                if entry["target"].startswith("/ClientApp/%s/" % name):
+                    return entry["target"]
+            time.sleep(0.2)
+        self.fail("no report %s" % name)
+
+    def served_files(self, name_part):
+        return [entry for entry in self.server.log() if name_part in entry["target"]]
+
+    def downloaded(self, host, package):
+        folder = to_unix(self.target_folder(host))
+        for name, data, md5 in package.files:
+            path = os.path.join(folder, name)
+            self.cleanup_paths.append(path)
+            self.assertEqual(md5_of(path), md5, name)
+
+
+class BasicTest(WindowTest):
+    def test_one_file_by_the_download_button_then_tray_second_start_and_quit(self):
+        package_id = h.new_package_id()
+        package = Package(self.server, package_id, [3 * 1048576 + 17])
+        name = package.files[0][0]
+        # Slow enough that the window can be seen while it transfers.
+        self.server.fault("/files/" + name, "slow", rate=100000)
+        host = self.host(package_id, "--answer", "CInstallGameDlg:0")
+        self.expect(host, "config 5")
+        self.expect(host, "page default")
+        self.expect(host, "mode 0")
+        host.screenshot("mode0_default_page")
+
+        host.click(ACTION_BUTTON)
+        self.expect(host, "mode 2")
+        self.expect(host, "report statLogMuldownUrl")
+        host.screenshot("mode2_downloading")
+        self.server.clear_faults()
+        self.expect(host, "verified")
+        self.expect(host, "prompt-window CInstallGameDlg")
+        self.expect(host, "prompt-result 0")
+        self.expect(host, "mode 3")
+        self.expect(host, "report statLogMuldownMd5")
+        host.screenshot("mode3_install")
+        self.downloaded(host, package)
+        # The reports leave through the statistics worker, a moment later.
+        self.assertTrue(self.report_arrives("statLogMuldownUrl"))
+        self.assertIn("md5=" + package.files[0][2], self.report_arrives("statLogMuldownMd5"))
+
+        # Close hides into the notification area; a tray click brings the window back.
+        host.command(13)
+        self.expect(host, "hidden")
+        self.assertFalse(host.visible())
+        host.message(TRAY_MESSAGE, TRAY_ICON, WM_LBUTTONUP)
+        self.expect(host, "shown")
+        self.assertTrue(host.visible())
+
+        # A second start of the program for this package raises this window.
+        host.command(13)
+        self.expect(host, "hidden")
+        program = h.stamp(os.path.join(self.folder, "second.exe"), package_id)
+        self.assertEqual(h.run(program, timeout=120).returncode, 0)
+        self.expect(host, "command 2025")
+        self.expect(host, "shown")
+
+        # "关闭" ends the program with the engine stopped.
+        self.assertEqual(host.quit(), "exit 0")
+        self.assertIn("quit", host.seen)
+
+
+class SequenceTest(WindowTest):
+    def test_three_files_are_fetched_one_after_another_by_the_worker(self):
+        package_id = h.new_package_id()
+        package = Package(self.server, package_id, [1048576, 2 * 1048576 + 5, 777777], seed=3)
+        host = self.host(package_id, "--answer", "CInstallGameDlg:0")
+        self.expect(host, "mode 0")
+        host.click(ACTION_BUTTON)
+        for _ in package.files:
+            self.expect(host, "verified")
+        self.expect(host, "mode 3")
+        self.downloaded(host, package)
+        # Each file's first request comes after the previous file's last one.
+        log = self.server.log()
+        spans = []
+        for name, _, _ in package.files:
+            seqs = [e["seq"] for e in log if e["target"].endswith("/" + name)]
+            spans.append((min(seqs), max(seqs)))
+        for earlier, later in zip(spans, spans[1:]):
+            self.assertLess(earlier[1], later[0], spans)
+        self.assertEqual(host.quit(), "exit 0")
+
+    def test_pause_and_resume(self):
+        package_id = h.new_package_id()
+        package = Package(self.server, package_id, [4 * 1048576], seed=5)
+        name = package.files[0][0]
+        self.server.fault("/files/" + name, "slow", rate=200000)
+        host = self.host(package_id, "--answer", "CInstallGameDlg:0")
+        self.expect(host, "mode 0")
+        host.click(ACTION_BUTTON)
+        self.expect(host, "mode 2")
+        host.command(12)
+        self.expect(host, "mode 1")
+        host.screenshot("mode1_paused")
+        folder = to_unix(self.target_folder(host))
+        self.assertTrue(os.path.exists(os.path.join(folder, name + ".P2P")))
+        self.server.clear_faults()
+        host.command(11)
+        self.expect(host, "mode 2")
+        self.expect(host, "verified")
+        self.expect(host, "mode 3")
+        self.downloaded(host, package)
+        self.assertEqual(host.quit(), "exit 0")
+
+
+class FaultTest(WindowTest):
+    def test_a_stalled_transfer_is_recreated_and_keeps_its_partial_file(self):
+        package_id = h.new_package_id()
+        package = Package(self.server, package_id, [3 * 1048576], seed=7)
+        name = package.files[0][0]
+        self.server.fault("/files/" + name, "stall", at=65536, seconds=60)
+        host = self.host(package_id, "--stall-seconds", "3", "--answer", "CInstallGameDlg:0")
+        self.expect(host, "mode 0")
+        host.click(ACTION_BUTTON)
+        self.expect(host, "stall retry")
+        retry_seq = max(e["seq"] for e in self.server.log())
+        self.server.clear_faults()
+        self.expect(host, "verified")
+        self.downloaded(host, package)
+        # After the retry nothing already on disk is asked for again from the start.
+        later = [e for e in self.served_files("/" + name) if e["seq"] > retry_seq]
+        self.assertTrue(later)
+        for entry in later:
+            self.assertNotIn("bytes=0-", entry["headers"].get("Range", ""), later)
+        self.assertEqual(host.quit(), "exit 0")
+
+    def test_a_transfer_that_never_moves_fails_after_its_retries(self):
+        package_id = h.new_package_id()
+        package = Package(self.server, package_id, [2 * 1048576], seed=9)
+        self.server.fault("/files/" + package.files[0][0], "stall", at=0, seconds=120)
+        host = self.host(package_id, "--stall-seconds", "2", "--retries", "1",
+                         "--answer", "CDownLoadFailedDlg:0")
+        self.expect(host, "mode 0")
+        host.click(ACTION_BUTTON)
+        self.expect(host, "stall retry")
+        self.expect(host, "stall give-up")
+        self.expect(host, "prompt-window CDownLoadFailedDlg")
+        self.expect(host, "mode 4")
+        host.screenshot("mode4_redownload")
+        self.assertEqual(host.quit(), "exit 0")
+
+    def test_refused_folders_and_a_failure_prompt_over_a_folder_prompt(self):
+        package_id = h.new_package_id()
+        package = Package(self.server, package_id, [1048576], seed=11)
+        self.server.fault("/files/" + package.files[0][0], "status", code=404)
+        blocked = os.path.join(self.folder, "a-file")
+        with open(blocked, "w") as f:
+            f.write("x")
+        host = self.host(package_id, "--choose", "Z:" + blocked.replace("/", "\\"),
+                         "--choose", "cancel",
+                         # The folder prompt is answered first, while the failure prompt
+                         # opened over it is still up; that one is answered afterwards.
+                         "--answer", "CDirErrDlg:0@CDownLoadFailedDlg",
+                         "--answer", "CDownLoadFailedDlg:0@-CDirErrDlg")
+        self.expect(host, "mode 0")
+        host.click(ACTION_BUTTON)
+        self.expect(host, "mode 2")
+        host.command(15)
+        self.expect(host, "prompt 所选目录没有读写权限，请您重新选择目录!")
+        self.expect(host, "prompt 下载失败")
+        self.expect(host, "answer CDirErrDlg 0")
+        self.expect(host, "answer CDownLoadFailedDlg 0")
+        # The inner prompt ends with its own answer (not 4, unanswered), then the outer one.
+        self.assertEqual(self.expect(host, "prompt-result"), "prompt-result 0")
+        self.expect(host, "mode 4")
+        self.assertEqual(self.expect(host, "prompt-result"), "prompt-result 0")
+        self.assertEqual(host.quit(), "exit 0")
+
+    def test_a_package_with_a_hostile_file_name_is_refused_before_anything_is_written(self):
+        package_id = h.new_package_id()
+        link = self.server.url("/files/x\\..\\..\\evil_%s.bin" % package_id[1:9])
+        self.server.put("/publish/tool/muldown/%s.html" % package_id,
+                        ("[GameConfig]\r\nGameName=Evil\r\nGameSize=1000\r\nGameDownloadLink=%s\r\n"
+                         "[DownLoader]\r\nNewVersion=1.0.0.1\r\n" % link).encode("ascii"))
+        host = self.host(package_id, "--answer", "CDownLoadFailedDlg:0")
+        self.expect(host, "mode 0")
+        host.click(ACTION_BUTTON)
+        self.expect(host, "refused package")
+        self.expect(host, "prompt-window CDownLoadFailedDlg")
+        self.expect(host, "mode 0")
+        self.assertNotIn("mode 2", host.seen)
+        self.assertFalse(self.served_files("evil_"))
+        self.assertEqual(host.quit(), "exit 0")
+
+    def test_quit_inside_a_prompt_ends_the_program(self):
+        package_id = h.new_package_id()
+        Package(self.server, package_id, [1048576], seed=13)
+        blocked = os.path.join(self.folder, "b-file")
+        with open(blocked, "w") as f:
+            f.write("x")
+        host = self.host(package_id, "--choose", "Z:" + blocked.replace("/", "\\"),
+                         "--answer", "CDirErrDlg:quit")
+        self.expect(host, "mode 0")
+        host.command(15)
+        self.expect(host, "prompt-window CDirErrDlg")
+        self.expect(host, "prompt-result 4")
+        self.assertEqual(host.quit(), "exit 7")
+
+    def test_close_from_the_tray_menu_while_a_prompt_is_open(self):
+        package_id = h.new_package_id()
+        Package(self.server, package_id, [1048576], seed=15)
+        blocked = os.path.join(self.folder, "c-file")
+        with open(blocked, "w") as f:
+            f.write("x")
+        host = self.host(package_id, "--choose", "Z:" + blocked.replace("/", "\\"),
+                         "--answer", "CDirErrDlg:keep")
+        self.expect(host, "mode 0")
+        host.command(15)
+        self.expect(host, "prompt-window CDirErrDlg")
+        self.assertEqual(host.quit(), "exit 0")
+
+    def test_large_package_folders_fat_and_free_space(self):
+        package_id = h.new_package_id()
+        self.server.put("/publish/tool/muldown/%s.html" % package_id,
+                        ("[GameConfig]\r\nGameName=Huge\r\nGameSize=%d\r\nGameDownloadLink=%s\r\n"
+                         "[DownLoader]\r\nNewVersion=1.0.0.1\r\n"
+                         % (1 << 50, self.server.url("/files/huge.bin"))).encode("ascii"))
+        host = self.host(package_id, "--choose", "Z:\\no\\such\\folder", "--choose", "Z:\\tmp",
+                         "--choose", "cancel", "--answer", "CDirErrDlg:2",
+                         "--answer", "CDirErrDlg:2")
+        self.expect(host, "mode 0")
+        host.command(15)
+        self.expect(host, "prompt 磁盘格式为FAT32，无法保存大于4GB的文件，请更换为NTFS格式分区！")
+        self.expect(host, "prompt 磁盘空间不足，请您重新选择目录!")
+        self.expect(host, "choose cancel")
+        self.assertEqual(host.quit(), "exit 0")
+
+
+class CompanionTest(WindowTest):
+    def companion_package(self, trust, stall_companion=False):
+        package_id = h.new_package_id()
+        package = Package(self.server, package_id, [1048576], seed=17,
+                          quillet="/files/quillet_setup.exe")
+        self.server.put("/files/quillet_setup.exe", b"MZ" + bytes(700000))
+        if stall_companion:
+            self.server.fault("/files/quillet_setup.exe", "stall", at=0, seconds=60)
+        host = self.host(package_id, "--trust", trust, "--answer", "CInstallGameDlg:0")
+        self.cleanup_paths.append(os.path.join(os.environ["WINEPREFIX"],
+                                               "drive_c/users/root/Temp/quillet_setup.exe"))
+        return package, host
+
+    def game_requests_after_companion(self, package):
+        log = self.server.log()
+        companion = [e["seq"] for e in log if e["target"].endswith("/quillet_setup.exe")]
+        game = [e["seq"] for e in log if e["target"].endswith("/" + package.files[0][0])]
+        self.assertTrue(companion and game)
+        return min(game) > min(companion), min(game)
+
+    def test_the_companion_comes_first_and_a_trusted_installer_is_started(self):
+        package, host = self.companion_package("yes")
+        self.expect(host, "report statLogQuilletMuldownUrl")
+        self.expect(host, "mode 0")
+        host.click(ACTION_BUTTON)
+        self.expect(host, "companion started")
+        self.expect(host, "companion finished 1")
+        trust = self.expect(host, "trust-check ")
+        self.assertTrue(trust.endswith("\\quillet_setup.exe"), trust)
+        started = self.expect(host, "started ")
+        self.assertEqual(started[len("started "):], trust[len("trust-check "):])
+        self.expect(host, "verified")
+        self.downloaded(host, package)
+        after, _ = self.game_requests_after_companion(package)
+        self.assertTrue(after)
+        self.assertEqual(host.quit(), "exit 0")
+
+    def test_an_untrusted_installer_is_not_started(self):
+        package, host = self.companion_package("no")
+        self.expect(host, "mode 0")
+        host.click(ACTION_BUTTON)
+        self.expect(host, "companion finished 1")
+        self.expect(host, "trust-check ")
+        self.expect(host, "verified")
+        self.assertFalse([l for l in host.seen if l.startswith("started ")])
+        self.assertEqual(host.quit(), "exit 0")
+
+    def test_a_silent_companion_is_given_up_after_six_seconds(self):
+        package, host = self.companion_package("yes", stall_companion=True)
+        self.expect(host, "mode 0")
+        host.click(ACTION_BUTTON)
+        self.expect(host, "companion started")
+        host.screenshot("companion_ticked")
+        self.expect(host, "companion finished 0")
+        self.expect(host, "verified")
+        self.assertFalse([l for l in host.seen if l.startswith("trust-check ")])
+        self.downloaded(host, package)
+        self.assertEqual(host.quit(), "exit 0")
+
+
+class CompanionBoxTest(WindowTest):
+    def test_unticking_asks_and_the_answer_decides(self):
+        package_id = h.new_package_id()
+        Package(self.server, package_id, [1048576], seed=19, quillet="/files/q.exe")
+        host = self.host(package_id, "--answer", "CPromptDownloadQuilletDlg:2",
+                         "--answer", "CPromptDownloadQuilletDlg:1")
+        self.expect(host, "mode 0")
+        host.click(COMPANION_BOX)
+        self.expect(host, "prompt-window CPromptDownloadQuilletDlg")
+        self.expect(host, "companion ticked")  # "装上试试" ticks it again
+        host.click(COMPANION_BOX)
+        self.expect(host, "prompt-window CPromptDownloadQuilletDlg")
+        self.expect(host, "companion unticked")  # "下次再装" leaves it unticked
+        self.assertEqual(host.quit(), "exit 0")
+
+
+class OfflineTest(WindowTest):
+    """Runs inside a private network namespace (in_private_network.sh)."""
+
+    def link(self, state):
+        subprocess.run(["ip", "link", "set", "v0", state], check=True)
+        if state == "up":  # the route went with the link
+            subprocess.run(["ip", "route", "replace", "default", "via", "10.99.0.2", "dev", "v0"],
+                           check=True)
+
+    def test_offline_stops_and_the_connection_coming_back_resumes_the_same_file(self):
+        package_id = h.new_package_id()
+        package = Package(self.server, package_id, [4 * 1048576], seed=21)
+        name = package.files[0][0]
+        # Every request stalls after a little, so the speed falls to 0 while offline.
+        self.server.fault("/files/" + name, "stall", at=262144, seconds=120)
+        host = self.host(package_id, "--answer", "CInstallGameDlg:0")
+        self.expect(host, "mode 0")
+        host.click(ACTION_BUTTON)
+        self.expect(host, "mode 2")
+        target = self.target_folder(host)
+        self.link("down")
+        self.expect(host, "offline")
+        self.assertNotIn("stall retry", host.seen)
+        self.server.clear_faults()
+        back = time.time()
+        self.link("up")
+        self.expect(host, "online")
+        print("resumed %.2f s after the link came back" % (time.time() - back), flush=True)
+        self.assertLess(time.time() - back, 10.0)
+        self.expect(host, "verified")
+        self.assertEqual(self.target_folder(host), target)
+        self.downloaded(host, package)
+        self.assertEqual(host.quit(), "exit 0")
+
+
+GROUPS = {"basic": BasicTest, "sequence": SequenceTest, "faults": FaultTest,
+          "companion": CompanionTest, "companionbox": CompanionBoxTest,
+          "offline": OfflineTest}
+
+if __name__ == "__main__":
+    group = sys.argv.pop(1) if len(sys.argv) > 1 else "basic"
+    suite = unittest.TestLoader().loadTestsFromTestCase(GROUPS[group])
+    result = unittest.TextTestRunner(verbosity=2).run(suite)
+    sys.exit(0 if result.wasSuccessful() else 1)
