@@ -57,6 +57,7 @@ bool HttpConnection::Open(const HttpUrl& url, int timeoutMs, const std::atomic<b
     std::string endpoint = url.host + ":" + std::to_string(url.port);
     if (IsOpen() && endpoint == endpoint_) return true;
     Close();
+    refused_ = false;
     if (!ConnectTo(url, timeoutMs, stop)) {
         Close();
         return false;
@@ -80,12 +81,14 @@ bool HttpConnection::ConnectTo(const HttpUrl& url, int timeoutMs, const std::ato
         ioctlsocket(socket_, FIONBIO, &nonBlocking);
         int rc = connect(socket_, ai->ai_addr, static_cast<int>(ai->ai_addrlen));
         bool ok = rc == 0;
+        if (!ok && WSAGetLastError() == WSAECONNREFUSED) refused_ = true;
         if (!ok && WSAGetLastError() == WSAEWOULDBLOCK) {
             for (int waited = 0; waited < timeoutMs && !stop.load(); waited += kSliceMs) {
                 if ((ok = WaitWritable(socket_, kSliceMs))) break;
                 int err = 0;
                 int len = sizeof(err);
                 getsockopt(socket_, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len);
+                if (err == WSAECONNREFUSED) refused_ = true;
                 if (err != 0) break;
             }
         }
@@ -140,26 +143,37 @@ bool HttpConnection::ReadHead(HttpResponseHead& head, int timeoutMs,
     // the caller closes connections whose body was not read to the end.
     pending_.clear();
     pendingPos_ = 0;
+    refused_ = headMalformed_ = false;
     while (!stop.load()) {
         int n = recv(socket_, chunk, sizeof(chunk), 0);
-        if (n < 0 && WSAGetLastError() == WSAEWOULDBLOCK) {
+        int err = n < 0 ? WSAGetLastError() : 0;
+        if (n < 0 && err == WSAEWOULDBLOCK) {
             if (!WaitReadable(socket_, kSliceMs)) {
                 quietMs += kSliceMs;
                 if (quietMs >= timeoutMs) return false;
             }
             continue;
         }
-        if (n <= 0) return false;
+        if (n <= 0) {
+            refused_ = buf.empty() && err == WSAECONNRESET;
+            return false;
+        }
         quietMs = 0;
         wireBytes_ += static_cast<uint64_t>(n);
         buf.insert(buf.end(), chunk, chunk + n);
         size_t end = FindHeadEnd(buf.data(), buf.size());
         if (end) {
-            if (!ParseResponseHead(buf.data(), end, head)) return false;
+            if (!ParseResponseHead(buf.data(), end, head)) {
+                headMalformed_ = true;
+                return false;
+            }
             pending_.assign(buf.begin() + static_cast<std::ptrdiff_t>(end), buf.end());
             return true;
         }
-        if (buf.size() > 65536) return false;
+        if (buf.size() > 65536) {
+            headMalformed_ = true;
+            return false;
+        }
     }
     return false;
 }

@@ -36,6 +36,10 @@ public:
     ReadStatus Read(char* buffer, size_t capacity, size_t& got);
 
     uint64_t WireBytes() const { return wireBytes_; }
+    // Why the last Open or ReadHead failed: the server refused the connection or reset it
+    // before answering (it wants fewer connections), or sent a head that is no HTTP.
+    bool Refused() const { return refused_; }
+    bool HeadMalformed() const { return headMalformed_; }
 
 private:
     bool ConnectTo(const HttpUrl& url, int timeoutMs, const std::atomic<bool>& stop);
@@ -45,6 +49,8 @@ private:
     std::vector<char> pending_;  // bytes read past the head
     size_t pendingPos_ = 0;
     uint64_t wireBytes_ = 0;
+    bool refused_ = false;
+    bool headMalformed_ = false;
 };
 
 // The GET request for `url`, with an optional byte range [from, to) (to == 0: open end)

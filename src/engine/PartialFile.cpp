@@ -61,18 +61,39 @@ bool PartialFile::LoadRecord(ProgressRecord& record) const {
 bool PartialFile::SaveRecord(const ProgressRecord& record) const {
     std::vector<uint8_t> bytes = SerializeRecord(record);
     std::wstring temp = recordPath_ + L".tmp";
+    bool written = false;
+    DWORD error = 0;
     {
         CScopedHandle f(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!f.IsValid()) return false;
-        DWORD written = 0;
-        if (!WriteFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                       nullptr) ||
-            written != bytes.size() || !FlushFileBuffers(f.Get()))
-            return false;
+        DWORD n = 0;
+        written = f.IsValid() &&
+                  WriteFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) &&
+                  n == bytes.size() && FlushFileBuffers(f.Get());
+        if (!written) error = GetLastError();
     }
-    return MoveFileExW(temp.c_str(), recordPath_.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (written && MoveFileExW(temp.c_str(), recordPath_.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DeleteFileW(temp.c_str());
+    // A full disk has no room for a second copy, but the old record's own space takes the
+    // new one. Otherwise the last good record stays: it claims less than is on disk.
+    if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) return OverwriteRecord(bytes);
+    return false;
+}
+
+// Writes a record of the same length over the old one. A write torn by a crash fails the
+// record's CRC and is discarded at the next start: progress is lost, never a wrong byte kept.
+bool PartialFile::OverwriteRecord(const std::vector<uint8_t>& bytes) const {
+    CScopedHandle f(CreateFileW(recordPath_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!f.IsValid() || !GetFileSizeEx(f.Get(), &size) ||
+        static_cast<uint64_t>(size.QuadPart) != bytes.size())
+        return false;
+    DWORD n = 0;
+    return WriteFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) &&
+           n == bytes.size() && FlushFileBuffers(f.Get());
 }
 
 void PartialFile::DeleteRecord() const {

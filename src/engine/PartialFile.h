@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/ScopedHandle.h"
 #include "engine/core/ProgressRecord.h"
@@ -34,7 +35,8 @@ public:
 
     // The stored record, when it exists, checks out and the partial file is there.
     bool LoadRecord(ProgressRecord& record) const;
-    // temp file, flushed, then moved over the old record in one step.
+    // temp file, flushed, then moved over the old record in one step; on a full disk the
+    // old record is overwritten in place. False leaves the last good record.
     bool SaveRecord(const ProgressRecord& record) const;
     void DeleteRecord() const;
 
@@ -42,6 +44,8 @@ public:
     bool PromoteToTarget();
 
 private:
+    bool OverwriteRecord(const std::vector<uint8_t>& bytes) const;
+
     std::wstring targetPath_;
     std::wstring dataPath_;
     std::wstring recordPath_;

@@ -18,14 +18,14 @@ TransferTask::TransferTask(TaskAddress address, std::wstring targetPath,
       targetPath_(std::move(targetPath)),
       settings_(settings),
       file_(targetPath_) {
-    auto origin = std::make_unique<Source>(settings_.retry, settings_.connectionsPerSource);
+    auto origin = std::make_unique<Source>(settings_.retry, settings_.governor);
     origin->isOrigin = true;
     ParseHttpUrl(address_.link, origin->original);
     origin->current = origin->original;
     sources_.push_back(std::move(origin));
     std::string name = FileNameOfLink(address_.link);
     for (const std::string& base : seedBases) {
-        auto seed = std::make_unique<Source>(settings_.retry, settings_.connectionsPerSource);
+        auto seed = std::make_unique<Source>(settings_.retry, settings_.governor);
         if (name.empty() || !ParseHttpUrl(SeedFileUrl(base, name), seed->original)) continue;
         seed->current = seed->original;
         sources_.push_back(std::move(seed));
@@ -45,8 +45,12 @@ bool TransferTask::Start() {
     restarts_ = 0;
     fileError_ = false;
     state_ = kStateRunning;
-    for (auto& s : sources_)
-        s->health = SourceHealth(settings_.connectionsPerSource, settings_.retry);
+    std::vector<int> slots = SlotsPerSource();
+    for (size_t i = 0; i < sources_.size(); ++i) {
+        sources_[i]->health = SourceHealth(settings_.governor.maxPerServer, settings_.retry);
+        sources_[i]->governor = ConnectionGovernor(settings_.governor, slots[i]);
+        sources_[i]->validator.clear();
+    }
     running_ = true;
     controller_ = std::thread([this] { ControllerLoop(); });
     return true;
@@ -77,6 +81,7 @@ void TransferTask::RestoreFromRecord() {
     planner_.reset();
     singleStream_ = false;
     validator_.clear();
+    validatorInHeads_ = false;
     blockSize_ = settings_.planner.blockSize;
     if (file_.LoadRecord(record) && record.link == address_.link && record.totalSize > 0 &&
         record.blockSize >= 4096 && record.blockSize <= (64u << 20)) {
@@ -104,7 +109,7 @@ void TransferTask::ControllerLoop() {
         return;
     }
     RestoreFromRecord();
-    StartWorkers();
+    StartWorkers(SlotsPerSource());
     uint64_t lastPersist = NowMs(), lastSpeed = NowMs();
     uint64_t lastOrigin = 0, lastSeeds = 0;
     uint64_t persistedDone = done_.load();
@@ -112,6 +117,7 @@ void TransferTask::ControllerLoop() {
     while (!stop_.load()) {
         Sleep(50);
         uint64_t now = NowMs();
+        GovernConnections(now);
         if (now - lastSpeed >= 1000) {
             UpdateSpeeds(lastOrigin, lastSeeds);
             lastSpeed = now;
@@ -146,20 +152,41 @@ void TransferTask::ControllerLoop() {
     running_ = false;
 }
 
-void TransferTask::StartWorkers() {
-    // Slots are handed out round-robin so that the total bound leaves every source some.
+// Threads for the most connections each source may get; those above a source's current
+// limit wait. Slots are handed out round-robin so that the total bound leaves every source
+// some.
+std::vector<int> TransferTask::SlotsPerSource() const {
     std::vector<int> slots(sources_.size(), 0);
     int total = 0;
     for (bool added = true; added && total < settings_.totalConnections;) {
         added = false;
         for (size_t i = 0; i < sources_.size() && total < settings_.totalConnections; ++i) {
-            if (slots[i] >= settings_.connectionsPerSource) continue;
-            int slot = slots[i]++;
-            workers_.emplace_back([this, i, slot] { WorkerLoop(i, slot); });
+            if (slots[i] >= settings_.governor.maxPerServer) continue;
+            ++slots[i];
             ++total;
             added = true;
         }
     }
+    return slots;
+}
+
+void TransferTask::StartWorkers(const std::vector<int>& slots) {
+    for (size_t i = 0; i < slots.size(); ++i)
+        for (int slot = 0; slot < slots[i]; ++slot)
+            workers_.emplace_back([this, i, slot] { WorkerLoop(i, slot); });
+}
+
+void TransferTask::GovernConnections(uint64_t now) {
+    bool changed = false;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (!planner_ || singleStream_) return;
+        for (auto& s : sources_) {
+            bool saturated = !s->health.Dropped() && s->busy.load() >= s->Limit();
+            changed |= s->governor.Observe(now, s->bytes.load(), saturated);
+        }
+    }
+    if (changed) workCv_.notify_all();
 }
 
 void TransferTask::UpdateSpeeds(uint64_t& lastOrigin, uint64_t& lastSeeds) {
@@ -205,6 +232,18 @@ void TransferTask::Persist() {
     file_.SaveRecord(record);
 }
 
+// The record of a fresh start, written before any data: it vouches for no block yet, but
+// it names the file, so what arrives before the first regular record is not lost.
+bool TransferTask::SaveFirstRecord() {
+    ProgressRecord record;
+    record.blockSize = blockSize_;
+    record.totalSize = planner_->TotalSize();
+    record.validator = validator_;
+    record.link = address_.link;
+    record.doneBits = planner_->DoneBits();
+    return file_.SaveRecord(record);
+}
+
 void TransferTask::Finish() {
     if (!file_.PromoteToTarget()) {
         // Keep a record saying everything is there, so the next attempt only renames.
@@ -226,6 +265,8 @@ bool TransferTask::ResetToProbe(uint64_t generation) {
     planner_.reset();
     singleStream_ = false;
     validator_.clear();
+    validatorInHeads_ = false;
+    for (auto& s : sources_) s->validator.clear();  // seeds may carry the new version too
     file_.DeleteRecord();
     file_.Truncate();
     total_ = 0;

@@ -3,6 +3,7 @@
 // finishes or fails the task, and the workers that fetch ranges from the origin and seeds.
 // QueryTask reads only atomics here, so it never waits for the transfer.
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -15,6 +16,7 @@
 
 #include "engine/HttpConnection.h"
 #include "engine/PartialFile.h"
+#include "engine/core/ConnectionGovernor.h"
 #include "engine/core/EngineSettings.h"
 #include "engine/core/RangePlanner.h"
 #include "engine/core/RetryPolicy.h"
@@ -62,8 +64,13 @@ private:
         HttpUrl original;
         HttpUrl current;  // after redirects
         SourceHealth health;
+        ConnectionGovernor governor;
+        std::string validator;  // a seed's own version of the file (the origin's is validator_)
         std::atomic<uint64_t> bytes{0};
-        Source(const RetrySettings& r, int limit) : health(limit, r) {}
+        std::atomic<int> busy{0};  // connections that have work from it now
+        Source(const RetrySettings& r, const GovernorSettings& g)
+            : health(g.maxPerServer, r), governor(g) {}
+        int Limit() const { return std::min(health.ConnectionLimit(), governor.Limit()); }
     };
 
     // What a worker was given to fetch.
@@ -79,7 +86,10 @@ private:
 
     // TransferTask.cpp: lifecycle, controller, persistence.
     void ControllerLoop();
-    void StartWorkers();
+    std::vector<int> SlotsPerSource() const;
+    void StartWorkers(const std::vector<int>& slots);
+    void GovernConnections(uint64_t now);
+    bool SaveFirstRecord();
     void UpdateSpeeds(uint64_t& lastOrigin, uint64_t& lastSeeds);
     void Persist();
     void Finish();
@@ -101,6 +111,7 @@ private:
     void ReturnToOriginalLink(Source& src, const Job& job);
     Outcome AcceptFirstReply(HttpConnection& conn, Source& src, int connId, Job& job,
                              const HttpResponseHead& head);
+    bool VersionChanged(Source& src, const HttpResponseHead& head, uint64_t generation);
     bool HandleUnsatisfiable(Source& src, int connId, Job& job, const ContentRange& cr,
                              Outcome& outcome, bool& restart);
     Outcome ReadBody(HttpConnection& conn, Source& src, Job& job, uint64_t bodyLength,
@@ -110,6 +121,7 @@ private:
     bool WriteChunk(Source& src, Job& job, uint64_t offset, const char* data, size_t size,
                     uint64_t& endNow);
     void Fail(Source& src, FailureKind kind, long long retryAfter = -1);
+    void FailTransport(Source& src, const HttpConnection& conn);
     uint64_t NowMs() const;
 
     TaskAddress address_;
@@ -124,6 +136,7 @@ private:
     std::unique_ptr<RangePlanner> planner_;  // null while the size is unknown
     bool singleStream_ = false;              // the server ignores Range: one stream from the start
     std::string validator_;
+    bool validatorInHeads_ = false;  // the origin's 206 heads carry validator_
     uint64_t generation_ = 0;
     uint32_t blockSize_ = 0;
 

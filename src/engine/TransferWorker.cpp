@@ -43,6 +43,16 @@ long long RetryAfterOf(const HttpResponseHead& head) {
 void TransferTask::Fail(Source& src, FailureKind kind, long long retryAfter) {
     std::lock_guard<std::mutex> lock(mu_);
     src.health.OnFailure(kind, NowMs(), retryAfter, RandomBits());
+    // A server that says it has enough connections gets fewer, and no more.
+    if (kind == FailureKind::Throttled || kind == FailureKind::Refused) src.governor.Lower(NowMs());
+}
+
+// The network did not carry the exchange: never a reason to give the source up. A refusal
+// while other connections to the server work says it wants fewer; with none working, the
+// server is down or restarting, which is an outage like any other.
+void TransferTask::FailTransport(Source& src, const HttpConnection& conn) {
+    bool othersWork = src.busy.load() > 1;
+    Fail(src, conn.Refused() && othersWork ? FailureKind::Refused : FailureKind::Transport);
 }
 
 void TransferTask::WorkerLoop(size_t sourceIndex, int slot) {
@@ -50,13 +60,22 @@ void TransferTask::WorkerLoop(size_t sourceIndex, int slot) {
     const int connId = static_cast<int>(sourceIndex) * 64 + slot;
     HttpConnection conn;
     uint64_t wireSeen = 0;
+    // Busy from the first job until no job is left for it, so the short gaps between one
+    // request and the next do not count as idle.
+    bool busy = false;
+    auto setBusy = [&](bool now) {
+        if (now != busy) src.busy += now ? 1 : -1;
+        busy = now;
+    };
     while (!stop_.load() && !workersStop_.load()) {
         Job job;
         if (!NextJob(src, slot, connId, job)) {
+            setBusy(false);
             conn.Close();
             WaitForWork();
             continue;
         }
+        setBusy(true);
         Outcome outcome = Fetch(conn, src, connId, job);
         if (outcome != Outcome::Done) conn.Close();
         wire_ += conn.WireBytes() - wireSeen;
@@ -74,6 +93,7 @@ void TransferTask::WorkerLoop(size_t sourceIndex, int slot) {
         if (restart) ResetToProbe(job.generation);
         workCv_.notify_all();  // a released span or a new size is work for idle connections
     }
+    setBusy(false);
 }
 
 void TransferTask::WaitForWork() {
@@ -84,8 +104,7 @@ void TransferTask::WaitForWork() {
 bool TransferTask::NextJob(Source& src, int slot, int connId, Job& job) {
     std::lock_guard<std::mutex> lock(mu_);
     uint64_t now = NowMs();
-    if (src.health.Dropped() || slot >= src.health.ConnectionLimit() || !src.health.ReadyAt(now))
-        return false;
+    if (src.health.Dropped() || slot >= src.Limit() || !src.health.ReadyAt(now)) return false;
     job.generation = generation_;
     job.url = src.current;
     if (!planner_) {
@@ -97,19 +116,31 @@ bool TransferTask::NextJob(Source& src, int slot, int connId, Job& job) {
             if (s.get() != &src) return false;
             break;
         }
+        // A bounded first request: the size comes with its head, and the server does not
+        // push the whole file into the socket for a connection that will read a piece.
         job.span = -1;
         job.from = 0;
-        job.to = 0;
+        job.to = settings_.planner.minPiece;
         return true;
     }
     // A server without Range support is read by the one stream that found the size.
     if (planner_->Complete() || singleStream_) return false;
+    // Short requests: a changed file shows only in a reply's head.
+    int connections = 0;
+    for (auto& s : sources_) connections += s->health.Dropped() ? 0 : s->Limit();
     Assignment a;
-    if (!planner_->Assign(connId, now, a)) return false;
+    if (!planner_->Assign(
+            connId, now, a,
+            RequestCap(planner_->TotalSize(), planner_->TotalSize() - planner_->DoneBytes(),
+                       connections, settings_.planner)))
+        return false;
     job.span = a.span;
     job.from = a.from;
     job.to = a.to;
-    if (src.isOrigin) job.ifRange = validator_;
+    // If-Range guards only until the origin's partial replies have shown that they carry
+    // the validator: from then on each head is compared as it arrives, which notices a
+    // change without the server first pushing the whole new file into the socket.
+    if (src.isOrigin && !validatorInHeads_) job.ifRange = validator_;
     return true;
 }
 
@@ -119,7 +150,7 @@ TransferTask::Outcome TransferTask::Fetch(HttpConnection& conn, Source& src, int
         bool reused = conn.IsOpen();
         if (!conn.Open(job.url, static_cast<int>(settings_.connectTimeoutMs), stop_)) {
             if (stop_.load()) return Outcome::Stopped;
-            Fail(src, FailureKind::Transient);
+            FailTransport(src, conn);
             return Outcome::Failed;
         }
         std::string request = BuildGetRequest(job.url, true, job.from, job.to, job.ifRange);
@@ -134,7 +165,11 @@ TransferTask::Outcome TransferTask::Fetch(HttpConnection& conn, Source& src, int
         }
         if (!ok) {
             if (stop_.load()) return Outcome::Stopped;
-            Fail(src, FailureKind::Transient);
+            // A head that arrived but makes no sense is the server's fault, not the network's.
+            if (conn.HeadMalformed())
+                Fail(src, FailureKind::Transient);
+            else
+                FailTransport(src, conn);
             return Outcome::Failed;
         }
         if (!IsRedirect(head.status) || head.location.empty()) break;
@@ -163,6 +198,8 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
         std::lock_guard<std::mutex> lock(mu_);
         context.knownTotal = planner_ ? planner_->TotalSize() : 0;
     }
+    if ((head.status == 206 || head.status == 200) && VersionChanged(src, head, job.generation))
+        return Outcome::Failed;
     const ReplyVerdict verdict = ClassifyReply(head, context);
     switch (verdict.action) {
         case ReplyAction::AcceptFirst:
@@ -202,6 +239,29 @@ void TransferTask::ReturnToOriginalLink(Source& src, const Job& job) {
     std::lock_guard<std::mutex> lock(mu_);
     if (src.current.ToString() == job.url.ToString()) src.current = src.original;
     src.health.OnFailure(FailureKind::Transient, NowMs(), -1, RandomBits());
+}
+
+// Every reply head names the version it carries. The origin's decides: another version
+// there starts the download over at once, which also stops every connection still reading
+// the old one. A seed that changes its version under way is of no further use.
+bool TransferTask::VersionChanged(Source& src, const HttpResponseHead& head, uint64_t generation) {
+    bool changed = false;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (generation != generation_) return false;
+        if (!src.isOrigin) {
+            if (src.validator.empty()) src.validator = head.StrongValidator();
+            if (!head.Contradicts(src.validator)) return false;
+            src.health.Drop();
+            return true;
+        }
+        changed = planner_ && !validator_.empty() && head.Contradicts(validator_);
+        if (!changed && head.status == 206 && !validator_.empty() &&
+            (head.etag == validator_ || head.lastModified == validator_))
+            validatorInHeads_ = true;
+    }
+    if (changed) RestartForChangedFile(src, generation);
+    return changed;
 }
 
 // A 416: the file is already complete, empty, or no longer the size we know.
@@ -270,12 +330,19 @@ TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Sourc
         planner_ = std::make_unique<RangePlanner>(total, std::vector<uint8_t>(), policy);
         singleStream_ = single;
         validator_ = src.isOrigin ? head.StrongValidator() : std::string();
+        validatorInHeads_ = !single && !validator_.empty();
         total_ = total;
         done_ = 0;
         file_.Truncate();
+        // The record first: a disk that fills up before the first regular record must not
+        // leave data that no record vouches for (the next start would throw it away).
+        if (!single && !SaveFirstRecord()) {
+            fileError_ = true;
+            return Outcome::Failed;
+        }
         Assignment a;
         if (total == 0) return Outcome::Done;
-        planner_->Assign(connId, NowMs(), a);
+        planner_->Assign(connId, NowMs(), a, bodyLength);
         workCv_.notify_all();  // the others may now split this connection's range
         job.span = a.span;
         job.from = a.from;
@@ -332,12 +399,12 @@ TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, 
             quietMs += 200;
             if (!flush()) return Outcome::Failed;
             if (quietMs >= settings_.stallTimeoutMs) {
-                Fail(src, FailureKind::Transient);  // stalled
+                FailTransport(src, conn);  // stalled
                 return Outcome::Failed;
             }
         } else {
             flush();
-            Fail(src, FailureKind::Transient);  // cut short or reset
+            FailTransport(src, conn);  // cut short or reset
             return Outcome::Failed;
         }
         if (endNow == 0 || offset >= endNow) {
@@ -389,7 +456,7 @@ TransferTask::Outcome TransferTask::StreamChunked(HttpConnection& conn, Source& 
             if (quietMs < settings_.stallTimeoutMs) continue;
         }
         if (rs != ReadStatus::Data) {
-            Fail(src, FailureKind::Transient);  // stalled, reset or closed before the end
+            FailTransport(src, conn);  // stalled, reset or closed before the end
             return Outcome::Failed;
         }
         quietMs = 0;

@@ -48,12 +48,45 @@ TEST(ResponseHead, RejectsMalformedAndAmbiguousHeads) {
     HttpResponseHead h;
     EXPECT_FALSE(Parse("HTTP/2 200 OK\r\n\r\n", h));
     EXPECT_FALSE(Parse("HTTP/1.1 2x0 OK\r\n\r\n", h));
-    EXPECT_FALSE(Parse("HTTP/1.1 200 OK\r\nNoColon\r\n\r\n", h));
     EXPECT_FALSE(Parse("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\n", h));
     EXPECT_FALSE(Parse("HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\n", h));
     EXPECT_FALSE(Parse("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\n", h));
-    EXPECT_FALSE(Parse("HTTP/1.1 200 OK\r\nX: a\r\n folded\r\n\r\n", h));
     EXPECT_EQ(0u, FindHeadEnd("HTTP/1.1 200 OK\r\n", 17));
+}
+
+TEST(ResponseHead, FoldedLinesJoinAndStrayLinesAreIgnoredUnlessTheyTouchFraming) {
+    HttpResponseHead h;
+    ASSERT_TRUE(
+        Parse("HTTP/1.1 206 P\r\n folded before any field\r\nETag: \"a\r\n\t b\"\r\n"
+              "Content-Range: bytes 0-9/\r\n 100\r\nContent-Length: 10\r\nNoColon\r\n"
+              "Bad Name: x\r\n: empty name\r\n\r\n",
+              h));
+    EXPECT_EQ("\"a b\"", h.etag) << "a folded line continues the value with one space";
+    ASSERT_TRUE(h.contentRange.valid);
+    EXPECT_EQ(100u, h.contentRange.total);
+    EXPECT_EQ(10u, h.contentLength);
+    // A damaged line that may be framing makes the reply unusable, and so does a length
+    // that folding turned into two numbers.
+    EXPECT_FALSE(Parse("HTTP/1.1 200 OK\r\nContent-Length 5\r\n\r\n", h));
+    EXPECT_FALSE(Parse("HTTP/1.1 200 OK\r\nContent-Length : 5\r\n\r\n", h));
+    EXPECT_FALSE(Parse("HTTP/1.1 200 OK\r\nTransfer-Encoding chunked\r\n\r\n", h));
+    EXPECT_FALSE(Parse("HTTP/1.1 206 P\r\ncontent-range bytes 0-1/2\r\n\r\n", h));
+    EXPECT_FALSE(Parse("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n 6\r\n\r\n", h));
+}
+
+TEST(ResponseHead, ValidatorOfALaterReplyComparedLikeForLike) {
+    HttpResponseHead h;
+    ASSERT_TRUE(Parse("HTTP/1.1 206 P\r\nETag: \"v1\"\r\nLast-Modified: D1\r\n\r\n", h));
+    EXPECT_FALSE(h.Contradicts("\"v1\""));
+    EXPECT_FALSE(h.Contradicts("D1"));
+    EXPECT_FALSE(h.Contradicts("")) << "nothing known yet";
+    EXPECT_TRUE(h.Contradicts("\"v0\""));
+    EXPECT_TRUE(h.Contradicts("D0"));
+    ASSERT_TRUE(Parse("HTTP/1.1 206 P\r\nLast-Modified: D1\r\n\r\n", h));
+    EXPECT_FALSE(h.Contradicts("\"v1\"")) << "no tag in this reply: no evidence";
+    ASSERT_TRUE(Parse("HTTP/1.1 206 P\r\nETag: W/\"w\"\r\n\r\n", h));
+    EXPECT_FALSE(h.Contradicts("\"v1\"")) << "a weak tag says nothing about the bytes";
+    EXPECT_FALSE(h.Contradicts("D1"));
 }
 
 TEST(ResponseHead, ConnectionChunkedMultipartAndTwoContentRanges) {
@@ -200,6 +233,15 @@ TEST(Retry, SourceHealthThrottlesDropsAndRecovers) {
     EXPECT_FALSE(h.Dropped());
     h.OnFailure(FailureKind::Transient, 0, -1, 0);
     EXPECT_TRUE(h.Dropped());
+    SourceHealth outage(4, s);
+    for (int i = 0; i < 100; ++i) outage.OnFailure(FailureKind::Transport, 0, -1, 0xFFFFFFFF);
+    EXPECT_FALSE(outage.Dropped()) << "an outage never gives a source up";
+    EXPECT_LE(outage.NotBeforeMs(), s.transportMaxDelayMs) << "and it is tried again soon";
+    outage.OnFailure(FailureKind::Transient, 0, -1, 0);
+    outage.OnFailure(FailureKind::Transient, 0, -1, 0);
+    outage.OnFailure(FailureKind::Refused, 0, -1, 0);
+    EXPECT_FALSE(outage.Dropped()) << "network failures do not join a run of bad answers";
+    EXPECT_EQ(3, outage.ConnectionLimit()) << "a refusal asks for fewer connections";
     SourceHealth fatal(4, s);
     fatal.OnFailure(FailureKind::Fatal, 0, -1, 0);
     EXPECT_TRUE(fatal.Dropped());
@@ -209,10 +251,13 @@ TEST(Retry, SourceHealthThrottlesDropsAndRecovers) {
 TEST(Tuning, AppliesKnownPairsOnly) {
     EngineSettings s;
     EXPECT_EQ(3, ApplyTuning("connections=2;stall_ms=500;bogus=1;piece=65536;total=x", s));
-    EXPECT_EQ(2, s.connectionsPerSource);
+    EXPECT_EQ(2, s.governor.start);
     EXPECT_EQ(500u, s.stallTimeoutMs);
     EXPECT_EQ(65536u, s.planner.minPiece);
-    EXPECT_EQ(8, s.totalConnections);
+    EXPECT_EQ(32, s.totalConnections);
+    EXPECT_EQ(2, ApplyTuning("adaptive=0;max_connections=8;adaptive=2", s));
+    EXPECT_FALSE(s.governor.adaptive);
+    EXPECT_EQ(8, s.governor.maxPerServer);
     EXPECT_EQ(0, ApplyTuning("connections=0;dup_share=0.9", s));
 }
 

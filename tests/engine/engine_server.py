@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Loopback HTTP/1.1 server with the misbehaviours the engine must survive.
 
-Usage: engine_server.py DIR [--lifetime SECONDS]
-Prints "port N" once listening on 127.0.0.1. Serves the files of DIR as /MODE/NAME:
+Usage: engine_server.py DIR [--lifetime SECONDS] [--host ADDRESS]
+Prints "port N" once listening on ADDRESS (127.0.0.1). Serves the files of DIR as /MODE/NAME:
   r        Range, keep-alive, strong ETag           n       ignores Range (always 200)
   ncut     like n, but the first reply stops half-way
   early2   the first 2 ranged replies start 100 bytes before the asked offset
@@ -11,11 +11,14 @@ Prints "port N" once listening on 127.0.0.1. Serves the files of DIR as /MODE/NA
                                                              end in a TCP reset half-way
   stall    every reply sends 64 KiB, then stalls     slow    512 KiB/s per connection
   redir    302 to /r/NAME                            busy1   first request 503 Retry-After 1
-  flip     treats every If-Range as stale (a file that keeps changing behind one name)
+  flip     a new ETag in every reply, every If-Range stale (mixed servers behind one name)
   chunk    ignores Range and sends the file in chunks, without length or validators
   chunkcut the same, but the first reply breaks off before its last chunk
   capped   answers at most 1 MiB per ranged request (as some CDNs do)
   short    claims the file is one byte shorter (a seed with another file of that name)
+  fold     like r, but every head has a folded ETag, a folded unknown field and a line
+           without a colon
+  change30 like r, but the file changes (as /ctl/change) once 30 % of its size was served
   hop      302 to /vanishK/NAME (K counts the hops); each /vanishK/ serves two requests slowly,
            then answers 410, so the engine must go back to /hop/ for a fresh redirect
 Control: /ctl/change/NAME rewrites the file with new content; /ctl/stats answers JSON of
@@ -33,7 +36,9 @@ import time
 
 ROOT = sys.argv[1]
 LIFETIME = float(sys.argv[sys.argv.index("--lifetime") + 1]) if "--lifetime" in sys.argv else 300
+HOST = sys.argv[sys.argv.index("--host") + 1] if "--host" in sys.argv else "127.0.0.1"
 counts = {}
+changed = set()
 lock = threading.Lock()
 
 
@@ -100,11 +105,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def control(self, rest):
         if rest.startswith("change/"):
-            path = os.path.join(ROOT, os.path.basename(rest[7:]))
-            size = os.path.getsize(path)
-            with open(path, "r+b") as f:
-                f.write(os.urandom(min(size, 4096)))
-            os.utime(path, ns=(time.time_ns(), time.time_ns() + 10**9))
+            change_file(os.path.join(ROOT, os.path.basename(rest[7:])))
             return self.send_simple(200, body=b"changed")
         if rest == "stats":
             with lock:
@@ -129,6 +130,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def serve_file(self, mode, path):
         size = os.path.getsize(path) - (1 if mode == "short" else 0)
         tag = etag_of(path)
+        if mode == "flip":
+            tag = '%s-%d"' % (tag[:-1], bump("flip-tags"))
         rng = None if mode in ("n", "ncut") else self.parse_range(size)
         if rng and self.headers.get("If-Range") not in (None, tag):
             rng = None
@@ -146,7 +149,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_response(206 if rng else 200)
         if rng:
             self.send_header("Content-Range", "bytes %d-%d/%d" % (start, last, size))
-        if mode not in ("n", "ncut"):
+        if mode == "fold":
+            self._headers_buffer.append(
+                b"ETag:\r\n \t" + tag.encode() + b"\r\nX-Note: one\r\n\ttwo\r\nNo colon here\r\n")
+        elif mode not in ("n", "ncut"):
             self.send_header("ETag", tag)
             self.send_header("Accept-Ranges", "bytes")
         self.send_header("Content-Length", str(length))
@@ -174,6 +180,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 sent += len(chunk)
                 with lock:
                     counts["bytes-" + mode] = counts.get("bytes-" + mode, 0) + len(chunk)
+                    change = (mode == "change30" and path not in changed and
+                              counts["bytes-" + mode] >= 0.3 * os.path.getsize(path))
+                    if change:
+                        changed.add(path)
+                        change_file(path)
                 if mode in ("slow", "flip"):
                     time.sleep(0.125)  # 512 KiB/s per connection
                 if mode == "stall" and sent >= 65536:
@@ -188,6 +199,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.connection.close()
 
 
+def change_file(path):
+    size = os.path.getsize(path)
+    with open(path, "r+b") as f:
+        f.write(os.urandom(min(size, 4096)))
+    os.utime(path, ns=(time.time_ns(), time.time_ns() + 10**9))
+
+
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     request_queue_size = 64
@@ -197,7 +215,7 @@ class Server(http.server.ThreadingHTTPServer):
 
 
 def main():
-    server = Server(("127.0.0.1", 0), Handler)
+    server = Server((HOST, 0), Handler)
     print("port", server.server_address[1], flush=True)
     threading.Timer(LIFETIME, server.shutdown).start()
     server.serve_forever()

@@ -239,3 +239,27 @@ TEST(RangePlanner, EmptyFileIsCompleteAtOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RangePlanner, SplitsNeverCutIntoBytesAlreadyAskedForUnlessTheOwnerIsQuiet) {
+    RangePlanner p(64 * MiB, {}, SmallPolicy());
+    Assignment a, b;
+    ASSERT_TRUE(p.Assign(1, 0, a, 4 * MiB));
+    EXPECT_EQ(4 * MiB, a.to) << "the request is bounded";
+    p.Commit(a.span, 0, 1 * MiB, 300);
+    ASSERT_TRUE(p.Assign(2, 300, b, 4 * MiB));
+    EXPECT_GE(b.from, 4 * MiB) << "the owner's request stays whole";
+    EXPECT_GE(p.EndOf(a.span), 4 * MiB);
+
+    // The owner goes quiet: all but its next block may be taken back.
+    RangePlanner q(64 * MiB, {}, SmallPolicy());
+    Assignment c, d;
+    ASSERT_TRUE(q.Assign(1, 0, c, 4 * MiB));
+    q.Commit(c.span, 0, 1 * MiB, 100);
+    ASSERT_TRUE(q.Assign(2, 5000, d, 4 * MiB));
+    EXPECT_EQ(1 * MiB + 64 * KiB, d.from);
+    EXPECT_EQ(1 * MiB + 64 * KiB, q.EndOf(c.span));
+}
+
+}  // namespace

@@ -1,11 +1,13 @@
 // p2sp-get [--engine DLL] [--seeds TEXT] [--tune TEXT] [--interval MS] [--pause-at BYTES]
-//          [--quiet] URL TARGET
+//          [--quiet] [--overwrite] URL TARGET
 //
 // Loads the transfer engine module by path (default: VexaP2SP.dll beside this program),
 // downloads URL (a plain http link or the "PDown://b7=1|link|h1=md5" form) to TARGET with
 // optional seed base addresses, prints progress once per interval and the final state.
 // --pause-at stops the task once that many bytes are done and starts it again a second
 // later, as the program does when the user pauses and resumes.
+// A target that is already complete (no partial file beside it, and the task's MD5, when
+// it names one, matches) is left alone; --overwrite downloads it again.
 // Exit code: 0 finished, 1 the task failed, 2 the engine could not be loaded or used.
 #include <windows.h>
 
@@ -13,6 +15,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
+
+#include "base/Md5.h"
+#include "engine/core/TaskUrl.h"
 
 namespace {
 
@@ -59,6 +65,7 @@ struct Options {
     DWORD intervalMs = 1000;
     unsigned long long pauseAt = 0;
     bool quiet = false;
+    bool overwrite = false;
 };
 
 struct Status {
@@ -103,6 +110,8 @@ bool ParseArgs(int argc, wchar_t** argv, Options& o) {
             o.pauseAt = _wcstoui64(argv[++i], nullptr, 10);
         else if (a == L"--quiet")
             o.quiet = true;
+        else if (a == L"--overwrite")
+            o.overwrite = true;
         else if (o.url.empty())
             o.url = a;
         else if (o.target.empty())
@@ -121,6 +130,50 @@ std::wstring FullPath(const std::wstring& path) {
     return n && n < 32768 ? std::wstring(buf, n) : path;
 }
 
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string Narrow(const std::wstring& w) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string s(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), &s[0], n, nullptr,
+                            nullptr);
+    return s;
+}
+
+// The MD5 of a file as lower-case hex, or "" when it cannot be read.
+std::wstring FileMd5(const std::wstring& path) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return L"";
+    CMd5 md5;
+    std::vector<char> buf(1 << 20);
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(f, buf.data(), static_cast<DWORD>(buf.size()), &got, nullptr)) && got)
+        md5.Update(buf.data(), got);
+    CloseHandle(f);
+    return ok ? DigestText(md5.Final()) : L"";
+}
+
+// The engine only ever renames a whole file over the target, so a target without a partial
+// file beside it is complete, unless the task names an MD5 that it does not have.
+bool TargetComplete(const std::wstring& url, const std::wstring& target, uint64_t& size) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || Exists(target + L".P2P"))
+        return false;
+    size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    vexa::engine::TaskAddress address;
+    if (!vexa::engine::ParseTaskAddress(Narrow(url), address) || address.expectedMd5.empty())
+        return true;
+    std::wstring expected(address.expectedMd5.begin(), address.expectedMd5.end());
+    return DigestTextsMatch(FileMd5(target), expected);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -128,8 +181,19 @@ int wmain(int argc, wchar_t** argv) {
     if (!ParseArgs(argc, argv, o)) {
         std::fprintf(stderr,
                      "usage: p2sp-get [--engine DLL] [--seeds TEXT] [--tune TEXT] "
-                     "[--interval MS] [--pause-at BYTES] [--quiet] URL TARGET\n");
+                     "[--interval MS] [--pause-at BYTES] [--quiet] [--overwrite] URL TARGET\n");
         return 2;
+    }
+    uint64_t size = 0;
+    if (!o.overwrite && TargetComplete(o.url, FullPath(o.target), size)) {
+        std::printf("already complete: %ls (--overwrite downloads it again)\n",
+                    FullPath(o.target).c_str());
+        std::printf(
+            "final state=1 done=%llu total=%llu wire=0 duplicates=0 resumed=%llu "
+            "seconds=0.000 max_query_ms=0.000\n",
+            static_cast<unsigned long long>(size), static_cast<unsigned long long>(size),
+            static_cast<unsigned long long>(size));
+        return 0;
     }
     Engine engine;
     if (!engine.Load(o.engine)) {

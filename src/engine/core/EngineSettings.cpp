@@ -23,7 +23,13 @@ bool ApplyOne(const std::string& name, double v, EngineSettings& s) {
         field = static_cast<int>(v);
         return true;
     };
-    if (name == "connections") return i32(s.connectionsPerSource, 1, 16);
+    if (name == "connections") return i32(s.governor.start, 1, 16);
+    if (name == "max_connections") return i32(s.governor.maxPerServer, 1, 16);
+    if (name == "adaptive") {
+        if (v != 0 && v != 1) return false;
+        s.governor.adaptive = v != 0;
+        return true;
+    }
     if (name == "total") return i32(s.totalConnections, 1, 64);
     if (name == "connect_ms") return u32(s.connectTimeoutMs, 100);
     if (name == "stall_ms") return u32(s.stallTimeoutMs, 200);
@@ -44,6 +50,7 @@ bool ApplyOne(const std::string& name, double v, EngineSettings& s) {
     if (name == "retry_base_ms") return u32(s.retry.baseDelayMs, 1);
     if (name == "retry_max_ms") return u32(s.retry.maxDelayMs, 1);
     if (name == "max_failures") return i32(s.retry.maxConsecutiveFailures, 1, 1000);
+    if (name == "retry_transport_ms") return u32(s.retry.transportMaxDelayMs, 1);
     return false;
 }
 

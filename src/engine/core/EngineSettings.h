@@ -5,14 +5,15 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/core/ConnectionGovernor.h"
 #include "engine/core/RangePlanner.h"
 #include "engine/core/RetryPolicy.h"
 
 namespace vexa::engine {
 
 struct EngineSettings {
-    int connectionsPerSource = 4;
-    int totalConnections = 8;
+    GovernorSettings governor;  // connections per server: start, maximum, adaptive
+    int totalConnections = 32;
     uint32_t connectTimeoutMs = 10000;
     uint32_t stallTimeoutMs = 15000;  // no byte for this long: the connection is given up
     uint32_t persistIntervalMs = 1000;

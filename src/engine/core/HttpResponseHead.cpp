@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace vexa::engine {
@@ -84,6 +85,46 @@ void ApplyField(const std::string& name, const std::string& value, HttpResponseH
     }
 }
 
+// A field that decides where this reply's body ends, or whether these bytes are the ones
+// asked for. A damaged line that might be one of these leaves the reply unusable.
+bool TouchesFraming(const std::string& lowerLine) {
+    static const char* names[] = {"content-length", "transfer-encoding", "content-range"};
+    std::string l = Trim(lowerLine);
+    for (const char* n : names)
+        if (l.compare(0, std::strlen(n), n) == 0) return true;
+    return false;
+}
+
+// Splits the field lines from `pos` up to the blank line into lower-case names and
+// values. A continuation line (obsolete folding) joins the value before it with a single
+// space. A line that is no field at all is ignored, unless it could be a framing field.
+bool SplitFields(const std::string& text, size_t pos,
+                 std::vector<std::pair<std::string, std::string>>& fields) {
+    while (pos < text.size()) {
+        size_t end = text.find("\r\n", pos);
+        if (end == std::string::npos) return false;
+        if (end == pos) return true;  // the blank line
+        std::string line = text.substr(pos, end - pos);
+        pos = end + 2;
+        if (line[0] == ' ' || line[0] == '\t') {
+            std::string more = Trim(line);
+            // Folded before any field: nothing to continue, so nothing to learn.
+            if (fields.empty() || more.empty()) continue;
+            std::string& value = fields.back().second;
+            value = value.empty() ? more : value + " " + more;
+            continue;
+        }
+        size_t colon = line.find(':');
+        std::string name = colon == std::string::npos ? std::string() : line.substr(0, colon);
+        if (name.empty() || name.find_first_of(" \t") != std::string::npos) {
+            if (TouchesFraming(Lower(line))) return false;
+            continue;
+        }
+        fields.emplace_back(Lower(name), Trim(line.substr(colon + 1)));
+    }
+    return false;
+}
+
 int MonthIndex(const std::string& m) {
     static const char* names[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -112,6 +153,14 @@ bool HttpResponseHead::KeepAlive() const {
 std::string HttpResponseHead::StrongValidator() const {
     if (!etag.empty() && etag.rfind("W/", 0) != 0) return etag;
     return lastModified;
+}
+
+bool HttpResponseHead::Contradicts(const std::string& known) const {
+    if (known.empty() || known == etag || known == lastModified) return false;
+    bool strongTag = !etag.empty() && etag.rfind("W/", 0) != 0;
+    if (known[0] == '"') return strongTag && etag != known;
+    if (!lastModified.empty()) return true;
+    return strongTag;  // an unquoted tag we held, and now another one
 }
 
 size_t FindHeadEnd(const char* data, size_t size) {
@@ -165,21 +214,10 @@ bool ParseResponseHead(const char* data, size_t size, HttpResponseHead& out) {
     out.status = std::atoi(status.substr(9, 3).c_str());
     if (status.size() > 12 && status[12] != ' ') return false;
 
+    std::vector<std::pair<std::string, std::string>> fields;
+    if (!SplitFields(text, lineEnd + 2, fields)) return false;
     bool lengthConflict = false;
-    size_t pos = lineEnd + 2;
-    while (pos < text.size()) {
-        size_t end = text.find("\r\n", pos);
-        if (end == std::string::npos) return false;
-        if (end == pos) break;  // the blank line
-        std::string line = text.substr(pos, end - pos);
-        pos = end + 2;
-        if (line[0] == ' ' || line[0] == '\t') return false;  // obsolete folding: refuse
-        size_t colon = line.find(':');
-        if (colon == std::string::npos || colon == 0) return false;
-        std::string name = line.substr(0, colon);
-        if (name.find_first_of(" \t") != std::string::npos) return false;
-        ApplyField(Lower(name), Trim(line.substr(colon + 1)), out, lengthConflict);
-    }
+    for (const auto& f : fields) ApplyField(f.first, f.second, out, lengthConflict);
     // Conflicting lengths are a classic smuggling and truncation hazard.
     if (lengthConflict) return false;
     if (out.chunked) out.hasContentLength = false;

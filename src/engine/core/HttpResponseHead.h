@@ -40,6 +40,10 @@ struct HttpResponseHead {
     bool KeepAlive() const;
     // The validator to send back in If-Range: a strong ETag, else Last-Modified, else "".
     std::string StrongValidator() const;
+    // True when this reply names another version of the file than `known` (what
+    // StrongValidator() gave for an earlier reply). An ETag is compared with an ETag and a
+    // date with a date: a reply that lacks the kind of validator held proves nothing.
+    bool Contradicts(const std::string& known) const;
 };
 
 // Length of the head including the blank line that ends it, or 0 while `data` does not yet

@@ -4,6 +4,15 @@
 
 namespace vexa::engine {
 
+uint64_t RequestCap(uint64_t totalSize, uint64_t missing, int connections,
+                    const PlannerPolicy& policy) {
+    const uint64_t bs = policy.blockSize ? policy.blockSize : 64 * 1024;
+    const uint64_t n = static_cast<uint64_t>(std::max(connections, 1));
+    uint64_t cap = std::max<uint64_t>(totalSize / (16 * n), policy.minPiece);
+    cap = std::min(cap, std::max(missing / n, 2 * bs));
+    return (cap + bs - 1) / bs * bs;
+}
+
 RangePlanner::RangePlanner(uint64_t totalSize, const std::vector<uint8_t>& doneBits,
                            const PlannerPolicy& policy)
     : total_(totalSize), policy_(policy) {
@@ -68,9 +77,20 @@ double RangePlanner::SecondsLeft(const Span& s, uint64_t nowMs) const {
     return left / std::max(rate, 1.0);
 }
 
-bool RangePlanner::Assign(int conn, uint64_t nowMs, Assignment& out) {
-    return TakeUnowned(conn, nowMs, out) || SplitSlowest(conn, nowMs, out) ||
-           RaceLateSpan(conn, nowMs, out);
+bool RangePlanner::Assign(int conn, uint64_t nowMs, Assignment& out, uint64_t maxLength) {
+    if (!TakeUnowned(conn, nowMs, out) && !SplitSlowest(conn, nowMs, out) &&
+        !RaceLateSpan(conn, nowMs, out))
+        return false;
+    if (out.to - out.from > maxLength) out.to = out.from + maxLength;
+    // Without a bound the owner's request protects nothing: a split may cut it anywhere.
+    if (!out.duplicate) spans_[out.span].requested = maxLength == UINT64_MAX ? out.from : out.to;
+    return true;
+}
+
+// Where a split of `s` may begin: past the bytes its owner has asked for, unless the owner
+// went quiet (then only its next block stays with it).
+uint64_t RangePlanner::SplitFrom(const Span& s, uint64_t nowMs) const {
+    return Quiet(s, nowMs) ? s.pos : std::max(s.pos, s.requested);
 }
 
 bool RangePlanner::TakeUnowned(int conn, uint64_t nowMs, Assignment& out) {
@@ -94,7 +114,8 @@ bool RangePlanner::SplitSlowest(int conn, uint64_t nowMs, Assignment& out) {
         if (s.finished || s.owners.size() != 1) continue;
         // A quiet owner may be left a single block: taking the rest costs nothing.
         uint64_t least = Quiet(s, nowMs) ? 2 * uint64_t{policy_.blockSize} : 2 * MinPiece();
-        if (s.end - s.pos < least) continue;
+        uint64_t from = SplitFrom(s, nowMs);
+        if (from >= s.end || s.end - from < least) continue;
         double left = SecondsLeft(s, nowMs);
         if (best < 0 || left > bestLeft) best = static_cast<int>(i), bestLeft = left;
     }
@@ -112,9 +133,10 @@ bool RangePlanner::SplitSlowest(int conn, uint64_t nowMs, Assignment& out) {
     if (own >= 0 && fast > 0) share = std::clamp(own / (own + fast), 0.0, 0.5);
     uint64_t remaining = s.end - s.pos;
     uint64_t keep = std::max<uint64_t>(MinPiece(), static_cast<uint64_t>(share * remaining));
-    uint64_t cut = AlignUp(s.pos + keep);
+    uint64_t from = SplitFrom(s, nowMs);
+    uint64_t cut = AlignUp(std::max(s.pos + keep, from));
     if (cut + MinPiece() > s.end) {
-        cut = AlignUp(s.pos + remaining / 2);
+        cut = AlignUp(from + (s.end - from) / 2);
         if (cut >= s.end) return false;
     }
     return TakeBack(best, cut, conn, nowMs, out);
@@ -221,7 +243,9 @@ void RangePlanner::Release(int span, int conn) {
     bool wasPrimary = it == s.owners.begin();
     s.owners.erase(it);
     if (wasPrimary && !s.owners.empty()) {
-        // The racer carries on alone: judge it from now on.
+        // The racer carries on alone: judge it from now on. What it asked for is not
+        // known here, so its span is not split again.
+        s.requested = s.end;
         s.ownedSinceMs = s.lastCommitMs;
         s.bytesSinceOwned = 0;
         s.commitGapMs = 0;

@@ -39,13 +39,24 @@ struct Assignment {
     bool duplicate = false;
 };
 
+// The longest single request: a reply's head is the only place where a file changed on
+// the server shows, so all connections together keep at most about 1/16 of the file in
+// flight between heads (but ask for at least a piece). Near the end every connection asks
+// for no more than its share of what is missing, so that they finish together instead of
+// waiting for the one that asked for a whole piece (a split never cuts into a request).
+uint64_t RequestCap(uint64_t totalSize, uint64_t missing, int connections,
+                    const PlannerPolicy& policy);
+
 class RangePlanner {
 public:
     // `doneBits`: blocks already complete (ProgressRecord's bitmap); shorter means missing.
     RangePlanner(uint64_t totalSize, const std::vector<uint8_t>& doneBits,
                  const PlannerPolicy& policy);
 
-    bool Assign(int conn, uint64_t nowMs, Assignment& out);
+    // `maxLength` bounds the request: its end is where the owner has asked the server to
+    // stop, and a split never cuts into bytes already asked for (the server sends them
+    // anyway), unless the owner has gone quiet. Unbounded, a split may cut anywhere.
+    bool Assign(int conn, uint64_t nowMs, Assignment& out, uint64_t maxLength = UINT64_MAX);
     // The connection wrote [offset, offset + length) for `span`. Returns the bytes that
     // were new (counted towards progress); the rest were duplicates or past the span.
     uint64_t Commit(int span, uint64_t offset, uint64_t length, uint64_t nowMs);
@@ -64,6 +75,7 @@ public:
 private:
     struct Span {
         uint64_t start = 0, pos = 0, end = 0;
+        uint64_t requested = 0;     // the primary owner's request ends here
         std::vector<int> owners;    // the first owner is the primary, a second one races it
         uint64_t ownedSinceMs = 0;  // when the primary took it
         uint64_t bytesSinceOwned = 0;
@@ -77,6 +89,7 @@ private:
     double TypicalRate(uint64_t nowMs) const;
     bool TakeUnowned(int conn, uint64_t nowMs, Assignment& out);
     bool SplitSlowest(int conn, uint64_t nowMs, Assignment& out);
+    uint64_t SplitFrom(const Span& s, uint64_t nowMs) const;
     bool TakeBack(int index, uint64_t cut, int conn, uint64_t nowMs, Assignment& out);
     bool Quiet(const Span& s, uint64_t nowMs) const;
     uint64_t MinPiece() const;

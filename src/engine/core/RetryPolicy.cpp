@@ -19,6 +19,15 @@ void SourceHealth::OnFailure(FailureKind kind, uint64_t nowMs, long long retryAf
         dropped_ = true;
         return;
     }
+    if (kind == FailureKind::Transport || kind == FailureKind::Refused) {
+        if (kind == FailureKind::Refused) connectionLimit_ = std::max(1, connectionLimit_ - 1);
+        RetrySettings capped = settings_;
+        capped.maxDelayMs = std::min(settings_.maxDelayMs, settings_.transportMaxDelayMs);
+        ++transportFailures_;
+        notBeforeMs_ =
+            std::max(notBeforeMs_, nowMs + BackoffDelayMs(transportFailures_, random, capped));
+        return;
+    }
     ++consecutiveFailures_;
     uint64_t wait = BackoffDelayMs(consecutiveFailures_, random, settings_);
     if (kind == FailureKind::Throttled) {

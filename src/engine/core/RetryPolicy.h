@@ -1,14 +1,19 @@
 #pragma once
 // How one source is treated after it fails: exponential backoff with jitter, Retry-After,
 // fewer connections for a server that says it is overloaded, and dropping a source that
-// keeps failing or can never serve the file.
+// keeps answering wrongly or can never serve the file. A network that does not carry our
+// bytes (an outage, a dead route, a server that is restarting) says nothing about the
+// source: it is retried every few seconds for as long as the task runs.
 
 #include <cstdint>
 
 namespace vexa::engine {
 
 enum class FailureKind {
-    Transient,  // time-out, reset, short body, 5xx, unusable reply
+    Transport,  // refused, unreachable, reset, time-out, no answer, cut short: never drops
+    Refused,    // a transport failure that comes from the server (refused or reset on
+                // connect): one connection fewer, otherwise as Transport
+    Transient,  // an answer that is of no use: 5xx, a reply that breaks the protocol
     Throttled,  // 429 or 503: wait as asked and open fewer connections
     Fatal,      // 404/410, wrong size, no Range support where it is needed
 };
@@ -17,6 +22,7 @@ struct RetrySettings {
     uint32_t baseDelayMs = 500;
     uint32_t maxDelayMs = 30000;
     int maxConsecutiveFailures = 8;
+    uint32_t transportMaxDelayMs = 1500;  // the network comes back: notice it soon
 };
 
 // Delay before the next attempt after `failures` failures in a row (1, 2, ...), spread
@@ -31,7 +37,7 @@ public:
     // retryAfterSeconds < 0 when the server gave none.
     void OnFailure(FailureKind kind, uint64_t nowMs, long long retryAfterSeconds, uint32_t random);
     // Data arrived: the source works again.
-    void OnProgress() { consecutiveFailures_ = 0; }
+    void OnProgress() { consecutiveFailures_ = transportFailures_ = 0; }
 
     bool Dropped() const { return dropped_; }
     bool ReadyAt(uint64_t nowMs) const { return !dropped_ && nowMs >= notBeforeMs_; }
@@ -43,7 +49,8 @@ public:
 private:
     int connectionLimit_;
     RetrySettings settings_;
-    int consecutiveFailures_ = 0;
+    int consecutiveFailures_ = 0;  // answers of no use in a row
+    int transportFailures_ = 0;    // in a row, for the backoff only
     uint64_t notBeforeMs_ = 0;
     bool dropped_ = false;
 };
