@@ -92,6 +92,24 @@ def click(origin, point):
     xdotool("mouseup", 1)
 
 
+def window_under(point):
+    """Moves the pointer to `point` (screen coordinates) and names the X window under it."""
+    xdotool("mousemove", *point)
+    out = subprocess.run(["xdotool", "getmouselocation", "--shell"], check=True,
+                         capture_output=True, text=True).stdout
+    return dict(item.split("=", 1) for item in out.split()).get("WINDOW")
+
+
+def wait_window_under(point, window):
+    """Waits until the X server has `window` under `point`: the program may have moved its
+    window while X has not yet been told, and a click then lands on whatever was there."""
+    deadline = time.time() + WAIT_SECONDS
+    while window_under(point) != window:
+        if time.time() > deadline:
+            raise RuntimeError("the window never reached %s" % (point,))
+        time.sleep(0.05)
+
+
 def screenshot(origin, path):
     x, y = origin
     subprocess.run(["import", "-window", "root", "-crop", f"404x201+{x}+{y}", "+repage", path],
@@ -195,6 +213,8 @@ def main():
     try:
         origin = prompt.origin()
         time.sleep(0.3)
+        close_box = (origin[0] + CLOSE_BOX[0], origin[1] + CLOSE_BOX[1])
+        prompt_window = window_under(close_box)
         xdotool("mousemove", origin[0] + BACKGROUND[0], origin[1] + BACKGROUND[1])
         time.sleep(0.1)
         xdotool("mousedown", 1)
@@ -203,8 +223,8 @@ def main():
                     origin[1] + BACKGROUND[1] + 4 * step)
             time.sleep(0.05)
         xdotool("mouseup", 1)
-        time.sleep(0.4)
         moved = (origin[0] + 60, origin[1] + 40)
+        wait_window_under((moved[0] + CLOSE_BOX[0], moved[1] + CLOSE_BOX[1]), prompt_window)
         screenshot_screen(os.path.join(args.out, "diropen-dragged-screen.png"))
         click(moved, CLOSE_BOX)
         checks.expect("diropen-drag", "result at the moved close box", prompt.finish(), 0)
