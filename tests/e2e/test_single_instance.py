@@ -23,6 +23,10 @@ class SingleInstanceTest(unittest.TestCase):
         self.processes.append(process)
         return process
 
+    def report(self):
+        """What every program this test started did so far, for a failure message."""
+        return "\n".join(process.describe() for process in self.processes)
+
     def test_second_copy_hands_over_to_the_download_window_and_exits_0(self):
         package_id = h.new_package_id()
         exe = self.copy_for(package_id, "handover")
@@ -36,31 +40,32 @@ class SingleInstanceTest(unittest.TestCase):
         # The running copy's download window was asked to show itself.
         self.assertEqual(fake.readline().strip(), "show", fake.describe())
         self.assertEqual(fake.wait(timeout=60), 0, fake.describe())
-        self.assertEqual(h.count_windows(), 0, "the second copy must show nothing")
+        self.assertEqual(h.count_windows(), 0,
+                         "the second copy must show nothing\n" + self.report())
 
     def test_second_copy_during_the_first_window_shows_nothing(self):
         exe = self.copy_for(h.new_package_id(), "early")
         self.launch(exe)
-        self.assertEqual(h.wait_windows(1), 1, self.processes[-1].describe())
+        self.assertEqual(h.wait_windows(1), 1, self.report())
         second = h.run(exe)
         self.assertEqual(second.returncode, 0, second.describe())
         # The second copy has ended: whatever it showed is gone with it.
-        self.assertEqual(h.count_windows(), 1)
+        self.assertEqual(h.count_windows(), 1, self.report())
         h.screenshot("single_instance_first_window")
 
     def test_copies_of_different_packages_run_side_by_side(self):
         self.launch(self.copy_for(h.new_package_id(), "package_a"))
         self.launch(self.copy_for(h.new_package_id(), "package_b"))
-        self.assertEqual(h.wait_windows(2), 2)
+        self.assertEqual(h.wait_windows(2), 2, self.report())
 
     def test_copies_without_an_identity_run_side_by_side(self):
         self.launch(self.copy_for("", "anonymous_1"))
         self.launch(self.copy_for("", "anonymous_2"))
-        self.assertEqual(h.wait_windows(2), 2)
+        self.assertEqual(h.wait_windows(2), 2, self.report())
 
     def test_exit_code_is_0_whatever_the_loop_returns(self):
         process = self.launch(self.copy_for(h.new_package_id(), "exitcode"))
-        self.assertEqual(h.wait_windows(1), 1)
+        self.assertEqual(h.wait_windows(1), 1, self.report())
         posted = h.driver("post-quit", h.MAIN_TITLE_PREFIX, 42)
         self.assertEqual(posted.returncode, 0, posted.describe())
         self.assertEqual(process.wait(timeout=120), 0, process.describe())

@@ -149,8 +149,11 @@ def run_click(args, checks, case, name, point, expected, *extra, shot=True, hove
             screenshot(origin, os.path.join(args.out, f"{case}.png"))
         click(origin, point)
         result = prompt.finish()
+        failed = len(checks.failures)
         checks.expect(case, "result", result, expected)
         checks.expect(case, "owner enabled again", "owner-enabled 1" in prompt.seen, True)
+        if len(checks.failures) > failed:
+            print(prompt.proc.describe())
         return prompt
     finally:
         prompt.kill()
