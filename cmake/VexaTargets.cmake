@@ -5,10 +5,35 @@
 #   vexa_win_sources(files...)       Windows-only code of the program: built into vexa_core
 #   vexa_win_test(name files...)     a GoogleTest executable run under Wine by ctest
 #   vexa_host_test(name files...)    a GoogleTest executable of the host build (sanitizers on)
+#
+# Tools are found, not assumed: VEXA_PYTHON (the Python 3 interpreter every scripted test
+# runs), VEXA_GTEST_SOURCE_DIR (GoogleTest's sources, built with each tree) and, in the
+# Windows build, VEXA_MINGW_ZLIB. Every test writes pictures and logs under one folder,
+# VEXA_TEST_ARTIFACT_DIR (build/test-artifacts/<area>/ for the default build folder).
 
 option(VEXA_BUILD_TESTS "Build the test executables" ON)
 set(VEXA_HOST_TOOLS_DIR "" CACHE PATH "Folder of the host build's tools (lzari_pack, vexa_stamp)")
 set(VEXA_LIBPNG_DIR "/var/cache/vexa-build/libpng-mingw" CACHE PATH "libpng built for mingw")
+
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(VEXA_PYTHON ${Python3_EXECUTABLE} CACHE INTERNAL "Python 3 interpreter of the tests")
+find_path(VEXA_GTEST_SOURCE_DIR NAMES googletest/CMakeLists.txt
+          PATHS /usr/src/googletest ENV GTEST_SOURCE_DIR NO_CMAKE_FIND_ROOT_PATH
+          DOC "GoogleTest's source folder")
+# Both builds sit side by side in one build folder and share its artefact folder.
+get_filename_component(VEXA_TEST_ARTIFACT_DIR ${CMAKE_BINARY_DIR}/../test-artifacts ABSOLUTE)
+set(VEXA_TEST_ARTIFACT_DIR ${VEXA_TEST_ARTIFACT_DIR} CACHE INTERNAL "Pictures and logs of tests")
+
+macro(vexa_add_googletest)
+    if(VEXA_BUILD_TESTS)
+        if(NOT VEXA_GTEST_SOURCE_DIR)
+            message(FATAL_ERROR "GoogleTest sources not found: set VEXA_GTEST_SOURCE_DIR")
+        endif()
+        set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+        set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+        add_subdirectory(${VEXA_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    endif()
+endmacro()
 
 function(vexa_common_warnings target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter
@@ -36,18 +61,16 @@ macro(vexa_setup_windows_build)
     set_target_properties(png_static PROPERTIES
         IMPORTED_LOCATION ${VEXA_LIBPNG_DIR}/lib/libpng16.a
         INTERFACE_INCLUDE_DIRECTORIES ${VEXA_LIBPNG_DIR}/include)
-    target_link_libraries(png_static INTERFACE /usr/x86_64-w64-mingw32/lib/libz.a)
+    # The toolchain file points find_library at the mingw sysroot.
+    find_library(VEXA_MINGW_ZLIB NAMES libz.a z REQUIRED)
+    target_link_libraries(png_static INTERFACE ${VEXA_MINGW_ZLIB})
 
     target_link_libraries(vexa_core PUBLIC png_static
         wininet shlwapi shell32 ole32 oleaut32 uuid comctl32 comdlg32 gdi32 msimg32 user32
         version dbghelp psapi winmm advapi32 ws2_32 kernel32)
 
-    if(VEXA_BUILD_TESTS)
-        set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
-        set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-        set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-        add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-    endif()
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    vexa_add_googletest()
 endmacro()
 
 macro(vexa_setup_host_build)
@@ -64,11 +87,7 @@ macro(vexa_setup_host_build)
     target_include_directories(vexa_portable PUBLIC ${PROJECT_SOURCE_DIR}/src)
     vexa_common_warnings(vexa_portable)
     vexa_host_libpng(vexa_png)
-    if(VEXA_BUILD_TESTS)
-        set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-        set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-        add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-    endif()
+    vexa_add_googletest()
     if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
         # Once every folder has added its sources: the fuzzers' copy of the portable code.
         cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL vexa_make_fuzz_portable)

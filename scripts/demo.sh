@@ -1,42 +1,213 @@
 #!/usr/bin/env bash
-# The main job: builds the program, stamps a demo copy for a demo package and runs it
-# under Wine against a local demo server. With a display ($DISPLAY reachable) the program
-# opens in a real window and runs until you close it; without one it runs under Xvfb and a
-# screenshot is saved (its path is printed).
+# The main job: builds the program, publishes a demo package with the publisher's kit and runs
+# a stamped copy of the program against it under Wine.
+#
+#  1. makes a demo package: three files of a few tens of MiB and a companion installer
+#     stand-in (generated), the skin image;
+#  2. `vexa_publish author` writes its configuration document, `vexa_publish stage` lays out
+#     a web root (document, files, a seed copy of every file) and an nginx configuration;
+#  3. starts that nginx on 127.0.0.1 (a free port, a bounded lifetime) and prints
+#     `vexa_publish check`'s table;
+#  4. stamps a copy of the program for the package against that server and runs it;
+#  5. with a display ($DISPLAY reachable) you drive the program and the demo ends when you
+#     close it; without one the demo runs under Xvfb and drives the program as far as it can
+#     go, saving a screenshot at each stage it reaches (the paths are printed);
+#  6. prints the statistics the program reported (`vexa_publish stats`) and stops everything
+#     it started.
+#
+# VEXA_DEMO_SKIP_BUILD=1 uses the build as it is; VEXA_DEMO_STAGE_SECONDS bounds the wait
+# for each further stage (default 15); VEXA_DEMO_LIFETIME bounds nginx's life (default 1800);
+# VEXA_DEMO_DIR is where everything goes (default build/demo). VEXA_DEMO_HEADLESS=1 drives
+# the program on the display at hand and leaves the wine server running (the test command
+# runs the demo that way beside other tests).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 cd "$VEXA_ROOT"
 
-bash scripts/build.sh >/dev/null
+[[ "${VEXA_DEMO_SKIP_BUILD:-0}" == 1 ]] || bash scripts/build.sh >/dev/null
 
-DEMO_DIR="$VEXA_BUILD_DIR/demo"
+HOST_TOOLS="$VEXA_BUILD_DIR/host/tools"
+PUBLISH="$HOST_TOOLS/vexa_publish"
+DEMO_DIR="${VEXA_DEMO_DIR:-$VEXA_BUILD_DIR/demo}"
 DEMO_ID="{CBF64884-192F-484C-8741-9223167E5D6B}"
-mkdir -p "$DEMO_DIR"
-"$VEXA_BUILD_DIR/host/tools/vexa_stamp" --in "$VEXA_BUILD_DIR/win/src/app/VexaYoral.exe" \
-  --out "$DEMO_DIR/VexaYoralDemo.exe" --id "$DEMO_ID" \
-  --config-server 127.0.0.1:18080 --stats-server 127.0.0.1:18080
-echo "[demo] stamped $DEMO_DIR/VexaYoralDemo.exe for package $DEMO_ID"
+STAGE_SECONDS="${VEXA_DEMO_STAGE_SECONDS:-15}"
+say() { echo "[demo] $*"; }
 
-headless=1
-if [[ -n "${DISPLAY:-}" ]] && xdpyinfo >/dev/null 2>&1; then headless=0; fi
-if ((headless)); then vexa_start_xvfb 80; fi
+rm -rf "$DEMO_DIR"
+mkdir -p "$DEMO_DIR/package" "$DEMO_DIR/shots"
+chmod 755 "$DEMO_DIR"
+
+# --- 1. the package --------------------------------------------------------------------
+# Generated content: a fixed key run through AES-CTR would do as well; urandom is quickest.
+head -c $((24 * 1024 * 1024 + 123)) /dev/urandom >"$DEMO_DIR/package/demo_part1.bin"
+head -c $((32 * 1024 * 1024 + 45)) /dev/urandom >"$DEMO_DIR/package/demo_part2.bin"
+head -c $((56 * 1024 * 1024 + 6)) /dev/urandom >"$DEMO_DIR/package/demo_setup.exe"
+head -c 65536 /dev/urandom >"$DEMO_DIR/package/QuilletSetup.exe"  # the companion's stand-in
+cp src/resources/skin/105.png "$DEMO_DIR/package/demo_skin.png"
+
+# --- 2. author and stage (on a port that is free right now; nginx may lose it in between,
+#        so a failed start tries another) ----------------------------------------------
+free_port() { "$PYTHON" -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+NGINX_PID=""
+PROGRAM_PID=""
 cleanup() {
-  [[ -n "${PROGRAM_PID:-}" ]] && kill "$PROGRAM_PID" 2>/dev/null || true
-  wineserver -k >/dev/null 2>&1 || true
+  if [[ -n "$PROGRAM_PID" ]]; then kill "$PROGRAM_PID" 2>/dev/null || true; fi
+  if [[ -n "${WINE_STARTED:-}" && "${VEXA_DEMO_HEADLESS:-0}" != 1 ]]; then
+    wineserver -k >/dev/null 2>&1 || true
+  fi
+  if [[ -n "$NGINX_PID" ]]; then kill "$NGINX_PID" 2>/dev/null || true; wait "$NGINX_PID" 2>/dev/null || true; fi
   vexa_stop_xvfb
 }
 trap cleanup EXIT
+
+nginx_globals="daemon off;"
+[[ $(id -u) == 0 ]] && nginx_globals+=" user root;"  # workers must read the build folder
+for attempt in 1 2 3 4 5; do
+  PORT="$(free_port)"
+  BASE="http://127.0.0.1:$PORT"
+  "$PUBLISH" author --out "$DEMO_DIR/document.html" --base-url "$BASE/games/demo" \
+    --game-name "演示游戏 VexaYoral Demo" --game-version "1.0 演示版" --new-version 1.1.0.1011 \
+    --game-start demo_setup.exe --seed "$BASE/seed" --skin-link "$BASE/skin/demo_skin.png" \
+    --companion-link "$BASE/quillet/QuilletSetup.exe" --embed-link "$BASE/page/index.html" \
+    --install-tip "同时安装 Quillet 安全卫士" --promotion-title "新手礼包 限时领取" \
+    --promotion-link "$BASE/page/gift.html" --cancel-tips "确定不安装 Quillet 吗？" \
+    "$DEMO_DIR/package/demo_part1.bin" "$DEMO_DIR/package/demo_part2.bin" \
+    "$DEMO_DIR/package/demo_setup.exe" >"$DEMO_DIR/author.txt"
+  "$PUBLISH" stage --root "$DEMO_DIR/www" --conf "$DEMO_DIR/nginx" --listen "127.0.0.1:$PORT" \
+    --package "$DEMO_ID=$DEMO_DIR/document.html" "$DEMO_DIR"/package/* >"$DEMO_DIR/stage.txt"
+  timeout "${VEXA_DEMO_LIFETIME:-1800}" nginx -p "$DEMO_DIR/nginx" -c "$DEMO_DIR/nginx/nginx.conf" \
+    -g "$nginx_globals" >"$DEMO_DIR/nginx/nginx.out" 2>&1 </dev/null &
+  NGINX_PID=$!
+  for _ in $(seq 100); do
+    if ! kill -0 "$NGINX_PID" 2>/dev/null; then break; fi
+    if (exec 3<>"/dev/tcp/127.0.0.1/$PORT") 2>/dev/null; then break 2; fi
+    sleep 0.1
+  done
+  kill "$NGINX_PID" 2>/dev/null || true
+  wait "$NGINX_PID" 2>/dev/null || true
+  NGINX_PID=""
+done
+[[ -n "$NGINX_PID" ]] || { say "nginx did not start: $(cat "$DEMO_DIR/nginx/nginx.out")"; exit 1; }
+say "package $DEMO_ID served by nginx at $BASE (configuration: $DEMO_DIR/nginx/vexa-site.conf)"
+cat "$DEMO_DIR/author.txt"
+
+# --- 3. the publisher's check ----------------------------------------------------------------
+say "vexa_publish check --server 127.0.0.1:$PORT $DEMO_ID"
+"$PUBLISH" check --server "127.0.0.1:$PORT" "$DEMO_ID" | tee "$DEMO_DIR/check.txt"
+
+# --- 4. the stamped copy -----------------------------------------------------------------
+"$HOST_TOOLS/vexa_stamp" --in "$VEXA_BUILD_DIR/win/src/app/VexaYoral.exe" \
+  --out "$DEMO_DIR/VexaYoralDemo.exe" --id "$DEMO_ID" \
+  --config-server "127.0.0.1:$PORT" --stats-server "127.0.0.1:$PORT"
+say "stamped $DEMO_DIR/VexaYoralDemo.exe for package $DEMO_ID"
+
+headless=1
+if [[ -n "${DISPLAY:-}" ]] && xdpyinfo >/dev/null 2>&1; then
+  [[ "${VEXA_DEMO_HEADLESS:-0}" == 1 ]] || headless=0
+else
+  vexa_start_xvfb 80
+fi
 vexa_warm_wine
+WINE_STARTED=1
+unset http_proxy HTTP_PROXY all_proxy ALL_PROXY  # Wine would send the requests elsewhere
+
+# --- 5. drive it -------------------------------------------------------------------------
+ACCESS_LOG="$DEMO_DIR/nginx/access.log"
+STATS_LOG="$DEMO_DIR/nginx/stats.log"
+# Only what the program asks counts as a stage, not what the check asked before it.
+ACCESS_FROM=$(($(stat -c %s "$ACCESS_LOG" 2>/dev/null || echo 0) + 1))
 
 wine "$DEMO_DIR/VexaYoralDemo.exe" >/dev/null 2>&1 </dev/null &
 PROGRAM_PID=$!
 
+SHOTS=()
+shot() {
+  local file="$DEMO_DIR/shots/$1.png"
+  if import -window root "$file" 2>/dev/null; then SHOTS+=("$file"); say "stage $1: $file"; fi
+}
+# Waits up to $1 seconds for a line matching $3 in the log file $2 from byte $4 on.
+wait_for_log() {
+  local deadline=$((SECONDS + $1))
+  while ((SECONDS < deadline)); do
+    if [[ -f "$2" ]] && tail -c "+${4:-1}" "$2" | grep -q -- "$3"; then return 0; fi
+    kill -0 "$PROGRAM_PID" 2>/dev/null || return 1
+    sleep 0.5
+  done
+  return 1
+}
+# Waits up to $1 seconds for a visible window of at least $2 x $3 pixels; prints its id.
+wait_for_window() {
+  local deadline=$((SECONDS + $1)) id geometry
+  while ((SECONDS < deadline)); do
+    for id in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+      geometry="$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)" || continue
+      eval "$geometry"
+      if ((WIDTH >= $2 && HEIGHT >= $3 && WIDTH < 1280)); then echo "$id"; return 0; fi
+    done
+    sleep 0.5
+  done
+  return 1
+}
+
+drive() {
+  if ! wait_for_window 120 300 150 >/dev/null; then say "no window of the program appeared"; return; fi
+  shot 01-started
+  if ! wait_for_log "$STAGE_SECONDS" "$ACCESS_LOG" "/publish/tool/muldown/" "$ACCESS_FROM"; then
+    say "the program goes no further today: its main window is still a stand-in that does"
+    say "not fetch the configuration, so the drive ends here"
+    return
+  fi
+  shot 02-configuration-fetched
+  local window
+  if ! window="$(wait_for_window "$STAGE_SECONDS" 680 420)"; then
+    say "no download window appeared; the drive ends here"
+    return
+  fi
+  shot 03-download-window
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  xdotool mousemove $((X + 587)) $((Y + 339)) click 1  # the download button
+  if wait_for_log "$STAGE_SECONDS" "$STATS_LOG" "statLogMuldownUrl"; then
+    shot 04-downloading
+  else
+    say "the download did not start; the drive ends here"
+    return
+  fi
+  if wait_for_log 300 "$STATS_LOG" "statLogMuldownMd5"; then
+    sleep 1  # the install prompt opens right after the report is queued
+    shot 05-verified-install-prompt
+  else
+    say "the package was not verified in time"
+  fi
+}
+
 if ((headless)); then
-  sleep "${VEXA_DEMO_SECONDS:-6}"
-  import -window root "$DEMO_DIR/screenshot.png"
-  echo "[demo] screenshot: $DEMO_DIR/screenshot.png"
+  drive
+  # The package through the program's own engine, seeds included: what a download of this
+  # deployment does, whatever the windows can show today.
+  if [[ -x "$VEXA_BUILD_DIR/win/tools/p2sp-get/p2sp-get.exe" ]]; then
+    say "engine: the first file through VexaP2SP.dll with its seed (p2sp-get)"
+    mkdir -p "$DEMO_DIR/downloaded"
+    if timeout 300 wine "$VEXA_BUILD_DIR/win/tools/p2sp-get/p2sp-get.exe" \
+        --engine "Z:$VEXA_BUILD_DIR/win/src/engine/VexaP2SP.dll" --seeds "$BASE/seed" --quiet \
+        "$BASE/games/demo/demo_part1.bin" "Z:$DEMO_DIR/downloaded/demo_part1.bin" \
+        >"$DEMO_DIR/engine.txt" 2>&1 </dev/null &&
+       cmp -s "$DEMO_DIR/downloaded/demo_part1.bin" "$DEMO_DIR/package/demo_part1.bin"; then
+      say "engine: demo_part1.bin arrived whole ($(tail -n 1 "$DEMO_DIR/engine.txt"))"
+    else
+      say "engine: the download failed, see $DEMO_DIR/engine.txt"
+    fi
+  fi
 else
-  echo "[demo] the program runs in a window on $DISPLAY; close it to end the demo"
+  say "the program runs in a window on $DISPLAY; close it to end the demo"
   wait "$PROGRAM_PID" || true
-  PROGRAM_PID=""
 fi
+kill "$PROGRAM_PID" 2>/dev/null || true
+wait "$PROGRAM_PID" 2>/dev/null || true
+PROGRAM_PID=""
+
+# --- 6. what the program reported --------------------------------------------------------------
+say "vexa_publish stats $STATS_LOG"
+touch "$STATS_LOG"
+"$PUBLISH" stats "$STATS_LOG"
+say "screenshots:"
+for file in "${SHOTS[@]}"; do echo "  $file"; done

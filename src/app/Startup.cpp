@@ -13,8 +13,11 @@
 #include <string>
 
 #include "app/CrashHandler.h"
-#include "app/MessageLoop.h"
-#include "app/ProcessObjects.h"
+#include "config/DownloaderConfigInstance.h"
+#include "probes/EnvironmentInstance.h"
+#include "shell/AppModuleInstance.h"
+#include "shell/MessageLoop.h"
+#include "stats/StatisticsMgrInstance.h"
 #include "workflow/MainDlg.h"
 
 namespace {
@@ -40,7 +43,10 @@ void HandOverToRunningCopy(HANDLE mutex, const std::wstring& packageId) {
 int RunMainWindow() {
     auto loop = std::make_unique<CMessageLoop>();
     g_Module.AddMessageLoop(loop.get());
-    if (g_pStatisticsMgr) g_pStatisticsMgr->Start();
+    if (g_pStatisticsMgr && !g_pStatisticsMgr->Start()) {
+        // Reports stay queued and are not sent; the program works on without them.
+        ::OutputDebugStringW(L"VexaYoral: the statistics worker did not start\n");
+    }
 
     auto mainDlg = std::make_unique<CMainDlg>();
     loop->AddMessageFilter(mainDlg.get());

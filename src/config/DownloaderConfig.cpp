@@ -1,21 +1,18 @@
 #include "config/DownloaderConfig.h"
 
+#include "config/DeploymentValuesInstance.h"
 #include "config/FileAge.h"
 #include "config/LazyText.h"
-#include "config/OwnDeployment.h"
 #include "config/PackageIdentity.h"
 #include "config/PartListSplitter.h"
 #include "config/ProfileText.h"
+#include "probes/FileProbes.h"
 
 namespace {
 
 constexpr DWORD kConnectTimeoutMs = 5000;
 constexpr DWORD kSendTimeoutMs = 1000;
 constexpr DWORD kReceiveTimeoutMs = 5000;
-
-constexpr wchar_t kGameConfig[] = L"GameConfig";
-constexpr wchar_t kDownLoader[] = L"DownLoader";
-constexpr wchar_t kQuillet[] = L"Quillet";
 
 ConfigSite OwnSite() {
     ConfigSite site;
@@ -41,11 +38,7 @@ void CDownloaderConfig::SetUpHttpClient() {
 }
 
 std::wstring CDownloaderConfig::TempFolder() const {
-    if (!site_.tempFolder.empty()) return site_.tempFolder;
-    wchar_t folder[MAX_PATH] = {};
-    DWORD length = ::GetTempPathW(MAX_PATH, folder);
-    if (length == 0 || length >= MAX_PATH) return std::wstring();
-    return std::wstring(folder, length);
+    return site_.tempFolder.empty() ? GetTempFolder() : site_.tempFolder;
 }
 
 void CDownloaderConfig::BuildModulePaths() {
@@ -69,7 +62,7 @@ std::wstring CDownloaderConfig::GetDocumentPath() {
 
 // Only a configured skin has a file.
 std::wstring CDownloaderConfig::GetSkinImagePath() {
-    if (skinLink_.empty()) return skinImagePath_;
+    if (values_.skinLink.empty()) return skinImagePath_;
     return BuildOnce(skinImagePath_, [this] { return TempFileName(L".png"); });
 }
 
@@ -90,8 +83,8 @@ int CDownloaderConfig::Init(IConfigInitCallback* callback) {
     if (Fetch(GetConfigUrl(), document, kTagDocument, 0)) {
         if (!ParseDocument()) {
             result = kConfigKeyMissing;
-        } else if (skinLink_.empty() ||
-                   Fetch(skinLink_, GetSkinImagePath(), kTagSkinImage, kSkinCacheSeconds)) {
+        } else if (values_.skinLink.empty() ||
+                   Fetch(values_.skinLink, GetSkinImagePath(), kTagSkinImage, kSkinCacheSeconds)) {
             result = kConfigReady;
         } else {
             result = kConfigSkinFailed;
@@ -119,52 +112,10 @@ bool CDownloaderConfig::Fetch(const std::wstring& url, const std::wstring& file,
     return false;
 }
 
-std::wstring CDownloaderConfig::ReadKey(const wchar_t* section, const wchar_t* key) {
-    return ReadProfileText(section, key, documentPath_);
-}
-
 // A retry after a failed start-up parses again on the same object: it starts from nothing,
 // so no part is listed twice and no value of the earlier document lingers.
-void CDownloaderConfig::ClearDocumentValues() {
-    for (std::wstring* text :
-         {&gameName_, &gameStart_, &seedUrl_, &skinLink_, &newVersion_, &newVersionDownloaderLink_,
-          &embedLink2_, &quilletDownloaderLink_, &safeCheck_, &gameVersion_, &quilletInstallTip_,
-          &textPromotionTitle_, &textPromotionLink_, &cancelDownloadTips_, &skinImagePath_}) {
-        text->clear();
-    }
-    parts_.clear();
-}
-
 bool CDownloaderConfig::ParseDocument() {
-    ClearDocumentValues();
-    gameName_ = ReadKey(kGameConfig, L"GameName");
-    if (gameName_.empty()) return false;
-    std::wstring sizes = ReadKey(kGameConfig, L"GameSize");
-    if (sizes.empty()) return false;
-    std::wstring links = ReadKey(kGameConfig, L"GameDownloadLink");
-    if (links.empty()) return false;
-    std::wstring md5s = ReadKey(kGameConfig, L"GameMd5");
-
-    for (PackageFile& part : SplitPartLists(sizes, links, md5s)) parts_.push_back(std::move(part));
-    if (parts_.size() >= 2) {
-        gameStart_ = ReadKey(kGameConfig, L"GameStart");
-        if (gameStart_.empty()) return false;
-    }
-
-    seedUrl_ = ReadKey(kGameConfig, L"SeedUrl");
-    skinLink_ = ReadKey(kDownLoader, L"SkinLink");
-    newVersion_ = ReadKey(kDownLoader, L"NewVersion");
-    if (newVersion_.empty()) return false;
-    newVersionDownloaderLink_ = ReadKey(kDownLoader, L"NewVersionDownloaderLink");
-    if (newVersionDownloaderLink_.empty()) newVersionDownloaderLink_ = site_.homePageUrl;
-
-    embedLink2_ = ReadKey(kDownLoader, L"EmbedLink2");
-    quilletDownloaderLink_ = ReadKey(kQuillet, L"QuilletDownloaderLink");
-    safeCheck_ = ReadKey(kQuillet, L"safecheck");
-    gameVersion_ = ReadKey(kGameConfig, L"GameVersion");
-    quilletInstallTip_ = ReadKey(kDownLoader, L"QuilletInstallTip");
-    textPromotionTitle_ = ReadKey(kDownLoader, L"TextPromotionTitle");
-    textPromotionLink_ = ReadKey(kDownLoader, L"TextPromotionLink");
-    cancelDownloadTips_ = ReadKey(kQuillet, L"CancelDownloadTips");
-    return true;
+    skinImagePath_.clear();
+    CProfileKeyReader reader(documentPath_);
+    return ParseConfigDocument(reader, site_.homePageUrl, values_);
 }

@@ -9,6 +9,7 @@
 #include <deque>
 #include <string>
 
+#include "config/ConfigDocument.h"
 #include "config/PackageFile.h"
 #include "transfer/HttpDownload.h"
 
@@ -61,22 +62,22 @@ public:
     std::wstring GetSkinImagePath();  // empty when no skin image is configured
     std::wstring GetEngineModulePath() const { return engineModulePath_; }
     std::wstring GetVerifyModulePath() const { return verifyModulePath_; }
-    std::deque<PackageFile> GetParts() const { return parts_; }
+    std::deque<PackageFile> GetParts() const { return values_.parts; }
 
-    std::wstring GetGameName() const { return gameName_; }
-    std::wstring GetGameStart() const { return gameStart_; }
-    std::wstring GetSeedUrl() const { return seedUrl_; }
-    std::wstring GetSkinLink() const { return skinLink_; }
-    std::wstring GetNewVersion() const { return newVersion_; }
-    std::wstring GetNewVersionDownloaderLink() const { return newVersionDownloaderLink_; }
-    std::wstring GetEmbedLink2() const { return embedLink2_; }
-    std::wstring GetQuilletDownloaderLink() const { return quilletDownloaderLink_; }
-    std::wstring GetSafeCheck() const { return safeCheck_; }
-    std::wstring GetGameVersion() const { return gameVersion_; }
-    std::wstring GetQuilletInstallTip() const { return quilletInstallTip_; }
-    std::wstring GetTextPromotionTitle() const { return textPromotionTitle_; }
-    std::wstring GetTextPromotionLink() const { return textPromotionLink_; }
-    std::wstring GetCancelDownloadTips() const { return cancelDownloadTips_; }
+    std::wstring GetGameName() const { return values_.gameName; }
+    std::wstring GetGameStart() const { return values_.gameStart; }
+    std::wstring GetSeedUrl() const { return values_.seedUrl; }
+    std::wstring GetSkinLink() const { return values_.skinLink; }
+    std::wstring GetNewVersion() const { return values_.newVersion; }
+    std::wstring GetNewVersionDownloaderLink() const { return values_.newVersionDownloaderLink; }
+    std::wstring GetEmbedLink2() const { return values_.embedLink2; }
+    std::wstring GetQuilletDownloaderLink() const { return values_.quilletDownloaderLink; }
+    std::wstring GetSafeCheck() const { return values_.safeCheck; }
+    std::wstring GetGameVersion() const { return values_.gameVersion; }
+    std::wstring GetQuilletInstallTip() const { return values_.quilletInstallTip; }
+    std::wstring GetTextPromotionTitle() const { return values_.textPromotionTitle; }
+    std::wstring GetTextPromotionLink() const { return values_.textPromotionLink; }
+    std::wstring GetCancelDownloadTips() const { return values_.cancelDownloadTips; }
 
 private:
     void SetUpHttpClient();
@@ -84,9 +85,7 @@ private:
     std::wstring TempFolder() const;
     std::wstring TempFileName(const wchar_t* suffix) const;  // folder + identifier + suffix
     bool Fetch(const std::wstring& url, const std::wstring& file, int tag, int64_t cacheSeconds);
-    void ClearDocumentValues();
     bool ParseDocument();
-    std::wstring ReadKey(const wchar_t* section, const wchar_t* key);
 
     ConfigSite site_;
     IConfigInitCallback* initCallback_ = nullptr;  // not owned
@@ -100,19 +99,5 @@ private:
     std::wstring verifyModulePath_;
     int requestTag_ = kTagNone;
 
-    std::wstring gameName_;
-    std::wstring gameStart_;
-    std::wstring seedUrl_;
-    std::wstring skinLink_;
-    std::wstring newVersion_;
-    std::wstring newVersionDownloaderLink_;
-    std::wstring embedLink2_;
-    std::wstring quilletDownloaderLink_;
-    std::wstring safeCheck_;
-    std::wstring gameVersion_;
-    std::wstring quilletInstallTip_;
-    std::wstring textPromotionTitle_;
-    std::wstring textPromotionLink_;
-    std::wstring cancelDownloadTips_;
-    std::deque<PackageFile> parts_;
+    ConfigValues values_;  // what the document said
 };

@@ -1,5 +1,7 @@
 #include "config/FileAge.h"
 
+#include "base/ScopedHandle.h"
+
 namespace {
 
 constexpr int64_t kFileTimeUnitsPerSecond = 10000000;
@@ -14,14 +16,12 @@ int64_t UnixSeconds(const FILETIME& time) {
 
 bool LastWriteSeconds(const std::wstring& path, int64_t* seconds) {
     // Backup semantics so that a folder answers too; the file is only looked at.
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    CScopedHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.IsValid()) return false;
     FILETIME written = {};
-    BOOL ok = ::GetFileTime(file, nullptr, nullptr, &written);
-    ::CloseHandle(file);
-    if (!ok) return false;
+    if (!::GetFileTime(file.Get(), nullptr, nullptr, &written)) return false;
     *seconds = UnixSeconds(written);
     return true;
 }

@@ -6,7 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "probes/ScopedHandle.h"
+#include "base/ComPtr.h"
+#include "base/ScopedHandle.h"
+#include "base/ShellItemList.h"
 
 namespace {
 
@@ -24,54 +26,6 @@ public:
 
 private:
     HRESULT result_;
-};
-
-// Owns one COM interface pointer.
-template <class T>
-class CComRef {
-public:
-    CComRef() = default;
-    ~CComRef() { Reset(); }
-    CComRef(const CComRef&) = delete;
-    CComRef& operator=(const CComRef&) = delete;
-
-    T* operator->() const { return pointer_; }
-    T* Get() const { return pointer_; }
-    T** Out() {
-        Reset();
-        return &pointer_;
-    }
-    void** OutVoid() { return reinterpret_cast<void**>(Out()); }
-    void Reset() {
-        if (pointer_ != nullptr) pointer_->Release();
-        pointer_ = nullptr;
-    }
-
-private:
-    T* pointer_ = nullptr;
-};
-
-// An item list that the shell allocated, freed through the shell allocator.
-class CItemList {
-public:
-    ~CItemList() { Reset(); }
-    PIDLIST_ABSOLUTE Get() const { return list_; }
-    PIDLIST_ABSOLUTE* Out() {
-        Reset();
-        return &list_;
-    }
-    void Reset() {
-        if (list_ == nullptr) return;
-        IMalloc* malloc = nullptr;
-        if (SUCCEEDED(SHGetMalloc(&malloc))) {
-            malloc->Free(list_);
-            malloc->Release();
-        }
-        list_ = nullptr;
-    }
-
-private:
-    PIDLIST_ABSOLUTE list_ = nullptr;
 };
 
 using OpenFolderFunction = HRESULT(WINAPI*)(PCIDLIST_ABSOLUTE, UINT, PCUITEMID_CHILD_ARRAY, DWORD);
@@ -93,8 +47,7 @@ bool BrowseForFolder(HWND owner, std::wstring* path) {
     info.pszDisplayName = displayName;
     info.lpszTitle = L"选择路径";
     info.ulFlags = kBrowseFlags;
-    CItemList chosen;
-    *chosen.Out() = SHBrowseForFolderW(&info);
+    CShellItemList chosen(SHBrowseForFolderW(&info));
     if (chosen.Get() == nullptr) return false;
     wchar_t folder[MAX_PATH] = {};
     if (!SHGetPathFromIDListW(chosen.Get(), folder)) return false;
@@ -104,18 +57,18 @@ bool BrowseForFolder(HWND owner, std::wstring* path) {
 
 void OpenFolderAndSelect(const std::wstring& path) {
     CComScope com;
-    CComRef<IShellLinkW> link;
+    CComPtr<IShellLinkW> link;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                link.OutVoid())))
+                                link.ReceiveVoid())))
         return;
-    CItemList item;
+    CShellItemList item;
     link->SetPath(path.c_str());
-    link->GetIDList(item.Out());
-    CComRef<IPersistFile> file;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.OutVoid()))) {
+    link->GetIDList(item.Receive());
+    CComPtr<IPersistFile> file;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.ReceiveVoid()))) {
         // For a shortcut file, its target is what gets selected.
         std::wstring copy = path;
-        if (SUCCEEDED(file->Load(copy.c_str(), 0))) link->GetIDList(item.Out());
+        if (SUCCEEDED(file->Load(copy.c_str(), 0))) link->GetIDList(item.Receive());
     }
     if (item.Get() != nullptr) ShowInFolder(item.Get());
 }
@@ -124,16 +77,16 @@ HRESULT CreateShortcut(const std::wstring& target, const std::wstring& arguments
                        const std::wstring& workingFolder, const std::wstring& shortcutFile,
                        const std::wstring& description) {
     CComScope com;
-    CComRef<IShellLinkW> link;
+    CComPtr<IShellLinkW> link;
     HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IShellLinkW, link.OutVoid());
+                                      IID_IShellLinkW, link.ReceiveVoid());
     if (FAILED(result)) return result;
     link->SetPath(target.c_str());
     link->SetArguments(arguments.c_str());
     link->SetDescription(description.c_str());
     link->SetWorkingDirectory(workingFolder.c_str());
-    CComRef<IPersistFile> file;
-    result = link->QueryInterface(IID_IPersistFile, file.OutVoid());
+    CComPtr<IPersistFile> file;
+    result = link->QueryInterface(IID_IPersistFile, file.ReceiveVoid());
     if (FAILED(result)) return result;
     return file->Save(shortcutFile.c_str(), TRUE);
 }

@@ -2,8 +2,8 @@
 
 #include <cwchar>
 
+#include "base/ScopedHandle.h"
 #include "config/UnsignedDecimal.h"
-#include "probes/ScopedHandle.h"
 
 namespace {
 

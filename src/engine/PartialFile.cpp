@@ -3,18 +3,6 @@
 #include <vector>
 
 namespace vexa::engine {
-namespace {
-
-struct FileHandle {
-    HANDLE h;
-    explicit FileHandle(HANDLE handle) : h(handle) {}
-    ~FileHandle() {
-        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    }
-    bool ok() const { return h != INVALID_HANDLE_VALUE; }
-};
-
-}  // namespace
 
 PartialFile::PartialFile(std::wstring targetPath)
     : targetPath_(std::move(targetPath)),
@@ -23,15 +11,12 @@ PartialFile::PartialFile(std::wstring targetPath)
 
 bool PartialFile::Open() {
     if (IsOpen()) return true;
-    handle_ = CreateFileW(dataPath_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    handle_.Reset(CreateFileW(dataPath_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     return IsOpen();
 }
 
-void PartialFile::Close() {
-    if (IsOpen()) CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-}
+void PartialFile::Close() { handle_.Reset(); }
 
 bool PartialFile::WriteAt(uint64_t offset, const void* data, size_t size) {
     const char* p = static_cast<const char*>(data);
@@ -41,7 +26,7 @@ bool PartialFile::WriteAt(uint64_t offset, const void* data, size_t size) {
         at.Offset = static_cast<DWORD>(offset);
         at.OffsetHigh = static_cast<DWORD>(offset >> 32);
         DWORD written = 0;
-        if (!WriteFile(handle_, p, chunk, &written, &at) || written != chunk) return false;
+        if (!WriteFile(handle_.Get(), p, chunk, &written, &at) || written != chunk) return false;
         p += chunk;
         offset += chunk;
         size -= chunk;
@@ -49,25 +34,25 @@ bool PartialFile::WriteAt(uint64_t offset, const void* data, size_t size) {
     return true;
 }
 
-bool PartialFile::Flush() { return IsOpen() && FlushFileBuffers(handle_); }
+bool PartialFile::Flush() { return IsOpen() && FlushFileBuffers(handle_.Get()); }
 
 bool PartialFile::Truncate() {
     LARGE_INTEGER zero{};
-    return IsOpen() && SetFilePointerEx(handle_, zero, nullptr, FILE_BEGIN) &&
-           SetEndOfFile(handle_);
+    return IsOpen() && SetFilePointerEx(handle_.Get(), zero, nullptr, FILE_BEGIN) &&
+           SetEndOfFile(handle_.Get());
 }
 
 bool PartialFile::LoadRecord(ProgressRecord& record) const {
     if (GetFileAttributesW(dataPath_.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
-    FileHandle f(CreateFileW(recordPath_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!f.ok()) return false;
+    CScopedHandle f(CreateFileW(recordPath_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f.IsValid()) return false;
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(f.h, &size) || size.QuadPart <= 0 || size.QuadPart > (64 << 20))
+    if (!GetFileSizeEx(f.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > (64 << 20))
         return false;
     std::vector<uint8_t> bytes(static_cast<size_t>(size.QuadPart));
     DWORD got = 0;
-    if (!ReadFile(f.h, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
+    if (!ReadFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
         got != bytes.size())
         return false;
     return ParseRecord(bytes.data(), bytes.size(), record);
@@ -77,12 +62,13 @@ bool PartialFile::SaveRecord(const ProgressRecord& record) const {
     std::vector<uint8_t> bytes = SerializeRecord(record);
     std::wstring temp = recordPath_ + L".tmp";
     {
-        FileHandle f(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!f.ok()) return false;
+        CScopedHandle f(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!f.IsValid()) return false;
         DWORD written = 0;
-        if (!WriteFile(f.h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-            written != bytes.size() || !FlushFileBuffers(f.h))
+        if (!WriteFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                       nullptr) ||
+            written != bytes.size() || !FlushFileBuffers(f.Get()))
             return false;
     }
     return MoveFileExW(temp.c_str(), recordPath_.c_str(),

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/ScopedHandle.h"
 #include "engine/core/ProgressRecord.h"
 
 namespace vexa::engine {
@@ -25,7 +26,7 @@ public:
     // not write it, so two downloads of one target cannot interleave their data.
     bool Open();
     void Close();
-    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool IsOpen() const { return handle_.IsValid(); }
     bool WriteAt(uint64_t offset, const void* data, size_t size);
     bool Flush();
     // Empties the partial file for a fresh start.
@@ -44,7 +45,7 @@ private:
     std::wstring targetPath_;
     std::wstring dataPath_;
     std::wstring recordPath_;
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    CScopedHandle handle_;
 };
 
 }  // namespace vexa::engine

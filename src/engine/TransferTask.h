@@ -96,6 +96,9 @@ private:
     Outcome Fetch(HttpConnection& conn, Source& src, int connId, Job& job);
     Outcome HandleStatus(HttpConnection& conn, Source& src, int connId, Job& job,
                          const HttpResponseHead& head);
+    Outcome HandleUnsatisfiableReply(Source& src, int connId, Job& job,
+                                     const HttpResponseHead& head);
+    void ReturnToOriginalLink(Source& src, const Job& job);
     Outcome AcceptFirstReply(HttpConnection& conn, Source& src, int connId, Job& job,
                              const HttpResponseHead& head);
     bool HandleUnsatisfiable(Source& src, int connId, Job& job, const ContentRange& cr,

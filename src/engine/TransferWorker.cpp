@@ -8,6 +8,7 @@
 
 #include "engine/TransferTask.h"
 #include "engine/core/ChunkedDecoder.h"
+#include "engine/core/ReplyRule.h"
 
 namespace vexa::engine {
 namespace {
@@ -152,74 +153,55 @@ TransferTask::Outcome TransferTask::Fetch(HttpConnection& conn, Source& src, int
 
 TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& src, int connId,
                                                  Job& job, const HttpResponseHead& head) {
-    const int status = head.status;
-    if (status == 206 || status == 200) {
-        if (head.contentEncoding.size() && head.contentEncoding != "identity") {
-            Fail(src, FailureKind::Fatal);  // we asked for identity: these bytes are not the file
-            return Outcome::Failed;
-        }
-        if (job.span < 0) return AcceptFirstReply(conn, src, connId, job, head);
-        if (status == 200) {
-            if (src.isOrigin) {
-                // If-Range failed or Range is no longer honoured: the file may have changed
-                // on the server. Start over rather than mix two versions.
-                RestartForChangedFile(src, job.generation);
-                return Outcome::Failed;
-            }
-            Fail(src, FailureKind::Fatal);  // a seed without Range support is of no use
-            return Outcome::Failed;
-        }
-        const ContentRange& cr = head.contentRange;
-        uint64_t total = 0;
-        {
-            std::lock_guard<std::mutex> lock(mu_);
-            total = planner_ ? planner_->TotalSize() : 0;
-        }
-        if (!cr.valid || !cr.totalKnown || head.multipart || cr.first != job.from) {
-            Fail(src, FailureKind::Transient);
-            return Outcome::Failed;
-        }
-        if (cr.total != total) {
-            if (src.isOrigin) {
-                RestartForChangedFile(src, job.generation);
-                return Outcome::Failed;
-            }
-            Fail(src, FailureKind::Fatal);  // a seed with another file under that name
-            return Outcome::Failed;
-        }
-        uint64_t length = cr.last - cr.first + 1;
-        if ((head.hasContentLength && head.contentLength != length) || cr.last >= job.to) {
-            Fail(src, FailureKind::Transient);
-            return Outcome::Failed;
-        }
-        return ReadBody(conn, src, job, length, head.KeepAlive());
-    }
-    if (status == 416) {
-        Outcome outcome = Outcome::Failed;
-        bool restart = false;
-        if (HandleUnsatisfiable(src, connId, job, head.contentRange, outcome, restart)) {
-            if (restart) RestartForChangedFile(src, job.generation);
-            return outcome;
-        }
-    }
-    if ((status == 404 || status == 410 || status == 403) &&
-        job.url.ToString() != src.original.ToString()) {
-        // A redirect target that went away: go back to the link we were given. Several
-        // connections may learn this at once; each only undoes the target it used.
+    ReplyContext context;
+    context.firstReply = job.span < 0;
+    context.fromOrigin = src.isOrigin;
+    context.redirected = job.url.ToString() != src.original.ToString();
+    context.from = job.from;
+    context.to = job.to;
+    {
         std::lock_guard<std::mutex> lock(mu_);
-        if (src.current.ToString() == job.url.ToString()) src.current = src.original;
-        src.health.OnFailure(FailureKind::Transient, NowMs(), -1, RandomBits());
-        return Outcome::Failed;
+        context.knownTotal = planner_ ? planner_->TotalSize() : 0;
     }
-    if (status == 429 || status == 503) {
-        Fail(src, FailureKind::Throttled, RetryAfterOf(head));
-    } else if (status >= 500 || status == 403 || status == 408 || status == 416 ||
-               (status >= 200 && status < 400)) {
-        Fail(src, FailureKind::Transient);
-    } else {
-        Fail(src, FailureKind::Fatal);  // 404, 410 and the other client errors
+    const ReplyVerdict verdict = ClassifyReply(head, context);
+    switch (verdict.action) {
+        case ReplyAction::AcceptFirst:
+            return AcceptFirstReply(conn, src, connId, job, head);
+        case ReplyAction::ReadBody:
+            return ReadBody(conn, src, job, verdict.bodyLength, head.KeepAlive());
+        case ReplyAction::RestartChangedFile:
+            RestartForChangedFile(src, job.generation);
+            return Outcome::Failed;
+        case ReplyAction::CheckUnsatisfiable:
+            return HandleUnsatisfiableReply(src, connId, job, head);
+        case ReplyAction::BackToOriginalLink:
+            ReturnToOriginalLink(src, job);
+            return Outcome::Failed;
+        case ReplyAction::Fail:
+            break;
     }
+    Fail(src, verdict.failure, verdict.failure == FailureKind::Throttled ? RetryAfterOf(head) : -1);
     return Outcome::Failed;
+}
+
+TransferTask::Outcome TransferTask::HandleUnsatisfiableReply(Source& src, int connId, Job& job,
+                                                             const HttpResponseHead& head) {
+    Outcome outcome = Outcome::Failed;
+    bool restart = false;
+    if (HandleUnsatisfiable(src, connId, job, head.contentRange, outcome, restart)) {
+        if (restart) RestartForChangedFile(src, job.generation);
+        return outcome;
+    }
+    Fail(src, FailureOfStatus(head.status));
+    return Outcome::Failed;
+}
+
+// A redirect target that went away: go back to the link we were given. Several connections
+// may learn this at once; each only undoes the target it used.
+void TransferTask::ReturnToOriginalLink(Source& src, const Job& job) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (src.current.ToString() == job.url.ToString()) src.current = src.original;
+    src.health.OnFailure(FailureKind::Transient, NowMs(), -1, RandomBits());
 }
 
 // A 416: the file is already complete, empty, or no longer the size we know.

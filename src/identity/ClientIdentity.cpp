@@ -2,7 +2,7 @@
 
 #include <cwctype>
 
-#include "transfer/Md5.h"
+#include "base/Md5.h"
 
 namespace {
 

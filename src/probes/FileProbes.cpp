@@ -2,7 +2,7 @@
 
 #include <shlwapi.h>
 
-#include "probes/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 
 uint64_t GetFileSize64(const wchar_t* path) {
     CScopedHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -14,10 +14,13 @@ uint64_t GetFileSize64(const wchar_t* path) {
 }
 
 std::wstring GetTempFolder(const std::wstring& fallback) {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    DWORD length = GetTempPathW(MAX_PATH, buffer);
-    if (length == 0 || length > MAX_PATH) return fallback;
-    return std::wstring(buffer, length);
+    DWORD needed = GetTempPathW(0, nullptr);  // with the terminating null
+    if (needed == 0) return fallback;
+    std::wstring folder(needed, L'\0');
+    DWORD length = GetTempPathW(needed, &folder[0]);
+    if (length == 0 || length >= needed) return fallback;
+    folder.resize(length);
+    return folder;
 }
 
 bool CanCreateFolder(const wchar_t* folder) {

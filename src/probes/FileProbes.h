@@ -10,8 +10,9 @@
 // nothing is created there.
 uint64_t GetFileSize64(const wchar_t* path);
 
-// The user's temporary folder (ending with a backslash), or `fallback` when it is unknown.
-std::wstring GetTempFolder(const std::wstring& fallback);
+// The user's temporary folder (ending with a backslash), of any length, or `fallback` when
+// it is unknown. The one place the program asks for it.
+std::wstring GetTempFolder(const std::wstring& fallback = std::wstring());
 
 // True when the folder exists, or when it can be created (it is then removed again at once).
 bool CanCreateFolder(const wchar_t* folder);

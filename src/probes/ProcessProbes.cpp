@@ -2,7 +2,7 @@
 
 #include <psapi.h>
 
-#include "probes/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "prompts/OlderVersionDlg.h"
 
-#include "config/OwnDeployment.h"
-#include "workflow/LinkOpener.h"
+#include "config/DeploymentValuesInstance.h"
+#include "shell/LinkOpener.h"
 
 std::wstring COlderVersionDlg::LinkToOpen() const {
     return link_.empty() ? FeedbackPageUrl() : link_;

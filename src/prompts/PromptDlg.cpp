@@ -1,8 +1,8 @@
 #include "prompts/PromptDlg.h"
 
+#include "base/GdiHandles.h"
 #include "prompts/PromptSkin.h"
 #include "prompts/PromptText.h"
-#include "skin/GdiHandles.h"
 #include "skin/SomBitmap.h"
 
 namespace {
@@ -76,7 +76,7 @@ void CPromptBase::ApplyWindowShape() {
                              {0, h - kChamfer}, {0, kChamfer}};
     CRegionHandle region(::CreatePolygonRgn(octagon, 8, ALTERNATE));
     // The window owns the region once it accepts it.
-    if (region && SetWindowRgn(region.Get(), FALSE)) region.Detach();
+    if (region && SetWindowRgn(region.Get(), FALSE)) region.Release();
 }
 
 LRESULT CPromptBase::OnCommandMessage(UINT, WPARAM wParam, LPARAM, BOOL&) {

@@ -15,7 +15,7 @@
 
 #include <string>
 
-#include "app/Window.h"
+#include "shell/Window.h"
 #include "skin/SomButton4.h"
 #include "skin/SomTextWnd.h"
 #include "skin/SomWndManager.h"

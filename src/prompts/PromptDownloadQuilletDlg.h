@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "base/GdiHandles.h"
 #include "prompts/PromptDlg.h"
-#include "skin/GdiHandles.h"
 
 class CPromptDownloadQuilletDlg : public CPromptDlg {
 public:

@@ -1,6 +1,7 @@
 #include "prompts/PromptSkin.h"
 
-#include "app/ProcessObjects.h"
+#include "skin/SharedBitmapsInstance.h"
+#include "skin/SkinResourcesInstance.h"
 
 CSomBitmap* PromptSharedBitmap(UINT id) { return g_SharedBitmaps.Get(id); }
 

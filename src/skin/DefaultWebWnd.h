@@ -3,7 +3,7 @@
 // stretched over its client area, in place of the web page when there is no page to show
 // or the page failed to load.
 
-#include "app/Window.h"
+#include "shell/Window.h"
 #include "skin/SomBitmap.h"
 #include "skin/SomWndManager.h"
 

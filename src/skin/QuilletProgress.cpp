@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "app/ProcessObjects.h"
+#include "skin/SkinResourcesInstance.h"
 #include "skin/SkinText.h"
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include <windows.h>
 
-#include "skin/GdiHandles.h"
+#include "base/GdiHandles.h"
 
 class CSkinResources {
 public:

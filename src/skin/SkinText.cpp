@@ -1,7 +1,7 @@
 #include "skin/SkinText.h"
 
-#include "app/ProcessObjects.h"
-#include "skin/GdiHandles.h"
+#include "base/GdiHandles.h"
+#include "skin/SkinResourcesInstance.h"
 
 SIZE MeasureSkinText(const std::wstring& text, HFONT font) {
     SIZE size = {0, 0};

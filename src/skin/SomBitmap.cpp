@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/ProcessObjects.h"
 #include "skin/PngLoader.h"
+#include "skin/SkinResourcesInstance.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "skin/GdiHandles.h"
+#include "base/GdiHandles.h"
 
 class CSomBitmap {
 public:

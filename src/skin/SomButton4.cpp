@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/ProcessObjects.h"
 #include "skin/ISomWndManager.h"
+#include "skin/SkinResourcesInstance.h"
 #include "skin/SkinText.h"
 #include "skin/SomClickProtocol.h"
 

@@ -1,6 +1,6 @@
 #include "skin/SomHtmlView.h"
 
-#include "workflow/LinkOpener.h"
+#include "shell/LinkOpener.h"
 
 CSomHtmlView::~CSomHtmlView() {
     if (m_hWnd && ::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);

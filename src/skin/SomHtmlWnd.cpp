@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "skin/ComPtr.h"
+#include "base/ComPtr.h"
 #include "skin/WebBrowserSite.h"
 
 namespace {

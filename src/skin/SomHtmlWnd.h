@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "app/Window.h"
+#include "shell/Window.h"
 #include "skin/ISomUIElement.h"
 
 class CWebBrowserSite;

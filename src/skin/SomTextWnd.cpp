@@ -4,11 +4,11 @@
 
 #include <algorithm>
 
-#include "app/ProcessObjects.h"
-#include "skin/GdiHandles.h"
+#include "base/GdiHandles.h"
+#include "shell/LinkRules.h"
 #include "skin/ISomWndManager.h"
 #include "skin/MarkupText.h"
-#include "workflow/LinkRules.h"
+#include "skin/SkinResourcesInstance.h"
 
 namespace {
 constexpr UINT kEllipsisFormat = DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS;

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "skin/GdiHandles.h"
+#include "base/GdiHandles.h"
 #include "skin/SomWnd.h"
 
 namespace {
@@ -163,14 +163,12 @@ BOOL CSomWndManager::OnPaint(WPARAM wParam) {
         ::RestoreDC(dc, saved);
         return TRUE;
     }
-    PAINTSTRUCT paint;
-    HDC dc = ::BeginPaint(host_, &paint);
-    if (dc) {
+    CPaintDC paint(host_);
+    if (paint) {
         // Each element removes its rectangle from the clip, so the background fills only
         // what no element covers.
-        DrawElements(dc, paint.rcPaint);
-        DrawBackground(dc, &paint.rcPaint);
-        ::EndPaint(host_, &paint);
+        DrawElements(paint.Get(), paint.PaintRect());
+        DrawBackground(paint.Get(), &paint.PaintRect());
     }
     return TRUE;
 }
@@ -402,9 +400,9 @@ void CSomWndManager::DrawElement(HDC hdc, CSomWnd* element, BOOL draw, BOOL back
     HDC target = hdc;
     if (background) {
         if (draw && width <= kScratchWidth && height <= kScratchHeight && scratch) {
-            HDC screen = ::GetDC(nullptr);
-            scratchBitmap.Reset(::CreateCompatibleBitmap(screen, kScratchWidth, kScratchHeight));
-            ::ReleaseDC(nullptr, screen);
+            CClientDC screen(nullptr);
+            scratchBitmap.Reset(
+                ::CreateCompatibleBitmap(screen.Get(), kScratchWidth, kScratchHeight));
             if (scratchBitmap) {
                 selection = std::make_unique<CSelectObject>(scratch.Get(), scratchBitmap.Get());
                 target = scratch.Get();

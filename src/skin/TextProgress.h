@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "skin/GdiHandles.h"
+#include "base/GdiHandles.h"
 #include "skin/QuilletProgress.h"
 
 class CTextProgress : public CQuilletProgress {

@@ -7,7 +7,7 @@
 #include <exdisp.h>
 #include <ocidl.h>
 
-#include "skin/ComPtr.h"
+#include "base/ComPtr.h"
 
 class IWebBrowserEventHandler {
 public:

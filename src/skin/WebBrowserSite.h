@@ -10,7 +10,7 @@
 #include <mshtmhst.h>
 #include <oleidl.h>
 
-#include "skin/ComPtr.h"
+#include "base/ComPtr.h"
 
 class CWebBrowserSite final : public IOleClientSite,
                               public IOleInPlaceSite,

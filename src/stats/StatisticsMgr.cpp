@@ -6,27 +6,26 @@
 #include <cwchar>
 #include <new>
 
-namespace {
+#include "probes/FileProbes.h"
 
-constexpr DWORD kTempPathChars = 256;
+namespace {
 
 // Reads the whole file; false when it cannot be opened, measured, held or read.
 bool ReadWholeFile(const std::wstring& path) {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    CScopedHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) return false;
     bool ok = false;
     LARGE_INTEGER size = {};
-    if (::GetFileSizeEx(file, &size) && size.QuadPart >= 0 && size.QuadPart < MAXDWORD) {
+    if (::GetFileSizeEx(file.Get(), &size) && size.QuadPart >= 0 && size.QuadPart < MAXDWORD) {
         DWORD bytes = static_cast<DWORD>(size.QuadPart);
         std::unique_ptr<char[]> buffer(new (std::nothrow) char[bytes + 1]);
         if (buffer) {
             DWORD got = 0;
-            ok = ::ReadFile(file, buffer.get(), bytes, &got, nullptr) && got == bytes;
+            ok = ::ReadFile(file.Get(), buffer.get(), bytes, &got, nullptr) && got == bytes;
             buffer[got] = '\0';
         }
     }
-    ::CloseHandle(file);
     return ok;
 }
 
@@ -39,21 +38,26 @@ CStatisticsMgr::CStatisticsMgr(const std::wstring& answerFolder) : answerFolder_
 CStatisticsMgr::~CStatisticsMgr() {
     if (worker_) {
         stopping_ = true;
-        ::SetEvent(wake_);
-        ::WaitForSingleObject(worker_, INFINITE);
-        ::CloseHandle(worker_);
+        ::SetEvent(wake_.Get());
+        ::WaitForSingleObject(worker_.Get(), INFINITE);
     }
-    if (wake_) ::CloseHandle(wake_);
 }
 
 BOOL CStatisticsMgr::Start() {
     if (started_) return TRUE;
-    wake_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    http_.reset(new CHttpDownload);
-    http_->SetTimeouts(kTimeoutMs);
-    worker_ = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WorkerEntry, this, 0, nullptr));
+    if (!wake_) wake_.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!http_) {
+        http_.reset(new CHttpDownload);
+        http_->SetTimeouts(kTimeoutMs);
+    }
+    worker_.Reset(StartWorkerThread());
+    if (!worker_) return FALSE;
     started_ = true;
     return TRUE;
+}
+
+HANDLE CStatisticsMgr::StartWorkerThread() {
+    return reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WorkerEntry, this, 0, nullptr));
 }
 
 BOOL CStatisticsMgr::Enqueue(const std::wstring& url) {
@@ -83,8 +87,8 @@ void CStatisticsMgr::RunWorker() {
             ::Sleep(kPauseAfterReportMs);
         }
         if (stopping_) return;
-        DWORD waited = wake_ ? ::WaitForSingleObject(wake_, kPollMs) : WAIT_FAILED;
-        if (waited == WAIT_OBJECT_0) ::ResetEvent(wake_);
+        DWORD waited = wake_ ? ::WaitForSingleObject(wake_.Get(), kPollMs) : WAIT_FAILED;
+        if (waited == WAIT_OBJECT_0) ::ResetEvent(wake_.Get());
         // Without its event the worker still polls at the same pace instead of spinning.
         if (waited == WAIT_FAILED) ::Sleep(kPollMs);
     }
@@ -112,17 +116,11 @@ void CStatisticsMgr::SendKeepingAnswer(const std::wstring& url) {
 }
 
 std::wstring CStatisticsMgr::AnswerFilePath() const {
-    wchar_t folder[MAX_PATH] = {};
-    if (!answerFolder_.empty()) {
-        if (answerFolder_.size() >= MAX_PATH) return std::wstring();
-        wcscpy(folder, answerFolder_.c_str());
-    } else {
-        DWORD length = ::GetTempPathW(kTempPathChars, folder);
-        if (length == 0 || length >= kTempPathChars) return std::wstring();
-    }
+    std::wstring folder = answerFolder_.empty() ? GetTempFolder() : answerFolder_;
+    if (folder.empty() || folder.size() >= MAX_PATH) return std::wstring();
     wchar_t name[16] = {};
     _snwprintf(name, 15, L"%08x.ss", static_cast<unsigned>(::GetTickCount()));
     wchar_t path[MAX_PATH] = {};
-    if (!::PathCombineW(path, folder, name)) return std::wstring();
+    if (!::PathCombineW(path, folder.c_str(), name)) return std::wstring();
     return path;
 }

@@ -9,7 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "stats/CriticalSection.h"
+#include "base/CriticalSection.h"
+#include "base/ScopedHandle.h"
 #include "transfer/HttpDownload.h"
 
 class CStatisticsMgr {
@@ -26,12 +27,17 @@ public:
     // worker first.
     virtual ~CStatisticsMgr();
 
-    // Starts the worker once; later calls return at once.
+    // Starts the worker once; later calls return at once. FALSE when the worker could not
+    // be started: reports stay queued, and a later call tries again.
     BOOL Start();
     // While not 0 answers are dropped; 0 has the next report's answer saved and read back.
     void SetDropAnswers(LONG flag) { dropAnswers_ = flag; }
     BOOL Enqueue(const std::wstring& url);
     BOOL Dequeue(std::wstring* url);
+
+protected:
+    // The run-time library's thread start of the worker; null when it fails.
+    virtual HANDLE StartWorkerThread();
 
 private:
     static unsigned __stdcall WorkerEntry(void* self);
@@ -43,8 +49,8 @@ private:
     std::deque<std::wstring> queue_;
     CCriticalSection queueLock_;
     std::unique_ptr<CHttpDownload> http_;
-    HANDLE worker_ = nullptr;
-    HANDLE wake_ = nullptr;
+    CScopedHandle worker_;
+    CScopedHandle wake_;
     bool started_ = false;
     std::atomic<LONG> dropAnswers_{1};
     std::atomic<bool> stopping_{false};

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "probes/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "transfer/ModuleExtractor.h"
 
 namespace {

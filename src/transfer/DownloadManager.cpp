@@ -34,19 +34,19 @@ void CDownloadManager::ClearEntryPoints() {
 bool CDownloadManager::LookUpEntryPoints() {
     // Every lookup runs even after a miss, in the module's documented order.
     bool all = true;
-    all &= LookUp(module_, "Init", pfnInit);
-    all &= LookUp(module_, "Login", pfnLogin);
-    all &= LookUp(module_, "Uninit", pfnUninit);
-    all &= LookUp(module_, "CreateP2SPTask", pfnCreateP2SPTask);
-    all &= LookUp(module_, "QueryTask", pfnQueryTask);
-    all &= LookUp(module_, "StartTask", pfnStartTask);
-    all &= LookUp(module_, "StopTask", pfnStopTask);
-    all &= LookUp(module_, "StopSeed", pfnStopSeed);
-    all &= LookUp(module_, "GetFinishMessage", pfnGetFinishMessage);
-    all &= LookUp(module_, "RemoveTask", pfnRemoveTask);
-    all &= LookUp(module_, "SetConfigInfo", pfnSetConfigInfo);
-    all &= LookUp(module_, "UpdateRegInfo", pfnUpdateRegInfo);
-    all &= LookUp(module_, "SetP2spOption", pfnSetP2spOption);
+    all &= LookUp(module_.Get(), "Init", pfnInit);
+    all &= LookUp(module_.Get(), "Login", pfnLogin);
+    all &= LookUp(module_.Get(), "Uninit", pfnUninit);
+    all &= LookUp(module_.Get(), "CreateP2SPTask", pfnCreateP2SPTask);
+    all &= LookUp(module_.Get(), "QueryTask", pfnQueryTask);
+    all &= LookUp(module_.Get(), "StartTask", pfnStartTask);
+    all &= LookUp(module_.Get(), "StopTask", pfnStopTask);
+    all &= LookUp(module_.Get(), "StopSeed", pfnStopSeed);
+    all &= LookUp(module_.Get(), "GetFinishMessage", pfnGetFinishMessage);
+    all &= LookUp(module_.Get(), "RemoveTask", pfnRemoveTask);
+    all &= LookUp(module_.Get(), "SetConfigInfo", pfnSetConfigInfo);
+    all &= LookUp(module_.Get(), "UpdateRegInfo", pfnUpdateRegInfo);
+    all &= LookUp(module_.Get(), "SetP2spOption", pfnSetP2spOption);
     return all;
 }
 
@@ -55,7 +55,7 @@ bool CDownloadManager::Bind(const std::wstring& modulePath) {
     ClearEntryPoints();
     listener_ = nullptr;
     modulePath_ = modulePath;
-    module_ = LoadLibraryW(modulePath.c_str());
+    module_.Reset(LoadLibraryW(modulePath.c_str()));
     if (!module_) return false;
     if (!LookUpEntryPoints()) {
         ClearEntryPoints();  // all or nothing
@@ -101,8 +101,7 @@ void CDownloadManager::Release() {
         // stopping everything first is harmless when the program already did so.
         if (bound_ && pfnUninit) pfnUninit();
         ClearEntryPoints();
-        FreeLibrary(module_);
-        module_ = nullptr;
+        module_.Reset();
     }
     if (!modulePath_.empty()) DeleteFileW(modulePath_.c_str());
     modulePath_.clear();

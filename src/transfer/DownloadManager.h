@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/ScopedHandle.h"
+
 class CDownloadManager {
 public:
     class ICDownloadManagerCallback {
@@ -73,7 +75,7 @@ private:
     bool LookUpEntryPoints();
     void Release();
 
-    HMODULE module_ = nullptr;                       // owned: freed on release
+    CScopedModule module_;                           // freed on release
     std::wstring modulePath_;                        // deleted on release
     ICDownloadManagerCallback* listener_ = nullptr;  // not owned
     bool bound_ = false;

@@ -3,29 +3,28 @@
 #include <memory>
 #include <new>
 
+#include "base/ScopedHandle.h"
 #include "probes/FileProbes.h"
-#include "probes/ScopedHandle.h"
 
 namespace {
 
 constexpr DWORD kChunkSize = 1 << 20;
 
-bool HashFrom(HANDLE file, uint64_t offset, uint64_t length, Md5Bytes* digest) {
+bool HashSpan(HANDLE file, CFingerprintHasher& hasher) {
     LARGE_INTEGER position;
-    position.QuadPart = static_cast<LONGLONG>(offset);
+    position.QuadPart = static_cast<LONGLONG>(hasher.Span().offset);
     if (!SetFilePointerEx(file, position, nullptr, FILE_BEGIN)) return false;
     std::unique_ptr<uint8_t[]> chunk(new (std::nothrow) uint8_t[kChunkSize]);
     if (chunk == nullptr) return false;
-    CMd5 md5;
+    uint64_t length = hasher.Span().length;
     while (length > 0) {
         DWORD want = length < kChunkSize ? static_cast<DWORD>(length) : kChunkSize;
         DWORD got = 0;
         // A file that shrinks under us fails: its digest would describe other bytes.
         if (!ReadFile(file, chunk.get(), want, &got, nullptr) || got != want) return false;
-        md5.Update(chunk.get(), got);
+        hasher.Update(chunk.get(), got);
         length -= got;
     }
-    *digest = md5.Final();
     return true;
 }
 
@@ -38,12 +37,9 @@ bool FileFingerprint(const wchar_t* path, Md5Bytes* digest) {
     if (!file.IsValid()) return false;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0) return false;
-    uint64_t total = static_cast<uint64_t>(size.QuadPart);
-    uint64_t length = total < kFingerprintWindow ? total : kFingerprintWindow;
-    Md5Bytes result;
-    if (!HashFrom(file.Get(), total - length, length, &result)) return false;
-    *digest = result;
-    return true;
+    CFingerprintHasher hasher(static_cast<uint64_t>(size.QuadPart));
+    if (!HashSpan(file.Get(), hasher)) return false;
+    return hasher.Final(digest);
 }
 
 bool CheckFileMd5(const wchar_t* path, const std::wstring& expected) {

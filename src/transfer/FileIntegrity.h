@@ -7,9 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "transfer/Md5.h"
-
-constexpr uint64_t kFingerprintWindow = 52428800;  // the last 50 MiB of a large file
+#include "base/Md5.h"
+#include "transfer/Fingerprint.h"
 
 // The MD5 of the file's last kFingerprintWindow bytes (all of a smaller file), read in chunks
 // so that memory stays small. Fails, with an all-zero digest, for a missing, unreadable or

@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "probes/ScopedHandle.h"
+#include "base/ScopedHandle.h"
+#include "base/WinInetHandle.h"
 #include "transfer/HttpBodyReader.h"
 #include "transfer/NetworkState.h"
-#include "transfer/WinInetHandle.h"
 
 namespace {
 

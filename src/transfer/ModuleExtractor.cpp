@@ -3,7 +3,7 @@
 #include <memory>
 #include <new>
 
-#include "probes/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "transfer/LzariDecoder.h"
 
 namespace {

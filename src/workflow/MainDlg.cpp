@@ -1,5 +1,7 @@
 #include "workflow/MainDlg.h"
 
+#include "base/GdiHandles.h"
+
 BOOL CMainDlg::PreTranslateMessage(MSG* msg) {
     // Enter and Escape do nothing in the program's windows.
     if (msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE)) {
@@ -9,18 +11,16 @@ BOOL CMainDlg::PreTranslateMessage(MSG* msg) {
 }
 
 LRESULT CMainDlg::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {
-    PAINTSTRUCT paint;
-    HDC dc = ::BeginPaint(m_hWnd, &paint);
+    CPaintDC paint(m_hWnd);
+    HDC dc = paint.Get();
     RECT client;
     GetClientRect(&client);
-    HBRUSH background = ::CreateSolidBrush(RGB(0x1e, 0x22, 0x2b));
-    ::FillRect(dc, &client, background);
-    ::DeleteObject(background);
+    CBrushHandle background(::CreateSolidBrush(RGB(0x1e, 0x22, 0x2b)));
+    ::FillRect(dc, &client, background.Get());
     std::wstring title = GetWindowText();
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, RGB(0xff, 0xff, 0xff));
     ::DrawTextW(dc, title.c_str(), -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    ::EndPaint(m_hWnd, &paint);
     return 0;
 }
 

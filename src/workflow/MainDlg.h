@@ -2,8 +2,8 @@
 // The program's first window: a 400 x 200 popup that will show the initialisation
 // progress. (For now it only shows its title and can be closed.)
 
-#include "app/MessageLoop.h"
-#include "app/Window.h"
+#include "shell/MessageLoop.h"
+#include "shell/Window.h"
 
 class CMainDlg : public CWindowImpl<CMainDlg>, public CMessageFilter {
 public:

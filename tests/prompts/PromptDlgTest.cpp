@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "config/OwnDeployment.h"
+#include "config/DeploymentValuesInstance.h"
 #include "prompts/FileCheckFailedDlg.h"
 #include "prompts/InitialFailedDlg.h"
 #include "prompts/InstallGameDlg.h"

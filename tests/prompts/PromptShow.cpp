@@ -14,7 +14,6 @@
 #include <memory>
 #include <string>
 
-#include "app/Window.h"
 #include "prompts/FileCheckFailedDlg.h"
 #include "prompts/InitialFailedDlg.h"
 #include "prompts/InstallGameDlg.h"
@@ -22,6 +21,7 @@
 #include "prompts/PromptDownloadQuilletDlg.h"
 #include "prompts/PromptFamily.h"
 #include "prompts/PromptRunner.h"
+#include "shell/Window.h"
 
 namespace {
 

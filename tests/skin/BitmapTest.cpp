@@ -3,9 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ProcessObjects.h"
 #include "skin/PngLoader.h"
 #include "skin/PngTestImages.h"
+#include "skin/SharedBitmapsInstance.h"
+#include "skin/SkinResourcesInstance.h"
 #include "skin/SkinTestSupport.h"
 #include "skin/SomBitmap9Part.h"
 

@@ -3,8 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ProcessObjects.h"
 #include "skin/QuilletProgress.h"
+#include "skin/SharedBitmapsInstance.h"
+#include "skin/SkinResourcesInstance.h"
 #include "skin/SkinTestSupport.h"
 #include "skin/SkinText.h"
 #include "skin/SomButton4.h"

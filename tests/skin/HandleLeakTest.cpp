@@ -5,11 +5,11 @@
 
 #include <vector>
 
-#include "app/ProcessObjects.h"
 #include "prompts/FileCheckFailedDlg.h"
 #include "skin/PngLoader.h"
 #include "skin/PngTestImages.h"
 #include "skin/QuilletProgress.h"
+#include "skin/SharedBitmapsInstance.h"
 #include "skin/SkinTestSupport.h"
 #include "skin/SomButton4.h"
 #include "skin/SomCheckBox.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/ProcessObjects.h"
+#include "skin/SharedBitmapsInstance.h"
 #include "skin/SkinTestSupport.h"
 #include "skin/SomButton4.h"
 #include "skin/SomTextWnd.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Window.h"
-#include "skin/GdiHandles.h"
+#include "base/GdiHandles.h"
+#include "shell/Window.h"
 #include "skin/SomWnd.h"
 #include "skin/SomWndManager.h"
 

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ProcessObjects.h"
 #include "skin/MarkupText.h"
 #include "skin/SkinTestSupport.h"
 #include "skin/SkinText.h"

@@ -57,6 +57,18 @@ protected:
     CTestTempFolder temp;
 };
 
+// A manager whose first worker start fails, as when the process has no room for a thread.
+class CFirstStartFails : public CStatisticsMgr {
+public:
+    using CStatisticsMgr::CStatisticsMgr;
+    int starts = 0;
+
+protected:
+    HANDLE StartWorkerThread() override {
+        return ++starts == 1 ? nullptr : CStatisticsMgr::StartWorkerThread();
+    }
+};
+
 }  // namespace
 
 TEST_F(StatisticsMgrTest, ReportsQueuedBeforeStartWaitForTheWorker) {
@@ -67,6 +79,18 @@ TEST_F(StatisticsMgrTest, ReportsQueuedBeforeStartWaitForTheWorker) {
     manager.Start();
     manager.Start();  // a second start changes nothing
     EXPECT_EQ(WaitForReports(1).size(), 1u);
+}
+
+TEST_F(StatisticsMgrTest, AWorkerThatCannotStartIsReportedAndTheReportsWait) {
+    CFirstStartFails manager(temp.Path());
+    manager.Enqueue(ReportUrl("waiting"));
+    EXPECT_FALSE(manager.Start());
+    EXPECT_TRUE(manager.Start()) << "a later start tries again";
+    EXPECT_TRUE(manager.Start());
+    EXPECT_EQ(manager.starts, 2);
+    std::vector<LoggedRequest> log = WaitForReports(1);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].target.find("/ClientApp/waiting/"), 0u);
 }
 
 TEST_F(StatisticsMgrTest, ReportsGoOutInOrderWithAPauseAfterEach) {

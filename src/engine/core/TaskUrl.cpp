@@ -59,6 +59,21 @@ std::string NormalisePath(const std::string& target) {
 
 }  // namespace
 
+std::string EncodeLinkForWire(const std::string& utf8) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : utf8) {
+        if (c >= 0x80 || c == ' ') {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 std::string HttpUrl::HostHeader() const {
     std::string h = host.find(':') != std::string::npos ? "[" + host + "]" : host;
     return port == 80 ? h : h + ":" + std::to_string(port);

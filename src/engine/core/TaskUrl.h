@@ -18,6 +18,10 @@ struct HttpUrl {
     std::string ToString() const;
 };
 
+// A link as it goes on the wire: bytes beyond ASCII (the UTF-8 of non-ASCII characters) and
+// blanks percent-encoded, as a browser sends them.
+std::string EncodeLinkForWire(const std::string& utf8);
+
 // Parses an absolute "http://" URL (case-insensitive scheme). No https, no user info.
 bool ParseHttpUrl(const std::string& text, HttpUrl& out);
 

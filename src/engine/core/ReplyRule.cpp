@@ -1,0 +1,67 @@
+#include "engine/core/ReplyRule.h"
+
+namespace vexa::engine {
+namespace {
+
+ReplyVerdict Act(ReplyAction action) {
+    ReplyVerdict verdict;
+    verdict.action = action;
+    return verdict;
+}
+
+ReplyVerdict FailAs(FailureKind failure) {
+    ReplyVerdict verdict;
+    verdict.failure = failure;
+    return verdict;
+}
+
+// The origin's file changed under us (it is started over); a seed holds another file under
+// that name (it is of no use).
+ReplyVerdict OtherFile(const ReplyContext& context) {
+    return context.fromOrigin ? Act(ReplyAction::RestartChangedFile) : FailAs(FailureKind::Fatal);
+}
+
+ReplyVerdict ClassifyBytes(const HttpResponseHead& head, const ReplyContext& context) {
+    if (!head.contentEncoding.empty() && head.contentEncoding != "identity") {
+        return FailAs(FailureKind::Fatal);  // we asked for identity: these bytes are not the file
+    }
+    if (context.firstReply) return Act(ReplyAction::AcceptFirst);
+    // A whole file where a range was asked for: If-Range failed or Range is no longer
+    // honoured. Never mix two versions of the file.
+    if (head.status == 200) return OtherFile(context);
+    const ContentRange& range = head.contentRange;
+    if (!range.valid || !range.totalKnown || head.multipart || range.first != context.from) {
+        return FailAs(FailureKind::Transient);
+    }
+    if (range.total != context.knownTotal) return OtherFile(context);
+    uint64_t length = range.last - range.first + 1;
+    if ((head.hasContentLength && head.contentLength != length) || range.last >= context.to) {
+        return FailAs(FailureKind::Transient);
+    }
+    ReplyVerdict verdict = Act(ReplyAction::ReadBody);
+    verdict.bodyLength = length;
+    return verdict;
+}
+
+}  // namespace
+
+ReplyVerdict ClassifyReply(const HttpResponseHead& head, const ReplyContext& context) {
+    const int status = head.status;
+    if (status == 206 || status == 200) return ClassifyBytes(head, context);
+    if (status == 416) return Act(ReplyAction::CheckUnsatisfiable);
+    if ((status == 404 || status == 410 || status == 403) && context.redirected) {
+        return Act(ReplyAction::BackToOriginalLink);
+    }
+    return FailAs(FailureOfStatus(status));
+}
+
+FailureKind FailureOfStatus(int status) {
+    if (status == 429 || status == 503) return FailureKind::Throttled;
+    if (status >= 500 || status == 403 || status == 408 || status == 416 ||
+        (status >= 200 && status < 400)) {
+        return FailureKind::Transient;
+    }
+    return FailureKind::Fatal;  // 404, 410 and the other client errors
+}
+
+}  // namespace vexa::engine

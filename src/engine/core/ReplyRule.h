@@ -1,0 +1,43 @@
+#pragma once
+// What a connection does with the head of the reply to one of its range requests. The rule
+// is pure: the task reads what it needs under its lock, asks here, and then makes the state
+// changes the verdict names.
+
+#include <cstdint>
+
+#include "engine/core/HttpResponseHead.h"
+#include "engine/core/RetryPolicy.h"
+
+namespace vexa::engine {
+
+struct ReplyContext {
+    bool firstReply = false;  // the file's size is not known yet: this request sizes it
+    bool fromOrigin = false;  // the link itself, not a seed
+    bool redirected = false;  // the request went to a redirect target, not the link given
+    uint64_t from = 0;        // first byte asked for
+    uint64_t to = 0;          // end of the connection's span: the reply must stop before it
+    uint64_t knownTotal = 0;  // the file's size as planned
+};
+
+enum class ReplyAction {
+    AcceptFirst,         // the first answer: it sizes the file
+    ReadBody,            // the range as asked: read `bodyLength` bytes
+    RestartChangedFile,  // the file on the origin changed: start over
+    CheckUnsatisfiable,  // 416: the file may be complete, empty or resized; else FailureOfStatus
+    BackToOriginalLink,  // the redirect target went away: use the link given again
+    Fail,                // count the attempt against the source as `failure`
+};
+
+struct ReplyVerdict {
+    ReplyAction action = ReplyAction::Fail;
+    FailureKind failure = FailureKind::Transient;  // for Fail
+    uint64_t bodyLength = 0;                       // for ReadBody
+};
+
+ReplyVerdict ClassifyReply(const HttpResponseHead& head, const ReplyContext& context);
+
+// How a reply that brings no usable bytes counts against its source. Throttled replies carry
+// a Retry-After the caller honours.
+FailureKind FailureOfStatus(int status);
+
+}  // namespace vexa::engine

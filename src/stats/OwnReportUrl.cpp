@@ -1,7 +1,0 @@
-#include "stats/OwnReportUrl.h"
-
-#include "config/OwnDeployment.h"
-
-std::wstring BuildOwnClientAppReportUrl(const ClientAppReport& report) {
-    return BuildClientAppReportUrl(StatsServerHost(), report);
-}

@@ -1,0 +1,33 @@
+"""The README's main job runs headless: the package is published and checked, the program
+starts against it, and every screenshot the demo announces exists."""
+
+import os
+import re
+import subprocess
+import sys
+import unittest
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+
+
+class DemoTest(unittest.TestCase):
+    def test_demo_runs_headless(self):
+        env = dict(os.environ)
+        env.update(VEXA_DEMO_SKIP_BUILD="1", VEXA_DEMO_HEADLESS="1",
+                   VEXA_DEMO_STAGE_SECONDS="10")
+        result = subprocess.run(["bash", os.path.join(ROOT, "scripts", "demo.sh")], env=env,
+                                stdin=subprocess.DEVNULL, capture_output=True, text=True,
+                                timeout=540)
+        out = result.stdout + result.stderr
+        self.assertEqual(result.returncode, 0, out)
+        self.assertIn("PASSED: 9 item(s)", out)
+        shots = re.findall(r"^\[demo\] stage [\w-]+: (\S+\.png)$", out, re.M)
+        self.assertTrue(shots, out)
+        for shot in shots:
+            self.assertTrue(os.path.getsize(shot) > 0, shot)
+        self.assertIn("demo_part1.bin arrived whole", out)
+        self.assertIn("line(s),", out)  # the statistics summary
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)

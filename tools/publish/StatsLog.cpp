@@ -1,0 +1,155 @@
+#include "StatsLog.h"
+
+#include <cstdlib>
+#include <vector>
+
+namespace publish {
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Undoes escapes of the form <lead>HH (lead "%" for URLs, "\x" for nginx's log).
+std::string Unescape(const std::string& text, const std::string& lead) {
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        const size_t hex = i + lead.size();
+        if (text.compare(i, lead.size(), lead) == 0 && hex + 2 <= text.size() &&
+            HexValue(text[hex]) >= 0 && HexValue(text[hex + 1]) >= 0) {
+            out += static_cast<char>(HexValue(text[hex]) * 16 + HexValue(text[hex + 1]));
+            i = hex + 2;
+        } else {
+            out += text[i++];
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = text.find(separator, start);
+        parts.push_back(
+            text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos) return parts;
+        start = end + 1;
+    }
+}
+
+std::map<std::string, std::string> QueryValues(const std::string& query) {
+    std::map<std::string, std::string> values;
+    for (const std::string& pair : Split(query, '&')) {
+        if (pair.empty()) continue;
+        const size_t equals = pair.find('=');
+        const std::string key = DecodeQueryValue(pair.substr(0, equals));
+        if (values.count(key)) continue;  // the first of a repeated key counts
+        values[key] = equals == std::string::npos ? "" : DecodeQueryValue(pair.substr(equals + 1));
+    }
+    return values;
+}
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string out = "\"";
+    for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+}  // namespace
+
+std::string DecodeQueryValue(const std::string& raw) { return Unescape(Unescape(raw, "\\x"), "%"); }
+
+void AddStatsLine(const std::string& line, StatsSummary& summary) {
+    std::string text = line;
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+    if (text.empty()) return;
+    ++summary.lines;
+    const std::vector<std::string> fields = Split(text, '\t');
+    const std::string prefix = "/ClientApp/";
+    if (fields.size() < 4 || fields[2].compare(0, prefix.size(), prefix) != 0) {
+        ++summary.unreadable;
+        return;
+    }
+    std::string report = fields[2].substr(prefix.size());
+    while (!report.empty() && report.back() == '/') report.pop_back();
+    const auto query = QueryValues(fields[3]);
+    const auto value = [&query](const char* key) {
+        auto found = query.find(key);
+        return found == query.end() ? std::string() : found->second;
+    };
+    PackageStats& stats = summary.packages[value("name")];
+    ++stats.reportsByClient[value("mid")];
+    ++stats.versions[value("ver")];
+    if (report == "statLogMuldownUrl") {
+        ++stats.downloadsStarted;
+    } else if (report == "statLogQuilletMuldownUrl") {
+        ++stats.companionOffers;
+    } else if (report == "statLogMuldownMd5") {
+        ++stats.completedByMd5[value("md5")];
+    } else if (query.count("time")) {
+        ++stats.downloadTimeReports;
+        stats.downloadTimeTotal += std::strtoull(value("time").c_str(), nullptr, 10);
+    } else {
+        ++stats.otherReports[report];
+    }
+}
+
+void PrintStats(const StatsSummary& summary, std::FILE* out) {
+    for (const auto& [id, stats] : summary.packages) {
+        uint64_t completed = 0;
+        for (const auto& entry : stats.completedByMd5) completed += entry.second;
+        std::fprintf(out, "package %s\n", id.empty() ? "(no name)" : id.c_str());
+        std::fprintf(out, "  copies started (distinct client ids): %zu\n",
+                     stats.reportsByClient.size());
+        for (const auto& [client, count] : stats.reportsByClient)
+            std::fprintf(out, "    %-40s %llu report(s)\n",
+                         client.empty() ? "(none)" : client.c_str(),
+                         static_cast<unsigned long long>(count));
+        std::fprintf(out, "  downloads started: %llu\n",
+                     static_cast<unsigned long long>(stats.downloadsStarted));
+        std::fprintf(out, "  downloads completed: %llu\n",
+                     static_cast<unsigned long long>(completed));
+        for (const auto& [md5, count] : stats.completedByMd5)
+            std::fprintf(out, "    %llu x md5=%s\n", static_cast<unsigned long long>(count),
+                         md5.c_str());
+        std::fprintf(out, "  companion offers: %llu\n",
+                     static_cast<unsigned long long>(stats.companionOffers));
+        std::fprintf(out, "  download time reports: %llu (total %llu)\n",
+                     static_cast<unsigned long long>(stats.downloadTimeReports),
+                     static_cast<unsigned long long>(stats.downloadTimeTotal));
+        for (const auto& [name, count] : stats.otherReports)
+            std::fprintf(out, "  other report %s: %llu\n", name.c_str(),
+                         static_cast<unsigned long long>(count));
+    }
+    std::fprintf(out, "%llu line(s), %llu not a report\n",
+                 static_cast<unsigned long long>(summary.lines),
+                 static_cast<unsigned long long>(summary.unreadable));
+}
+
+void PrintStatsCsv(const StatsSummary& summary, std::FILE* out) {
+    std::fprintf(out, "package,measure,detail,count\n");
+    auto row = [out](const std::string& id, const char* measure, const std::string& detail,
+                     uint64_t count) {
+        std::fprintf(out, "%s,%s,%s,%llu\n", CsvField(id).c_str(), measure,
+                     CsvField(detail).c_str(), static_cast<unsigned long long>(count));
+    };
+    for (const auto& [id, stats] : summary.packages) {
+        row(id, "copies_started", "", stats.reportsByClient.size());
+        for (const auto& [client, count] : stats.reportsByClient)
+            row(id, "client_reports", client, count);
+        row(id, "downloads_started", "", stats.downloadsStarted);
+        for (const auto& [md5, count] : stats.completedByMd5)
+            row(id, "downloads_completed", md5, count);
+        row(id, "companion_offers", "", stats.companionOffers);
+        row(id, "download_time_reports", "", stats.downloadTimeReports);
+        row(id, "download_time_total", "", stats.downloadTimeTotal);
+        for (const auto& [name, count] : stats.otherReports) row(id, "other_report", name, count);
+    }
+}
+
+}  // namespace publish

@@ -1,0 +1,39 @@
+#pragma once
+// Reading the statistics log that the staged nginx writes (one line per usage report:
+// time, client address, path, query; tab-separated) into counts per package.
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <string>
+
+namespace publish {
+
+struct PackageStats {
+    std::map<std::string, uint64_t> reportsByClient;  // client id ("mid") -> reports
+    uint64_t downloadsStarted = 0;                    // statLogMuldownUrl
+    uint64_t companionOffers = 0;                     // statLogQuilletMuldownUrl
+    std::map<std::string, uint64_t> completedByMd5;   // statLogMuldownMd5, by MD5 list
+    uint64_t downloadTimeReports = 0;                 // reports carrying a download time
+    uint64_t downloadTimeTotal = 0;                   // their "time" values added up
+    std::map<std::string, uint64_t> versions;         // "ver" -> reports
+    std::map<std::string, uint64_t> otherReports;     // report name -> count
+};
+
+struct StatsSummary {
+    std::map<std::string, PackageStats> packages;  // by package identifier ("name")
+    uint64_t lines = 0;
+    uint64_t unreadable = 0;  // lines that are not a report
+};
+
+// Adds one log line.
+void AddStatsLine(const std::string& line, StatsSummary& summary);
+
+// One query value as the program meant it: nginx's \xNN log escapes and the URL's percent
+// escapes undone.
+std::string DecodeQueryValue(const std::string& raw);
+
+void PrintStats(const StatsSummary& summary, std::FILE* out);
+void PrintStatsCsv(const StatsSummary& summary, std::FILE* out);
+
+}  // namespace publish
