@@ -30,6 +30,7 @@ logs="$VEXA_BUILD_DIR/stress"
 mkdir -p "$logs"
 failures="$logs/failures.txt"
 : >"$failures"
+rm -f "$logs"/run-*.log
 
 # Built once up front, so the load meets the tests and not the compiler.
 bash scripts/build.sh >"$logs/build.log" 2>&1 || { echo "build failed: $logs/build.log" >&2; exit 1; }
