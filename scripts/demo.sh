@@ -95,10 +95,12 @@ cat "$DEMO_DIR/author.txt"
 say "vexa_publish check --server 127.0.0.1:$PORT $DEMO_ID"
 "$PUBLISH" check --server "127.0.0.1:$PORT" "$DEMO_ID" | tee "$DEMO_DIR/check.txt"
 
-# --- 4. the stamped copy -----------------------------------------------------------------
-"$HOST_TOOLS/vexa_stamp" --in "$VEXA_BUILD_DIR/win/src/app/VexaYoral.exe" \
-  --out "$DEMO_DIR/VexaYoralDemo.exe" --id "$DEMO_ID" \
-  --config-server "127.0.0.1:$PORT" --stats-server "127.0.0.1:$PORT"
+# --- 4. the stamped copy, and its crash-dump uploader beside it with the same stamp -------
+for pair in VexaYoral.exe:VexaYoralDemo.exe Plorex.exe:Plorex.exe; do
+  "$HOST_TOOLS/vexa_stamp" --in "$VEXA_BUILD_DIR/win/src/app/${pair%%:*}" \
+    --out "$DEMO_DIR/${pair##*:}" --id "$DEMO_ID" \
+    --config-server "127.0.0.1:$PORT" --stats-server "127.0.0.1:$PORT"
+done
 say "stamped $DEMO_DIR/VexaYoralDemo.exe for package $DEMO_ID"
 
 headless=1

@@ -9,7 +9,7 @@ export WINEPREFIX="$VEXA_WINEPREFIX"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko prompts: neither can be installed here.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-export PYTHON="${PYTHON:-/usr/bin/python3}"
+export PYTHON="${PYTHON:-$(command -v python3)}"
 
 # Starts a private Xvfb on the first free display from $1 (default 90) and exports DISPLAY.
 # The X server's own bind decides whether a display is free (runs started side by side

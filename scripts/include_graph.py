@@ -20,7 +20,7 @@ LAYERS = [
     ("probes and shell", ["probes", "shell"]),
     ("services", ["transfer", "config", "stats"]),
     ("views", ["skin", "prompts"]),
-    ("top", ["workflow", "app"]),
+    ("top", ["workflow", "app", "crashupload"]),
 ]
 # Modules of their own: what each may include besides itself.
 APART = {

@@ -2,18 +2,102 @@
 
 #include <windows.h>
 
-namespace {
-bool g_disarmed = false;
+#include <atomic>
 
-LONG WINAPI CrashFilter(EXCEPTION_POINTERS* /*pointers*/) {
-    if (g_disarmed) return EXCEPTION_EXECUTE_HANDLER;
+#include "app/CrashReport.h"
+
+namespace {
+
+// Longest a faulting thread waits for its report before the process ends anyway: a report
+// that hangs (a lock held by a frozen thread, a stalled disk) must not keep a dead program
+// on the screen.
+constexpr DWORD kReportTimeoutMs = 30000;
+
+// The reporter thread sleeps until a crash hands it the exception; the faulting thread
+// waits for it with a time-out. The dump is written on a healthy stack, and a fault in the
+// reporter's own work ends the process at once instead of running the filter again.
+struct CrashHandlerState {
+    std::atomic<bool> disarmed{false};
+    std::atomic<DWORD> reportingThread{0};  // the first thread that crashed
+    HANDLE crashed = nullptr;               // set by the faulting thread
+    HANDLE reported = nullptr;              // set by the reporter thread
+    DWORD reporterThread = 0;
+    EXCEPTION_POINTERS* pointers = nullptr;
+    DWORD faultingThread = 0;
+};
+
+CrashHandlerState g_crash;  // process-wide, never destroyed while threads run
+
+DWORD WINAPI ReporterThread(void*) {
+    ::WaitForSingleObject(g_crash.crashed, INFINITE);
+    WriteCrashReport(g_crash.pointers, g_crash.faultingThread);
+    ::SetEvent(g_crash.reported);
+    return 0;
+}
+
+void StartReporterThread() {
+    if (g_crash.crashed) return;
+    g_crash.crashed = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_crash.reported = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!g_crash.crashed || !g_crash.reported) return;
+    // Small stack reserve: the thread only writes the dump.
+    HANDLE thread = ::CreateThread(nullptr, 256 * 1024, &ReporterThread, nullptr,
+                                   STACK_SIZE_PARAM_IS_A_RESERVATION, &g_crash.reporterThread);
+    if (thread) ::CloseHandle(thread);
+}
+
+void ReportCrash(EXCEPTION_POINTERS* pointers, DWORD faultingThread) {
+    if (g_crash.reporterThread == 0) {
+        // No reporter thread could be started: report from the faulting thread itself.
+        WriteCrashReport(pointers, faultingThread);
+        return;
+    }
+    g_crash.pointers = pointers;
+    g_crash.faultingThread = faultingThread;
+    ::SetEvent(g_crash.crashed);
+    ::WaitForSingleObject(g_crash.reported, kReportTimeoutMs);
+}
+
+LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers) {
+    if (g_crash.disarmed.load()) return EXCEPTION_EXECUTE_HANDLER;
+    DWORD self = ::GetCurrentThreadId();
+    // A fault while the report is being written: end the process now.
+    if (self == g_crash.reporterThread) return EXCEPTION_EXECUTE_HANDLER;
+    DWORD none = 0;
+    if (!g_crash.reportingThread.compare_exchange_strong(none, self)) {
+        // Another thread is reporting its crash: let it finish before the process ends.
+        // The same thread here means the filter itself faulted: do not start over.
+        if (none != self && g_crash.reported)
+            ::WaitForSingleObject(g_crash.reported, kReportTimeoutMs);
+        return EXCEPTION_EXECUTE_HANDLER;
+    }
+    ReportCrash(pointers, self);
     return EXCEPTION_EXECUTE_HANDLER;
 }
+
+// The run-time library's own parameter checks live in msvcrt.dll, while the
+// _set_invalid_parameter_handler that this toolchain links is a stand-in that the DLL never
+// calls. Where the DLL takes a handler itself (recent Windows), it gets ours too.
+void HandOverToRuntimeLibrary() {
+    using Handler =
+        void(__cdecl*)(const wchar_t*, const wchar_t*, const wchar_t*, unsigned int, uintptr_t);
+    using SetHandler = Handler(__cdecl*)(Handler);
+    HMODULE runtime = ::GetModuleHandleW(L"msvcrt.dll");
+    if (!runtime) return;
+    auto set = reinterpret_cast<SetHandler>(
+        reinterpret_cast<void*>(::GetProcAddress(runtime, "_set_invalid_parameter_handler")));
+    if (set) set(&OnInvalidParameter);
+}
+
 }  // namespace
 
-void InstallCrashHandler() { ::SetUnhandledExceptionFilter(&CrashFilter); }
+void InstallCrashHandler() {
+    StartReporterThread();
+    ::SetUnhandledExceptionFilter(&CrashFilter);
+    HandOverToRuntimeLibrary();
+}
 
-void DisarmCrashHandler() { g_disarmed = true; }
+void DisarmCrashHandler() { g_crash.disarmed.store(true); }
 
 void OnInvalidParameter(const wchar_t*, const wchar_t*, const wchar_t*, unsigned int, uintptr_t) {
     ::RaiseException(EXCEPTION_BREAKPOINT, 0, 0, nullptr);

@@ -5,7 +5,10 @@
 #include <cstdint>
 #include <cwchar>
 
+// Installs the unhandled-exception filter and starts the reporter thread that writes the
+// dump, so that even a thread that has run out of stack gets its crash reported.
 void InstallCrashHandler();
+// After this a crash ends the process without a dump or an uploader.
 void DisarmCrashHandler();
 // Installed as the run-time library's invalid-parameter handler: turns the parameter error
 // into a breakpoint exception so that it reaches the crash filter.

@@ -17,6 +17,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import wine_run  # noqa: E402
 
 PROGRAM = os.environ.get("VEXA_PROGRAM", "")
+UPLOADER = os.environ.get("VEXA_UPLOADER", "")
 STAMP = os.environ.get("VEXA_STAMP", "")
 TESTDRIVER = os.environ.get("VEXA_TESTDRIVER", "")
 ARTIFACTS = os.environ.get("VEXA_ARTIFACTS", tempfile.gettempdir())
@@ -34,9 +35,11 @@ def scratch_dir(name):
     return path
 
 
-def stamp(out_path, package_id, config_server=None, stats_server=None, version=None):
-    """Makes a copy of the program for `package_id`; returns its path."""
-    args = [STAMP, "--in", PROGRAM, "--out", out_path, "--id", package_id]
+def stamp(out_path, package_id, config_server=None, stats_server=None, version=None,
+          program=None):
+    """Makes a copy of the program (or of `program`, for example the uploader) for
+    `package_id`; returns its path."""
+    args = [STAMP, "--in", program or PROGRAM, "--out", out_path, "--id", package_id]
     if config_server:
         args += ["--config-server", config_server]
     if stats_server:

@@ -57,7 +57,7 @@ class Fixture:
         os.makedirs(self.data)
         os.makedirs(self.out)
         self.server = subprocess.Popen(
-            ["/usr/bin/python3", os.path.join(HERE, "engine_server.py"), self.data,
+            [sys.executable, os.path.join(HERE, "engine_server.py"), self.data,
              "--lifetime", "500"], stdout=subprocess.PIPE, text=True)
         self.port = int(self.server.stdout.readline().split()[1])
         self.base = "http://127.0.0.1:%d" % self.port

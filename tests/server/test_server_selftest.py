@@ -23,7 +23,8 @@ class ServerTest(unittest.TestCase):
         cls.proc = subprocess.Popen(
             [sys.executable, os.path.join(HERE, "vexa_test_server.py"), "--root",
              os.path.join(cls.work.name, "root"), "--port", "0", "--port-file", port_file,
-             "--idle-timeout", "600"], stdout=subprocess.PIPE, text=True)
+             "--idle-timeout", "600", "--upload-limit", "4096"], stdout=subprocess.PIPE,
+            text=True)
         # "PORT n" comes once the socket is bound, however long start-up takes on a busy
         # machine; the port file must then hold the same.
         line = cls.proc.stdout.readline()
@@ -139,6 +140,20 @@ class ServerTest(unittest.TestCase):
     def test_paths_cannot_leave_the_root(self):
         self.assertEqual(self.request("GET", "/../port")[0].status, 404)
         self.assertEqual(self.request("GET", "/%2e%2e/port")[0].status, 404)
+
+    def test_crash_dump_uploads(self):
+        root = os.path.join(self.work.name, "root")
+        response, _ = self.request("PUT", "/crashdump/%7Bid%7D/1.0/a_000.dmp", b"MDMP" * 10)
+        self.assertEqual(response.status, 201)
+        with open(os.path.join(root, "crashdump", "{id}", "1.0", "a_000.dmp"), "rb") as f:
+            self.assertEqual(f.read(), b"MDMP" * 10)
+        response, _ = self.request("PUT", "/crashdump/big.dmp", b"x" * 4097)
+        self.assertEqual(response.status, 413)
+        self.assertFalse(os.path.exists(os.path.join(root, "crashdump", "big.dmp")))
+        self.assertEqual(self.request("PUT", "/crashdump/../escape.dmp", b"x")[0].status, 400)
+        self.fault("/crashdump/*", "status", code=503, times=1)
+        self.assertEqual(self.request("PUT", "/crashdump/b.dmp", b"x")[0].status, 503)
+        self.assertEqual(self.request("PUT", "/crashdump/b.dmp", b"x")[0].status, 201)
 
 
 if __name__ == "__main__":

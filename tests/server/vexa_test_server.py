@@ -3,7 +3,7 @@
 
 Start:
     vexa_test_server.py --root DIR [--port 0] [--port-file FILE] [--log-file FILE]
-                        [--idle-timeout SECONDS]
+                        [--idle-timeout SECONDS] [--upload-limit BYTES]
   --port 0 lets the system choose a free port; the chosen port is printed on stdout as
   "PORT <n>" and written to --port-file (written whole, then renamed into place). The server
   binds 127.0.0.1 only and stops by itself after --idle-timeout seconds (default 120)
@@ -16,6 +16,11 @@ Content:
                               with "bytes */size". Several ranges get the whole file (200).
                               Every answer carries ETag and Last-Modified of the file.
   GET /ClientApp/<name>/...   statistics reports: answered 200 "ok" when no file is there.
+  PUT /crashdump/<path>       crash-dump uploads: the body is stored as DIR/crashdump/<path>
+                              (written whole, then renamed into place) and answered 201; a
+                              body over --upload-limit bytes (default 32 MiB) is refused with
+                              413 unread and the connection closed. Faults apply (status,
+                              delay: no answer for ms milliseconds, nothing of the body read).
   anything else missing       404.
 
 Control (requests to /__* are not recorded):
@@ -28,7 +33,8 @@ Control (requests to /__* are not recorded):
   PUT  /__file?path=/x        stores the request body as DIR/x (folders are created).
   POST /__fault?path=/x&mode=M[&times=N][&...]
                               the next N requests (default: all) for path /x (the path without
-                              its query) are answered with fault M:
+                              its query; "/x*" covers every path that starts with /x) are
+                              answered with fault M:
       status      &code=404            that status with a short body (404, 500, ...)
       retry       &code=503&seconds=S  that status (429/503) with "Retry-After: S"
       no-length                        200, body without Content-Length, connection closed
@@ -85,7 +91,10 @@ def safe_local_path(url_path):
 def take_fault(path):
     """The fault for this path, counting one use, or None."""
     with STATE_LOCK:
-        fault = FAULTS.get(path)
+        key = path
+        if key not in FAULTS:
+            key = next((k for k in FAULTS if k.endswith("*") and path.startswith(k[:-1])), None)
+        fault = FAULTS.get(key) if key else None
         if not fault:
             return None
         served = fault["served"]
@@ -93,7 +102,7 @@ def take_fault(path):
         if fault["times"] is not None:
             fault["times"] -= 1
             if fault["times"] <= 0:
-                del FAULTS[path]
+                del FAULTS[key]
         return dict(fault, index=served)
 
 
@@ -257,7 +266,43 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.read_request_body()
         self.send_simple(405, b"")
 
-    do_PUT = do_POST
+    def do_PUT(self):
+        if not self.path.startswith("/crashdump/"):
+            return self.do_POST()
+        self.record()
+        with STATE_LOCK:
+            ACTIVE[0] += 1
+        try:
+            self.store_upload()
+        finally:
+            with STATE_LOCK:
+                ACTIVE[0] -= 1
+            LAST_REQUEST[0] = time.monotonic()
+
+    def store_upload(self):
+        url = urllib.parse.urlsplit(self.path)
+        fault = take_fault(urllib.parse.unquote(url.path))
+        params = fault["params"] if fault else {}
+        mode = fault["mode"] if fault else None
+        if mode == "delay":
+            time.sleep(int(params.get("ms", "1000")) / 1000.0)
+            self.close_connection = True
+            return
+        length = int(self.headers.get("Content-Length") or 0)
+        if length > ARGS.upload_limit:
+            return self.send_simple(413, b"too large\n", close=True)
+        data = self.rfile.read(length) if length > 0 else b""
+        if mode == "status":
+            code = int(params.get("code", "500"))
+            return self.send_simple(code, ("status %d\n" % code).encode())
+        local = safe_local_path(url.path)
+        if not local or len(data) != length:
+            return self.send_simple(400, b"bad upload\n", close=True)
+        os.makedirs(os.path.dirname(local), exist_ok=True)
+        with open(local + ".part", "wb") as f:
+            f.write(data)
+        os.replace(local + ".part", local)
+        self.send_simple(201, b"stored\n")
 
     def serve(self):
         url = urllib.parse.urlsplit(self.path)
@@ -424,6 +469,7 @@ def main():
     parser.add_argument("--port-file")
     parser.add_argument("--log-file")
     parser.add_argument("--idle-timeout", type=float, default=120.0)
+    parser.add_argument("--upload-limit", type=int, default=32 << 20)
     ARGS = parser.parse_args()
     ARGS.root = os.path.abspath(ARGS.root)
     os.makedirs(ARGS.root, exist_ok=True)

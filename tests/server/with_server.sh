@@ -18,7 +18,7 @@
 # uses that prefix (ctest knows through a resource lock; a file lock guards other callers).
 set -euo pipefail
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-PYTHON="${PYTHON:-/usr/bin/python3}"
+PYTHON="${PYTHON:-$(command -v python3)}"
 export PATH="$PATH:/usr/sbin:/sbin"  # ip
 # Wine's WinInet takes a proxy from these, which would send the tests' requests elsewhere.
 unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY ftp_proxy FTP_PROXY all_proxy ALL_PROXY \

@@ -11,6 +11,9 @@
 //   send-command TITLE ID             send WM_COMMAND(ID) to that window, print the result
 //   window-rect TITLE                 print "left top right bottom" of that window
 //   find-class CLASS                  exit 0 when a top-level window of that class exists
+//   crash-remote TITLE                start a thread at an invalid address in the process
+//                                     of that window, so that it fails as if from within;
+//                                     print the process identifier
 
 #include <windows.h>
 
@@ -31,7 +34,8 @@ BOOL CALLBACK CollectByTitle(HWND hwnd, LPARAM param) {
     wchar_t text[512] = {};
     ::GetWindowTextW(hwnd, text, 511);
     // Titles are matched by prefix: arguments stay ASCII whatever the locale Wine runs in.
-    if (::IsWindowVisible(hwnd) && std::wstring(text).compare(0, search->title.size(), search->title) == 0)
+    if (::IsWindowVisible(hwnd) &&
+        std::wstring(text).compare(0, search->title.size(), search->title) == 0)
         search->found.push_back(hwnd);
     return TRUE;
 }
@@ -84,6 +88,23 @@ HWND OneWindow(const std::wstring& title) {
     return found.empty() ? nullptr : found.front();
 }
 
+int CrashRemote(HWND hwnd) {
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(hwnd, &processId);
+    HANDLE process = ::OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION |
+                                       PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ,
+                                   FALSE, processId);
+    if (!process) return 1;
+    // Address 0x10 is never mapped: the new thread faults on its first instruction.
+    auto nowhere = reinterpret_cast<LPTHREAD_START_ROUTINE>(static_cast<uintptr_t>(0x10));
+    HANDLE thread = ::CreateRemoteThread(process, nullptr, 0, nowhere, nullptr, 0, nullptr);
+    ::CloseHandle(process);
+    if (!thread) return 1;
+    ::CloseHandle(thread);
+    std::printf("%lu\n", processId);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -121,6 +142,7 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("%lld\n", static_cast<long long>(result));
         return 0;
     }
+    if (command == L"crash-remote") return CrashRemote(hwnd);
     if (command == L"window-rect") {
         RECT rect;
         ::GetWindowRect(hwnd, &rect);

@@ -26,6 +26,15 @@ std::string NginxSiteText(const NginxSite& site) {
     t += "        default_type text/plain;\n";
     t += "        return 200 \"\";\n";
     t += "    }\n\n";
+    t += "    # Crash dumps from the uploader beside the program (PUT, see the README): stored\n";
+    t += "    # under crashdump/<package>/<version>/ in the web root (which nginx's worker user\n";
+    t += "    # must be able to write), never served back.\n";
+    t += "    location ^~ /crashdump/ {\n";
+    t += "        dav_methods PUT;\n";
+    t += "        create_full_put_path on;\n";
+    t += "        client_max_body_size 32m;\n";
+    t += "        limit_except PUT { deny all; }\n";
+    t += "    }\n\n";
     t += "    # Package files, seed copies, the skin image and the companion installer: static\n";
     t += "    # files. nginx answers a single Range with 206 and Content-Range, which the\n";
     t += "    # program's engine needs to fetch one file over several connections and seeds.\n";

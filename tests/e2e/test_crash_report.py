@@ -1,0 +1,84 @@
+"""Crash reporting in the real program: a stamped copy with its stamped uploader beside it
+fails from outside (a thread started at an invalid address in it, for the shipped program
+has no crash hook of its own); the dump is written, sent to the statistics server and
+removed once the server has it."""
+
+import os
+import subprocess
+import sys
+import time
+import unittest
+
+import harness as h
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SERVER = os.path.join(HERE, "..", "server", "vexa_test_server.py")
+
+# Wine's WinInet would send the requests to a proxy named in these.
+for name in ("http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
+             "ALL_PROXY", "no_proxy", "NO_PROXY"):
+    os.environ.pop(name, None)
+
+
+def wait_for(condition, seconds):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        if condition():
+            return True
+        time.sleep(0.2)
+    return condition()
+
+
+class CrashReportTest(unittest.TestCase):
+    def setUp(self):
+        self.folder = h.scratch_dir("crash_report")
+        for name in os.listdir(self.folder):
+            path = os.path.join(self.folder, name)
+            if os.path.isdir(path):
+                subprocess.run(["rm", "-rf", path], check=True)
+        self.root = os.path.join(self.folder, "server")
+        port_file = os.path.join(self.folder, "port")
+        if os.path.exists(port_file):
+            os.remove(port_file)
+        self.server = subprocess.Popen(
+            [sys.executable, SERVER, "--root", self.root, "--port", "0", "--port-file",
+             port_file, "--idle-timeout", "600"], stdout=subprocess.DEVNULL)
+        self.assertTrue(wait_for(lambda: os.path.exists(port_file), 30), "no test server")
+        with open(port_file) as f:
+            self.host = "127.0.0.1:%d" % int(f.read())
+        self.program = None
+
+    def tearDown(self):
+        if self.program:
+            h.stop(self.program)
+        self.server.terminate()
+        self.server.wait()
+
+    def test_a_crash_leaves_a_dump_that_reaches_the_statistics_server(self):
+        package_id = h.new_package_id()
+        copy = os.path.join(self.folder, "crashing.exe")
+        values = dict(config_server=self.host, stats_server=self.host, version="4.3.2.1")
+        h.stamp(copy, package_id, **values)
+        h.stamp(os.path.join(self.folder, "Plorex.exe"), package_id, program=h.UPLOADER,
+                **values)
+
+        self.program = h.start(copy)
+        self.assertEqual(h.wait_windows(1, seconds=60), 1, "the program shows no window")
+        started = time.time()
+        self.assertEqual(h.driver("crash-remote", h.MAIN_TITLE_PREFIX).returncode, 0)
+        self.program.wait(timeout=60)
+        print("fault to exit: %.2f s" % (time.time() - started))
+
+        uploads = os.path.join(self.root, "crashdump", package_id, "4.3.2.1")
+        self.assertTrue(wait_for(lambda: os.path.isdir(uploads) and any(
+            n.endswith("_000.dmp") for n in os.listdir(uploads)), 90), "nothing was uploaded")
+        (name,) = os.listdir(uploads)
+        with open(os.path.join(uploads, name), "rb") as f:
+            self.assertEqual(f.read(4), b"MDMP")
+        dumps = os.path.join(self.folder, "dump")
+        # The uploader deletes the dump once the server has answered.
+        self.assertTrue(wait_for(lambda: os.listdir(dumps) == [], 60), os.listdir(dumps))
+
+
+if __name__ == "__main__":
+    unittest.main()
