@@ -74,9 +74,6 @@ macro(vexa_setup_windows_build)
 endmacro()
 
 macro(vexa_setup_host_build)
-    add_library(vexa_portable STATIC)
-    target_include_directories(vexa_portable PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    vexa_common_warnings(vexa_portable)
     option(VEXA_SANITIZE "Build host code with AddressSanitizer and UBSan" ON)
     if(VEXA_SANITIZE)
         set(VEXA_SAN_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined
@@ -84,8 +81,71 @@ macro(vexa_setup_host_build)
         add_compile_options(${VEXA_SAN_FLAGS})
         add_link_options(${VEXA_SAN_FLAGS})
     endif()
+    # Made after the options above: targets take the directory's options when they are
+    # created, and the portable code is what the host tests are there to check.
+    add_library(vexa_portable STATIC)
+    target_include_directories(vexa_portable PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    vexa_common_warnings(vexa_portable)
+    vexa_host_libpng(vexa_png)
     vexa_add_googletest()
+    if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        # Once every folder has added its sources: the fuzzers' copy of the portable code.
+        cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL vexa_make_fuzz_portable)
+    endif()
 endmacro()
+
+# libpng for the host build, compiled here from the same Debian source tarball as the
+# Windows build's, so that it carries this build's sanitizers (and, for the fuzzers, their
+# coverage instrumentation). Without the tarball the system's libpng stands in.
+set(VEXA_LIBPNG_TARBALL_GLOB "/var/cache/vexa-build/libpng-src/libpng1.6_*.orig.tar.*"
+    CACHE STRING "Where the libpng source tarball is looked for")
+function(vexa_host_libpng name)
+    file(GLOB tarballs ${VEXA_LIBPNG_TARBALL_GLOB})
+    if(NOT tarballs)
+        message(STATUS "${name}: no libpng source tarball, using the system's libpng")
+        find_package(PNG REQUIRED)
+        add_library(${name} INTERFACE)
+        target_link_libraries(${name} INTERFACE PNG::PNG)
+        return()
+    endif()
+    list(GET tarballs 0 tarball)
+    set(dir ${CMAKE_BINARY_DIR}/libpng-src)
+    if(NOT EXISTS ${dir}/.extracted OR ${tarball} IS_NEWER_THAN ${dir}/.extracted)
+        file(REMOVE_RECURSE ${dir})
+        file(ARCHIVE_EXTRACT INPUT ${tarball} DESTINATION ${dir})
+        file(TOUCH ${dir}/.extracted)
+    endif()
+    file(GLOB top LIST_DIRECTORIES true ${dir}/libpng-*)
+    configure_file(${top}/scripts/pnglibconf.h.prebuilt ${dir}/include/pnglibconf.h COPYONLY)
+    set(sources)
+    foreach(unit png pngerror pngget pngmem pngpread pngread pngrio pngrtran pngrutil pngset
+                 pngtrans pngwio pngwrite pngwtran pngwutil)
+        list(APPEND sources ${top}/${unit}.c)
+    endforeach()
+    find_package(ZLIB REQUIRED)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} SYSTEM PUBLIC ${top} ${dir}/include)
+    target_compile_options(${name} PRIVATE -w ${ARGN})
+    target_link_libraries(${name} PUBLIC ZLIB::ZLIB m)
+endfunction()
+
+# The fuzzers' copy of vexa_portable (and of libpng): the same sources with libFuzzer's
+# coverage instrumentation, so that the fuzzers are guided by the code under test rather
+# than by their own few lines.
+function(vexa_make_fuzz_portable)
+    get_target_property(sources vexa_portable SOURCES)
+    add_library(vexa_portable_fuzz STATIC ${sources})
+    target_include_directories(vexa_portable_fuzz PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_compile_options(vexa_portable_fuzz PRIVATE -fsanitize=fuzzer-no-link)
+    vexa_common_warnings(vexa_portable_fuzz)
+    set_target_properties(vexa_portable_fuzz PROPERTIES EXCLUDE_FROM_ALL TRUE)
+    vexa_host_libpng(vexa_png_fuzz -fsanitize=fuzzer-no-link)
+    get_target_property(libs vexa_portable LINK_LIBRARIES)
+    if(libs)
+        list(TRANSFORM libs REPLACE "^vexa_png$" vexa_png_fuzz)
+        target_link_libraries(vexa_portable_fuzz PUBLIC ${libs})
+    endif()
+endfunction()
 
 function(vexa_portable_sources)
     target_sources(vexa_portable PRIVATE ${ARGN})
@@ -132,15 +192,16 @@ function(vexa_add_subfolders)
     endforeach()
 endfunction()
 
-# A libFuzzer target of the host build (clang only). ctest runs it for a bounded time on
-# its seed corpus (tests/fuzz/corpus/<name>/ when present).
+# A libFuzzer target of the host build (clang only), linked with the instrumented copy of
+# the portable code. ctest runs it for a bounded time on its seed corpus
+# (tests/fuzz/corpus/<name>/ when present).
 set(VEXA_FUZZ_SECONDS 20 CACHE STRING "Seconds each fuzz target runs under ctest")
 function(vexa_fuzz_target name)
     if(WIN32 OR NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
         return()
     endif()
     add_executable(${name} ${ARGN})
-    target_link_libraries(${name} PRIVATE vexa_portable)
+    target_link_libraries(${name} PRIVATE vexa_portable_fuzz)  # made at the end of configuring
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     set(corpus ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/${name})

@@ -11,14 +11,34 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export PYTHON="${PYTHON:-$(command -v python3)}"
 
-# Starts Xvfb on the first free display from $1 (default 90) and exports DISPLAY.
+# Starts a private Xvfb on the first free display from $1 (default 90) and exports DISPLAY.
+# The X server's own bind decides whether a display is free (runs started side by side
+# never share one), and it reports the display only once it listens.
 vexa_start_xvfb() {
-  local n="${1:-90}"
-  while [[ -e "/tmp/.X${n}-lock" || -e "/tmp/.X11-unix/X${n}" ]]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  VEXA_XVFB_PID=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 50); do [[ -e "/tmp/.X11-unix/X${n}" ]] && break; sleep 0.1; done
+  local n="${1:-90}" report deadline
+  report="$(mktemp "${TMPDIR:-/tmp}/vexa-xvfb.XXXXXX")"
+  for ((; n < ${1:-90} + 100; n++)); do
+    [[ -e "/tmp/.X${n}-lock" || -e "/tmp/.X11-unix/X${n}" ]] && continue
+    : >"$report"
+    Xvfb ":$n" -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$report" >/dev/null 2>&1 &
+    VEXA_XVFB_PID=$!
+    deadline=$((SECONDS + 120))
+    until grep -q '^[0-9]' "$report"; do
+      kill -0 "$VEXA_XVFB_PID" 2>/dev/null || break  # taken meanwhile: try the next one
+      if ((SECONDS >= deadline)); then kill "$VEXA_XVFB_PID"; break; fi
+      sleep 0.05
+    done
+    if grep -q '^[0-9]' "$report"; then
+      export DISPLAY=":$n"
+      rm -f "$report"
+      return 0
+    fi
+    wait "$VEXA_XVFB_PID" 2>/dev/null || true
+  done
+  rm -f "$report"
+  unset VEXA_XVFB_PID
+  echo "no display could be started for Xvfb" >&2
+  return 1
 }
 
 vexa_stop_xvfb() {

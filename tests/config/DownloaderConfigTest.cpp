@@ -228,11 +228,12 @@ TEST_F(DownloaderConfigTest, CutOffSkinImageFailsAndLeavesNoFile) {
 TEST_F(DownloaderConfigTest, SkinImageTakesItsNameOnlyOnceWhole) {
     Serve(MinimalDocument() + "SkinLink=" + SkinUrl() + "\r\n");
     ASSERT_TRUE(server.PutFile("/skin.png", std::string(3000, 'p')));
-    ASSERT_TRUE(server.SetFault("/skin.png", "delay", "ms=1500"));
+    // Held back long enough for a busy machine to look while it is on the way.
+    ASSERT_TRUE(server.SetFault("/skin.png", "delay", "ms=4000"));
     std::wstring cached = temp.Path() + kPackageId + L".png";
     int result = -1;
     std::thread init([&] { result = config->Init(nullptr); });
-    for (int i = 0; i < 100 && server.LogFor("/skin.png").empty(); ++i) ::Sleep(20);
+    for (int i = 0; i < 3000 && server.LogFor("/skin.png").empty(); ++i) ::Sleep(20);
     ::Sleep(200);  // the request is out, its answer held back
     EXPECT_FALSE(CTestTempFolder::Exists(cached));
     init.join();

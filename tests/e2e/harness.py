@@ -8,9 +8,13 @@ screenshots and scratch files). WINEPREFIX and DISPLAY come from scripts/test.sh
 
 import os
 import subprocess
+import sys
 import tempfile
 import time
 import uuid
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import wine_run  # noqa: E402
 
 PROGRAM = os.environ.get("VEXA_PROGRAM", "")
 UPLOADER = os.environ.get("VEXA_UPLOADER", "")
@@ -54,27 +58,20 @@ def wine_env():
 
 
 def start(exe, *args, capture=False, env=None):
-    """Starts a Windows program under Wine; returns the Popen. With `capture` its output
-    can be read line by line from .stdout (never read it to its end: see run()). `env`
-    adds variables to the environment."""
-    return subprocess.Popen(["wine", exe, *args], env=dict(wine_env(), **(env or {})),
-                            stdin=subprocess.DEVNULL,
-                            stdout=subprocess.PIPE if capture else subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL, text=True)
+    """Starts a Windows program under Wine; returns a wine_run.Started (a Popen). With
+    `capture` its output is read line by line with .readline() (never read it to its end:
+    see run()); describe() tells what it did so far. `env` adds variables to the
+    environment."""
+    return wine_run.Started(["wine", exe, *args], env=dict(wine_env(), **(env or {})),
+                            capture=capture)
 
 
-def run(exe, *args, timeout=60):
-    """Runs a Windows program to its end and returns the CompletedProcess.
-
-    Its output goes through a file, not a pipe: Wine services that the program starts
-    (the desktop process on the first window) inherit the output handles and would keep
-    a pipe open long after the program itself has ended.
-    """
-    with tempfile.TemporaryFile(mode="w+") as out:
-        process = subprocess.run(["wine", exe, *args], env=wine_env(), stdin=subprocess.DEVNULL,
-                                 stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
-        out.seek(0)
-        return subprocess.CompletedProcess(process.args, process.returncode, out.read(), "")
+def run(exe, *args, timeout=120):
+    """Runs a Windows program to its end; returns a wine_run.Outcome (returncode, stdout,
+    describe()). Its output goes through a file, not a pipe: Wine services that the
+    program starts (the desktop process on the first window) inherit the output handles
+    and would keep a pipe open long after the program itself has ended."""
+    return wine_run.run(["wine", exe, *args], env=wine_env(), timeout=timeout)
 
 
 def windows_path(path):
@@ -82,16 +79,21 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def driver(*args, timeout=60):
-    return run(TESTDRIVER, *[str(a) for a in args], timeout=timeout)
+def driver(*args, timeout=120):
+    outcome = run(TESTDRIVER, *[str(a) for a in args], timeout=timeout)
+    if outcome.timed_out:
+        raise AssertionError(outcome.describe())
+    return outcome
 
 
 def count_windows(title_prefix=MAIN_TITLE_PREFIX):
     result = driver("count-windows", title_prefix)
-    return int(result.stdout.strip() or "0")
+    if result.returncode != 0 or not result.stdout.strip().isdigit():
+        raise AssertionError("counting windows failed: " + result.describe())
+    return int(result.stdout.strip())
 
 
-def wait_windows(count, title_prefix=MAIN_TITLE_PREFIX, seconds=20):
+def wait_windows(count, title_prefix=MAIN_TITLE_PREFIX, seconds=120):
     """Waits until exactly `count` windows with the title prefix exist; returns the count."""
     deadline = time.time() + seconds
     seen = count_windows(title_prefix)
@@ -111,17 +113,15 @@ def screenshot(name):
     return path
 
 
-def stop(process, timeout=10):
+def stop(process, timeout=30):
     """Ends a program started with start(): asks politely, then kills."""
     if process.poll() is None:
         process.terminate()
         try:
             process.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-    if process.stdout:
-        process.stdout.close()
+            pass
+    process.close()
 
 
 def _check_environment():

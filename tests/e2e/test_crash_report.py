@@ -43,7 +43,7 @@ class CrashReportTest(unittest.TestCase):
         self.server = subprocess.Popen(
             [sys.executable, SERVER, "--root", self.root, "--port", "0", "--port-file",
              port_file, "--idle-timeout", "600"], stdout=subprocess.DEVNULL)
-        self.assertTrue(wait_for(lambda: os.path.exists(port_file), 30), "no test server")
+        self.assertTrue(wait_for(lambda: os.path.exists(port_file), 120), "no test server")
         with open(port_file) as f:
             self.host = "127.0.0.1:%d" % int(f.read())
         self.program = None
@@ -63,10 +63,12 @@ class CrashReportTest(unittest.TestCase):
                 **values)
 
         self.program = h.start(copy)
-        self.assertEqual(h.wait_windows(1, seconds=60), 1, "the program shows no window")
+        self.assertEqual(h.wait_windows(1), 1,
+                         "the program shows no window\n" + self.program.describe())
         started = time.time()
-        self.assertEqual(h.driver("crash-remote", h.MAIN_TITLE_PREFIX).returncode, 0)
-        self.program.wait(timeout=60)
+        fault = h.driver("crash-remote", h.MAIN_TITLE_PREFIX)
+        self.assertEqual(fault.returncode, 0, fault.describe())
+        self.program.wait(timeout=120)
         print("fault to exit: %.2f s" % (time.time() - started))
 
         uploads = os.path.join(self.root, "crashdump", package_id, "4.3.2.1")

@@ -1,6 +1,5 @@
 """One copy per package: the single-instance guard and its hand-over, run for real."""
 
-import time
 import unittest
 
 import harness as h
@@ -14,7 +13,7 @@ class SingleInstanceTest(unittest.TestCase):
     def tearDown(self):
         for process in self.processes:
             h.stop(process)
-        h.wait_windows(0, seconds=10)
+        h.wait_windows(0)
 
     def copy_for(self, package_id, name):
         return h.stamp("%s/%s.exe" % (self.folder, name), package_id)
@@ -24,19 +23,25 @@ class SingleInstanceTest(unittest.TestCase):
         self.processes.append(process)
         return process
 
+    def report(self):
+        """What every program this test started did so far, for a failure message."""
+        return "\n".join(process.describe() for process in self.processes)
+
     def test_second_copy_hands_over_to_the_download_window_and_exits_0(self):
         package_id = h.new_package_id()
         exe = self.copy_for(package_id, "handover")
-        fake = h.start(h.TESTDRIVER, "fake-download-window", package_id, "30", capture=True)
+        fake = h.start(h.TESTDRIVER, "fake-download-window", package_id, "300",
+                           capture=True)
         self.processes.append(fake)
-        self.assertEqual(fake.stdout.readline().strip(), "ready")
+        self.assertEqual(fake.readline().strip(), "ready", fake.describe())
 
-        second = h.run(exe, timeout=60)
-        self.assertEqual(second.returncode, 0)
+        second = h.run(exe)
+        self.assertEqual(second.returncode, 0, second.describe())
         # The running copy's download window was asked to show itself.
-        self.assertEqual(fake.stdout.readline().strip(), "show")
-        self.assertEqual(fake.wait(timeout=10), 0)
-        self.assertEqual(h.count_windows(), 0, "the second copy must show nothing")
+        self.assertEqual(fake.readline().strip(), "show", fake.describe())
+        self.assertEqual(fake.wait(timeout=60), 0, fake.describe())
+        self.assertEqual(h.count_windows(), 0,
+                         "the second copy must show nothing\n" + self.report())
 
     def test_a_copy_whose_mutex_may_not_be_opened_counts_as_running(self):
         # An elevated copy, or one of another account: the mutex exists but this copy may
@@ -67,28 +72,29 @@ class SingleInstanceTest(unittest.TestCase):
     def test_second_copy_during_the_first_window_shows_nothing(self):
         exe = self.copy_for(h.new_package_id(), "early")
         self.launch(exe)
-        self.assertEqual(h.wait_windows(1), 1)
-        second = h.run(exe, timeout=60)
-        self.assertEqual(second.returncode, 0)
-        time.sleep(0.5)
-        self.assertEqual(h.count_windows(), 1)
+        self.assertEqual(h.wait_windows(1), 1, self.report())
+        second = h.run(exe)
+        self.assertEqual(second.returncode, 0, second.describe())
+        # The second copy has ended: whatever it showed is gone with it.
+        self.assertEqual(h.count_windows(), 1, self.report())
         h.screenshot("single_instance_first_window")
 
     def test_copies_of_different_packages_run_side_by_side(self):
         self.launch(self.copy_for(h.new_package_id(), "package_a"))
         self.launch(self.copy_for(h.new_package_id(), "package_b"))
-        self.assertEqual(h.wait_windows(2), 2)
+        self.assertEqual(h.wait_windows(2), 2, self.report())
 
     def test_copies_without_an_identity_run_side_by_side(self):
         self.launch(self.copy_for("", "anonymous_1"))
         self.launch(self.copy_for("", "anonymous_2"))
-        self.assertEqual(h.wait_windows(2), 2)
+        self.assertEqual(h.wait_windows(2), 2, self.report())
 
     def test_exit_code_is_0_whatever_the_loop_returns(self):
         process = self.launch(self.copy_for(h.new_package_id(), "exitcode"))
-        self.assertEqual(h.wait_windows(1), 1)
-        self.assertEqual(h.driver("post-quit", h.MAIN_TITLE_PREFIX, 42).returncode, 0)
-        self.assertEqual(process.wait(timeout=30), 0)
+        self.assertEqual(h.wait_windows(1), 1, self.report())
+        posted = h.driver("post-quit", h.MAIN_TITLE_PREFIX, 42)
+        self.assertEqual(posted.returncode, 0, posted.describe())
+        self.assertEqual(process.wait(timeout=120), 0, process.describe())
 
 
 if __name__ == "__main__":

@@ -15,6 +15,9 @@ import sys
 import threading
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import wine_run  # noqa: E402
+
 # Element centres in prompt coordinates.
 CLOSE_BOX = (369 + 9, 16 + 10)
 SECOND_BUTTON = (311 + 39, 158 + 15)
@@ -23,23 +26,25 @@ FEEDBACK_LINK = (266 + 20, 91 + 7)
 BACKGROUND = (200, 60)
 
 
+# Bounds against a hang only: on a busy machine Wine alone may take many seconds to start.
+WAIT_SECONDS = 120
+
+
 class Prompt:
     """One run of prompt_show.exe; its output lines arrive on a queue."""
 
     def __init__(self, exe, name, *extra):
         self.lines = queue.Queue()
         self.seen = []
-        self.proc = subprocess.Popen(["wine", exe, name, *extra], stdout=subprocess.PIPE,
-                                     stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
-                                     text=True, encoding="utf-8", errors="replace")
+        self.proc = wine_run.Started(["wine", exe, name, *extra])
         threading.Thread(target=self._read, daemon=True).start()
 
     def _read(self):
-        for line in self.proc.stdout:
+        for line in self.proc.lines():
             self.lines.put(line.strip())
         self.lines.put(None)
 
-    def wait_for(self, prefix, timeout=15.0):
+    def wait_for(self, prefix, timeout=WAIT_SECONDS):
         deadline = time.time() + timeout
         while time.time() < deadline:
             try:
@@ -56,21 +61,22 @@ class Prompt:
     def origin(self):
         line = self.wait_for("prompt ")
         if not line:
-            raise RuntimeError("the prompt did not appear")
+            raise RuntimeError("the prompt did not appear\n" + self.proc.describe())
         _, x, y = line.split()
         return int(x), int(y)
 
-    def finish(self, timeout=10.0):
+    def finish(self, timeout=WAIT_SECONDS):
         line = self.wait_for("result ", timeout)
         try:
-            self.proc.wait(timeout=5)
+            self.proc.wait(timeout=WAIT_SECONDS)
         except subprocess.TimeoutExpired:
             self.proc.kill()
+        if not line:
+            print(self.proc.describe())
         return int(line.split()[1]) if line else None
 
     def kill(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
+        self.proc.close()
 
 
 def xdotool(*args):
@@ -84,6 +90,24 @@ def click(origin, point):
     xdotool("mousedown", 1)
     time.sleep(0.08)
     xdotool("mouseup", 1)
+
+
+def window_under(point):
+    """Moves the pointer to `point` (screen coordinates) and names the X window under it."""
+    xdotool("mousemove", *point)
+    out = subprocess.run(["xdotool", "getmouselocation", "--shell"], check=True,
+                         capture_output=True, text=True).stdout
+    return dict(item.split("=", 1) for item in out.split()).get("WINDOW")
+
+
+def wait_window_under(point, window):
+    """Waits until the X server has `window` under `point`: the program may have moved its
+    window while X has not yet been told, and a click then lands on whatever was there."""
+    deadline = time.time() + WAIT_SECONDS
+    while window_under(point) != window:
+        if time.time() > deadline:
+            raise RuntimeError("the window never reached %s" % (point,))
+        time.sleep(0.05)
 
 
 def screenshot(origin, path):
@@ -125,8 +149,11 @@ def run_click(args, checks, case, name, point, expected, *extra, shot=True, hove
             screenshot(origin, os.path.join(args.out, f"{case}.png"))
         click(origin, point)
         result = prompt.finish()
+        failed = len(checks.failures)
         checks.expect(case, "result", result, expected)
         checks.expect(case, "owner enabled again", "owner-enabled 1" in prompt.seen, True)
+        if len(checks.failures) > failed:
+            print(prompt.proc.describe())
         return prompt
     finally:
         prompt.kill()
@@ -161,7 +188,7 @@ def main():
         time.sleep(0.3)
         click(origin, FEEDBACK_LINK)
         checks.expect("checkfailed-link", "owner got command 17",
-                      prompt.wait_for("owner-command 17", 5) is not None, True)
+                      prompt.wait_for("owner-command 17") is not None, True)
         time.sleep(0.3)
         checks.expect("checkfailed-link", "prompt still open", prompt.proc.poll() is None, True)
         screenshot(origin, os.path.join(args.out, "checkfailed-after-link.png"))
@@ -177,9 +204,9 @@ def main():
         time.sleep(0.3)
         click(origin, EXTRA_BUTTON)
         checks.expect("initfailed-retry", "new main window",
-                      prompt.wait_for("main-window", 5) is not None, True)
+                      prompt.wait_for("main-window") is not None, True)
         checks.expect("initfailed-retry", "loop still running",
-                      prompt.wait_for("main-window-still-looping", 5) is not None, True)
+                      prompt.wait_for("main-window-still-looping") is not None, True)
         checks.expect("initfailed-retry", "result", prompt.finish(), 2)
     finally:
         prompt.kill()
@@ -189,6 +216,8 @@ def main():
     try:
         origin = prompt.origin()
         time.sleep(0.3)
+        close_box = (origin[0] + CLOSE_BOX[0], origin[1] + CLOSE_BOX[1])
+        prompt_window = window_under(close_box)
         xdotool("mousemove", origin[0] + BACKGROUND[0], origin[1] + BACKGROUND[1])
         time.sleep(0.1)
         xdotool("mousedown", 1)
@@ -197,8 +226,8 @@ def main():
                     origin[1] + BACKGROUND[1] + 4 * step)
             time.sleep(0.05)
         xdotool("mouseup", 1)
-        time.sleep(0.4)
         moved = (origin[0] + 60, origin[1] + 40)
+        wait_window_under((moved[0] + CLOSE_BOX[0], moved[1] + CLOSE_BOX[1]), prompt_window)
         screenshot_screen(os.path.join(args.out, "diropen-dragged-screen.png"))
         click(moved, CLOSE_BOX)
         checks.expect("diropen-drag", "result at the moved close box", prompt.finish(), 0)

@@ -23,13 +23,17 @@ class ServerTest(unittest.TestCase):
         cls.proc = subprocess.Popen(
             [sys.executable, os.path.join(HERE, "vexa_test_server.py"), "--root",
              os.path.join(cls.work.name, "root"), "--port", "0", "--port-file", port_file,
-             "--idle-timeout", "60", "--upload-limit", "4096"], stdout=subprocess.DEVNULL)
-        for _ in range(100):
-            if os.path.exists(port_file):
-                break
-            time.sleep(0.05)
+             "--idle-timeout", "600", "--upload-limit", "4096"], stdout=subprocess.PIPE,
+            text=True)
+        # "PORT n" comes once the socket is bound, however long start-up takes on a busy
+        # machine; the port file must then hold the same.
+        line = cls.proc.stdout.readline()
+        if not line.startswith("PORT "):
+            raise RuntimeError("the test server did not start (exit %s)" % cls.proc.poll())
+        cls.port = int(line.split()[1])
         with open(port_file) as f:
-            cls.port = int(f.read())
+            if int(f.read()) != cls.port:
+                raise RuntimeError("the port file differs from the announced port")
 
     @classmethod
     def tearDownClass(cls):
@@ -38,7 +42,7 @@ class ServerTest(unittest.TestCase):
         cls.work.cleanup()
 
     def request(self, method, target, body=None, headers=None):
-        conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=120)
         conn.request(method, target, body=body, headers=headers or {})
         response = conn.getresponse()
         data = response.read()

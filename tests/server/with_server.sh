@@ -78,7 +78,7 @@ fi
 work="$(mktemp -d "${TMPDIR:-/tmp}/vexa-server.XXXXXX")"
 mkdir -p "$work/root"
 "$PYTHON" "$HERE/vexa_test_server.py" --root "$work/root" --port 0 \
-  --port-file "$work/port" --idle-timeout "${VEXA_TEST_SERVER_IDLE:-120}" >/dev/null 2>&1 &
+  --port-file "$work/port" --idle-timeout "${VEXA_TEST_SERVER_IDLE:-600}" >/dev/null 2>&1 &
 server_pid=$!
 cleanup() {
   kill "$server_pid" 2>/dev/null || true
@@ -88,12 +88,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-for _ in $(seq 100); do
-  [[ -s "$work/port" ]] && break
+# The port file appears (whole, by rename) once the server listens. On a busy machine
+# Python's start-up alone can take seconds: the bound only stops a server that hangs.
+deadline=$((SECONDS + 120))
+until [[ -s "$work/port" ]]; do
   kill -0 "$server_pid" 2>/dev/null || { echo "test server did not start" >&2; exit 1; }
+  ((SECONDS < deadline)) || { echo "test server gave no port in 120 s" >&2; exit 1; }
   sleep 0.05
 done
-[[ -s "$work/port" ]] || { echo "test server gave no port" >&2; exit 1; }
 
 export VEXA_TEST_SERVER_PORT="$(cat "$work/port")"
 export VEXA_TEST_SERVER_ROOT="$work/root"

@@ -108,9 +108,10 @@ public:
 
 inline LPARAM MouseLParam(int x, int y) { return MAKELPARAM(x, y); }
 
-// Runs the thread's messages for about `ms` milliseconds, or until `done` returns true.
+// Runs the thread's messages until `done` returns true, or for about `ms` milliseconds. The
+// default only stops a hang: a busy machine may take seconds for what is usually instant.
 template <class Done>
-bool PumpUntil(Done done, DWORD ms = 2000) {
+bool PumpUntil(Done done, DWORD ms = 60000) {
     DWORD start = ::GetTickCount();
     for (;;) {
         MSG msg;

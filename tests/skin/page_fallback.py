@@ -12,6 +12,12 @@ import sys
 import threading
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import wine_run  # noqa: E402
+
+# Bounds against a hang only: on a busy machine Wine alone may take many seconds to start.
+WAIT_SECONDS = 180
+
 
 def main():
     parser = argparse.ArgumentParser()
@@ -20,34 +26,55 @@ def main():
     args = parser.parse_args()
     os.makedirs(args.out, exist_ok=True)
     subprocess.run(["xdotool", "mousemove", "2", "2"], check=False)
-    proc = subprocess.Popen(["wine", args.exe, "http://127.0.0.1:9/"], stdout=subprocess.PIPE,
-                            stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, text=True)
+    proc = wine_run.Started(["wine", args.exe, "http://127.0.0.1:9/"])
     lines = []
-    reader = threading.Thread(target=lambda: lines.extend(l.strip() for l in proc.stdout),
-                              daemon=True)
-    reader.start()
-    origin = None
-    deadline = time.time() + 20
-    while time.time() < deadline and not ("default-page" in lines and origin):
-        for line in list(lines):
-            if line.startswith("window "):
-                origin = tuple(int(v) for v in line.split()[1:3])
-        time.sleep(0.1)
-    if origin and "default-page" in lines:
-        time.sleep(0.5)
+    changed = threading.Condition()
+
+    def read():
+        for line in proc.lines():
+            with changed:
+                lines.append(line.strip())
+                changed.notify_all()
+        with changed:
+            lines.append(None)  # the end of the output
+            changed.notify_all()
+
+    threading.Thread(target=read, daemon=True).start()
+
+    def window_origin():
+        for line in lines:
+            if line and line.startswith("window "):
+                return tuple(int(v) for v in line.split()[1:3])
+        return None
+
+    with changed:
+        changed.wait_for(lambda: None in lines or ("default-page" in lines and window_origin()),
+                         timeout=WAIT_SECONDS)
+        origin = window_origin()
+        shown = "default-page" in lines
+    if origin and shown:
+        time.sleep(0.5)  # for the picture only: the page's first paint
         subprocess.run(["import", "-window", "root", "-crop", f"680x420+{origin[0]}+{origin[1]}",
                         "+repage", os.path.join(args.out, "page-fallback.png")],
                        check=False, stderr=subprocess.DEVNULL)
     try:
-        proc.wait(timeout=20)
+        proc.wait(timeout=WAIT_SECONDS)
     except subprocess.TimeoutExpired:
-        proc.kill()
         print("FAIL: the page host did not end (hang)")
+        print(proc.describe())
+        proc.close()
         return 1
-    reader.join(timeout=2)
-    print("\n".join(lines))
-    ok = "default-page" in lines and "done" in lines and proc.returncode == 0
+    # Its last line may still be on the way; a Wine service holding the pipe must not make
+    # the wait endless.
+    with changed:
+        changed.wait_for(lambda: None in lines or "done" in lines, timeout=60)
+        seen = [line for line in lines if line is not None]
+    print("\n".join(seen))
+    ok = "default-page" in seen and "done" in seen and proc.returncode == 0
     print("page fallback", "passed" if ok else "FAILED")
+    if not ok:
+        print(proc.describe())
+    proc.close()
     return 0 if ok else 1
 
 

@@ -22,15 +22,25 @@ protected:
         std::wstring wide(name.begin(), name.end());
         return server.Url(L"/ClientApp/" + wide + L"/?name={P}&from=0&mid=&ver=1.0.0.1&");
     }
-    // Waits until `count` reports reached the server (at most five seconds).
+    // Waits until `count` reports reached the server (a minute at most: only a hang takes
+    // that long, while a busy machine may well take seconds).
     std::vector<LoggedRequest> WaitForReports(size_t count) {
         std::vector<LoggedRequest> log;
-        for (int i = 0; i < 100; ++i) {
+        for (int i = 0; i < 1200; ++i) {
             log = server.LogFor("/ClientApp/");
             if (log.size() >= count) break;
             ::Sleep(50);
         }
         return log;
+    }
+    // Waits until no saved answer is left; returns how many are left at the end.
+    int WaitForNoAnswerFiles() {
+        int count = CountAnswerFiles();
+        for (int i = 0; i < 1200 && count > 0; ++i) {
+            ::Sleep(50);
+            count = CountAnswerFiles();
+        }
+        return count;
     }
     int CountAnswerFiles() {
         WIN32_FIND_DATAW data;
@@ -100,8 +110,9 @@ TEST_F(StatisticsMgrTest, ReportsGoOutInOrderWithAPauseAfterEach) {
 }
 
 TEST_F(StatisticsMgrTest, SavedAnswerIsWrittenThenRemoved) {
-    // The answer is held back a while, so its file can be seen while it arrives.
-    ASSERT_TRUE(server.SetFault("/ClientApp/kept/", "delay", "ms=1000"));
+    // The answer is held back a while, so its file can be seen while it arrives (long
+    // enough for a busy machine to look before it comes).
+    ASSERT_TRUE(server.SetFault("/ClientApp/kept/", "delay", "ms=4000"));
     CStatisticsMgr manager(temp.Path());
     manager.SetDropAnswers(0);
     manager.Enqueue(ReportUrl("kept"));
@@ -110,8 +121,7 @@ TEST_F(StatisticsMgrTest, SavedAnswerIsWrittenThenRemoved) {
     ASSERT_EQ(WaitForReports(1).size(), 1u);
     EXPECT_EQ(CountAnswerFiles(), 1);
     EXPECT_EQ(WaitForReports(2).size(), 2u);
-    ::Sleep(100);
-    EXPECT_EQ(CountAnswerFiles(), 0);  // and the second report's answer was never saved
+    EXPECT_EQ(WaitForNoAnswerFiles(), 0);  // and the second report's answer was never saved
 }
 
 TEST_F(StatisticsMgrTest, WorkerGoesOnAfterAnAnswerThatCannotBeReadBack) {
@@ -128,6 +138,5 @@ TEST_F(StatisticsMgrTest, WorkerGoesOnAfterAnAnswerThatCannotBeReadBack) {
     manager.SetDropAnswers(0);
     manager.Enqueue(ReportUrl("later"));
     EXPECT_EQ(WaitForReports(2).size(), 2u);
-    ::Sleep(100);
-    EXPECT_EQ(CountAnswerFiles(), 0);
+    EXPECT_EQ(WaitForNoAnswerFiles(), 0);
 }

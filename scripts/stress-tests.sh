@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Runs the test command (scripts/test.sh), or a subset of it, several times while a CPU load
+# runs beside it, and prints how often each test failed. A tool for hunting tests that fail
+# now and then on a busy machine; not part of the test command.
+#
+#   scripts/stress-tests.sh [-n RUNS] [--cpu WORKERS] [--] [ctest arguments...]
+#
+#   -n RUNS        how many times to run (default 5)
+#   --cpu WORKERS  stress-ng CPU workers beside the tests (default 2; 0 for none)
+#   ctest arguments go to both ctest runs, e.g. -R engine_transfer for the engine groups.
+#
+# Each run's full output goes to $VEXA_BUILD_DIR/stress/run-N.log. Run it under `nice` on a
+# shared machine: the load then weighs on these tests, not on everybody else's work.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
+cd "$VEXA_ROOT"
+
+runs=5
+cpus=2
+while [[ $# -gt 0 ]]; do
+  case "$1" in
+    -n) runs="$2"; shift 2 ;;
+    --cpu) cpus="$2"; shift 2 ;;
+    --) shift; break ;;
+    *) break ;;
+  esac
+done
+
+logs="$VEXA_BUILD_DIR/stress"
+mkdir -p "$logs"
+failures="$logs/failures.txt"
+: >"$failures"
+rm -f "$logs"/run-*.log
+
+# Built once up front, so the load meets the tests and not the compiler.
+bash scripts/build.sh >"$logs/build.log" 2>&1 || { echo "build failed: $logs/build.log" >&2; exit 1; }
+
+load_pid=""
+stop_load() {
+  if [[ -n "$load_pid" ]]; then
+    kill "$load_pid" 2>/dev/null || true
+    wait "$load_pid" 2>/dev/null || true
+  fi
+}
+trap stop_load EXIT
+if ((cpus > 0)); then
+  stress-ng --cpu "$cpus" --timeout 0 --quiet >/dev/null 2>&1 &
+  load_pid=$!
+fi
+
+failed_runs=0
+for ((i = 1; i <= runs; i++)); do
+  for tree in host win; do rm -f "$VEXA_BUILD_DIR/$tree/Testing/Temporary/LastTestsFailed.log"; done
+  start=$SECONDS
+  status=0
+  VEXA_SKIP_SETUP=1 bash scripts/test.sh "$@" >"$logs/run-$i.log" 2>&1 || status=$?
+  # ctest lists the tests that failed in its last run as "number:name".
+  failed=()
+  for tree in host win; do
+    list="$VEXA_BUILD_DIR/$tree/Testing/Temporary/LastTestsFailed.log"
+    [[ -f "$list" ]] && while IFS=: read -r _ name; do failed+=("$name"); done <"$list"
+  done
+  if ((status != 0 && ${#failed[@]} == 0)); then failed=("(test command, exit $status)"); fi
+  printf '%s\n' "${failed[@]}" | sed '/^$/d' >>"$failures"
+  ((${#failed[@]} == 0)) || failed_runs=$((failed_runs + 1))
+  printf 'run %d/%d: %s in %d s, load %s\n' "$i" "$runs" \
+    "$( ((${#failed[@]} == 0)) && echo passed || echo "FAILED: ${failed[*]}")" \
+    $((SECONDS - start)) "$(cut -d' ' -f1-3 /proc/loadavg)"
+done
+
+echo "failures per test over $runs runs (logs in $logs):"
+if [[ -s "$failures" ]]; then
+  sort "$failures" | uniq -c | sort -rn
+else
+  echo "  none"
+fi
+((failed_runs == 0))

@@ -1,0 +1,149 @@
+"""Runs Windows programs under Wine so that a failing test says what happened.
+
+Every run keeps the program's exit code, its output, Wine's own error output (loader and
+server messages, crash dumps) and how long it ran; describe() puts them in one text for the
+assertion message, so that a single red run is enough to diagnose.
+
+Output goes through files rather than pipes where the caller only wants it at the end: Wine
+services that a program starts (the desktop process on the first window) inherit its
+handles and can keep a pipe open long after the program has ended.
+"""
+
+import os
+import subprocess
+import tempfile
+import threading
+import time
+
+# Start-up of a Windows program on a loaded two-core machine can take many seconds; these
+# bounds only keep a hung program from hanging the test run.
+DEFAULT_TIMEOUT = 300
+TAIL_LINES = 15
+
+
+def _tail(text, lines=TAIL_LINES):
+    rows = (text or "").rstrip("\n").splitlines()
+    shown = rows[-lines:]
+    skipped = "  (%d earlier lines)\n" % (len(rows) - len(shown)) if len(rows) > len(shown) else ""
+    return skipped + "".join("  | %s\n" % r for r in shown) if shown else "  (none)\n"
+
+
+class Outcome:
+    """What one run of a program left behind."""
+
+    def __init__(self, args, returncode, stdout, stderr, seconds, timed_out=False):
+        self.args = args
+        self.returncode = returncode
+        self.stdout = stdout
+        self.stderr = stderr
+        self.seconds = seconds
+        self.timed_out = timed_out
+
+    def describe(self):
+        if self.timed_out:
+            end = "killed after the %.1f s time-out" % self.seconds
+        else:
+            end = "exit %s after %.1f s" % (self.returncode, self.seconds)
+        return "%s: %s\nlast output lines:\n%sWine's error output:\n%s" % (
+            " ".join(os.path.basename(str(a)) for a in self.args[:2]), end, _tail(self.stdout),
+            _tail(self.stderr))
+
+
+def _read_file(f):
+    f.flush()
+    f.seek(0)
+    return f.read().decode("utf-8", "replace")
+
+
+def run(args, env=None, timeout=DEFAULT_TIMEOUT, cwd=None):
+    """Runs `args` (starting with "wine") to its end; returns an Outcome, also on time-out."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        t0 = time.monotonic()
+        process = subprocess.Popen(args, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out,
+                                   stderr=err)
+        timed_out = False
+        try:
+            process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            timed_out = True
+            process.kill()
+            process.wait()
+        return Outcome(args, process.returncode, _read_file(out), _read_file(err),
+                       time.monotonic() - t0, timed_out)
+
+
+class Started(subprocess.Popen):
+    """A program running beside the test (a Popen that remembers what it said).
+
+    With `capture` its output lines are read with readline() or lines() as they come;
+    without, the output goes to a file. describe() reports on the run so far (or its end).
+    """
+
+    def __init__(self, args, env=None, cwd=None, capture=True):
+        self._err = tempfile.TemporaryFile()
+        self._out = None if capture else tempfile.TemporaryFile()
+        self._t0 = time.monotonic()
+        self._end = None
+        self._seen = []
+        super().__init__(args, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
+                         stdout=subprocess.PIPE if capture else self._out, stderr=self._err,
+                         text=True, encoding="utf-8", errors="replace")
+
+    def readline(self):
+        line = self.stdout.readline()
+        self._seen.append(line)
+        return line
+
+    def lines(self):
+        """Yields output lines until the program closes its output."""
+        for line in self.stdout:
+            self._seen.append(line)
+            yield line
+
+    def output(self):
+        return _read_file(self._out) if self._out else "".join(self._seen)
+
+    def finish(self, timeout=DEFAULT_TIMEOUT):
+        """Reads the rest of the output and waits for the end; returns the Outcome."""
+        reader = None
+        if self.stdout:
+            reader = threading.Thread(target=lambda: [None for _ in self.lines()], daemon=True)
+            reader.start()
+        try:
+            self.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.kill()
+            self.wait()
+            return self.outcome(timed_out=True)
+        if reader:
+            # The output ends when the last holder of the pipe lets go; a Wine service that
+            # inherited it must not hold the test up, so this wait is bounded.
+            reader.join(timeout=60)
+        return self.outcome()
+
+    def wait(self, timeout=None):
+        code = super().wait(timeout=timeout)
+        if self._end is None:
+            self._end = time.monotonic()
+        return code
+
+    def outcome(self, timed_out=False):
+        if self._end is None and self.poll() is not None:
+            self._end = time.monotonic()
+        seconds = (self._end or time.monotonic()) - self._t0
+        return Outcome(self.args, self.returncode, self.output(), _read_file(self._err), seconds,
+                       timed_out)
+
+    def describe(self):
+        return self.outcome().describe()
+
+    def close(self):
+        """Kills the program if it still runs and lets go of its files."""
+        if self.poll() is None:
+            self.kill()
+        self.wait()
+        if self.stdout:
+            self.stdout.close()
+        for f in (self._err, self._out):
+            if f:
+                f.close()
