@@ -97,7 +97,7 @@ class Runner:
         log = os.path.join(self.folder, "start_%03d.log" % index)
         # Wine's own complaints (a display driver that did not load, a desktop that did not
         # come up) go to a file per start; only errors, so the file stays small.
-        env = dict(self.env, VEXA_STARTUP_LOG=windows_path(log), WINEDEBUG="err+all")
+        env = dict(self.env, VEXA_STARTUP_LOG=windows_path(log), WINEDEBUG=self.args.winedebug)
         wine_errors = os.path.join(self.folder, "start_%03d.wine.txt" % index)
         started = time.time()
         with open(wine_errors, "w") as errors:
@@ -124,6 +124,8 @@ class Runner:
         lines = read_log(log)
         if outcome != "window" or lines:
             lines += ["wine: " + line for line in read_log(wine_errors)[-5:]]
+        elif not self.args.keep_traces:
+            os.remove(wine_errors)
         record = dict(index=index, loaded=loaded, outcome=outcome, code=code,
                       seconds=round(seconds, 2), log=lines)
         self.results.append(record)
@@ -180,6 +182,11 @@ def main():
                              "test driver under Wine")
     parser.add_argument("--end", choices=["quit", "terminate"], default="quit",
                         help="end each copy with its quit message or with SIGTERM")
+    parser.add_argument("--winedebug", default="-all,err+all",
+                        help="Wine's trace channels for each start; the trace of a start "
+                             "without a window is kept as start_N.wine.txt")
+    parser.add_argument("--keep-traces", action="store_true",
+                        help="keep the traces of starts that showed their window too")
     parser.add_argument("--folder", default=os.path.join(
         os.environ.get("VEXA_BUILD_DIR", "build"), "startup-repro"))
     args = parser.parse_args()

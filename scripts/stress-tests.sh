@@ -7,6 +7,11 @@
 #
 #   -n RUNS        how many times to run (default 5)
 #   --cpu WORKERS  stress-ng CPU workers beside the tests (default 2; 0 for none)
+#   --winedebug CHANNELS
+#                  Wine trace channels for every Windows program the tests start, e.g.
+#                  "-all,err+all,+process,+loaddll"; the whole trace of each program run that
+#                  a failing test reports on is kept in $VEXA_BUILD_DIR/stress/wine/ (the
+#                  others are dropped, so long series stay small)
 #   ctest arguments go to both ctest runs, e.g. -R engine_transfer for the engine groups.
 #
 # Each run's full output goes to $VEXA_BUILD_DIR/stress/run-N.log. Run it under `nice` on a
@@ -17,10 +22,12 @@ cd "$VEXA_ROOT"
 
 runs=5
 cpus=2
+winedebug=""
 while [[ $# -gt 0 ]]; do
   case "$1" in
     -n) runs="$2"; shift 2 ;;
     --cpu) cpus="$2"; shift 2 ;;
+    --winedebug) winedebug="$2"; shift 2 ;;
     --) shift; break ;;
     *) break ;;
   esac
@@ -31,6 +38,10 @@ mkdir -p "$logs"
 failures="$logs/failures.txt"
 : >"$failures"
 rm -f "$logs"/run-*.log
+rm -rf "$logs/wine"
+if [[ -n "$winedebug" ]]; then
+  export WINEDEBUG="$winedebug" VEXA_WINE_LOG_DIR="$logs/wine"
+fi
 
 # Built once up front, so the load meets the tests and not the compiler.
 bash scripts/build.sh >"$logs/build.log" 2>&1 || { echo "build failed: $logs/build.log" >&2; exit 1; }

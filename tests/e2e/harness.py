@@ -1,7 +1,8 @@
 """Helpers for end-to-end tests that run the real program under Wine.
 
 ctest passes the paths of the built pieces in the environment (see CMakeLists.txt):
-VEXA_PROGRAM (the unstamped program), VEXA_STAMP (the host stamping tool), VEXA_TESTDRIVER
+VEXA_PROGRAM (the unstamped program, as shipped), VEXA_TEST_BUILD_PROGRAM (the same program
+built with the test-only seams), VEXA_STAMP (the host stamping tool), VEXA_TESTDRIVER
 (a Windows helper that looks at windows from outside), VEXA_ARTIFACTS (a folder for
 screenshots and scratch files). WINEPREFIX and DISPLAY come from scripts/test.sh.
 """
@@ -17,6 +18,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import wine_run  # noqa: E402
 
 PROGRAM = os.environ.get("VEXA_PROGRAM", "")
+TEST_BUILD_PROGRAM = os.environ.get("VEXA_TEST_BUILD_PROGRAM", "")
 UPLOADER = os.environ.get("VEXA_UPLOADER", "")
 STAMP = os.environ.get("VEXA_STAMP", "")
 TESTDRIVER = os.environ.get("VEXA_TESTDRIVER", "")

@@ -1,6 +1,7 @@
 """A first window that cannot be created: one more attempt, then a message box, never a
-start that silently vanishes. The creations are made to fail through the test builds'
-VEXA_TEST_FAIL_MAIN_WINDOW seam; VEXA_STARTUP_LOG collects what start-up reports."""
+start that silently vanishes. The creations are made to fail through the test build's
+VEXA_TEST_FAIL_MAIN_WINDOW seam; VEXA_STARTUP_LOG collects what start-up reports. The
+program as shipped has no such seam."""
 
 import os
 import unittest
@@ -18,8 +19,8 @@ class StartupFailureTest(unittest.TestCase):
             h.stop(process)
         h.wait_windows(0, seconds=10)
 
-    def launch(self, name, failures):
-        exe = h.stamp("%s/%s.exe" % (self.folder, name), h.new_package_id())
+    def launch(self, name, failures, program=h.TEST_BUILD_PROGRAM):
+        exe = h.stamp("%s/%s.exe" % (self.folder, name), h.new_package_id(), program=program)
         log = os.path.join(self.folder, name + ".log")
         if os.path.exists(log):
             os.remove(log)
@@ -54,6 +55,23 @@ class StartupFailureTest(unittest.TestCase):
         lines = self.log_lines(log)
         self.assertEqual(len(lines), 1, lines)
         self.assertIn("window creation failed (error 1400)", lines[0])
+        self.assertEqual(h.driver("post-quit", h.MAIN_TITLE_PREFIX, 0).returncode, 0)
+        self.assertEqual(process.wait(timeout=60), 0)
+
+    def test_shipped_program_has_no_test_seams(self):
+        def texts(path):
+            with open(path, "rb") as f:
+                data = f.read()
+            return [t for t in ("VEXA_TEST_FAIL_MAIN_WINDOW", "VexaYoral-startup.log")
+                    if t.encode("utf-16-le") in data]
+
+        self.assertEqual(len(texts(h.TEST_BUILD_PROGRAM)), 2, "the check looks for the wrong texts")
+        self.assertEqual(texts(h.PROGRAM), [])
+        # The variable means nothing to it: the first creation succeeds.
+        process, log = self.launch("shipped", 2, program=h.PROGRAM)
+        self.assertEqual(h.wait_windows(1), 1)
+        self.assertNotEqual(h.driver("class-of", h.MAIN_TITLE_PREFIX).stdout.strip(), "#32770")
+        self.assertFalse(os.path.exists(log) and self.log_lines(log), "start-up went astray")
         self.assertEqual(h.driver("post-quit", h.MAIN_TITLE_PREFIX, 0).returncode, 0)
         self.assertEqual(process.wait(timeout=60), 0)
 

@@ -9,6 +9,7 @@ services that a program starts (the desktop process on the first window) inherit
 handles and can keep a pipe open long after the program has ended.
 """
 
+import itertools
 import os
 import subprocess
 import tempfile
@@ -19,6 +20,11 @@ import time
 # bounds only keep a hung program from hanging the test run.
 DEFAULT_TIMEOUT = 300
 TAIL_LINES = 15
+# When set (scripts/stress-tests.sh --winedebug does), every described run also leaves its
+# whole output and Wine's whole error output in a file there: Wine's trace channels write far
+# more than a tail can show, and only the runs a test reports on are kept.
+LOG_DIR_VARIABLE = "VEXA_WINE_LOG_DIR"
+_kept = itertools.count(1)
 
 
 def _tail(text, lines=TAIL_LINES):
@@ -44,9 +50,24 @@ class Outcome:
             end = "killed after the %.1f s time-out" % self.seconds
         else:
             end = "exit %s after %.1f s" % (self.returncode, self.seconds)
-        return "%s: %s\nlast output lines:\n%sWine's error output:\n%s" % (
+        text = "%s: %s\nlast output lines:\n%sWine's error output:\n%s" % (
             " ".join(os.path.basename(str(a)) for a in self.args[:2]), end, _tail(self.stdout),
             _tail(self.stderr))
+        kept = self._keep(text)
+        return text + ("whole output kept in %s\n" % kept if kept else "")
+
+    def _keep(self, summary):
+        folder = os.environ.get(LOG_DIR_VARIABLE)
+        if not folder:
+            return None
+        os.makedirs(folder, exist_ok=True)
+        path = os.path.join(folder, "%d-%d-%s.txt" % (
+            os.getpid(), next(_kept), os.path.basename(str(self.args[1] if len(self.args) > 1
+                                                           else self.args[0]))))
+        with open(path, "w", encoding="utf-8", errors="replace") as f:
+            f.write("%s\n%s\n\n== output ==\n%s\n== Wine's error output ==\n%s" % (
+                " ".join(str(a) for a in self.args), summary, self.stdout, self.stderr))
+        return path
 
 
 def _read_file(f):
