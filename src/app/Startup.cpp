@@ -96,9 +96,23 @@ bool CreateMainWindow(CMainDlg& mainDlg, const std::wstring& title) {
     return CreateMainWindowOnce(mainDlg, title, 2);
 }
 
+// True when the process can make a plain system window. Under Wine a process can be left
+// unable to make any window at all: when the desktop's manager does not come up within the
+// system's own time limit, the desktop is made without a display driver, and every window
+// on it fails without an error code, the message box's too.
+bool AnyWindowPossible() {
+    ::SetLastError(0);
+    HWND probe = ::CreateWindowExW(0, L"STATIC", nullptr, WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                   nullptr, nullptr);
+    if (!probe) return false;
+    ::DestroyWindow(probe);
+    return true;
+}
+
 // Without a first window nothing could ever end the loop, and a start that just vanished
 // would leave the user double-clicking again: say so, then end.
 void TellUserWindowFailed() {
+    if (!AnyWindowPossible()) ReportStartup(StartupPath::NoWindowAtAll, ::GetLastError());
     ReportStartup(StartupPath::LoopNotEntered, 0);
     ::MessageBoxW(nullptr, kCannotStartText, kCannotStartTitle,
                   MB_OK | MB_ICONERROR | MB_SETFOREGROUND);

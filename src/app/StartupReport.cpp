@@ -63,6 +63,8 @@ const wchar_t* StartupPathName(StartupPath path) {
             return L"window class failed";
         case StartupPath::WindowCreateFailed:
             return L"window creation failed";
+        case StartupPath::NoWindowAtAll:
+            return L"no window can be made at all";
         case StartupPath::LoopNotEntered:
             return L"message loop not entered";
     }

@@ -12,6 +12,7 @@ enum class StartupPath {
     MutexError,          // the single-instance mutex could not be made: run as first copy
     WindowClassFailed,   // the main window's class could not be registered
     WindowCreateFailed,  // the main window could not be created
+    NoWindowAtAll,       // not even a plain system window can be made: no display to show on
     LoopNotEntered,      // no main window after the retry: the user was told, no loop runs
 };
 

@@ -58,6 +58,31 @@ class StartupFailureTest(unittest.TestCase):
         self.assertEqual(h.driver("post-quit", h.MAIN_TITLE_PREFIX, 0).returncode, 0)
         self.assertEqual(process.wait(timeout=60), 0)
 
+    def test_desktop_without_a_display_driver_is_named_in_the_report(self):
+        # Wine gives a desktop whose manager (explorer) does not come up in time a desktop
+        # window without a display driver: no window of any process on it can be made. The
+        # copy gets a desktop of its own (Wine's per-program setting) whose manager cannot
+        # start at all, which comes to the same; the session's own desktop is left alone.
+        exe = h.stamp("%s/no_display.exe" % self.folder, h.new_package_id())
+        key = "HKCU\\Software\\Wine\\AppDefaults\\no_display.exe\\Explorer"
+        desktop = "VexaNoDisplay%d" % os.getpid()
+        self.assertEqual(h.run("reg", "add", key, "/v", "Desktop", "/d", desktop, "/f").returncode, 0)
+        self.addCleanup(h.run, "reg", "delete", key, "/f")
+        log = os.path.join(self.folder, "no_display.log")
+        if os.path.exists(log):
+            os.remove(log)
+        overrides = os.environ.get("WINEDLLOVERRIDES", "")
+        process = h.start(exe, env={"VEXA_STARTUP_LOG": h.windows_path(log),
+                                    "WINEDLLOVERRIDES": overrides + ";explorer.exe=d"})
+        self.processes.append(process)
+        self.assertEqual(process.wait(timeout=300), 0, process.describe())
+        lines = self.log_lines(log)
+        self.assertEqual(len(lines), 4, lines)
+        for line in lines[:2]:
+            self.assertIn("window creation failed (error 0)", line)
+        self.assertIn("no window can be made at all", lines[2])
+        self.assertIn("message loop not entered", lines[3])
+
     def test_shipped_program_has_no_test_seams(self):
         def texts(path):
             with open(path, "rb") as f:
