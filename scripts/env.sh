@@ -45,10 +45,47 @@ vexa_stop_xvfb() {
   if [[ -n "${VEXA_XVFB_PID:-}" ]]; then kill "$VEXA_XVFB_PID" 2>/dev/null || true; fi
 }
 
-# Keeps a wine server running so each test process starts in ~0.1 s instead of ~2.5 s.
-# Its output is detached, or Wine's services would hold ctest's pipes open.
+# The wine server's own error output ("Protocol error: ..." when it ends a program with exit
+# code 1 and no word on the program's side). A file, not a pipe: the server outlives the
+# scripts that start it.
+export VEXA_WINESERVER_LOG="${VEXA_WINESERVER_LOG:-$VEXA_BUILD_DIR/wineserver.log}"
+
+# Keeps a wine server running so each test process starts in ~0.1 s instead of ~2.5 s, and
+# the session's desktop open (see vexa_hold_desktop). Wine's services get no pipes of the
+# caller, or they would hold ctest's pipes open.
 vexa_warm_wine() {
+  mkdir -p "$(dirname "$VEXA_WINESERVER_LOG")"
   # an already running server makes this fail, which is fine
-  wineserver -p >/dev/null 2>&1 </dev/null || true
+  wineserver -p >>"$VEXA_WINESERVER_LOG" 2>&1 </dev/null || true
   wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+  vexa_hold_desktop
+}
+
+# Wine closes a desktop a second after its last window is gone and starts the desktop's
+# manager (explorer) again for the next program that makes a window. When that start takes
+# longer than Wine waits for it (ten seconds, which a busy machine can exceed), the desktop
+# is made without a display driver: no program in the session can make a window any more.
+# A hidden window held for the whole session keeps the desktop and its manager up, so tests
+# never start it again; the one start here is checked, and the session made anew if the
+# desktop came up without a display.
+vexa_hold_desktop() {
+  local driver="$VEXA_BUILD_DIR/win/tests/support/vexa_testdriver.exe" report pid attempt
+  [[ -f "$driver" ]] || return 0
+  for attempt in 1 2 3; do
+    report="$(mktemp "${TMPDIR:-/tmp}/vexa-desktop.XXXXXX")"
+    wine "$driver" hold-desktop "vexa desktop holder" >"$report" 2>/dev/null </dev/null &
+    pid=$!
+    until grep -q ready "$report" || ! kill -0 "$pid" 2>/dev/null; do sleep 0.1; done
+    if grep -q ready "$report"; then
+      rm -f "$report"
+      return 0
+    fi
+    rm -f "$report"
+    echo "the Wine desktop came up without a display (attempt $attempt): new session" >&2
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    wineserver -p >>"$VEXA_WINESERVER_LOG" 2>&1 </dev/null || true
+    wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+  done
+  echo "the Wine desktop has no display: tests that show windows will fail" >&2
 }

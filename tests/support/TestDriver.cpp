@@ -23,6 +23,9 @@
 //   crash-remote TITLE                start a thread at an invalid address in the process
 //                                     of that window, so that it fails as if from within;
 //                                     print the process identifier
+//   hold-desktop TITLE                keep a hidden window titled TITLE (so the desktop stays
+//                                     open) until ended; print "ready" once it exists, exit 3
+//                                     when no window can be made
 
 #include <windows.h>
 
@@ -137,6 +140,20 @@ int CrashRemote(HWND hwnd) {
     return 0;
 }
 
+int HoldDesktop(const std::wstring& title) {
+    HWND hwnd = ::CreateWindowExW(0, L"STATIC", title.c_str(), WS_POPUP, 0, 0, 1, 1, nullptr,
+                                  nullptr, nullptr, nullptr);
+    if (!hwnd) {
+        std::fprintf(stderr, "no window can be made (error %lu)\n", ::GetLastError());
+        return 3;
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -152,6 +169,7 @@ int wmain(int argc, wchar_t** argv) {
         return FakeDownloadWindow(arg, seconds, FakeMode::Answering);
     if (command == L"fake-locked-window") return FakeDownloadWindow(arg, seconds, FakeMode::Locked);
     if (command == L"fake-hung-window") return FakeDownloadWindow(arg, seconds, FakeMode::Hung);
+    if (command == L"hold-desktop") return HoldDesktop(arg);
     if (command == L"count-windows") {
         std::printf("%u\n", static_cast<unsigned>(WindowsTitled(arg).size()));
         return 0;

@@ -34,16 +34,40 @@ def _tail(text, lines=TAIL_LINES):
     return skipped + "".join("  | %s\n" % r for r in shown) if shown else "  (none)\n"
 
 
+class _ServerLog:
+    """What the wine server wrote to its error output (VEXA_WINESERVER_LOG, see
+    scripts/env.sh) while one program ran: the server ends a program it finds at fault with
+    exit code 1 and says why only there."""
+
+    def __init__(self):
+        self.path = os.environ.get("VEXA_WINESERVER_LOG", "")
+        self.start = self._size()
+
+    def _size(self):
+        try:
+            return os.path.getsize(self.path) if self.path else 0
+        except OSError:
+            return 0
+
+    def text(self):
+        if not self.path or self._size() <= self.start:
+            return ""
+        with open(self.path, "rb") as f:
+            f.seek(self.start)
+            return f.read().decode("utf-8", "replace")
+
+
 class Outcome:
     """What one run of a program left behind."""
 
-    def __init__(self, args, returncode, stdout, stderr, seconds, timed_out=False):
+    def __init__(self, args, returncode, stdout, stderr, seconds, timed_out=False, server=""):
         self.args = args
         self.returncode = returncode
         self.stdout = stdout
         self.stderr = stderr
         self.seconds = seconds
         self.timed_out = timed_out
+        self.server = server
 
     def describe(self):
         if self.timed_out:
@@ -53,6 +77,8 @@ class Outcome:
         text = "%s: %s\nlast output lines:\n%sWine's error output:\n%s" % (
             " ".join(os.path.basename(str(a)) for a in self.args[:2]), end, _tail(self.stdout),
             _tail(self.stderr))
+        if self.server:
+            text += "the wine server's error output meanwhile:\n" + _tail(self.server)
         kept = self._keep(text)
         return text + ("whole output kept in %s\n" % kept if kept else "")
 
@@ -79,6 +105,7 @@ def _read_file(f):
 def run(args, env=None, timeout=DEFAULT_TIMEOUT, cwd=None):
     """Runs `args` (starting with "wine") to its end; returns an Outcome, also on time-out."""
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        server = _ServerLog()
         t0 = time.monotonic()
         process = subprocess.Popen(args, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out,
                                    stderr=err)
@@ -90,7 +117,7 @@ def run(args, env=None, timeout=DEFAULT_TIMEOUT, cwd=None):
             process.kill()
             process.wait()
         return Outcome(args, process.returncode, _read_file(out), _read_file(err),
-                       time.monotonic() - t0, timed_out)
+                       time.monotonic() - t0, timed_out, server.text())
 
 
 class Started(subprocess.Popen):
@@ -103,6 +130,7 @@ class Started(subprocess.Popen):
     def __init__(self, args, env=None, cwd=None, capture=True):
         self._err = tempfile.TemporaryFile()
         self._out = None if capture else tempfile.TemporaryFile()
+        self._server = _ServerLog()
         self._t0 = time.monotonic()
         self._end = None
         self._seen = []
@@ -153,7 +181,7 @@ class Started(subprocess.Popen):
             self._end = time.monotonic()
         seconds = (self._end or time.monotonic()) - self._t0
         return Outcome(self.args, self.returncode, self.output(), _read_file(self._err), seconds,
-                       timed_out)
+                       timed_out, self._server.text())
 
     def describe(self):
         return self.outcome().describe()
