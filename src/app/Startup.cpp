@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/CrashHandler.h"
+#include "app/FreshStart.h"
 #include "app/StartupReport.h"
 #include "config/DownloaderConfigInstance.h"
 #include "probes/EnvironmentInstance.h"
@@ -111,9 +112,19 @@ bool AnyWindowPossible() {
 
 // Without a first window nothing could ever end the loop, and a start that just vanished
 // would leave the user double-clicking again: say so, then end.
+// A process that can make no window at all could not show the message box either: it
+// hands the start to a fresh process (once), which asks the system for its display anew.
 void TellUserWindowFailed() {
-    if (!AnyWindowPossible()) ReportStartup(StartupPath::NoWindowAtAll, ::GetLastError());
+    bool restarted = false;
+    if (!AnyWindowPossible()) {
+        ReportStartup(StartupPath::NoWindowAtAll, ::GetLastError());
+        restarted = StartFreshCopy();
+    }
     ReportStartup(StartupPath::LoopNotEntered, 0);
+    if (restarted) {
+        ReportStartup(StartupPath::StartedAgain, 0);
+        return;
+    }
     ::MessageBoxW(nullptr, kCannotStartText, kCannotStartTitle,
                   MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
@@ -159,6 +170,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     g_Module.Init(nullptr, instance);
     g_Environment.Init(g_Module.GetModuleInstance());
 
+    WaitForReplacedProcess();
     std::wstring packageId = g_Config.GetPackageId();
     // An empty identifier gives an unnamed mutex, so copies without an identity never meet.
     HANDLE mutex = ::CreateMutexW(nullptr, FALSE, packageId.empty() ? nullptr : packageId.c_str());

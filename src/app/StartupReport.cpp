@@ -67,6 +67,8 @@ const wchar_t* StartupPathName(StartupPath path) {
             return L"no window can be made at all";
         case StartupPath::LoopNotEntered:
             return L"message loop not entered";
+        case StartupPath::StartedAgain:
+            return L"started again in a fresh process";
     }
     return L"unknown";
 }

@@ -13,7 +13,8 @@ enum class StartupPath {
     WindowClassFailed,   // the main window's class could not be registered
     WindowCreateFailed,  // the main window could not be created
     NoWindowAtAll,       // not even a plain system window can be made: no display to show on
-    LoopNotEntered,      // no main window after the retry: the user was told, no loop runs
+    LoopNotEntered,      // no main window after the retry: no loop runs; the user is told
+    StartedAgain,        // no window at all: the start was handed to a fresh process
 };
 
 const wchar_t* StartupPathName(StartupPath path);
