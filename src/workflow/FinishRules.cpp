@@ -108,6 +108,19 @@ CheckFailedOutcome DecideCheckFailed(int result, size_t packageFiles, size_t pen
     return outcome;
 }
 
+bool IsSameFolder(const std::wstring& a, const std::wstring& b) {
+    std::wstring left = WithTrailingBackslash(a);
+    std::wstring right = WithTrailingBackslash(b);
+    if (left.size() != right.size()) return false;
+    for (size_t i = 0; i < left.size(); ++i) {
+        wchar_t x = left[i], y = right[i];
+        if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
+        if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
 std::vector<std::wstring> PackageFilePaths(const std::wstring& folder,
                                            const std::deque<PackageFile>& files,
                                            bool withPartials) {

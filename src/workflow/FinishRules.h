@@ -57,6 +57,10 @@ struct CheckFailedOutcome {
 
 CheckFailedOutcome DecideCheckFailed(int result, size_t packageFiles, size_t pendingFiles);
 
+// True when both name the same folder: ASCII letters compare without regard to case, and a
+// trailing backslash does not count.
+bool IsSameFolder(const std::wstring& a, const std::wstring& b);
+
 // The package's own files in `folder` (a drive or UNC path): folder + name for each file whose
 // name is a plain file name, and with `withPartials` also its partial file, the partial
 // file's progress record and the record's temporary copy. Empty for any other folder.

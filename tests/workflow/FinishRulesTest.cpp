@@ -131,6 +131,12 @@ TEST(DecideCheckFailed, EachResultOfEachForm) {
     EXPECT_EQ(outcome.command, 0u);
 }
 
+TEST(IsSameFolder, CaseAndTrailingBackslash) {
+    EXPECT_TRUE(IsSameFolder(L"D:\\Games", L"d:\\games\\"));
+    EXPECT_FALSE(IsSameFolder(L"D:\\Games", L"D:\\Games2"));
+    EXPECT_FALSE(IsSameFolder(L"D:\\Games\\a", L"D:\\Games"));
+}
+
 TEST(PackageFilePaths, OnlyThePackagesOwnFilesInsideTheFolder) {
     std::deque<PackageFile> files = {
         File(L"http://cdn.example.com/a.bin"),

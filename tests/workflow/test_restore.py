@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The download window across restarts, verification and installation, end to end: the real
 window, prompts and engine under Wine and Xvfb against the local test server. Run with a group
-name: install, resume, resume3, corrupt, hostile (see tests/workflow/CMakeLists.txt).
+name: install, resume, resume3, corrupt, hostile, checkfailed (see tests/workflow/CMakeLists.txt).
 Screenshots go to test-artifacts/dlwindow/.
 """
 
@@ -290,9 +290,86 @@ class HostileTest(RestoreTest):
         for name, _, md5 in package.files:
             self.assertEqual(md5_of(self.local(name)), md5)
 
+    def test_opening_a_folder_that_is_gone(self):
+        package_id = h.new_package_id()
+        Package(self.server, package_id, [MiB], seed=41)
+        go = self.go_file("gone")
+        host = self.start(package_id, "--answer", "CDirOpenFailedDlg:0@~" + h.windows_path(go))
+        self.choose_folder(host)
+        os.rmdir(self.download_folder)
+        host.command(16)
+        self.expect(host, "prompt 打开目录失败，目录不存在或已损坏！")
+        self.expect(host, "prompt-window CDirOpenFailedDlg")
+        host.screenshot("folder_open_failed_prompt")
+        with open(go, "w"):
+            pass
+        self.expect(host, "prompt-result 0")
+        self.assertEqual(host.quit(), "exit 0")
+
+
+class CheckFailedTest(RestoreTest):
+    def test_a_file_that_fails_its_check_is_never_started_by_install(self):
+        package_id = h.new_package_id()
+        name = "setup_%s.exe" % package_id[1:9]
+        Package(self.server, package_id, [], contents=[(name, standin_bytes())],
+                md5_case=lambda md5: "0" * 32)
+        go_check, go_damaged = self.go_file("check"), self.go_file("damaged")
+        host = self.start(package_id,
+                          "--answer", "CFileCheckFailedDlg:1@~" + h.windows_path(go_check),
+                          "--answer", "CFileDamagedDlg:0@~" + h.windows_path(go_damaged))
+        self.choose_folder(host)
+        host.command(10)
+        self.expect(host, "check failed")
+        self.expect(host, "prompt 文件安全校验失败，更多帮助，请")
+        self.expect(host, "prompt-window CFileCheckFailedDlg")
+        host.screenshot("check_failed_one_file")
+        with open(go_check, "w"):
+            pass
+        self.expect(host, "prompt-result 1")
+        self.expect(host, "mode 3")
+        # Nothing was deleted: the user decides.
+        self.assertTrue(os.path.exists(self.local(name)))
+        host.command(18)
+        self.expect(host, "prompt 下载文件被破坏，请重新下载!")
+        self.expect(host, "prompt-window CFileDamagedDlg")
+        host.screenshot("damaged_file_prompt")
+        with open(go_damaged, "w"):
+            pass
+        self.expect(host, "prompt-result 0")
+        self.assertFalse([l for l in host.seen if l.startswith("install ")])
+        self.assertEqual(host.quit(), "exit 0")
+        self.assertFalse(os.path.exists(self.local(name + ".ran")))
+
+    def test_multi_file_form_and_re_download_deletes_the_finished_files(self):
+        package_id = h.new_package_id()
+        wrong_first = iter(["0" * 32])
+        package = Package(self.server, package_id, [MiB, MiB + 5, 7777], seed=43,
+                          md5_case=lambda md5: next(wrong_first, md5))
+        first = package.files[0][0]
+        go = self.go_file("multi")
+        host = self.start(package_id,
+                          "--answer", "CFileCheckFailedDlg:2@~" + h.windows_path(go),
+                          "--answer", "CFileCheckFailedDlg:3")
+        self.choose_folder(host)
+        host.command(10)
+        self.expect(host, "check failed")
+        self.expect(host, "prompt-window CFileCheckFailedDlg")
+        host.screenshot("check_failed_multi_file")
+        with open(go, "w"):
+            pass
+        self.expect(host, "command 20")
+        self.expect(host, "deleted " + h.windows_path(self.local(first)))
+        self.expect(host, "check failed")  # fetched again, and still not the listed file
+        self.expect(host, "answer CFileCheckFailedDlg 3")
+        self.assertEqual(host.quit(), "exit 0")
+        fetches = [e for e in self.server.log() if e["target"].endswith(first)]
+        self.assertGreaterEqual(sum(e["sent"] for e in fetches), 2 * MiB)
+        # The worker was stopped: the second file was never asked for.
+        self.assertFalse(self.served_files(package.files[1][0]))
+
 
 GROUPS = {"install": InstallTest, "resume": ResumeTest, "resume3": ResumeSomeFilesTest,
-          "corrupt": CorruptTest, "hostile": HostileTest}
+          "corrupt": CorruptTest, "hostile": HostileTest, "checkfailed": CheckFailedTest}
 
 if __name__ == "__main__":
     group = sys.argv.pop(1) if len(sys.argv) > 1 else "install"
