@@ -98,9 +98,10 @@ bool CreateMainWindow(CMainDlg& mainDlg, const std::wstring& title) {
 }
 
 // True when the process can make a plain system window. Under Wine a process can be left
-// unable to make any window at all: when the desktop's manager does not come up within the
-// system's own time limit, the desktop is made without a display driver, and every window
-// on it fails without an error code, the message box's too.
+// unable to make any window at all: when the desktop's manager (explorer) does not come up
+// within Wine's ten seconds, or comes up unable to open the display, the process gets no
+// display driver, and every window it makes fails without an error code, the message
+// box's too.
 bool AnyWindowPossible() {
     ::SetLastError(0);
     HWND probe = ::CreateWindowExW(0, L"STATIC", nullptr, WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
