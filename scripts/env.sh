@@ -6,7 +6,9 @@ export VEXA_ROOT
 export VEXA_BUILD_DIR="${VEXA_BUILD_DIR:-$VEXA_ROOT/build}"
 export VEXA_WINEPREFIX="${VEXA_WINEPREFIX:-$VEXA_BUILD_DIR/wineprefix}"
 export WINEPREFIX="$VEXA_WINEPREFIX"
-export WINEDEBUG="${WINEDEBUG:--all}"
+# Wine's error lines only: the few ways Wine ends a program with no word of its own (exit
+# code 1 when the shared data cannot be mapped, a stack overflow) say why only on this channel.
+export WINEDEBUG="${WINEDEBUG:--all,err+all}"
 # No Mono or Gecko prompts: neither can be installed here.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export PYTHON="${PYTHON:-$(command -v python3)}"
