@@ -9,9 +9,9 @@
 #   --cpu WORKERS  stress-ng CPU workers beside the tests (default 2; 0 for none)
 #   --winedebug CHANNELS
 #                  Wine trace channels for every Windows program the tests start, e.g.
-#                  "-all,err+all,+process,+loaddll"; the whole trace of each program run that
-#                  a failing test reports on is kept in $VEXA_BUILD_DIR/stress/wine/ (the
-#                  others are dropped, so long series stay small)
+#                  "-all,err+all,+process,+loaddll"; the whole traces of the programs the
+#                  tests report on are kept in $VEXA_BUILD_DIR/stress/wine/run-N/ for the
+#                  runs that failed (dropped for the others, so long series stay small)
 #   ctest arguments go to both ctest runs, e.g. -R engine_transfer for the engine groups.
 #
 # Each run's full output goes to $VEXA_BUILD_DIR/stress/run-N.log. Run it under `nice` on a
@@ -39,9 +39,7 @@ failures="$logs/failures.txt"
 : >"$failures"
 rm -f "$logs"/run-*.log
 rm -rf "$logs/wine"
-if [[ -n "$winedebug" ]]; then
-  export WINEDEBUG="$winedebug" VEXA_WINE_LOG_DIR="$logs/wine"
-fi
+[[ -z "$winedebug" ]] || export WINEDEBUG="$winedebug"
 
 # Built once up front, so the load meets the tests and not the compiler.
 bash scripts/build.sh >"$logs/build.log" 2>&1 || { echo "build failed: $logs/build.log" >&2; exit 1; }
@@ -64,6 +62,8 @@ for ((i = 1; i <= runs; i++)); do
   for tree in host win; do rm -f "$VEXA_BUILD_DIR/$tree/Testing/Temporary/LastTestsFailed.log"; done
   start=$SECONDS
   status=0
+  traces="$logs/wine/run-$i"
+  [[ -z "$winedebug" ]] || export VEXA_WINE_LOG_DIR="$traces"
   VEXA_SKIP_SETUP=1 bash scripts/test.sh "$@" >"$logs/run-$i.log" 2>&1 || status=$?
   # ctest lists the tests that failed in its last run as "number:name".
   failed=()
@@ -74,6 +74,8 @@ for ((i = 1; i <= runs; i++)); do
   if ((status != 0 && ${#failed[@]} == 0)); then failed=("(test command, exit $status)"); fi
   printf '%s\n' "${failed[@]}" | sed '/^$/d' >>"$failures"
   ((${#failed[@]} == 0)) || failed_runs=$((failed_runs + 1))
+  # Passing tests describe their programs too; only a failed run's traces are worth keeping.
+  ((${#failed[@]} != 0)) || rm -rf "$traces"
   printf 'run %d/%d: %s in %d s, load %s\n' "$i" "$runs" \
     "$( ((${#failed[@]} == 0)) && echo passed || echo "FAILED: ${failed[*]}")" \
     $((SECONDS - start)) "$(cut -d' ' -f1-3 /proc/loadavg)"

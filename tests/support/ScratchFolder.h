@@ -11,14 +11,20 @@
 
 class CScratchFolder {
 public:
+    // Wine gives out the same process identifiers in every session, and a folder that an
+    // earlier run left behind (a program it started still held a file when it was removed)
+    // is not fresh: the name taken is the first one that does not exist yet.
     CScratchFolder() {
         wchar_t temp[MAX_PATH + 1] = {};
         GetTempPathW(MAX_PATH, temp);
-        wchar_t name[64];
         static unsigned counter = 0;
-        swprintf(name, 64, L"vexa-test-%lu-%u\\", GetCurrentProcessId(), ++counter);
-        path_ = std::wstring(temp) + name;
-        CreateDirectoryW(path_.c_str(), nullptr);
+        for (;;) {
+            wchar_t name[64];
+            swprintf(name, 64, L"vexa-test-%lu-%u\\", GetCurrentProcessId(), ++counter);
+            path_ = std::wstring(temp) + name;
+            if (CreateDirectoryW(path_.c_str(), nullptr) || GetLastError() != ERROR_ALREADY_EXISTS)
+                break;
+        }
     }
     ~CScratchFolder() {
         std::wstring from = path_.substr(0, path_.size() - 1);
