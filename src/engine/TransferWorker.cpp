@@ -44,7 +44,8 @@ void TransferTask::Fail(Source& src, FailureKind kind, long long retryAfter) {
     std::lock_guard<std::mutex> lock(mu_);
     src.health.OnFailure(kind, NowMs(), retryAfter, RandomBits());
     // A server that says it has enough connections gets fewer, and no more.
-    if (kind == FailureKind::Throttled || kind == FailureKind::Refused) src.governor.Lower(NowMs());
+    if (kind == FailureKind::Throttled || kind == FailureKind::Refused)
+        src.governor.Lower(NowMs(), src.reading.load());
 }
 
 // The network did not carry the exchange: never a reason to give the source up. A refusal
@@ -354,6 +355,11 @@ TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Sourc
 TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, Job& job,
                                              uint64_t bodyLength, bool keepAlive) {
     std::vector<char> buffer(kChunkBytes);
+    struct Reading {
+        std::atomic<int>& count;
+        explicit Reading(std::atomic<int>& c) : count(c) { ++count; }
+        ~Reading() { --count; }
+    } reading(src.reading);
     const uint64_t bodyEnd = job.from + bodyLength;
     uint64_t offset = job.from;    // next byte to write
     uint64_t received = job.from;  // next byte to arrive
@@ -535,6 +541,7 @@ bool TransferTask::WriteChunk(Source& src, Job& job, uint64_t offset, const char
     src.health.OnProgress();
     endNow = planner_->EndOf(job.span);
     done_ = planner_->DoneBytes();
+    if (planner_->Complete()) controlCv_.notify_one();
     return true;
 }
 
