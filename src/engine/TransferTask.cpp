@@ -181,13 +181,15 @@ void TransferTask::StartWorkers(const std::vector<int>& slots) {
 }
 
 // The controller looks every 50 ms, twice as often while a source's connection count is
-// still being decided (each look shortens the ramp), and at once when the file is complete.
+// still being decided (each look shortens the ramp), and at once when the size becomes
+// known (the count's first look) or the file is complete.
 void TransferTask::WaitForControl() {
     std::unique_lock<std::mutex> lock(mu_);
     bool growing = false;
     for (auto& s : sources_) growing |= !s->health.Dropped() && s->governor.Growing();
-    auto finished = [&] { return planner_ && planner_->Complete(); };
-    controlCv_.wait_for(lock, std::chrono::milliseconds(growing && planner_ ? 25 : 50), finished);
+    auto due = [&] { return controlDue_ || (planner_ && planner_->Complete()); };
+    controlCv_.wait_for(lock, std::chrono::milliseconds(growing && planner_ ? 25 : 50), due);
+    controlDue_ = false;
 }
 
 void TransferTask::GovernConnections(uint64_t now) {

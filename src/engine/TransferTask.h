@@ -140,6 +140,7 @@ private:
     bool singleStream_ = false;              // the server ignores Range: one stream from the start
     std::string validator_;
     bool validatorInHeads_ = false;  // the origin's 206 heads carry validator_
+    bool controlDue_ = false;        // the controller should look now
     uint64_t generation_ = 0;
     uint32_t blockSize_ = 0;
 

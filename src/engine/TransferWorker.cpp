@@ -345,6 +345,8 @@ TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Sourc
         if (total == 0) return Outcome::Done;
         planner_->Assign(connId, NowMs(), a, bodyLength);
         workCv_.notify_all();  // the others may now split this connection's range
+        controlDue_ = true;
+        controlCv_.notify_one();
         job.span = a.span;
         job.from = a.from;
         job.to = a.to;

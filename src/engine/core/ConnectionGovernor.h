@@ -26,7 +26,7 @@ struct GovernorSettings {
     int maxPerServer = 16;                // never more than this to one server
     bool adaptive = true;                 // false: always `start`
     uint32_t settleMs = 25;               // new connections connect before their bytes count
-    uint32_t windowMs = 100;              // the shortest look at a count's rate ...
+    uint32_t windowMs = 75;               // the shortest look at a count's rate ...
     uint32_t evidenceBytes = 128 * 1024;  // ... with at least this much per connection
     uint32_t longestWindowMs = 1000;      // a slow line is judged on what came by then
     uint32_t confirmMs = 300;             // a count that seems not to pay: look this long
