@@ -97,9 +97,12 @@ void TransferTask::WorkerLoop(size_t sourceIndex, int slot) {
     setBusy(false);
 }
 
+// Woken by new work or the end; the end is also checked under the lock, so an end that
+// came just before the wait is not missed.
 void TransferTask::WaitForWork() {
     std::unique_lock<std::mutex> lock(mu_);
-    workCv_.wait_for(lock, std::chrono::milliseconds(50));
+    workCv_.wait_for(lock, std::chrono::milliseconds(50),
+                     [&] { return stop_.load() || workersStop_.load(); });
 }
 
 bool TransferTask::NextJob(Source& src, int slot, int connId, Job& job) {
@@ -367,7 +370,7 @@ TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, 
     uint64_t received = job.from;  // next byte to arrive
     uint64_t endNow = job.to;
     size_t fill = 0;
-    uint32_t quietMs = 0;
+    uint64_t lastDataMs = NowMs();
     uint64_t heldSince = 0;
     auto flush = [&]() -> bool {
         if (fill == 0) return true;
@@ -397,16 +400,15 @@ TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, 
             if (fill == 0) heldSince = NowMs();
             fill += got;
             received += got;
-            quietMs = 0;
+            lastDataMs = NowMs();
             src.bytes += got;
             if (fill == buffer.size() || received >= bodyEnd || received >= limit ||
                 NowMs() - heldSince >= kMaxHoldMs) {
                 if (!flush()) return Outcome::Failed;
             }
         } else if (rs == ReadStatus::Idle) {
-            quietMs += 200;
             if (!flush()) return Outcome::Failed;
-            if (quietMs >= settings_.stallTimeoutMs) {
+            if (NowMs() - lastDataMs >= settings_.stallTimeoutMs) {
                 FailTransport(src, conn);  // stalled
                 return Outcome::Failed;
             }
@@ -453,21 +455,18 @@ TransferTask::Outcome TransferTask::StreamChunked(HttpConnection& conn, Source& 
     ChunkedDecoder decoder;
     std::vector<char> raw(kChunkBytes), body;
     uint64_t offset = 0;
-    uint32_t quietMs = 0;
+    uint64_t lastDataMs = NowMs();
     size_t got = 0, used = 0;
     for (ChunkedDecoder::Status st = ChunkedDecoder::Status::NeedMore;
          st != ChunkedDecoder::Status::Done;) {
         if (stop_.load() || workersStop_.load()) return Outcome::Stopped;
         ReadStatus rs = conn.Read(raw.data(), raw.size(), got);
-        if (rs == ReadStatus::Idle) {
-            quietMs += 200;
-            if (quietMs < settings_.stallTimeoutMs) continue;
-        }
+        if (rs == ReadStatus::Idle && NowMs() - lastDataMs < settings_.stallTimeoutMs) continue;
         if (rs != ReadStatus::Data) {
             FailTransport(src, conn);  // stalled, reset or closed before the end
             return Outcome::Failed;
         }
-        quietMs = 0;
+        lastDataMs = NowMs();
         src.bytes += got;
         body.clear();
         st = decoder.Feed(raw.data(), got, body, used);
