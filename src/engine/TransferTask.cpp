@@ -115,7 +115,7 @@ void TransferTask::ControllerLoop() {
     uint64_t persistedDone = done_.load();
     bool complete = false;
     while (!stop_.load()) {
-        Sleep(50);
+        WaitForControl();
         uint64_t now = NowMs();
         GovernConnections(now);
         if (now - lastSpeed >= 1000) {
@@ -138,6 +138,10 @@ void TransferTask::ControllerLoop() {
         }
     }
     workersStop_ = true;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        workCv_.notify_all();  // idle connections end now rather than at their next look
+    }
     for (auto& t : workers_) t.join();
     workers_.clear();
     originSpeed_ = 0;
@@ -174,6 +178,18 @@ void TransferTask::StartWorkers(const std::vector<int>& slots) {
     for (size_t i = 0; i < slots.size(); ++i)
         for (int slot = 0; slot < slots[i]; ++slot)
             workers_.emplace_back([this, i, slot] { WorkerLoop(i, slot); });
+}
+
+// The controller looks every 50 ms, twice as often while a source's connection count is
+// still being decided (each look shortens the ramp), and at once when the size becomes
+// known (the count's first look) or the file is complete.
+void TransferTask::WaitForControl() {
+    std::unique_lock<std::mutex> lock(mu_);
+    bool growing = false;
+    for (auto& s : sources_) growing |= !s->health.Dropped() && s->governor.Growing();
+    auto due = [&] { return controlDue_ || (planner_ && planner_->Complete()); };
+    controlCv_.wait_for(lock, std::chrono::milliseconds(growing && planner_ ? 25 : 50), due);
+    controlDue_ = false;
 }
 
 void TransferTask::GovernConnections(uint64_t now) {

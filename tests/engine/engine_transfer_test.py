@@ -231,6 +231,17 @@ def server_errors_then_success(fx):
 
 
 @case
+def server_refusing_more_connections_gets_fewer(fx):
+    # Slow connections make more of them pay, but the server serves three at once. Its
+    # refusals must neither end the download (they are answers of no use, in a row for the
+    # refused connection) nor go on for all of it.
+    want = fx.make("f.bin", 3 * MiB)
+    expect_download(fx, "few3", "f.bin", want)
+    refused = fx.stats().get("few3-refused", 0)
+    assert 1 <= refused <= 30, "refused %d times" % refused
+
+
+@case
 def body_cut_short_and_reset_mid_piece(fx):
     want = fx.make("c.bin", 4 * MiB)
     expect_download(fx, "cut3", "c.bin", want)
@@ -668,7 +679,8 @@ GROUPS = {
     ],
     "faults": [
         "reply_starting_early_is_never_written", "not_found_fails_at_once",
-        "server_errors_then_success", "body_cut_short_and_reset_mid_piece",
+        "server_errors_then_success", "server_refusing_more_connections_gets_fewer",
+        "body_cut_short_and_reset_mid_piece",
         "stalled_seed_beside_fast_origin", "seed_with_another_size_is_dropped",
         "seed_carries_a_slow_origin",
     ],
