@@ -30,6 +30,7 @@ TransferTask::TransferTask(TaskAddress address, std::wstring targetPath,
         seed->current = seed->original;
         sources_.push_back(std::move(seed));
     }
+    ShowRecordedProgress();
 }
 
 TransferTask::~TransferTask() { Stop(); }
@@ -75,6 +76,24 @@ TaskStatus TransferTask::Status() const {
     return s;
 }
 
+bool TransferTask::LoadUsableRecord(ProgressRecord& record) const {
+    return file_.LoadRecord(record) && record.link == address_.link && record.totalSize > 0 &&
+           record.blockSize >= 4096 && record.blockSize <= (64u << 20);
+}
+
+// A task created over an earlier run's partial file reports what that run's record vouches
+// for before it is started, so a window restored in the paused state shows the real progress
+// instead of zero until the user resumes. Nothing on disk changes here.
+void TransferTask::ShowRecordedProgress() {
+    ProgressRecord record;
+    if (!LoadUsableRecord(record)) return;
+    PlannerPolicy policy = settings_.planner;
+    policy.blockSize = record.blockSize;
+    RangePlanner recorded(record.totalSize, record.doneBits, policy);
+    total_ = record.totalSize;
+    done_ = recorded.DoneBytes();
+}
+
 void TransferTask::RestoreFromRecord() {
     ProgressRecord record;
     std::lock_guard<std::mutex> lock(mu_);
@@ -83,8 +102,7 @@ void TransferTask::RestoreFromRecord() {
     validator_.clear();
     validatorInHeads_ = false;
     blockSize_ = settings_.planner.blockSize;
-    if (file_.LoadRecord(record) && record.link == address_.link && record.totalSize > 0 &&
-        record.blockSize >= 4096 && record.blockSize <= (64u << 20)) {
+    if (LoadUsableRecord(record)) {
         PlannerPolicy policy = settings_.planner;
         policy.blockSize = blockSize_ = record.blockSize;
         planner_ = std::make_unique<RangePlanner>(record.totalSize, record.doneBits, policy);

@@ -99,6 +99,8 @@ private:
     // Starts over unless another connection already did since `generation`.
     bool ResetToProbe(uint64_t generation);
     void RestartForChangedFile(Source& src, uint64_t generation);
+    bool LoadUsableRecord(ProgressRecord& record) const;
+    void ShowRecordedProgress();
     void RestoreFromRecord();
 
     // TransferWorker.cpp: one connection's loop and the HTTP exchange.

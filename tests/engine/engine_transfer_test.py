@@ -366,6 +366,10 @@ def killed_download_resumes_with_little_downloaded_again(fx):
     first = fx.stats().get("bytes-slow", 0) - before
     rc, out, final = fx.run(url, target, tune=fixed)
     assert rc == 0 and md5(target) == want, out[-300:]
+    # Before it starts, the new task already reports what the record vouches for.
+    created = [l for l in out.splitlines() if l.startswith("created")]
+    assert created and field(created[0], "total") == size, out[:300]
+    assert 0 < field(created[0], "done") == field(final, "resumed"), (created, final)
     served = fx.stats().get("bytes-slow", 0) - before
     again = served - size
     print("  re-downloaded after kill: %d bytes (first run %d)" % (again, first))
