@@ -51,6 +51,9 @@ Control (requests to /__* are not recorded):
                                        Content-Range header tells the real start)
       wrong-total &total=T             206 whose Content-Range names total T
       redirect    &to=/y&code=302      redirect (301/302/303/307) to /y
+      held        &code=404            that status, but only once /__release names the path
+                                       (requests wait for it, at most 120 s)
+  POST /__release?path=/x     lets the held requests for /x be answered.
   POST /__fault/clear         removes every fault.
   GET  /__ping                answers "pong".
 """
@@ -72,6 +75,7 @@ START = time.monotonic()
 STATE_LOCK = threading.Lock()
 LOG = []          # recorded requests
 FAULTS = {}       # path -> {"mode": ..., "params": {...}, "times": n or None, "served": n}
+RELEASES = {}     # path -> threading.Event set by /__release
 LAST_REQUEST = [time.monotonic()]
 ACTIVE = [0]      # requests being answered; the server is idle only when none is
 ARGS = None
@@ -87,6 +91,11 @@ def safe_local_path(url_path):
     if any(p == ".." for p in parts) or not parts:
         return None
     return os.path.join(ARGS.root, *parts)
+
+
+def release_of(path):
+    with STATE_LOCK:
+        return RELEASES.setdefault(path, threading.Event())
 
 
 def take_fault(path):
@@ -232,6 +241,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             with STATE_LOCK:
                 FAULTS.clear()
             return self.send_simple(200, b"ok")
+        if url.path == "/__release":
+            self.read_request_body()
+            release_of(urllib.parse.unquote(query.get("path", ""))).set()
+            return self.send_simple(200, b"ok")
         if url.path == "/__fault":
             self.read_request_body()
             path = query.pop("path", "")
@@ -315,7 +328,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
         if mode == "delay":
             time.sleep(int(params.get("ms", "1000")) / 1000.0)
-        if mode == "status":
+        if mode == "held":
+            release_of(urllib.parse.unquote(url.path)).wait(timeout=120)
+        if mode in ("status", "held"):
             code = int(params.get("code", "404"))
             return self.send_simple(code, ("status %d\n" % code).encode())
         if mode == "retry":

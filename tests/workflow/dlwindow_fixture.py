@@ -76,6 +76,9 @@ class Server:
         query = "&".join("%s=%s" % item for item in params.items())
         self.control("/__fault?path=%s&mode=%s%s" % (path, mode, "&" + query if query else ""))
 
+    def release(self, path):
+        self.control("/__release?path=%s" % path)
+
     def clear_faults(self):
         self.control("/__fault/clear")
 

@@ -218,7 +218,9 @@ class FaultTest(WindowTest):
     def test_refused_folders_and_a_failure_prompt_over_a_folder_prompt(self):
         package_id = h.new_package_id()
         package = Package(self.server, package_id, [1048576], seed=11)
-        self.server.fault("/files/" + package.files[0][0], "status", code=404)
+        # The failure must come while the folder prompt is up: the 404 waits for it.
+        failing = "/files/" + package.files[0][0]
+        self.server.fault(failing, "held", code=404)
         blocked = os.path.join(self.folder, "a-file")
         with open(blocked, "w") as f:
             f.write("x")
@@ -233,6 +235,7 @@ class FaultTest(WindowTest):
         self.expect(host, "mode 2")
         host.command(15)
         self.expect(host, "prompt 所选目录没有读写权限，请您重新选择目录!")
+        self.server.release(failing)
         self.expect(host, "prompt 下载失败")
         self.expect(host, "answer CDirErrDlg 0")
         self.expect(host, "answer CDownLoadFailedDlg 0")
