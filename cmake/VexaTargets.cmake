@@ -195,7 +195,7 @@ endfunction()
 # A libFuzzer target of the host build (clang only), linked with the instrumented copy of
 # the portable code. ctest runs it for a bounded time on its seed corpus
 # (tests/fuzz/corpus/<name>/ when present).
-set(VEXA_FUZZ_SECONDS 20 CACHE STRING "Seconds each fuzz target runs under ctest")
+set(VEXA_FUZZ_SECONDS 10 CACHE STRING "Seconds each fuzz target runs under ctest (longer runs: -DVEXA_FUZZ_SECONDS=N)")
 function(vexa_fuzz_target name)
     if(WIN32 OR NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
         return()
