@@ -3,10 +3,13 @@
 
 #include "app/Startup.h"
 
+// clang-format off
+#include <windows.h>
+// clang-format on
+
 #include <commctrl.h>
 #include <objbase.h>
 #include <stdlib.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <memory>
