@@ -7,8 +7,9 @@ export VEXA_BUILD_DIR="${VEXA_BUILD_DIR:-$VEXA_ROOT/build}"
 export VEXA_WINEPREFIX="${VEXA_WINEPREFIX:-$VEXA_BUILD_DIR/wineprefix}"
 export WINEPREFIX="$VEXA_WINEPREFIX"
 export WINEDEBUG="${WINEDEBUG:--all}"
-# No Mono or Gecko prompts: neither can be installed here.
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# No Mono or Gecko prompts: neither can be installed here. No menu builder either: it would
+# copy every shortcut the program makes into the host's desktop and menus.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}"
 export PYTHON="${PYTHON:-$(command -v python3)}"
 
 # Starts a private Xvfb on the first free display from $1 (default 90) and exports DISPLAY.

@@ -53,7 +53,7 @@ def stamp(out_path, package_id, config_server=None, stats_server=None, version=N
 def wine_env():
     env = dict(os.environ)
     env.setdefault("WINEDEBUG", "-all")
-    env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
+    env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d")
     return env
 
 
