@@ -224,8 +224,7 @@ class InstallTest(ProgramTest):
             program.expect(self, "mode 2")
             program.expect(self, "verified", timeout=300)
             program.expect(self, "prompt ")
-            seen = program.wait_windows(lambda w: any(x[3] == "DownloadFinished" for x in w))
-            self.assertTrue(any(x[3] == "DownloadFinished" for x in seen), seen)
+            self.assertEqual(h.wait_windows(1, "DownloadFinished"), 1, program.lines())
             f.screenshot("install_prompt")
             answered = h.driver("send-command", "DownloadFinished", 102)  # "立即安装"
             self.assertEqual(answered.returncode, 0, answered.describe())
