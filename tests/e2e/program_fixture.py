@@ -150,7 +150,7 @@ class Program:
         if os.path.exists(self.trace):
             os.remove(self.trace)
         self.cursor = 0
-        self.started = time.time()
+        self.started = time.monotonic()
         self.proc = h.start(self.exe, env=dict({"VEXA_TRACE_LOG": h.windows_path(self.trace)},
                                                **(env or {})))
 
