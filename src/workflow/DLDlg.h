@@ -132,15 +132,23 @@ private:
     void OnFileWaitTimer();
     void HandleStall(CStallWatch::Action action);
 
-    // Restoration, verification, installation (DLDlgFiles.cpp).
+    // Where an earlier run stopped (DLDlgRestore.cpp).
     int DetectInitialState();
     void EnterInitialState(int state);
+    void EnterFreshState();
+    void EnterPartialState();
+    void EnterCompleteState();
+    void EnterSomeFilesState();
+    void RestoreCompanionBox(bool disable);
+
+    // Verification, installation, the folder and the recovery commands (DLDlgFiles.cpp).
     bool VerifyFile(const std::wstring& path);
     void ShowCheckFailed();
     void OnInstallCommand();
     void OnOpenFolderCommand();
     void OnRedownloadCommand();
     void DiscardPartialFiles(const std::wstring& folder);
+    void DeletePackageFiles(const std::wstring& folder, bool withPartials);
     int RunPrompt(CPromptBase& prompt, const wchar_t* title, bool behindFullScreen);
 
     // Notification area (DLDlgTray.cpp).
@@ -155,6 +163,7 @@ private:
     void OnCompanionBoxCommand();
     bool CompanionTicked() const;
     bool CompanionActive() const;
+    bool ClaimCompanionMutex();
     bool StartCompanionTask();
     void OnCompanionFinished(const TaskFigures& companion);
     void StartCompanionInstall();
@@ -174,6 +183,7 @@ private:
     int mainTask_ = -1;
     int companionTask_ = -1;
     bool fileFinished_ = false;
+    bool checkFailed_ = false;  // a file failed its check since the last start of a download
     int buttonMode_ = 0;
     bool ownsTransferMutex_ = false;
     bool closing_ = false;  // command 2026 ran: nothing may start any more

@@ -12,6 +12,7 @@
 #include "transfer/NetworkState.h"
 #include "workflow/ButtonModes.h"
 #include "workflow/DLDlg.h"
+#include "workflow/FinishRules.h"
 #include "workflow/FolderCheck.h"
 #include "workflow/MainWindowRules.h"
 #include "workflow/WorkflowState.h"
@@ -279,7 +280,8 @@ void CDLDlg::OnChangeFolderCommand() {
     std::wstring previous = LoadDownloadFolder();
     targetFolder_ = WithTrailingBackslash(request.folder);
     ShowTargetFolder();
-    if (parts.size() < 2) return;
+    // Choosing the saved folder again moves nothing: its files are the download's own.
+    if (parts.size() < 2 || previous.empty() || IsSameFolder(previous, targetFolder_)) return;
     for (const PackageFile& part : parts) {
         if (!FileExists((targetFolder_ + FileNameOf(part)).c_str())) {
             DiscardPartialFiles(previous);

@@ -109,13 +109,17 @@ std::wstring CDLDlg::CompanionTarget() const {
     return GetTempFolder(targetFolder_) + name;
 }
 
-bool CDLDlg::StartCompanionTask() {
+bool CDLDlg::ClaimCompanionMutex() {
     HANDLE mutex = nullptr;
     bool existed = ClaimNamedMutex(kCompanionMutex, &mutex);
     // The handle is kept for the life of the process; a second claim closes the extra one.
     CScopedHandle claimed(mutex);
     if (!companionMutex_.IsValid()) companionMutex_.Reset(claimed.Release());
-    if (existed || CompanionTarget().empty()) return false;
+    return !existed;
+}
+
+bool CDLDlg::StartCompanionTask() {
+    if (!ClaimCompanionMutex() || CompanionTarget().empty()) return false;
     engine_.Remove(companionTask_);
     companionTask_ =
         engine_.Create(m_hWnd, services_.config->GetQuilletDownloaderLink(), CompanionTarget());

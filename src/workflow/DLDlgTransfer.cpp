@@ -50,6 +50,7 @@ bool CDLDlg::StartDownload(bool refill) {
         return false;
     }
     workflow.SetRestoreFlag(false);
+    checkFailed_ = false;
     if (!AcquireTransferMutex()) return false;
     SaveQuilletChoice(companionBox_.GetCheck() ? 1 : 0);
     currentFile_ = workflow.PendingFront();

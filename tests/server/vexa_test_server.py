@@ -26,7 +26,8 @@ Content:
 Control (requests to /__* are not recorded):
   GET  /__log                 every recorded request as JSON: [{"seq", "time_ms" (since server
                               start, monotonic), "method", "target" (path and query as sent),
-                              "headers": {name: value}}, ...]
+                              "headers": {name: value}, "sent": body bytes written so far},
+                              ...]
   GET  /__log?format=tsv      the same, one request per line:
                               seq TAB time_ms TAB method TAB target TAB Name: value TAB ...
   POST /__log/clear           forgets the recorded requests.
@@ -152,7 +153,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             "method": self.command,
             "target": self.path,
             "headers": {k: v for k, v in self.headers.items()},
+            "sent": 0,
         }
+        self.entry = entry
         with STATE_LOCK:
             entry["seq"] = len(LOG)
             LOG.append(entry)
@@ -377,12 +380,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         self.write_body(content, start, length, mode, params)
 
+    def write_chunk(self, chunk):
+        self.wfile.write(chunk)
+        self.entry["sent"] += len(chunk)
+
     def write_body(self, content, start, length, mode, params):
         try:
             if mode in ("cut", "reset", "stall"):
                 at = min(length, int(params.get("at", "0")))
                 for chunk in content.chunks(start, at):
-                    self.wfile.write(chunk)
+                    self.write_chunk(chunk)
                 self.wfile.flush()
                 if mode == "reset":
                     return self.reset_connection()
@@ -393,12 +400,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 rate = max(1, int(params.get("rate", "10240")))
                 piece = max(1, rate // 20)
                 for chunk in content.chunks(start, length, piece):
-                    self.wfile.write(chunk)
+                    self.write_chunk(chunk)
                     self.wfile.flush()
                     time.sleep(len(chunk) / rate)
                 return
             for chunk in content.chunks(start, length):
-                self.wfile.write(chunk)
+                self.write_chunk(chunk)
         except (BrokenPipeError, ConnectionResetError):
             self.close_connection = True
 

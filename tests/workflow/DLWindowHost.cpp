@@ -12,7 +12,8 @@
 // Prompts are answered from outside the program's code, as a user would: the n-th prompt of a
 // class gets the n-th answer given for it (RESULT 0 close box, 1 second button, 2 extra
 // button, 3 link, "quit" posts WM_QUIT to the thread, "keep" leaves it open); "R@CLASS" waits
-// until a prompt of CLASS is shown, "R@-CLASS" until none is. Lines printed
+// until a prompt of CLASS is shown, "R@-CLASS" until none is, "R@~PATH" until the file PATH
+// exists (the test has taken its screenshot). Lines printed
 // besides the window's own trace: "config <result>", "window <left> <top>", "prompt-window
 // <class> <left> <top>", "started <path>" (an installer the trust check let through), "exit".
 #include <objbase.h>
@@ -113,6 +114,9 @@ bool PromptOfClassExists(const std::string& cls) {
 bool ConditionHolds(const std::wstring& answer) {
     size_t at = answer.find(L'@');
     if (at == std::wstring::npos) return true;
+    if (at + 1 < answer.size() && answer[at + 1] == L'~') {
+        return ::GetFileAttributesW(answer.c_str() + at + 2) != INVALID_FILE_ATTRIBUTES;
+    }
     bool gone = at + 1 < answer.size() && answer[at + 1] == L'-';
     std::string cls = Narrow(answer.substr(at + (gone ? 2 : 1)).c_str());
     return PromptOfClassExists(cls) != gone;

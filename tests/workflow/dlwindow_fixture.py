@@ -85,13 +85,17 @@ class Package:
     """Files served under /files/ and the configuration document that lists them."""
 
     def __init__(self, server, package_id, sizes, seed=1, safecheck="1", quillet=None,
-                 extra=""):
+                 extra="", contents=None, game_start=None, md5_case=str.lower):
+        """`contents`: [(name, bytes)] served instead of generated files of `sizes`."""
         self.server = server
         self.files = []
-        for index, size in enumerate(sizes):
-            data = bytes((i * 7 + index * 13 + seed) & 0xFF for i in range(min(size, 65536)))
-            data = (data * (size // len(data) + 1))[:size]
-            name = "part%d_%s.bin" % (index, package_id.strip("{}")[:8])
+        if contents is None:
+            contents = []
+            for index, size in enumerate(sizes):
+                data = bytes((i * 7 + index * 13 + seed) & 0xFF for i in range(min(size, 65536)))
+                data = (data * (size // len(data) + 1))[:size]
+                contents.append(("part%d_%s.bin" % (index, package_id.strip("{}")[:8]), data))
+        for name, data in contents:
             server.put("/files/" + name, data)
             self.files.append((name, data, hashlib.md5(data).hexdigest()))
         links = ",".join(server.url("/files/" + name) for name, _, _ in self.files)
@@ -99,7 +103,8 @@ class Package:
                     "GameMd5=%s\r\nGameStart=%s\r\nGameVersion=2.0.1\r\n%s"
                     "[DownLoader]\r\nNewVersion=1.0.0.1\r\n[Quillet]\r\nsafecheck=%s\r\n"
                     % (",".join(str(len(d)) for _, d, _ in self.files), links,
-                       ",".join(m for _, _, m in self.files), self.files[0][0], extra, safecheck))
+                       ",".join(md5_case(m) for _, _, m in self.files),
+                       self.files[0][0] if game_start is None else game_start, extra, safecheck))
         if quillet:
             document += "QuilletDownloaderLink=%s\r\n" % server.url(quillet)
         server.put("/publish/tool/muldown/%s.html" % package_id, document.encode("ascii"))

@@ -1,0 +1,25 @@
+#include "workflow/DiskFolderView.h"
+
+#include <windows.h>
+
+#include "probes/FileProbes.h"
+#include "transfer/FileIntegrity.h"
+
+bool CDiskFolderView::FolderExists(const std::wstring& folder) const {
+    return ::FolderExists(folder.c_str());
+}
+
+bool CDiskFolderView::FileExists(const std::wstring& path) const {
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+uint64_t CDiskFolderView::FileSize(const std::wstring& path) const {
+    return FileExists(path) ? GetFileSize64(path.c_str()) : 0;
+}
+
+std::wstring CDiskFolderView::Md5Text(const std::wstring& path) const {
+    Md5Bytes digest;
+    if (!FileFingerprint(path.c_str(), &digest)) return std::wstring();
+    return DigestText(digest);
+}

@@ -1,0 +1,378 @@
+#!/usr/bin/python3
+"""The download window across restarts, verification and installation, end to end: the real
+window, prompts and engine under Wine and Xvfb against the local test server. Run with a group
+name: install, resume, resume3, corrupt, hostile, checkfailed (see tests/workflow/CMakeLists.txt).
+Screenshots go to test-artifacts/dlwindow/.
+"""
+
+import os
+import struct
+import sys
+import time
+import unittest
+
+import harness as h
+from dlwindow_fixture import Host, Package, to_unix
+from test_dlwindow import WindowTest, md5_of
+
+STANDIN = os.environ.get("VEXA_STANDIN", "")
+MiB = 1048576
+
+
+def record_done(path):
+    """Bytes the engine's progress record (target + ".P2P.rec") says are on disk; 0 if none."""
+    try:
+        with open(path, "rb") as f:
+            data = f.read()
+        if data[:8] != b"VXP2PREC":
+            return 0
+        block, total = struct.unpack_from("<IQ", data, 12)
+        text_lengths = struct.unpack_from("<II", data, 24)
+        bits = data[32 + sum(text_lengths):]
+        done = 0
+        for index in range((total + block - 1) // block):
+            if bits[index // 8] >> (index % 8) & 1:
+                done += min(block, total - index * block)
+        return done
+    except (OSError, struct.error, IndexError):
+        return 0
+
+
+def wait_until(condition, seconds=120.0, what="condition"):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.1)
+    raise AssertionError("timed out waiting for " + what)
+
+
+def standin_bytes(size=0):
+    """The stand-in installer, padded to `size` bytes (an appended overlay changes nothing)."""
+    with open(STANDIN, "rb") as f:
+        data = f.read()
+    return data + bytes((i * 31) & 0xFF for i in range(max(0, size - len(data))))
+
+
+class RestoreTest(WindowTest):
+    def setUp(self):
+        super().setUp()
+        self.download_folder = os.path.join(self.folder, "dl", self._testMethodName[:24])
+        os.makedirs(self.download_folder, exist_ok=True)
+
+    def start(self, package_id, *args):
+        """A host whose download folder, when it is asked for one, is this test's own."""
+        return self.host(package_id, "--choose", h.windows_path(self.download_folder), *args)
+
+    def opening(self, host):
+        """The state the window restored at its creation and the mode it opened in."""
+        created = host.seen[:host.seen.index(next(l for l in host.seen if l.startswith("window ")))]
+        restored = [l for l in created if l.startswith("restored ")]
+        self.assertEqual(len(restored), 1, created)
+        modes = [l for l in created if l.startswith("mode ")]
+        return restored[0], modes[-1]
+
+    def choose_folder(self, host):
+        host.command(15)
+        self.expect(host, "path " + h.windows_path(self.download_folder))
+
+    def local(self, name):
+        path = os.path.join(self.download_folder, name)
+        self.cleanup_paths.append(path)
+        return path
+
+    def go_file(self, name):
+        path = os.path.join(self.folder, "%s-%s.go" % (self._testMethodName[:24], name))
+        if os.path.exists(path):
+            os.remove(path)
+        self.cleanup_paths.append(path)
+        return path
+
+    def bytes_sent(self, name):
+        return sum(e.get("sent", 0) for e in self.served_files("/files/" + name))
+
+    def finish_by_resume(self, host, package):
+        host.command(11)
+        self.expect(host, "mode 2")
+        self.expect(host, "mode 3", timeout=240)
+        self.expect(host, "report statLogMuldownMd5")
+        for name, _, md5 in package.files:
+            self.assertEqual(md5_of(self.local(name)), md5, name)
+
+
+class InstallTest(RestoreTest):
+    def test_hidden_window_comes_back_to_ask_and_install_starts_the_installer(self):
+        package_id = h.new_package_id()
+        name = "setup_%s.exe" % package_id[1:9]
+        # Upper-case MD5 texts in the document are the same digests.
+        package = Package(self.server, package_id, [], md5_case=str.upper,
+                          contents=[(name, standin_bytes(3 * MiB))])
+        go = self.go_file("install")
+        host = self.start(package_id, "--answer", "CInstallGameDlg:2@~" + h.windows_path(go))
+        self.choose_folder(host)
+        # Hidden in the notification area while it downloads.
+        host.command(13)
+        self.expect(host, "hidden")
+        host.command(10)
+        self.expect(host, "mode 2")
+        self.expect(host, "verified")
+        self.expect(host, "shown")
+        self.expect(host, "prompt Starfall下载完成，是否立即安装？")
+        self.expect(host, "prompt-window CInstallGameDlg")
+        self.assertTrue(host.visible())
+        host.screenshot("install_prompt")
+        with open(go, "w"):
+            pass
+        program = h.windows_path(self.local(name))
+        self.expect(host, "install " + program)
+        marker = self.local(name + ".ran")
+        wait_until(lambda: os.path.exists(marker), what="the installer's marker")
+        with open(marker, encoding="utf-8") as f:
+            self.assertEqual(f.read().lower(), program.lower())
+        self.assertEqual(host.quit(), "exit 0")
+
+
+class ResumeTest(RestoreTest):
+    def test_kill_during_a_download_then_a_second_start_resumes_it(self):
+        package_id = h.new_package_id()
+        package = Package(self.server, package_id, [24 * MiB + 12345], seed=31)
+        name = package.files[0][0]
+        self.server.fault("/files/" + name, "slow", rate=400000)
+        host = self.start(package_id)
+        self.choose_folder(host)
+        host.command(10)
+        self.expect(host, "mode 2")
+        record = self.local(name + ".P2P.rec")
+        self.local(name + ".P2P")
+        wait_until(lambda: record_done(record) >= 3 * MiB, what="3 MiB on disk")
+        host.kill()
+        kept = record_done(record)
+        self.assertLess(kept, len(package.files[0][1]))
+        self.server.clear_faults()
+
+        second = self.start(package_id, "--answer", "CInstallGameDlg:0")
+        self.assertEqual(self.opening(second), ("restored 1 0", "mode 1"))
+        self.assertEqual(self.target_folder(second), h.windows_path(self.download_folder) + "\\")
+        second.screenshot("restored_partial")
+        self.finish_by_resume(second, package)
+        size = len(package.files[0][1])
+        refetched = self.bytes_sent(name) - size
+        print("kept %d of %d bytes at the kill; fetched again %d bytes" % (kept, size, refetched),
+              flush=True)
+        # Only what had not reached the record is fetched again, not the file from the start.
+        self.assertLess(refetched, size // 4)
+        self.assertEqual(second.quit(), "exit 0")
+
+
+class ResumeSomeFilesTest(RestoreTest):
+    def test_first_file_complete_and_second_partial_resumes_the_second(self):
+        package_id = h.new_package_id()
+        package = Package(self.server, package_id, [2 * MiB, 12 * MiB, MiB + 3], seed=33)
+        first, second_name = package.files[0][0], package.files[1][0]
+        self.server.fault("/files/" + second_name, "slow", rate=300000)
+        host = self.start(package_id)
+        self.choose_folder(host)
+        host.command(10)
+        self.expect(host, "verified")
+        record = self.local(second_name + ".P2P.rec")
+        self.local(second_name + ".P2P")
+        wait_until(lambda: record_done(record) >= MiB, what="1 MiB of the second file")
+        host.kill()
+        self.server.clear_faults()
+
+        requests = len(self.server.log())
+        again = self.start(package_id, "--answer", "CInstallGameDlg:0")
+        self.assertEqual(self.opening(again), ("restored 1 %d" % (2 * MiB), "mode 1"))
+        self.finish_by_resume(again, package)
+        # The first file was not fetched again.
+        self.assertFalse([e for e in self.server.log()[requests:] if e["target"].endswith(first)])
+        self.assertEqual(again.quit(), "exit 0")
+
+    def test_kill_after_the_first_file_gives_state_4_and_resume_fetches_the_rest(self):
+        package_id = h.new_package_id()
+        package = Package(self.server, package_id, [2 * MiB, 3 * MiB, MiB + 7], seed=35)
+        first, second_name = package.files[0][0], package.files[1][0]
+        # The second file answers nothing for now: it never gets a byte.
+        self.server.fault("/files/" + second_name, "stall", at=0, seconds=120)
+        host = self.start(package_id)
+        self.choose_folder(host)
+        host.command(10)
+        self.expect(host, "verified")
+        host.kill()
+        # Killed after the first file: what the second's start may have left holds no data,
+        # so the second file stands as never started.
+        self.assertEqual(record_done(self.local(second_name + ".P2P.rec")), 0)
+        for suffix in (".P2P", ".P2P.rec", ".P2P.rec.tmp"):
+            if os.path.exists(self.local(second_name + suffix)):
+                os.remove(self.local(second_name + suffix))
+        self.server.clear_faults()
+
+        requests = len(self.server.log())
+        again = self.start(package_id, "--answer", "CInstallGameDlg:0")
+        self.assertEqual(self.opening(again), ("restored 4 %d" % (2 * MiB), "mode 1"))
+        again.screenshot("restored_some_files")
+        self.finish_by_resume(again, package)
+        self.assertFalse([e for e in self.server.log()[requests:] if e["target"].endswith(first)])
+        self.assertEqual(again.quit(), "exit 0")
+
+
+class CorruptTest(RestoreTest):
+    def test_complete_package_restores_then_a_corrupted_file_discards_everything(self):
+        package_id = h.new_package_id()
+        package = Package(self.server, package_id, [MiB, 2 * MiB + 9], seed=37)
+        host = self.start(package_id, "--answer", "CInstallGameDlg:0")
+        self.choose_folder(host)
+        host.command(10)
+        self.expect(host, "mode 3", timeout=240)
+        self.expect(host, "prompt-result 0")
+        self.assertEqual(host.quit(), "exit 0")
+        bystander = os.path.join(self.download_folder, "keep_me.txt")
+        with open(bystander, "w") as f:
+            f.write("not the package's")
+        self.cleanup_paths.append(bystander)
+
+        # Everything complete: the install button at once, nothing fetched.
+        requests = len(self.server.log())
+        again = self.start(package_id)
+        self.assertEqual(self.opening(again), ("restored 2 %d" % (3 * MiB + 9), "mode 3"))
+        again.screenshot("restored_complete")
+        self.assertEqual(again.quit(), "exit 0")
+        self.assertFalse([e for e in self.server.log()[requests:] if "/files/" in e["target"]])
+
+        # One byte of the second file changed, same size: with safecheck 1 all of it goes.
+        damaged = self.local(package.files[1][0])
+        with open(damaged, "r+b") as f:
+            f.seek(MiB)
+            byte = f.read(1)
+            f.seek(MiB)
+            f.write(bytes([byte[0] ^ 0xFF]))
+        third = self.host(package_id)
+        self.assertIn("discard " + h.windows_path(self.download_folder) + "\\", third.seen)
+        self.assertEqual(self.opening(third), ("restored 0 0", "mode 0"))
+        # The default folder is offered again, not the one of the discarded download.
+        self.assertNotEqual(self.target_folder(third), h.windows_path(self.download_folder) + "\\")
+        third.screenshot("restored_discarded")
+        for name, _, _ in package.files:
+            self.assertFalse(os.path.exists(self.local(name)), name)
+        self.assertTrue(os.path.exists(bystander))
+        self.assertEqual(third.quit(), "exit 0")
+
+
+class HostileTest(RestoreTest):
+    def test_game_start_outside_the_folder_is_refused(self):
+        package_id = h.new_package_id()
+        # Where "..\\..\\x.exe" would lead from the download folder: a program that must not run.
+        trap = os.path.join(self.folder, "x.exe")
+        with open(trap, "wb") as f:
+            f.write(standin_bytes())
+        self.cleanup_paths += [trap, trap + ".ran"]
+        package = Package(self.server, package_id, [MiB, MiB + 1], seed=39,
+                          game_start="..\\..\\x.exe")
+        go = self.go_file("fileerr")
+        host = self.start(package_id, "--answer", "CInstallGameDlg:2",
+                          "--answer", "CFileErrDlg:1@~" + h.windows_path(go))
+        self.choose_folder(host)
+        host.command(10)
+        self.expect(host, "verified")
+        self.expect(host, "prompt-window CInstallGameDlg")
+        self.expect(host, "command 18")
+        self.expect(host, "prompt 安装文件错误!点击继续打开文件目录。")
+        self.expect(host, "prompt-window CFileErrDlg")
+        host.screenshot("file_error_prompt")
+        with open(go, "w"):
+            pass
+        self.expect(host, "answer CFileErrDlg 1")
+        self.expect(host, "prompt-result 1")
+        self.assertFalse([l for l in host.seen if l.startswith("install ")])
+        self.assertEqual(host.quit(), "exit 0")
+        self.assertFalse(os.path.exists(trap + ".ran"))
+        for name, _, md5 in package.files:
+            self.assertEqual(md5_of(self.local(name)), md5)
+
+    def test_opening_a_folder_that_is_gone(self):
+        package_id = h.new_package_id()
+        Package(self.server, package_id, [MiB], seed=41)
+        go = self.go_file("gone")
+        host = self.start(package_id, "--answer", "CDirOpenFailedDlg:0@~" + h.windows_path(go))
+        self.choose_folder(host)
+        os.rmdir(self.download_folder)
+        host.command(16)
+        self.expect(host, "prompt 打开目录失败，目录不存在或已损坏！")
+        self.expect(host, "prompt-window CDirOpenFailedDlg")
+        host.screenshot("folder_open_failed_prompt")
+        with open(go, "w"):
+            pass
+        self.expect(host, "prompt-result 0")
+        self.assertEqual(host.quit(), "exit 0")
+
+
+class CheckFailedTest(RestoreTest):
+    def test_a_file_that_fails_its_check_is_never_started_by_install(self):
+        package_id = h.new_package_id()
+        name = "setup_%s.exe" % package_id[1:9]
+        Package(self.server, package_id, [], contents=[(name, standin_bytes())],
+                md5_case=lambda md5: "0" * 32)
+        go_check, go_damaged = self.go_file("check"), self.go_file("damaged")
+        host = self.start(package_id,
+                          "--answer", "CFileCheckFailedDlg:1@~" + h.windows_path(go_check),
+                          "--answer", "CFileDamagedDlg:0@~" + h.windows_path(go_damaged))
+        self.choose_folder(host)
+        host.command(10)
+        self.expect(host, "check failed")
+        self.expect(host, "prompt 文件安全校验失败，更多帮助，请")
+        self.expect(host, "prompt-window CFileCheckFailedDlg")
+        host.screenshot("check_failed_one_file")
+        with open(go_check, "w"):
+            pass
+        self.expect(host, "prompt-result 1")
+        self.expect(host, "mode 3")
+        # Nothing was deleted: the user decides.
+        self.assertTrue(os.path.exists(self.local(name)))
+        host.command(18)
+        self.expect(host, "prompt 下载文件被破坏，请重新下载!")
+        self.expect(host, "prompt-window CFileDamagedDlg")
+        host.screenshot("damaged_file_prompt")
+        with open(go_damaged, "w"):
+            pass
+        self.expect(host, "prompt-result 0")
+        self.assertFalse([l for l in host.seen if l.startswith("install ")])
+        self.assertEqual(host.quit(), "exit 0")
+        self.assertFalse(os.path.exists(self.local(name + ".ran")))
+
+    def test_multi_file_form_and_re_download_deletes_the_finished_files(self):
+        package_id = h.new_package_id()
+        wrong_first = iter(["0" * 32])
+        package = Package(self.server, package_id, [MiB, MiB + 5, 7777], seed=43,
+                          md5_case=lambda md5: next(wrong_first, md5))
+        first = package.files[0][0]
+        go = self.go_file("multi")
+        host = self.start(package_id,
+                          "--answer", "CFileCheckFailedDlg:2@~" + h.windows_path(go),
+                          "--answer", "CFileCheckFailedDlg:3")
+        self.choose_folder(host)
+        host.command(10)
+        self.expect(host, "check failed")
+        self.expect(host, "prompt-window CFileCheckFailedDlg")
+        host.screenshot("check_failed_multi_file")
+        with open(go, "w"):
+            pass
+        self.expect(host, "command 20")
+        self.expect(host, "deleted " + h.windows_path(self.local(first)))
+        self.expect(host, "check failed")  # fetched again, and still not the listed file
+        self.expect(host, "answer CFileCheckFailedDlg 3")
+        self.assertEqual(host.quit(), "exit 0")
+        fetches = [e for e in self.server.log() if e["target"].endswith(first)]
+        self.assertGreaterEqual(sum(e["sent"] for e in fetches), 2 * MiB)
+        # The worker was stopped: the second file was never asked for.
+        self.assertFalse(self.served_files(package.files[1][0]))
+
+
+GROUPS = {"install": InstallTest, "resume": ResumeTest, "resume3": ResumeSomeFilesTest,
+          "corrupt": CorruptTest, "hostile": HostileTest, "checkfailed": CheckFailedTest}
+
+if __name__ == "__main__":
+    group = sys.argv.pop(1) if len(sys.argv) > 1 else "install"
+    suite = unittest.TestLoader().loadTestsFromTestCase(GROUPS[group])
+    result = unittest.TextTestRunner(verbosity=2).run(suite)
+    sys.exit(0 if result.wasSuccessful() else 1)
