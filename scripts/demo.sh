@@ -43,7 +43,7 @@ head -c $((24 * 1024 * 1024 + 123)) /dev/urandom >"$DEMO_DIR/package/demo_part1.
 head -c $((32 * 1024 * 1024 + 45)) /dev/urandom >"$DEMO_DIR/package/demo_part2.bin"
 # The installer: a stand-in that records it ran ("<its path>.ran") when the test build made
 # one, padded to the size of a real one; random bytes otherwise.
-STAND_IN="$VEXA_BUILD_DIR/win/tests/e2e/stand_in_installer.exe"
+STAND_IN="$VEXA_BUILD_DIR/win/tests/support/vexa_standin_installer.exe"
 if [[ -f "$STAND_IN" ]]; then
   cp "$STAND_IN" "$DEMO_DIR/package/demo_setup.exe"
   head -c $((56 * 1024 * 1024 + 6)) /dev/urandom >>"$DEMO_DIR/package/demo_setup.exe"

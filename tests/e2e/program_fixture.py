@@ -10,6 +10,7 @@ follows that file.
 import getpass
 import glob
 import hashlib
+import json
 import os
 import shutil
 import struct
@@ -101,9 +102,15 @@ class Server:
                                          method="POST", data=b"")
         urllib.request.urlopen(request, timeout=30).read()
 
-    def log(self):
-        with urllib.request.urlopen(self.url("/__log?format=tsv"), timeout=30) as answer:
-            return answer.read().decode("utf-8", "replace").splitlines()
+    def clear_faults(self):
+        request = urllib.request.Request(self.url("/__fault/clear"), method="POST", data=b"")
+        urllib.request.urlopen(request, timeout=30).read()
+
+    def bytes_sent(self, path):
+        """Body bytes the server sent for `path` (its query ignored), over every request."""
+        with urllib.request.urlopen(self.url("/__log"), timeout=30) as answer:
+            log = json.loads(answer.read())
+        return sum(e.get("sent", 0) for e in log if e["target"].split("?")[0] == path)
 
     def stop(self, keep_root=False):
         if self.proc.poll() is None:
@@ -227,3 +234,32 @@ def clean_download(folder, names):
     for name in names:
         for path in glob.glob(os.path.join(folder, glob.escape(name) + "*")):
             os.remove(path)
+
+
+def record_done(path):
+    """Bytes the engine's progress record (target + ".P2P.rec") says are on disk; 0 if none.
+    Layout: "VXP2PREC", version, block size (u32), total (u64), two text lengths (u32),
+    the texts, then one bit per block."""
+    try:
+        with open(path, "rb") as f:
+            data = f.read()
+        if data[:8] != b"VXP2PREC":
+            return 0
+        block, total = struct.unpack_from("<IQ", data, 12)
+        text_lengths = struct.unpack_from("<II", data, 24)
+        bits = data[32 + sum(text_lengths):]
+        done = 0
+        for index in range((total + block - 1) // block):
+            if bits[index // 8] >> (index % 8) & 1:
+                done += min(block, total - index * block)
+        return done
+    except (OSError, struct.error, IndexError):
+        return 0
+
+
+def md5_of(path):
+    digest = hashlib.md5()
+    with open(path, "rb") as f:
+        for piece in iter(lambda: f.read(1 << 20), b""):
+            digest.update(piece)
+    return digest.hexdigest()

@@ -242,8 +242,55 @@ class InstallTest(ProgramTest):
             f.clean_download(folder, [name])
 
 
+class ResumeTest(ProgramTest):
+    def test_kill_9_during_a_download_then_a_second_start_resumes_and_finishes(self):
+        server = self.server()
+        package_id = h.new_package_id()
+        name = "big_%s.bin" % package_id.strip("{}")[:8]
+        data = os.urandom(16 * 1048576 + 4321)
+        _, _, md5 = f.publish(server, package_id, [(name, data)])[0]
+        server.fault("/files/" + name, "slow", rate=400000)
+        first = self.start("resume", package_id, server.host)
+        first.expect(self, "mode 0")
+        folder = f.to_unix(first.expect(self, "path ")[len("path "):])
+        try:
+            self.assertTrue(first.command(10))
+            first.expect(self, "mode 2")
+            record = os.path.join(folder, name + ".P2P.rec")
+            deadline = time.time() + 180
+            while f.record_done(record) < 2 * 1048576 and time.time() < deadline:
+                time.sleep(0.1)
+            first.proc.kill()  # kill -9 of the whole program
+            first.proc.wait(timeout=60)
+            kept = f.record_done(record)
+            self.assertGreaterEqual(kept, 2 * 1048576)
+            self.assertLess(kept, len(data))
+            server.clear_faults()
+
+            second = self.start("resume", package_id, server.host)
+            second.expect(self, "handover download")
+            self.assertEqual(second.expect(self, "restored "), "restored 1 0")
+            second.expect(self, "mode 1")
+            self.download_window(second)
+            f.screenshot("restored_partial_after_kill")
+            self.assertTrue(second.command(11))  # resume
+            second.expect(self, "mode 2")
+            second.expect(self, "verified", timeout=300)
+            self.assertEqual(h.wait_windows(1, "DownloadFinished"), 1, second.lines())
+            h.driver("send-command", "DownloadFinished", 100)  # not now
+            second.expect(self, "report statLogMuldownMd5")
+            self.assertEqual(f.md5_of(os.path.join(folder, name)), md5)
+            refetched = server.bytes_sent("/files/" + name) - len(data)
+            print("kept %d of %d bytes at the kill; fetched again %d bytes"
+                  % (kept, len(data), refetched), flush=True)
+            self.assertLess(refetched, len(data) // 4)
+            self.assertEqual(second.quit(), 0)
+        finally:
+            f.clean_download(folder, [name])
+
+
 GROUPS = {"start": StartTest, "failure": FailureTest, "hostile": HostileTest,
-          "install": InstallTest}
+          "install": InstallTest, "resume": ResumeTest}
 
 if __name__ == "__main__":
     group = sys.argv.pop(1) if len(sys.argv) > 1 else "start"
