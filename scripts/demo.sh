@@ -10,8 +10,10 @@
 #     `vexa_publish check`'s table;
 #  4. stamps a copy of the program for the package against that server and runs it;
 #  5. with a display ($DISPLAY reachable) you drive the program and the demo ends when you
-#     close it; without one the demo runs under Xvfb and drives the program as far as it can
-#     go, saving a screenshot at each stage it reaches (the paths are printed);
+#     close it; without one the demo runs under Xvfb and drives the program itself: the
+#     initialising window, the download window, the download of the three files, the install
+#     prompt and "立即安装", which starts the installer (a stand-in that records it ran, in
+#     test builds), saving a screenshot at each stage it reaches (the paths are printed);
 #  6. prints the statistics the program reported (`vexa_publish stats`) and stops everything
 #     it started.
 #
@@ -170,9 +172,11 @@ download_dir() {
   local line
   line="$(grep -a -m1 '^path ' "$TRACE" 2>/dev/null | tr -d '\r' | cut -c6-)" || true
   if [[ -z "$line" ]]; then echo "$WINEPREFIX/drive_c/Vexadownloads"; return; fi
+  local rest
+  rest="$(echo "${line:3}" | tr '\\' /)"
   case "${line:0:1}" in
-    [Zz]) echo "/$(echo "${line:3}" | tr '\\' /)" ;;
-    *) echo "$WINEPREFIX/drive_$(echo "${line:0:1}" | tr 'A-Z' 'a-z')/$(echo "${line:3}" | tr '\\' /)" ;;
+    [Zz]) echo "/${rest%/}" ;;
+    *) echo "$WINEPREFIX/drive_$(echo "${line:0:1}" | tr 'A-Z' 'a-z')/${rest%/}" ;;
   esac
 }
 # Waits up to $1 seconds for the file $2.
