@@ -153,6 +153,7 @@ LRESULT CMainDlg::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
 void CMainDlg::HandOver() {
     handedOver_ = true;
     KillTimer(kRaceTimer);
+    windows_->Trace(L"race ended at " + std::to_wstring(initProgress_));
     const DownloadWindowServices& services = windows_->Services();
     CDownloaderConfig& config = *services.config;
     const std::wstring title = ProgramTitleFor(config.GetGameName());

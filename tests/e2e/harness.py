@@ -23,6 +23,7 @@ TESTDRIVER = os.environ.get("VEXA_TESTDRIVER", "")
 ARTIFACTS = os.environ.get("VEXA_ARTIFACTS", tempfile.gettempdir())
 
 MAIN_TITLE_PREFIX = "VexaYoral"
+NO_SERVER = "127.0.0.1:9"  # the discard port: nobody listens there
 
 
 def new_package_id():
@@ -38,12 +39,12 @@ def scratch_dir(name):
 def stamp(out_path, package_id, config_server=None, stats_server=None, version=None,
           program=None):
     """Makes a copy of the program (or of `program`, for example the uploader) for
-    `package_id`; returns its path."""
+    `package_id`, with the given servers (default: none reachable); returns its path."""
     args = [STAMP, "--in", program or PROGRAM, "--out", out_path, "--id", package_id]
-    if config_server:
-        args += ["--config-server", config_server]
-    if stats_server:
-        args += ["--stats-server", stats_server]
+    # Without servers of the test's own, a closed loopback port: the program's first window
+    # fetches its configuration at once, and tests send nothing beyond this machine.
+    args += ["--config-server", config_server or NO_SERVER]
+    args += ["--stats-server", stats_server or NO_SERVER]
     if version:
         args += ["--version", version]
     subprocess.run(args, check=True)
