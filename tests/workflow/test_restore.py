@@ -138,7 +138,7 @@ class ResumeTest(RestoreTest):
         package_id = h.new_package_id()
         package = Package(self.server, package_id, [24 * MiB + 12345], seed=31)
         name = package.files[0][0]
-        self.server.fault("/files/" + name, "slow", rate=400000)
+        self.server.fault("/files/" + name, "slow", rate=200000)
         host = self.start(package_id)
         self.choose_folder(host)
         host.command(10)
@@ -170,7 +170,7 @@ class ResumeSomeFilesTest(RestoreTest):
         package_id = h.new_package_id()
         package = Package(self.server, package_id, [2 * MiB, 12 * MiB, MiB + 3], seed=33)
         first, second_name = package.files[0][0], package.files[1][0]
-        self.server.fault("/files/" + second_name, "slow", rate=300000)
+        self.server.fault("/files/" + second_name, "slow", rate=150000)
         host = self.start(package_id)
         self.choose_folder(host)
         host.command(10)
