@@ -49,6 +49,12 @@ vexa_stop_xvfb() {
 # Keeps a wine server running so each test process starts in ~0.1 s instead of ~2.5 s.
 # Its output is detached, or Wine's services would hold ctest's pipes open.
 vexa_warm_wine() {
+  # The prefix's Desktop, Documents, ... stay inside it (Wine links them to the home folder),
+  # so the program's desktop shortcut never lands in this machine's home.
+  local link
+  for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [[ -L "$link" ]]; then rm -f "$link" && mkdir -p "$link"; fi
+  done
   # an already running server makes this fail, which is fine
   wineserver -p >/dev/null 2>&1 </dev/null || true
   wine cmd /c exit >/dev/null 2>&1 </dev/null || true
