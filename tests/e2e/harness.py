@@ -87,6 +87,19 @@ def driver(*args, timeout=120):
     return outcome
 
 
+def driver_on_window(*args, seconds=60):
+    """driver(*args) for a command that acts on a window found by title, tried again while no
+    such window exists: the program's first window hands over to the next one (the download
+    window or a prompt), and for a moment neither is there."""
+    deadline = time.time() + seconds
+    while True:
+        outcome = driver(*args)
+        missing = outcome.returncode == 1 and "no window titled that" in (outcome.stderr or "")
+        if not missing or time.time() > deadline:
+            return outcome
+        time.sleep(0.1)
+
+
 def count_windows(title_prefix=MAIN_TITLE_PREFIX):
     result = driver("count-windows", title_prefix)
     if result.returncode != 0 or not result.stdout.strip().isdigit():
