@@ -14,6 +14,8 @@
 #   BENCH_RUNS=3            runs of every tool in every scenario
 #   BENCH_ONLY="1 4"        run only these scenarios
 #   BENCH_ENGINE_DLL=PATH   the engine module to measure (default: this tree's)
+#   BENCH_BASELINE_DLL=PATH another engine module measured beside it as "earlier" in the
+#                           unthrottled and capped scenarios (for example the last release's)
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../env.sh"
 cd "$VEXA_ROOT"
@@ -25,7 +27,9 @@ RUNS="${BENCH_RUNS:-3}"
 LIFETIME="${BENCH_LIFETIME:-3000}"
 EXE="$VEXA_BUILD_DIR/win/tools/p2sp-get/p2sp-get.exe"
 DLL="${BENCH_ENGINE_DLL:-$VEXA_BUILD_DIR/win/src/engine/VexaP2SP.dll}"  # another build to compare
+BASELINE_DLL="${BENCH_BASELINE_DLL:-}"
 [[ -f "$EXE" && -f "$DLL" ]] || { echo "build first: scripts/build.sh" >&2; exit 2; }
+[[ -z "$BASELINE_DLL" || -f "$BASELINE_DLL" ]] || { echo "no such module: $BASELINE_DLL" >&2; exit 2; }
 
 WORK="$(mktemp -d /tmp/vexa-bench-XXXXXX)"
 chmod 755 "$WORK"  # nginx's workers run as an unprivileged user
@@ -156,6 +160,11 @@ ours() {  # ours TARGET URL [extra p2sp-get options...]
   local target="$1" url="$2"; shift 2
   wine "$EXE" --engine "$(winpath "$DLL")" --quiet --interval 50 "$@" "$url" "$(winpath "$target")"
 }
+earlier() {  # earlier TARGET URL: the same with the baseline module
+  wine "$EXE" --engine "$(winpath "$BASELINE_DLL")" --quiet --interval 50 "$2" "$(winpath "$1")"
+}
+# The baseline module's entry for a scenario, when one is given: baseline LABEL URL
+baseline() { [[ -n "$BASELINE_DLL" ]] && echo "$1|earlier TARGET $2" || true; }
 aria() {  # aria CONNS TARGET URL...
   local n="$1" target="$2"; shift 2
   aria2c -q --allow-overwrite=true --file-allocation=none --auto-file-renaming=false \
@@ -201,22 +210,25 @@ echo "   (the machine may be shared with other work: compare tools within one sc
 # ---- 1. unthrottled -------------------------------------------------------------------
 if wanted 1; then
 echo "== 1. unthrottled, ${SIZE_MB} MiB, one server"
-scenario "$BIG" "$BIG_MD5" \
-  "curl|curl_get TARGET $ORIGIN/big.bin" \
-  "aria2c -x16 -s16|aria 16 TARGET $ORIGIN/big.bin" \
-  "ours|ours TARGET $ORIGIN/big.bin"
+specs=("curl|curl_get TARGET $ORIGIN/big.bin" "aria2c -x16 -s16|aria 16 TARGET $ORIGIN/big.bin"
+       "ours|ours TARGET $ORIGIN/big.bin")
+[[ -n "$BASELINE_DLL" ]] && specs+=("$(baseline earlier "$ORIGIN/big.bin")")
+scenario "$BIG" "$BIG_MD5" "${specs[@]}"
 echo "   ours/curl time: $(ratio "$(med ours)" "$(med curl)")   ours/aria2c -x16 time: $(ratio "$(med ours)" "$(med 'aria2c -x16 -s16')")"
+[[ -n "$BASELINE_DLL" ]] && echo "   ours/earlier time: $(ratio "$(med ours)" "$(med earlier)")"
 fi
 
 # ---- 2. every connection capped --------------------------------------------------------
 if wanted 2; then
 echo "== 2. each connection capped at $RATE/s, ${CAPPED_MB} MiB, one server"
 echo "   a. by a relay with a token bucket per connection"
-scenario "$CAPPED" "$CAPPED_MD5" \
-  "aria2c -x4 -s4 (capped)|aria 4 TARGET $ORIGIN_RELAY/capped.bin" \
-  "aria2c -x16 -s16 (capped)|aria 16 TARGET $ORIGIN_RELAY/capped.bin" \
-  "ours (capped)|ours TARGET $ORIGIN_RELAY/capped.bin"
+specs=("aria2c -x4 -s4 (capped)|aria 4 TARGET $ORIGIN_RELAY/capped.bin"
+       "aria2c -x16 -s16 (capped)|aria 16 TARGET $ORIGIN_RELAY/capped.bin"
+       "ours (capped)|ours TARGET $ORIGIN_RELAY/capped.bin")
+[[ -n "$BASELINE_DLL" ]] && specs+=("$(baseline 'earlier (capped)' "$ORIGIN_RELAY/capped.bin")")
+scenario "$CAPPED" "$CAPPED_MD5" "${specs[@]}"
 echo "   ours/aria2c -x16 time: $(ratio "$(med 'ours (capped)')" "$(med 'aria2c -x16 -s16 (capped)')")   (goal <= 1.05)   wire/size ours $(medwire 'ours (capped)' "$CAPPED")   (goal <= 1.02)"
+[[ -n "$BASELINE_DLL" ]] && echo "   earlier/aria2c -x16 time: $(ratio "$(med 'earlier (capped)')" "$(med 'aria2c -x16 -s16 (capped)')")"
 echo "   b. by nginx's limit_rate, which applies per request and passes each request's first"
 echo "      second's worth at once (ours sends bounded requests, so it is hardly limited)"
 scenario "$CAPPED" "$CAPPED_MD5" \

@@ -9,6 +9,9 @@ namespace vexa::engine {
 namespace {
 
 const int kSliceMs = 200;
+// A body read waits less: a connection whose work ended elsewhere (the file is complete,
+// its range was finished by another) notices within this long.
+const int kReadSliceMs = 50;
 
 struct AddrInfoList {
     addrinfo* head = nullptr;
@@ -189,7 +192,7 @@ ReadStatus HttpConnection::Read(char* buffer, size_t capacity, size_t& got) {
     int cap = static_cast<int>(std::min<size_t>(capacity, 1 << 30));
     int n = recv(socket_, buffer, cap, 0);
     if (n < 0 && WSAGetLastError() == WSAEWOULDBLOCK) {
-        if (!WaitReadable(socket_, kSliceMs)) return ReadStatus::Idle;
+        if (!WaitReadable(socket_, kReadSliceMs)) return ReadStatus::Idle;
         n = recv(socket_, buffer, cap, 0);
         if (n < 0 && WSAGetLastError() == WSAEWOULDBLOCK) return ReadStatus::Idle;
     }

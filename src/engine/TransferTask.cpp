@@ -30,6 +30,7 @@ TransferTask::TransferTask(TaskAddress address, std::wstring targetPath,
         seed->current = seed->original;
         sources_.push_back(std::move(seed));
     }
+    ShowRecordedProgress();
 }
 
 TransferTask::~TransferTask() { Stop(); }
@@ -75,6 +76,24 @@ TaskStatus TransferTask::Status() const {
     return s;
 }
 
+bool TransferTask::LoadUsableRecord(ProgressRecord& record) const {
+    return file_.LoadRecord(record) && record.link == address_.link && record.totalSize > 0 &&
+           record.blockSize >= 4096 && record.blockSize <= (64u << 20);
+}
+
+// A task created over an earlier run's partial file reports what that run's record vouches
+// for before it is started, so a window restored in the paused state shows the real progress
+// instead of zero until the user resumes. Nothing on disk changes here.
+void TransferTask::ShowRecordedProgress() {
+    ProgressRecord record;
+    if (!LoadUsableRecord(record)) return;
+    PlannerPolicy policy = settings_.planner;
+    policy.blockSize = record.blockSize;
+    RangePlanner recorded(record.totalSize, record.doneBits, policy);
+    total_ = record.totalSize;
+    done_ = recorded.DoneBytes();
+}
+
 void TransferTask::RestoreFromRecord() {
     ProgressRecord record;
     std::lock_guard<std::mutex> lock(mu_);
@@ -83,8 +102,7 @@ void TransferTask::RestoreFromRecord() {
     validator_.clear();
     validatorInHeads_ = false;
     blockSize_ = settings_.planner.blockSize;
-    if (file_.LoadRecord(record) && record.link == address_.link && record.totalSize > 0 &&
-        record.blockSize >= 4096 && record.blockSize <= (64u << 20)) {
+    if (LoadUsableRecord(record)) {
         PlannerPolicy policy = settings_.planner;
         policy.blockSize = blockSize_ = record.blockSize;
         planner_ = std::make_unique<RangePlanner>(record.totalSize, record.doneBits, policy);
@@ -115,7 +133,7 @@ void TransferTask::ControllerLoop() {
     uint64_t persistedDone = done_.load();
     bool complete = false;
     while (!stop_.load()) {
-        Sleep(50);
+        WaitForControl();
         uint64_t now = NowMs();
         GovernConnections(now);
         if (now - lastSpeed >= 1000) {
@@ -138,6 +156,10 @@ void TransferTask::ControllerLoop() {
         }
     }
     workersStop_ = true;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        workCv_.notify_all();  // idle connections end now rather than at their next look
+    }
     for (auto& t : workers_) t.join();
     workers_.clear();
     originSpeed_ = 0;
@@ -174,6 +196,18 @@ void TransferTask::StartWorkers(const std::vector<int>& slots) {
     for (size_t i = 0; i < slots.size(); ++i)
         for (int slot = 0; slot < slots[i]; ++slot)
             workers_.emplace_back([this, i, slot] { WorkerLoop(i, slot); });
+}
+
+// The controller looks every 50 ms, twice as often while a source's connection count is
+// still being decided (each look shortens the ramp), and at once when the size becomes
+// known (the count's first look) or the file is complete.
+void TransferTask::WaitForControl() {
+    std::unique_lock<std::mutex> lock(mu_);
+    bool growing = false;
+    for (auto& s : sources_) growing |= !s->health.Dropped() && s->governor.Growing();
+    auto due = [&] { return controlDue_ || (planner_ && planner_->Complete()); };
+    controlCv_.wait_for(lock, std::chrono::milliseconds(growing && planner_ ? 25 : 50), due);
+    controlDue_ = false;
 }
 
 void TransferTask::GovernConnections(uint64_t now) {

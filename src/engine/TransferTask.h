@@ -67,7 +67,8 @@ private:
         ConnectionGovernor governor;
         std::string validator;  // a seed's own version of the file (the origin's is validator_)
         std::atomic<uint64_t> bytes{0};
-        std::atomic<int> busy{0};  // connections that have work from it now
+        std::atomic<int> busy{0};     // connections that have work from it now
+        std::atomic<int> reading{0};  // connections receiving a reply's body from it now
         Source(const RetrySettings& r, const GovernorSettings& g)
             : health(g.maxPerServer, r), governor(g) {}
         int Limit() const { return std::min(health.ConnectionLimit(), governor.Limit()); }
@@ -88,6 +89,7 @@ private:
     void ControllerLoop();
     std::vector<int> SlotsPerSource() const;
     void StartWorkers(const std::vector<int>& slots);
+    void WaitForControl();
     void GovernConnections(uint64_t now);
     bool SaveFirstRecord();
     void UpdateSpeeds(uint64_t& lastOrigin, uint64_t& lastSeeds);
@@ -97,6 +99,8 @@ private:
     // Starts over unless another connection already did since `generation`.
     bool ResetToProbe(uint64_t generation);
     void RestartForChangedFile(Source& src, uint64_t generation);
+    bool LoadUsableRecord(ProgressRecord& record) const;
+    void ShowRecordedProgress();
     void RestoreFromRecord();
 
     // TransferWorker.cpp: one connection's loop and the HTTP exchange.
@@ -129,14 +133,16 @@ private:
     EngineSettings settings_;
     PartialFile file_;
 
-    mutable std::mutex mu_;           // guards everything below down to generation_
-    std::condition_variable workCv_;  // idle connections wait here for work
-    std::shared_mutex writeGate_;     // shared: writing data; exclusive: starting over
+    mutable std::mutex mu_;              // guards everything below down to generation_
+    std::condition_variable workCv_;     // idle connections wait here for work
+    std::condition_variable controlCv_;  // the controller waits here for its next look
+    std::shared_mutex writeGate_;        // shared: writing data; exclusive: starting over
     std::vector<std::unique_ptr<Source>> sources_;
     std::unique_ptr<RangePlanner> planner_;  // null while the size is unknown
     bool singleStream_ = false;              // the server ignores Range: one stream from the start
     std::string validator_;
     bool validatorInHeads_ = false;  // the origin's 206 heads carry validator_
+    bool controlDue_ = false;        // the controller should look now
     uint64_t generation_ = 0;
     uint32_t blockSize_ = 0;
 

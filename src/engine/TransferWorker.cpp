@@ -44,7 +44,8 @@ void TransferTask::Fail(Source& src, FailureKind kind, long long retryAfter) {
     std::lock_guard<std::mutex> lock(mu_);
     src.health.OnFailure(kind, NowMs(), retryAfter, RandomBits());
     // A server that says it has enough connections gets fewer, and no more.
-    if (kind == FailureKind::Throttled || kind == FailureKind::Refused) src.governor.Lower(NowMs());
+    if (kind == FailureKind::Throttled || kind == FailureKind::Refused)
+        src.governor.Lower(NowMs(), src.reading.load());
 }
 
 // The network did not carry the exchange: never a reason to give the source up. A refusal
@@ -96,9 +97,12 @@ void TransferTask::WorkerLoop(size_t sourceIndex, int slot) {
     setBusy(false);
 }
 
+// Woken by new work or the end; the end is also checked under the lock, so an end that
+// came just before the wait is not missed.
 void TransferTask::WaitForWork() {
     std::unique_lock<std::mutex> lock(mu_);
-    workCv_.wait_for(lock, std::chrono::milliseconds(50));
+    workCv_.wait_for(lock, std::chrono::milliseconds(50),
+                     [&] { return stop_.load() || workersStop_.load(); });
 }
 
 bool TransferTask::NextJob(Source& src, int slot, int connId, Job& job) {
@@ -344,6 +348,8 @@ TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Sourc
         if (total == 0) return Outcome::Done;
         planner_->Assign(connId, NowMs(), a, bodyLength);
         workCv_.notify_all();  // the others may now split this connection's range
+        controlDue_ = true;
+        controlCv_.notify_one();
         job.span = a.span;
         job.from = a.from;
         job.to = a.to;
@@ -354,12 +360,17 @@ TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Sourc
 TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, Job& job,
                                              uint64_t bodyLength, bool keepAlive) {
     std::vector<char> buffer(kChunkBytes);
+    struct Reading {
+        std::atomic<int>& count;
+        explicit Reading(std::atomic<int>& c) : count(c) { ++count; }
+        ~Reading() { --count; }
+    } reading(src.reading);
     const uint64_t bodyEnd = job.from + bodyLength;
     uint64_t offset = job.from;    // next byte to write
     uint64_t received = job.from;  // next byte to arrive
     uint64_t endNow = job.to;
     size_t fill = 0;
-    uint32_t quietMs = 0;
+    uint64_t lastDataMs = NowMs();
     uint64_t heldSince = 0;
     auto flush = [&]() -> bool {
         if (fill == 0) return true;
@@ -389,16 +400,15 @@ TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, 
             if (fill == 0) heldSince = NowMs();
             fill += got;
             received += got;
-            quietMs = 0;
+            lastDataMs = NowMs();
             src.bytes += got;
             if (fill == buffer.size() || received >= bodyEnd || received >= limit ||
                 NowMs() - heldSince >= kMaxHoldMs) {
                 if (!flush()) return Outcome::Failed;
             }
         } else if (rs == ReadStatus::Idle) {
-            quietMs += 200;
             if (!flush()) return Outcome::Failed;
-            if (quietMs >= settings_.stallTimeoutMs) {
+            if (NowMs() - lastDataMs >= settings_.stallTimeoutMs) {
                 FailTransport(src, conn);  // stalled
                 return Outcome::Failed;
             }
@@ -445,21 +455,18 @@ TransferTask::Outcome TransferTask::StreamChunked(HttpConnection& conn, Source& 
     ChunkedDecoder decoder;
     std::vector<char> raw(kChunkBytes), body;
     uint64_t offset = 0;
-    uint32_t quietMs = 0;
+    uint64_t lastDataMs = NowMs();
     size_t got = 0, used = 0;
     for (ChunkedDecoder::Status st = ChunkedDecoder::Status::NeedMore;
          st != ChunkedDecoder::Status::Done;) {
         if (stop_.load() || workersStop_.load()) return Outcome::Stopped;
         ReadStatus rs = conn.Read(raw.data(), raw.size(), got);
-        if (rs == ReadStatus::Idle) {
-            quietMs += 200;
-            if (quietMs < settings_.stallTimeoutMs) continue;
-        }
+        if (rs == ReadStatus::Idle && NowMs() - lastDataMs < settings_.stallTimeoutMs) continue;
         if (rs != ReadStatus::Data) {
             FailTransport(src, conn);  // stalled, reset or closed before the end
             return Outcome::Failed;
         }
-        quietMs = 0;
+        lastDataMs = NowMs();
         src.bytes += got;
         body.clear();
         st = decoder.Feed(raw.data(), got, body, used);
@@ -535,6 +542,7 @@ bool TransferTask::WriteChunk(Source& src, Job& job, uint64_t offset, const char
     src.health.OnProgress();
     endNow = planner_->EndOf(job.span);
     done_ = planner_->DoneBytes();
+    if (planner_->Complete()) controlCv_.notify_one();
     return true;
 }
 

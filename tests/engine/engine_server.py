@@ -21,6 +21,8 @@ Prints "port N" once listening on ADDRESS (127.0.0.1). Serves the files of DIR a
   change30 like r, but the file changes (as /ctl/change) once 30 % of its size was served
   hop      302 to /vanishK/NAME (K counts the hops); each /vanishK/ serves two requests slowly,
            then answers 410, so the engine must go back to /hop/ for a fresh redirect
+  few3     like slow, but at most 3 connections at once: a request on a fourth answers 503
+           (without Retry-After) and closes it; "few3-refused" counts those answers
 Control: /ctl/change/NAME rewrites the file with new content; /ctl/stats answers JSON of
 request counts per mode. The server stops by itself after --lifetime seconds.
 """
@@ -39,6 +41,7 @@ LIFETIME = float(sys.argv[sys.argv.index("--lifetime") + 1]) if "--lifetime" in 
 HOST = sys.argv[sys.argv.index("--host") + 1] if "--host" in sys.argv else "127.0.0.1"
 counts = {}
 changed = set()
+few3_open = set()  # connections /few3/ serves
 lock = threading.Lock()
 
 
@@ -91,6 +94,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_simple(500)
         if mode == "busy1" and n <= 1:
             return self.send_simple(503, [("Retry-After", "1")])
+        if mode == "few3" and not self.admit_few3():
+            self.close_connection = True
+            return self.send_simple(503, [("Connection", "close")])
         if mode == "redir":
             return self.send_simple(302, [("Location", "/r/" + name)])
         if mode in ("chunk", "chunkcut"):
@@ -102,6 +108,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return self.send_simple(410)
             return self.serve_file("slow", path)
         self.serve_file(mode, path)
+
+    def admit_few3(self):
+        with lock:
+            if self in few3_open or len(few3_open) < 3:
+                few3_open.add(self)
+                return True
+            counts["few3-refused"] = counts.get("few3-refused", 0) + 1
+            return False
+
+    def finish(self):
+        with lock:
+            few3_open.discard(self)
+        super().finish()
 
     def control(self, rest):
         if rest.startswith("change/"):
@@ -185,7 +204,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     if change:
                         changed.add(path)
                         change_file(path)
-                if mode in ("slow", "flip"):
+                if mode in ("slow", "flip", "few3"):
                     time.sleep(0.125)  # 512 KiB/s per connection
                 if mode == "stall" and sent >= 65536:
                     self.wfile.flush()

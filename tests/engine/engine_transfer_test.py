@@ -231,6 +231,17 @@ def server_errors_then_success(fx):
 
 
 @case
+def server_refusing_more_connections_gets_fewer(fx):
+    # Slow connections make more of them pay, but the server serves three at once. Its
+    # refusals must neither end the download (they are answers of no use, in a row for the
+    # refused connection) nor go on for all of it.
+    want = fx.make("f.bin", 3 * MiB)
+    expect_download(fx, "few3", "f.bin", want)
+    refused = fx.stats().get("few3-refused", 0)
+    assert 1 <= refused <= 30, "refused %d times" % refused
+
+
+@case
 def body_cut_short_and_reset_mid_piece(fx):
     want = fx.make("c.bin", 4 * MiB)
     expect_download(fx, "cut3", "c.bin", want)
@@ -355,6 +366,10 @@ def killed_download_resumes_with_little_downloaded_again(fx):
     first = fx.stats().get("bytes-slow", 0) - before
     rc, out, final = fx.run(url, target, tune=fixed)
     assert rc == 0 and md5(target) == want, out[-300:]
+    # Before it starts, the new task already reports what the record vouches for.
+    created = [l for l in out.splitlines() if l.startswith("created")]
+    assert created and field(created[0], "total") == size, out[:300]
+    assert 0 < field(created[0], "done") == field(final, "resumed"), (created, final)
     served = fx.stats().get("bytes-slow", 0) - before
     again = served - size
     print("  re-downloaded after kill: %d bytes (first run %d)" % (again, first))
@@ -668,7 +683,8 @@ GROUPS = {
     ],
     "faults": [
         "reply_starting_early_is_never_written", "not_found_fails_at_once",
-        "server_errors_then_success", "body_cut_short_and_reset_mid_piece",
+        "server_errors_then_success", "server_refusing_more_connections_gets_fewer",
+        "body_cut_short_and_reset_mid_piece",
         "stalled_seed_beside_fast_origin", "seed_with_another_size_is_dropped",
         "seed_carries_a_slow_origin",
     ],

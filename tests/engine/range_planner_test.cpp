@@ -86,7 +86,8 @@ TEST(RangePlanner, NearTheEndASteadyOwnerIsQuietAfterAFewOfItsOwnGaps) {
     uint64_t pos = 0, stopAt = p.EndOf(a.span) - 448 * KiB;
     uint64_t t = 100;
     for (; pos < stopAt; t += 100) {
-        uint64_t n = std::min<uint64_t>(pos == 0 ? stopAt - 10 * 512 * KiB : 512 * KiB, stopAt - pos);
+        uint64_t n =
+            std::min<uint64_t>(pos == 0 ? stopAt - 10 * 512 * KiB : 512 * KiB, stopAt - pos);
         p.Commit(a.span, pos, n, t);
         pos += n;
     }
@@ -113,7 +114,8 @@ TEST(RangePlanner, FarFromTheEndQuietMeansTheFullTime) {
     ASSERT_TRUE(p.Assign(1, 0, a));
     ASSERT_TRUE(p.Assign(2, 0, b));  // halves, 32 MiB each: far from the end
     for (uint64_t i = 0; i < 4; ++i) p.Commit(a.span, i * 512 * KiB, 512 * KiB, 100 * (i + 1));
-    for (uint64_t i = 0; i < 4; ++i) p.Commit(b.span, b.from + i * 512 * KiB, 512 * KiB, 100 * (i + 1));
+    for (uint64_t i = 0; i < 4; ++i)
+        p.Commit(b.span, b.from + i * 512 * KiB, 512 * KiB, 100 * (i + 1));
     // A third connection arrives 500 ms after the last writes: the owners are not quiet, so
     // it splits by speed and leaves the owner at least a piece.
     Assignment c;
@@ -263,3 +265,21 @@ TEST(RangePlanner, SplitsNeverCutIntoBytesAlreadyAskedForUnlessTheOwnerIsQuiet) 
 }
 
 }  // namespace
+
+TEST(RangePlanner, InTheTailAnIdleConnectionTakesHalfOfWhatIsNotAskedForYet) {
+    RangePlanner p(64 * MiB, {}, SmallPolicy());
+    Assignment a, b, c;
+    ASSERT_TRUE(p.Assign(1, 0, a, 64 * MiB - 512 * KiB));  // asked for all but 512 KiB
+    ASSERT_TRUE(p.Assign(2, 0, b, 4 * MiB)) << "less than two pieces, but better than idle";
+    EXPECT_FALSE(b.duplicate);
+    EXPECT_EQ(64 * MiB - 256 * KiB, b.from);
+    EXPECT_EQ(64 * MiB, b.to);
+    EXPECT_EQ(b.from, p.EndOf(a.span)) << "the owner keeps all it asked for and half the rest";
+    // The second one asked for its whole span; the first owner's unasked rest is halved
+    // again, down to a few blocks, the least worth a request of its own.
+    ASSERT_TRUE(p.Assign(3, 0, c, 4 * MiB));
+    EXPECT_EQ(64 * MiB - 384 * KiB, c.from);
+    EXPECT_EQ(64 * MiB - 256 * KiB, c.to);
+    Assignment d;
+    EXPECT_FALSE(p.Assign(4, 0, d, 4 * MiB));
+}

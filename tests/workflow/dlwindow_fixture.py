@@ -22,6 +22,13 @@ HOST_EXE = os.environ.get("VEXA_DLWINDOW_HOST", "")
 SERVER = os.environ.get("VEXA_TEST_SERVER", "")
 ARTIFACTS = os.path.join(os.environ.get("VEXA_ARTIFACTS", tempfile.gettempdir()), "dlwindow")
 
+
+def _single_colour(path):
+    """True when the picture at PATH is one flat colour (or cannot be read)."""
+    out = subprocess.run(["identify", "-format", "%k", path], capture_output=True, text=True)
+    return out.returncode != 0 or out.stdout.strip() in ("", "1")
+
+
 # Element centres in window coordinates.
 ACTION_BUTTON = (520 + 67, 319 + 20)
 COMPANION_BOX = (22 + 7, 366 + 7)
@@ -187,9 +194,15 @@ class Host:
         os.makedirs(ARTIFACTS, exist_ok=True)
         path = os.path.join(ARTIFACTS, name + ".png")
         geometry = "680x420+%d+%d" % self.origin
-        subprocess.run(["import", "-window", "root", "-crop", geometry, path], check=False,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        return path
+        # A window that has just opened may not have painted yet: its area is still one flat
+        # colour. Take the picture again until it shows something (or give up and keep it).
+        deadline = time.monotonic() + 15
+        while True:
+            subprocess.run(["import", "-window", "root", "-crop", geometry, path], check=False,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            if not _single_colour(path) or time.monotonic() > deadline:
+                return path
+            time.sleep(0.2)
 
     def quit(self, timeout=60):
         if self.proc.poll() is None:

@@ -87,6 +87,21 @@ Status ReadRecord(const unsigned char* r) {
     return s;
 }
 
+Status QueryStatus(const Engine& engine, int id) {
+    unsigned char record[596];
+    std::memset(record, 0, sizeof(record));
+    engine.query(id, record);
+    return ReadRecord(record);
+}
+
+// What a created task reports before it starts: an earlier run's recorded progress.
+void PrintCreatedProgress(const Engine& engine, int id) {
+    Status s = QueryStatus(engine, id);
+    std::printf("created done=%llu total=%llu\n", static_cast<unsigned long long>(s.done),
+                static_cast<unsigned long long>(s.total));
+    std::fflush(stdout);
+}
+
 std::wstring DefaultEnginePath() {
     wchar_t self[MAX_PATH];
     DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -204,6 +219,7 @@ int wmain(int argc, wchar_t** argv) {
     engine.setOption(3, o.seeds.c_str(), static_cast<int>(o.seeds.size() * 2));
     if (!o.tune.empty()) engine.setOption(100, o.tune.c_str(), static_cast<int>(o.tune.size() * 2));
     int id = engine.create(nullptr, o.url.c_str(), FullPath(o.target).c_str());
+    if (id >= 0) PrintCreatedProgress(engine, id);
     if (id < 0 || engine.start(id) != 1) {
         std::fprintf(stderr, "the engine refused the task\n");
         engine.uninit();

@@ -9,7 +9,7 @@ uint64_t RequestCap(uint64_t totalSize, uint64_t missing, int connections,
     const uint64_t bs = policy.blockSize ? policy.blockSize : 64 * 1024;
     const uint64_t n = static_cast<uint64_t>(std::max(connections, 1));
     uint64_t cap = std::max<uint64_t>(totalSize / (16 * n), policy.minPiece);
-    cap = std::min(cap, std::max(missing / n, 2 * bs));
+    cap = std::min(cap, std::max(missing / (2 * n), 2 * bs));
     return (cap + bs - 1) / bs * bs;
 }
 
@@ -83,7 +83,10 @@ bool RangePlanner::Assign(int conn, uint64_t nowMs, Assignment& out, uint64_t ma
         return false;
     if (out.to - out.from > maxLength) out.to = out.from + maxLength;
     // Without a bound the owner's request protects nothing: a split may cut it anywhere.
-    if (!out.duplicate) spans_[out.span].requested = maxLength == UINT64_MAX ? out.from : out.to;
+    if (!out.duplicate) {
+        spans_[out.span].requested = maxLength == UINT64_MAX ? out.from : out.to;
+        spans_[out.span].bounded = maxLength != UINT64_MAX;
+    }
     return true;
 }
 
@@ -106,19 +109,32 @@ bool RangePlanner::TakeUnowned(int conn, uint64_t nowMs, Assignment& out) {
     return false;
 }
 
-bool RangePlanner::SplitSlowest(int conn, uint64_t nowMs, Assignment& out) {
+// The span that would take longest to finish among those with at least `least` bytes
+// nobody has asked for yet (a quiet owner's span counts from its next block).
+int RangePlanner::SlowestSplittable(uint64_t nowMs, uint64_t least) const {
     int best = -1;
     double bestLeft = 0;
     for (size_t i = 0; i < spans_.size(); ++i) {
         const Span& s = spans_[i];
         if (s.finished || s.owners.size() != 1) continue;
         // A quiet owner may be left a single block: taking the rest costs nothing.
-        uint64_t least = Quiet(s, nowMs) ? 2 * uint64_t{policy_.blockSize} : 2 * MinPiece();
+        bool quiet = Quiet(s, nowMs);
+        if (!quiet && !s.bounded && least < 2 * MinPiece()) continue;
+        uint64_t need = quiet ? 2 * uint64_t{policy_.blockSize} : least;
         uint64_t from = SplitFrom(s, nowMs);
-        if (from >= s.end || s.end - from < least) continue;
+        if (from >= s.end || s.end - from < need) continue;
         double left = SecondsLeft(s, nowMs);
         if (best < 0 || left > bestLeft) best = static_cast<int>(i), bestLeft = left;
     }
+    return best;
+}
+
+bool RangePlanner::SplitSlowest(int conn, uint64_t nowMs, Assignment& out) {
+    int best = SlowestSplittable(nowMs, 2 * MinPiece());
+    // In the tail an idle connection costs more than a short request: it takes half of
+    // what the slowest span's owner has not asked for yet, down to a few blocks (only
+    // behind a bounded request: an unbounded one is being sent to its end).
+    if (best < 0) best = SlowestSplittable(nowMs, 4 * uint64_t{policy_.blockSize});
     if (best < 0) return false;
     Span& s = spans_[best];
     if (Quiet(s, nowMs)) {

@@ -11,8 +11,8 @@
 //  3. else, in the endgame, races the owner of a span that is late, from the owner's
 //     position to its end. Near the end (little left) an owner counts as quiet already
 //     after a few of its usual gaps between writes, so one stalled connection costs a
-//     fraction of a second rather than the full quiet time. Whoever is first advances `pos`; the other's bytes are
-//     duplicates, and duplicate work is bounded by a share of the file.
+//     fraction of a second rather than the full quiet time. Whoever is first advances `pos`; the
+//     other's bytes are duplicates, and duplicate work is bounded by a share of the file.
 // Spans begin on block boundaries, so a block is complete once a span's `pos` passes it.
 
 #include <cstddef>
@@ -42,8 +42,9 @@ struct Assignment {
 // The longest single request: a reply's head is the only place where a file changed on
 // the server shows, so all connections together keep at most about 1/16 of the file in
 // flight between heads (but ask for at least a piece). Near the end every connection asks
-// for no more than its share of what is missing, so that they finish together instead of
-// waiting for the one that asked for a whole piece (a split never cuts into a request).
+// for no more than half its share of what is missing, so that they finish together instead
+// of waiting for the one that asked for a whole piece (a split never cuts into a request,
+// so what is not asked for yet is what idle connections can still take over).
 uint64_t RequestCap(uint64_t totalSize, uint64_t missing, int connections,
                     const PlannerPolicy& policy);
 
@@ -76,6 +77,7 @@ private:
     struct Span {
         uint64_t start = 0, pos = 0, end = 0;
         uint64_t requested = 0;     // the primary owner's request ends here
+        bool bounded = false;       // ... and the server stops there
         std::vector<int> owners;    // the first owner is the primary, a second one races it
         uint64_t ownedSinceMs = 0;  // when the primary took it
         uint64_t bytesSinceOwned = 0;
@@ -88,6 +90,7 @@ private:
     double SecondsLeft(const Span& s, uint64_t nowMs) const;
     double TypicalRate(uint64_t nowMs) const;
     bool TakeUnowned(int conn, uint64_t nowMs, Assignment& out);
+    int SlowestSplittable(uint64_t nowMs, uint64_t least) const;
     bool SplitSlowest(int conn, uint64_t nowMs, Assignment& out);
     uint64_t SplitFrom(const Span& s, uint64_t nowMs) const;
     bool TakeBack(int index, uint64_t cut, int conn, uint64_t nowMs, Assignment& out);
@@ -106,7 +109,7 @@ private:
     uint64_t duplicateBytes_ = 0;
     uint64_t duplicateBudget_ = 0;
     uint64_t nearEndBytes_ = 0;  // this little left: judge quiet owners by their own pace
-    double fastestRate_ = 0;  // best connection speed seen, bytes per second
+    double fastestRate_ = 0;     // best connection speed seen, bytes per second
 };
 
 }  // namespace vexa::engine
