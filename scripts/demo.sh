@@ -10,8 +10,10 @@
 #     `vexa_publish check`'s table;
 #  4. stamps a copy of the program for the package against that server and runs it;
 #  5. with a display ($DISPLAY reachable) you drive the program and the demo ends when you
-#     close it; without one the demo runs under Xvfb and drives the program as far as it can
-#     go, saving a screenshot at each stage it reaches (the paths are printed);
+#     close it; without one the demo runs under Xvfb and drives the program itself: the
+#     initialising window, the download window, the download of the three files, the install
+#     prompt and "立即安装", which starts the installer (a stand-in that records it ran, in
+#     test builds), saving a screenshot at each stage it reaches (the paths are printed);
 #  6. prints the statistics the program reported (`vexa_publish stats`) and stops everything
 #     it started.
 #
@@ -41,7 +43,15 @@ chmod 755 "$DEMO_DIR"
 # Generated content: a fixed key run through AES-CTR would do as well; urandom is quickest.
 head -c $((24 * 1024 * 1024 + 123)) /dev/urandom >"$DEMO_DIR/package/demo_part1.bin"
 head -c $((32 * 1024 * 1024 + 45)) /dev/urandom >"$DEMO_DIR/package/demo_part2.bin"
-head -c $((56 * 1024 * 1024 + 6)) /dev/urandom >"$DEMO_DIR/package/demo_setup.exe"
+# The installer: a stand-in that records it ran ("<its path>.ran") when the test build made
+# one, padded to the size of a real one; random bytes otherwise.
+STAND_IN="$VEXA_BUILD_DIR/win/tests/support/vexa_standin_installer.exe"
+if [[ -f "$STAND_IN" ]]; then
+  cp "$STAND_IN" "$DEMO_DIR/package/demo_setup.exe"
+  head -c $((56 * 1024 * 1024 + 6)) /dev/urandom >>"$DEMO_DIR/package/demo_setup.exe"
+else
+  head -c $((56 * 1024 * 1024 + 6)) /dev/urandom >"$DEMO_DIR/package/demo_setup.exe"
+fi
 head -c 65536 /dev/urandom >"$DEMO_DIR/package/QuilletSetup.exe"  # the companion's stand-in
 cp src/resources/skin/105.png "$DEMO_DIR/package/demo_skin.png"
 
@@ -119,8 +129,12 @@ STATS_LOG="$DEMO_DIR/nginx/stats.log"
 # Only what the program asks counts as a stage, not what the check asked before it.
 ACCESS_FROM=$(($(stat -c %s "$ACCESS_LOG" 2>/dev/null || echo 0) + 1))
 
-wine "$DEMO_DIR/VexaYoralDemo.exe" >/dev/null 2>&1 </dev/null &
+# Test builds of the program write their steps into this file (release builds ignore it).
+TRACE="$DEMO_DIR/program.trace"
+rm -f "$TRACE"
+VEXA_TRACE_LOG="Z:${TRACE//\//\\}" wine "$DEMO_DIR/VexaYoralDemo.exe" >/dev/null 2>&1 </dev/null &
 PROGRAM_PID=$!
+DOWNLOAD_DIR=""
 
 SHOTS=()
 shot() {
@@ -137,15 +151,40 @@ wait_for_log() {
   done
   return 1
 }
-# Waits up to $1 seconds for a visible window of at least $2 x $3 pixels; prints its id.
+# Waits up to $1 seconds for a visible window of at least $2 x $3 pixels (and less than $4
+# wide, default 1280); prints its id.
 wait_for_window() {
   local deadline=$((SECONDS + $1)) id geometry
   while ((SECONDS < deadline)); do
     for id in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
       geometry="$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)" || continue
       eval "$geometry"
-      if ((WIDTH >= $2 && HEIGHT >= $3 && WIDTH < 1280)); then echo "$id"; return 0; fi
+      if ((WIDTH >= $2 && HEIGHT >= $3 && WIDTH < ${4:-1280})); then echo "$id"; return 0; fi
     done
+    sleep 0.5
+  done
+  return 1
+}
+
+# The folder the download went to, as a path on this machine: the trace names it; without
+# a trace, the default folder on the program's first drive.
+download_dir() {
+  local line
+  line="$(grep -a -m1 '^path ' "$TRACE" 2>/dev/null | tr -d '\r' | cut -c6-)" || true
+  if [[ -z "$line" ]]; then echo "$WINEPREFIX/drive_c/Vexadownloads"; return; fi
+  local rest
+  rest="$(echo "${line:3}" | tr '\\' /)"
+  case "${line:0:1}" in
+    [Zz]) echo "/${rest%/}" ;;
+    *) echo "$WINEPREFIX/drive_$(echo "${line:0:1}" | tr 'A-Z' 'a-z')/${rest%/}" ;;
+  esac
+}
+# Waits up to $1 seconds for the file $2.
+wait_for_file() {
+  local deadline=$((SECONDS + $1))
+  while ((SECONDS < deadline)); do
+    [[ -e "$2" ]] && return 0
+    kill -0 "$PROGRAM_PID" 2>/dev/null || return 1
     sleep 0.5
   done
   return 1
@@ -155,17 +194,18 @@ drive() {
   if ! wait_for_window 120 300 150 >/dev/null; then say "no window of the program appeared"; return; fi
   shot 01-started
   if ! wait_for_log "$STAGE_SECONDS" "$ACCESS_LOG" "/publish/tool/muldown/" "$ACCESS_FROM"; then
-    say "the program goes no further today: its main window is still a stand-in that does"
-    say "not fetch the configuration, so the drive ends here"
+    say "the program did not fetch its configuration; the drive ends here"
     return
   fi
   shot 02-configuration-fetched
   local window
-  if ! window="$(wait_for_window "$STAGE_SECONDS" 680 420)"; then
+  if ! window="$(wait_for_window "$STAGE_SECONDS" 670 410)"; then
     say "no download window appeared; the drive ends here"
     return
   fi
   shot 03-download-window
+  DOWNLOAD_DIR="$(download_dir)"
+  say "the download goes to $DOWNLOAD_DIR"
   eval "$(xdotool getwindowgeometry --shell "$window")"
   xdotool mousemove $((X + 587)) $((Y + 339)) click 1  # the download button
   if wait_for_log "$STAGE_SECONDS" "$STATS_LOG" "statLogMuldownUrl"; then
@@ -174,31 +214,26 @@ drive() {
     say "the download did not start; the drive ends here"
     return
   fi
-  if wait_for_log 300 "$STATS_LOG" "statLogMuldownMd5"; then
-    sleep 1  # the install prompt opens right after the report is queued
-    shot 05-verified-install-prompt
+  # Once the last file is verified, the install prompt ("立即安装" / "取消") opens over the
+  # download window.
+  local prompt
+  if ! prompt="$(wait_for_window 300 400 195 410)" ||
+     ! eval "$(xdotool getwindowgeometry --shell "$prompt")"; then
+    say "the package was not verified in time: no install prompt"
+    return
+  fi
+  shot 05-verified-install-prompt
+  xdotool mousemove $((X + 262)) $((Y + 172)) click 1  # "立即安装"
+  if wait_for_file 60 "$DOWNLOAD_DIR/demo_setup.exe.ran"; then
+    shot 06-installer-started
+    say "the installer ran: $DOWNLOAD_DIR/demo_setup.exe"
   else
-    say "the package was not verified in time"
+    say "the installer did not start"
   fi
 }
 
 if ((headless)); then
   drive
-  # The package through the program's own engine, seeds included: what a download of this
-  # deployment does, whatever the windows can show today.
-  if [[ -x "$VEXA_BUILD_DIR/win/tools/p2sp-get/p2sp-get.exe" ]]; then
-    say "engine: the first file through VexaP2SP.dll with its seed (p2sp-get)"
-    mkdir -p "$DEMO_DIR/downloaded"
-    if timeout 300 wine "$VEXA_BUILD_DIR/win/tools/p2sp-get/p2sp-get.exe" \
-        --engine "Z:$VEXA_BUILD_DIR/win/src/engine/VexaP2SP.dll" --seeds "$BASE/seed" --quiet \
-        "$BASE/games/demo/demo_part1.bin" "Z:$DEMO_DIR/downloaded/demo_part1.bin" \
-        >"$DEMO_DIR/engine.txt" 2>&1 </dev/null &&
-       cmp -s "$DEMO_DIR/downloaded/demo_part1.bin" "$DEMO_DIR/package/demo_part1.bin"; then
-      say "engine: demo_part1.bin arrived whole ($(tail -n 1 "$DEMO_DIR/engine.txt"))"
-    else
-      say "engine: the download failed, see $DEMO_DIR/engine.txt"
-    fi
-  fi
 else
   say "the program runs in a window on $DISPLAY; close it to end the demo"
   wait "$PROGRAM_PID" || true
@@ -213,3 +248,9 @@ touch "$STATS_LOG"
 "$PUBLISH" stats "$STATS_LOG"
 say "screenshots:"
 for file in "${SHOTS[@]}"; do echo "  $file"; done
+# A headless run leaves nothing of the package behind on this machine.
+if ((headless)) && [[ -n "$DOWNLOAD_DIR" && -d "$DOWNLOAD_DIR" ]]; then
+  for name in demo_part1.bin demo_part2.bin demo_setup.exe; do
+    rm -f "$DOWNLOAD_DIR/$name" "$DOWNLOAD_DIR/$name".*
+  done
+fi

@@ -9,8 +9,9 @@ export WINEPREFIX="$VEXA_WINEPREFIX"
 # Wine's error lines only: the few ways Wine ends a program with no word of its own (exit
 # code 1 when the shared data cannot be mapped, a stack overflow) say why only on this channel.
 export WINEDEBUG="${WINEDEBUG:--all,err+all}"
-# No Mono or Gecko prompts: neither can be installed here.
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# No Mono or Gecko prompts: neither can be installed here. No menu builder either: it would
+# copy every shortcut the program makes into the host's desktop and menus.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}"
 export PYTHON="${PYTHON:-$(command -v python3)}"
 
 # Starts a private Xvfb on the first free display from $1 (default 90) and exports DISPLAY.
@@ -57,6 +58,12 @@ export VEXA_WINESERVER_LOG="${VEXA_WINESERVER_LOG:-$VEXA_BUILD_DIR/wineserver.lo
 # caller, or they would hold ctest's pipes open.
 vexa_warm_wine() {
   mkdir -p "$(dirname "$VEXA_WINESERVER_LOG")"
+  # The prefix's Desktop, Documents, ... stay inside it (Wine links them to the home folder),
+  # so the program's desktop shortcut never lands in this machine's home.
+  local link
+  for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [[ -L "$link" ]]; then rm -f "$link" && mkdir -p "$link"; fi
+  done
   # an already running server makes this fail, which is fine
   wineserver -p >>"$VEXA_WINESERVER_LOG" 2>&1 </dev/null || true
   wine cmd /c exit >/dev/null 2>&1 </dev/null || true

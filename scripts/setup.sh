@@ -69,7 +69,7 @@ make_wineprefix() {
   [[ -f "$PREFIX_DIR/.vexa-ready" ]] && return 0
   log "creating wine prefix $PREFIX_DIR"
   mkdir -p "$PREFIX_DIR"
-  export WINEPREFIX="$PREFIX_DIR" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEPREFIX="$PREFIX_DIR" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   wineboot -i >/dev/null 2>&1 </dev/null || true
   local reg="$PREFIX_DIR/fonts.reg"
   python3 - "$reg" <<'PY'
@@ -97,6 +97,17 @@ unmanaged_windows() {
   touch "$PREFIX_DIR/.vexa-unmanaged"
 }
 
+# Wine links the prefix's Desktop, Documents, ... to the host user's home folder: the
+# program's desktop shortcut (and Wine's menu files for it) would land in that home. Tests
+# keep them inside the prefix instead.
+private_shell_folders() {
+  local link
+  for link in "$PREFIX_DIR"/drive_c/users/*/*; do
+    [[ -L "$link" ]] || continue
+    rm -f "$link" && mkdir -p "$link"
+  done
+}
+
 # The PNG test images of libpng's source: the PNG suite and the known crashers.
 copy_png_tests() {
   [[ -d "$CACHE/pngsuite/crashers" ]] && return 0
@@ -116,4 +127,5 @@ build_libpng
 copy_png_tests
 make_wineprefix
 unmanaged_windows
+private_shell_folders
 log "ready"

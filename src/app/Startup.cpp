@@ -3,7 +3,9 @@
 
 #include "app/Startup.h"
 
+// clang-format off
 #include <windows.h>
+// clang-format on
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -21,7 +23,10 @@
 #include "shell/AppModuleInstance.h"
 #include "shell/MessageLoop.h"
 #include "stats/StatisticsMgrInstance.h"
+#include "transfer/DownloadManager.h"
 #include "workflow/MainDlg.h"
+#include "workflow/ProgramWindows.h"
+#include "workflow/WorkflowStateInstance.h"
 
 namespace {
 
@@ -35,9 +40,29 @@ constexpr wchar_t kCannotStartText[] =
     L"无法创建下载器窗口，程序即将退出。\r\n请稍后重新运行下载器。";
 
 std::wstring FormatMainTitle(const std::wstring& gameName) {
-    wchar_t title[512] = {};
-    _snwprintf(title, 511, L"VexaYoral下载器-%ls专版", gameName.c_str());
-    return title;
+    return L"VexaYoral下载器-" + gameName + L"专版";
+}
+
+DownloadWindowServices ProgramServices() {
+    DownloadWindowServices services;
+    services.config = &g_Config;
+    services.workflow = &g_Workflow;
+    services.engine = &CDownloadManager::Instance();
+    services.statistics = g_pStatisticsMgr;
+    return services;
+}
+
+// Test builds only: VEXA_TRACE_LOG names a file that gets one line per visible step of the
+// windows (the hand-over, the download window's modes), for the end-to-end tests.
+DownloadWindowOptions ProgramOptions() {
+    DownloadWindowOptions options;
+#ifdef VEXA_TEST_BUILD
+    std::wstring log = TraceLogPath();
+    if (!log.empty()) {
+        options.trace = [log](const std::wstring& line) { AppendTraceLine(log, line); };
+    }
+#endif
+    return options;
 }
 
 // True when another copy for the same package holds the mutex. A copy running elevated or
@@ -140,13 +165,13 @@ int RunMainWindow() {
         ::OutputDebugStringW(L"VexaYoral: the statistics worker did not start\n");
     }
 
-    auto mainDlg = std::make_unique<CMainDlg>();
+    auto windows = std::make_unique<CProgramWindows>(ProgramServices(), ProgramOptions());
+    auto mainDlg = std::make_unique<CMainDlg>(windows.get());
     loop->AddMessageFilter(mainDlg.get());
     auto title = std::make_unique<std::wstring>(FormatMainTitle(g_Config.GetGameName()));
 
     int exitCode = 0;
     if (CreateMainWindow(*mainDlg, *title)) {
-        mainDlg->CenterWindow();
         mainDlg->ShowWindow(SW_SHOWNORMAL);
         exitCode = loop->Run();
     } else {
@@ -157,6 +182,7 @@ int RunMainWindow() {
     loop->RemoveMessageFilter(mainDlg.get());
     title.reset();
     mainDlg.reset();
+    windows.reset();
     loop.reset();
     return exitCode;
 }

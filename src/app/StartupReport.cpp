@@ -82,3 +82,7 @@ void ReportStartup(StartupPath path, DWORD error) {
     std::wstring logPath = LogFilePath();
     if (!logPath.empty()) AppendLine(logPath, line);
 }
+
+std::wstring TraceLogPath() { return EnvironmentText(L"VEXA_TRACE_LOG"); }
+
+void AppendTraceLine(const std::wstring& path, const std::wstring& line) { AppendLine(path, line); }

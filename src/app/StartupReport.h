@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // Where start-up ended or went astray; the text names the path in the report line.
 enum class StartupPath {
     HandedOver,          // another copy for the package runs; it was asked to show itself
@@ -21,3 +23,9 @@ const wchar_t* StartupPathName(StartupPath path);
 
 // Writes "VexaYoral start-up <pid>: <path> (error <error>)" where the report goes.
 void ReportStartup(StartupPath path, DWORD error);
+
+// Test builds: the file named by VEXA_TRACE_LOG, empty when the variable is not set.
+std::wstring TraceLogPath();
+
+// Appends one line (UTF-8) to the file at `path`.
+void AppendTraceLine(const std::wstring& path, const std::wstring& line);

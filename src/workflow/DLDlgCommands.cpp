@@ -14,11 +14,13 @@
 #include "workflow/DLDlg.h"
 #include "workflow/FinishRules.h"
 #include "workflow/FolderCheck.h"
+#include "workflow/MainWindowRules.h"
 #include "workflow/WorkflowState.h"
 
 namespace {
 
 constexpr UINT kIconId = 119;
+constexpr UINT kBuiltInBackground = 105;
 constexpr COLORREF kColourKey = 0xFFFF00;
 constexpr wchar_t kGiftCardSite[] = L"http://www.vexayoral.com/card/";
 
@@ -47,12 +49,19 @@ CDLDlg::CDLDlg(const DownloadWindowServices& services, DownloadWindowOptions opt
       stall_(options_.stallSeconds, options_.stallRetries),
       companion_(options_.companionIdleLimit),
       fileWait_(options_.fileWaitLimit) {
-    if (!options_.skinLocation.empty()) {
-        std::wstring path = options_.skinLocation + L"dl_bk.png";
-        background_ = std::make_unique<CSomBitmap>(reinterpret_cast<UINT_PTR>(path.c_str()), 1);
-    } else {
-        background_ = std::make_unique<CSomBitmap>(105, 1);
+    if (!options_.backgroundPath.empty()) {
+        background_ = std::make_unique<CSomBitmap>(
+            reinterpret_cast<UINT_PTR>(options_.backgroundPath.c_str()), 1);
+        // The image comes over the network: one of another size would leave parts of the
+        // window unpainted or cut off, so only an exact fit replaces the built-in one.
+        if (!background_->IsLoaded() ||
+            !FitsDownloadBackground(static_cast<uint32_t>(background_->GetFrameWidth()),
+                                    static_cast<uint32_t>(background_->GetHeight()))) {
+            background_.reset();
+        }
     }
+    if (!background_) background_ = std::make_unique<CSomBitmap>(kBuiltInBackground, 1);
+    Trace(background_->GetResourceId() ? L"background built-in" : L"background downloaded");
 }
 
 CDLDlg::~CDLDlg() {

@@ -40,7 +40,9 @@ struct DownloadWindowOptions {
     // Sees one short line per visible change ("mode 2", "path D:\x\", ...); may be empty.
     std::function<void(const std::wstring& line)> trace;
 
-    std::wstring feedbackUrl;   // empty: the stamped feedback page
-    std::wstring giftCardUrl;   // opened when the configuration has no TextPromotionLink
-    std::wstring skinLocation;  // folder prefix of "dl_bk.png"; empty: the built-in background
+    std::wstring feedbackUrl;  // empty: the stamped feedback page
+    std::wstring giftCardUrl;  // opened when the configuration has no TextPromotionLink
+    // A downloaded background: used when it decodes as a PNG of 680 x 420, otherwise (and
+    // when empty) the built-in background shows.
+    std::wstring backgroundPath;
 };

@@ -1,42 +1,208 @@
+// The main window: its elements, the configuration thread's reports, the bar's race and the
+// hand-over, and the desktop shortcut.
+// clang-format off
+#include <windows.h>
+#include <shlobj.h>
+// clang-format on
+
 #include "workflow/MainDlg.h"
 
-#include "base/GdiHandles.h"
+#include "config/DownloaderConfig.h"
+#include "config/ShellFolders.h"
+#include "prompts/PromptSkin.h"
+#include "workflow/ConfigInitThread.h"
+#include "workflow/MainWindowRules.h"
+#include "workflow/ProgramWindows.h"
+#include "workflow/WorkflowState.h"
+
+namespace {
+
+constexpr UINT kIconId = 119;
+constexpr UINT kCloseButtonImage = 102;  // the download window's close button too
+constexpr DWORD kShown = CSomWnd::kVisible | CSomWnd::kAutoSize;
+
+enum ElementId : UINT {
+    kCloseButtonId = 0,
+    kTitleId = 1,
+    kStatusId = 2,
+    kProgressId = 3,
+};
+
+std::wstring OwnProgramPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = ::GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) return path.substr(0, length);
+        path.resize(path.size() * 2);
+    }
+}
+
+// The shortcut is rewritten at every start, so it always leads to where the program is now.
+// A failure leaves the desktop as it was.
+void RewriteDesktopShortcut() {
+    std::wstring program = OwnProgramPath();
+    std::wstring stem = ShortcutStemFor(program);
+    wchar_t desktop[MAX_PATH] = {};
+    if (program.empty() || stem.empty() ||
+        !::SHGetSpecialFolderPathW(nullptr, desktop, CSIDL_DESKTOP, FALSE))
+        return;
+    std::wstring shortcut = std::wstring(desktop) + L"\\" + stem + L".lnk";
+    if (::GetFileAttributesW(shortcut.c_str()) != INVALID_FILE_ATTRIBUTES)
+        ::DeleteFileW(shortcut.c_str());
+    CreateShortcut(program, L"", L"", shortcut, stem);
+}
+
+}  // namespace
+
+CMainDlg::CMainDlg(CProgramWindows* windows) : windows_(windows) {}
+
+CMainDlg::~CMainDlg() = default;
 
 BOOL CMainDlg::PreTranslateMessage(MSG* msg) {
-    // Enter and Escape do nothing in the program's windows.
-    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE)) {
-        return TRUE;
+    // Enter and Escape never reach a window of this thread: the skinned windows have no
+    // default or cancel button, and a dialog manager must not guess one.
+    if (msg->message < WM_KEYDOWN || msg->message > WM_SYSDEADCHAR) return FALSE;
+    return msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE;
+}
+
+void CMainDlg::DrawBackground(HDC hdc, const RECT* rect) {
+    if (background_.IsLoaded()) {
+        background_.DrawFrame(hdc, 0, 0, 0);
+        return;
     }
-    return FALSE;
+    CSomWndManager::DrawBackground(hdc, rect);
 }
 
-LRESULT CMainDlg::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {
-    CPaintDC paint(m_hWnd);
-    HDC dc = paint.Get();
-    RECT client;
-    GetClientRect(&client);
-    CBrushHandle background(::CreateSolidBrush(RGB(0x1e, 0x22, 0x2b)));
-    ::FillRect(dc, &client, background.Get());
-    std::wstring title = GetWindowText();
-    ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, RGB(0xff, 0xff, 0xff));
-    ::DrawTextW(dc, title.c_str(), -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+LRESULT CMainDlg::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
+    RewriteDesktopShortcut();
+    ::GetSystemMenu(m_hWnd, TRUE);
+    HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconId));
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    ::MoveWindow(m_hWnd, 0, 0, kWidth, kHeight, FALSE);
+    CreateElements();
+    CenterWindow();
+    StartConfigThread();
     return 0;
 }
 
-LRESULT CMainDlg::OnLButtonDown(UINT, WPARAM, LPARAM lParam, BOOL&) {
-    // The popup has no caption: let any point drag it.
-    PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, lParam);
+void CMainDlg::CreateElements() {
+    closeButton_.Create(this, kCloseButtonId, kShown);
+    closeButton_.SetBackground(PromptSharedBitmap(kCloseButtonImage));
+    closeButton_.SetPos(369, 16);
+
+    title_.Create(this, kTitleId, kShown);
+    title_.SetFont(PromptSkinFont(kPromptTitleFont));
+    title_.SetText(L"{&#color=0xffffff}VexaYoral下载器");
+    title_.SetPos(17, 17);
+
+    status_.Create(this, kStatusId, kShown);
+    status_.SetFont(PromptSkinFont(kPromptTitleFont));
+    status_.SetTextColor(kPromptMessageColour);
+    status_.SetText(L"正在初始化...");
+    status_.SetPos(162, 75);
+
+    progress_.Create(this, kProgressId, CSomWnd::kVisible);
+    progress_.SetRect(37, 114, 339, 17);
+    progress_.SetRange(0, 100);
+    progress_.SetCapWidth(8);
+    ShowProgress(initProgress_);
+}
+
+void CMainDlg::StartConfigThread() {
+    configThread_.Reset(StartConfigInitThread(m_hWnd, windows_->Services().config));
+    // Without a thread nothing would ever report: the fetch counts as failed.
+    if (!configThread_.IsValid()) OnConfigFinished(0);
+}
+
+LRESULT CMainDlg::OnConfigReport(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
+    if (lParam == kReportProgress) {
+        windows_->Trace(L"report progress " + std::to_wstring(static_cast<int>(wParam)));
+        ShowProgress(static_cast<int>(wParam));
+        ready_ = false;
+    } else if (lParam == kReportFinished) {
+        OnConfigFinished(static_cast<int>(wParam));
+    }
     return 0;
+}
+
+void CMainDlg::OnConfigFinished(int result) {
+    windows_->Trace(L"report finished " + std::to_wstring(result));
+    const DownloadWindowServices& services = windows_->Services();
+    // The lists are the package's as read; a failed read leaves them empty.
+    services.workflow->SetPackage(services.config->GetParts());
+    ready_ = true;
+    initResult_ = result;
+    SetTimer(kRaceTimer, kRaceTickMs);
+}
+
+LRESULT CMainDlg::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
+    if (wParam != kRaceTimer) {
+        handled = FALSE;  // the element manager's own timer
+        return 0;
+    }
+    if (handedOver_) return 0;
+    if (RaceFinished(initProgress_)) {
+        HandOver();
+        return 0;
+    }
+    ShowProgress(NextRacePercent(initProgress_));
+    return 0;
+}
+
+void CMainDlg::HandOver() {
+    handedOver_ = true;
+    KillTimer(kRaceTimer);
+    windows_->Trace(L"race ended at " + std::to_wstring(initProgress_));
+    const DownloadWindowServices& services = windows_->Services();
+    CDownloaderConfig& config = *services.config;
+    const std::wstring title = ProgramTitleFor(config.GetGameName());
+    const bool read = initResult_ == kConfigSkinFailed || initResult_ == kConfigReady;
+    if (!read || !PassesPackageCheck(services.workflow->Pending(), config.GetPackageId())) {
+        windows_->Trace(read ? L"package refused" : L"configuration not read");
+        DestroyWindow();
+        windows_->ShowInitialFailedPrompt(title);
+        return;
+    }
+    ShowProgress(100);
+    DestroyWindow();
+    if (IsDownloaderOlder(config.GetVersionText(), config.GetNewVersion())) {
+        windows_->ShowOlderVersionPrompt(title);
+        return;
+    }
+    // A skin image only exists when it was fetched: with result 2 there is none.
+    std::wstring background = initResult_ == kConfigReady ? config.GetSkinImagePath() : L"";
+    if (!windows_->OpenDownloadWindow(background)) windows_->ShowInitialFailedPrompt(title);
+}
+
+void CMainDlg::ShowProgress(int percent) {
+    initProgress_ = percent;
+    progress_.SetPos(percent);
 }
 
 LRESULT CMainDlg::OnClose(UINT, WPARAM, LPARAM, BOOL&) {
-    DestroyWindow();
+    CloseProgram();
     return 0;
 }
 
-LRESULT CMainDlg::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
-    ::PostQuitMessage(0);
-    handled = FALSE;
+LRESULT CMainDlg::OnCommand(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
+    if (LOWORD(wParam) != kCloseButtonId) {
+        handled = FALSE;
+        return 0;
+    }
+    CloseProgram();
     return 0;
+}
+
+void CMainDlg::CloseProgram() {
+    windows_->Trace(L"main window closed");
+    DestroyWindow();
+    ::PostQuitMessage(0);
+}
+
+LRESULT CMainDlg::OnNcHitTest(UINT, WPARAM, LPARAM lParam, BOOL&) {
+    POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    ::ScreenToClient(m_hWnd, &point);
+    // The window has no caption: every point but the close button drags it.
+    return ::PtInRect(&closeButton_.Rect(), point) ? HTCLIENT : HTCAPTION;
 }

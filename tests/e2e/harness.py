@@ -25,6 +25,7 @@ TESTDRIVER = os.environ.get("VEXA_TESTDRIVER", "")
 ARTIFACTS = os.environ.get("VEXA_ARTIFACTS", tempfile.gettempdir())
 
 MAIN_TITLE_PREFIX = "VexaYoral"
+NO_SERVER = "127.0.0.1:9"  # the discard port: nobody listens there
 
 
 def new_package_id():
@@ -40,12 +41,12 @@ def scratch_dir(name):
 def stamp(out_path, package_id, config_server=None, stats_server=None, version=None,
           program=None):
     """Makes a copy of the program (or of `program`, for example the uploader) for
-    `package_id`; returns its path."""
+    `package_id`, with the given servers (default: none reachable); returns its path."""
     args = [STAMP, "--in", program or PROGRAM, "--out", out_path, "--id", package_id]
-    if config_server:
-        args += ["--config-server", config_server]
-    if stats_server:
-        args += ["--stats-server", stats_server]
+    # Without servers of the test's own, a closed loopback port: the program's first window
+    # fetches its configuration at once, and tests send nothing beyond this machine.
+    args += ["--config-server", config_server or NO_SERVER]
+    args += ["--stats-server", stats_server or NO_SERVER]
     if version:
         args += ["--version", version]
     subprocess.run(args, check=True)
@@ -55,7 +56,7 @@ def stamp(out_path, package_id, config_server=None, stats_server=None, version=N
 def wine_env():
     env = dict(os.environ)
     env.setdefault("WINEDEBUG", "-all")
-    env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
+    env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d")
     return env
 
 
@@ -86,6 +87,19 @@ def driver(*args, timeout=120):
     if outcome.timed_out:
         raise AssertionError(outcome.describe())
     return outcome
+
+
+def driver_on_window(*args, seconds=60):
+    """driver(*args) for a command that acts on a window found by title, tried again while no
+    such window exists: the program's first window hands over to the next one (the download
+    window or a prompt), and for a moment neither is there."""
+    deadline = time.time() + seconds
+    while True:
+        outcome = driver(*args)
+        missing = outcome.returncode == 1 and "no window titled that" in (outcome.stderr or "")
+        if not missing or time.time() > deadline:
+            return outcome
+        time.sleep(0.1)
 
 
 def count_windows(title_prefix=MAIN_TITLE_PREFIX):

@@ -66,7 +66,7 @@ class CrashReportTest(unittest.TestCase):
         self.assertEqual(h.wait_windows(1), 1,
                          "the program shows no window\n" + self.program.describe())
         started = time.time()
-        fault = h.driver("crash-remote", h.MAIN_TITLE_PREFIX)
+        fault = h.driver_on_window("crash-remote", h.MAIN_TITLE_PREFIX)
         self.assertEqual(fault.returncode, 0, fault.describe())
         self.program.wait(timeout=120)
         print("fault to exit: %.2f s" % (time.time() - started))

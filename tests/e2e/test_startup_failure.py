@@ -52,11 +52,12 @@ class StartupFailureTest(unittest.TestCase):
     def test_one_failed_creation_is_retried(self):
         process, log = self.launch("fails_once", 1)
         self.assertEqual(h.wait_windows(1), 1)
-        self.assertNotEqual(h.driver("class-of", h.MAIN_TITLE_PREFIX).stdout.strip(), "#32770")
+        self.assertNotEqual(h.driver_on_window("class-of", h.MAIN_TITLE_PREFIX).stdout.strip(),
+                            "#32770")
         lines = self.log_lines(log)
         self.assertEqual(len(lines), 1, lines)
         self.assertIn("window creation failed (error 1400)", lines[0])
-        self.assertEqual(h.driver("post-quit", h.MAIN_TITLE_PREFIX, 0).returncode, 0)
+        self.assertEqual(h.driver_on_window("post-quit", h.MAIN_TITLE_PREFIX, 0).returncode, 0)
         self.assertEqual(process.wait(timeout=60), 0)
 
     def test_desktop_without_a_display_driver_is_named_in_the_report(self):

@@ -20,6 +20,10 @@
 //   post-to-class CLASS MSG W L       post MSG(W, L) to the window of that class
 //   visible-class CLASS               print 1 when that window is visible, else 0
 //   class-of TITLE                    print the window class name of that window
+//   post-key TITLE VK                 post WM_KEYDOWN and WM_KEYUP of that virtual key to that
+//                                     window, as the keyboard would
+//   list-windows TITLE                print "WIDTH HEIGHT CLASS<TAB>TITLE" (UTF-8) for each
+//                                     such window
 //   crash-remote TITLE                start a thread at an invalid address in the process
 //                                     of that window, so that it fails as if from within;
 //                                     print the process identifier
@@ -27,9 +31,10 @@
 //                                     open) until ended; print "ready" once it exists, exit 3
 //                                     when no window can be made
 
+// clang-format off
 #include <windows.h>
-
 #include <sddl.h>
+// clang-format on
 
 #include <cstdio>
 #include <cstdlib>
@@ -154,6 +159,34 @@ int HoldDesktop(const std::wstring& title) {
     return 0;
 }
 
+std::string Utf8(const std::wstring& text) {
+    int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                     nullptr, 0, nullptr, nullptr);
+    std::string bytes(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+    if (size > 0) {
+        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0],
+                              size, nullptr, nullptr);
+    }
+    return bytes;
+}
+
+int ListWindows(const std::wstring& title) {
+    for (HWND hwnd : WindowsTitled(title)) {
+        RECT rect = {};
+        ::GetWindowRect(hwnd, &rect);
+        wchar_t name[256] = {};
+        ::GetClassNameW(hwnd, name, 255);
+        wchar_t text[512] = {};
+        ::GetWindowTextW(hwnd, text, 511);
+        std::string line = std::to_string(rect.right - rect.left) + " " +
+                           std::to_string(rect.bottom - rect.top) + " " + Utf8(name) + "\t" +
+                           Utf8(text) + "\n";
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -205,6 +238,7 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("%lld\n", static_cast<long long>(result));
         return 0;
     }
+    if (command == L"list-windows") return ListWindows(arg);
     HWND hwnd = OneWindow(arg);
     if (!hwnd) {
         std::fprintf(stderr, "no window titled that\n");
@@ -224,6 +258,12 @@ int wmain(int argc, wchar_t** argv) {
         ::GetClassNameW(hwnd, name, 255);
         std::printf("%ls\n", name);
         return 0;
+    }
+    if (command == L"post-key") {
+        WPARAM key = static_cast<WPARAM>(number);
+        bool posted = ::PostMessageW(hwnd, WM_KEYDOWN, key, 1) &&
+                      ::PostMessageW(hwnd, WM_KEYUP, key, 0xC0000001);
+        return posted ? 0 : 1;
     }
     if (command == L"crash-remote") return CrashRemote(hwnd);
     if (command == L"window-rect") {

@@ -1,5 +1,6 @@
 """The README's main job runs headless: the package is published and checked, the program
-starts against it, and every screenshot the demo announces exists."""
+runs against it from its first window to the installer, and every screenshot the demo
+announces exists."""
 
 import os
 import re
@@ -25,7 +26,10 @@ class DemoTest(unittest.TestCase):
         self.assertTrue(shots, out)
         for shot in shots:
             self.assertTrue(os.path.getsize(shot) > 0, shot)
-        self.assertIn("demo_part1.bin arrived whole", out)
+        # The whole job: the download window, the download, the install prompt, the installer.
+        for stage in ("03-download-window", "04-downloading", "05-verified-install-prompt",
+                      "06-installer-started"):
+            self.assertIn("stage %s:" % stage, out)
         self.assertIn("line(s),", out)  # the statistics summary
 
 

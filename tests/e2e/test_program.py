@@ -1,0 +1,301 @@
+"""The whole program, stamped, under Wine and Xvfb against the local test server: the
+initialising window, its hand-over to the download window or to a prompt, and a download to
+the installer. Run one group: test_program.py GROUP (start, failure, hostile, install)."""
+
+import os
+import subprocess
+import sys
+import time
+import unittest
+
+import harness as h
+import program_fixture as f
+
+PROGRESS_PREFIX = "report progress "
+
+
+class ProgramTest(unittest.TestCase):
+    def setUp(self):
+        self.folder = h.scratch_dir("program")
+        self.programs = []
+        self.servers = []
+
+    def tearDown(self):
+        for program in self.programs:
+            program.stop()
+        for server in self.servers:
+            server.stop()
+        h.wait_windows(0, seconds=30)
+
+    def server(self, **kwargs):
+        server = f.Server(**kwargs)
+        self.servers.append(server)
+        return server
+
+    def start(self, name, package_id, server_host, env=None):
+        program = f.Program(self.folder, name, package_id, server_host, env)
+        self.programs.append(program)
+        return program
+
+    def download_window(self, program):
+        """Waits for the download window alone on the screen; returns its title."""
+        seen = program.wait_windows(lambda w: [x[2] for x in w] == [program.id])
+        self.assertEqual([x[2] for x in seen], [program.id], seen)
+        return seen[0][3]
+
+    def only_prompt(self, program):
+        seen = program.wait_windows(lambda w: len(w) == 1 and w[0][:2] == (404, 201))
+        self.assertEqual(len(seen), 1, seen)
+        self.assertEqual(seen[0][:2], (404, 201), seen)
+        return seen[0]
+
+
+class StartTest(ProgramTest):
+    def test_fresh_start_runs_from_the_initialising_window_to_the_download_window(self):
+        server = self.server()
+        package_id = h.new_package_id()
+        skin = f.png(680, 420, noise=True)
+        f.publish(server, package_id, [("game.bin", os.urandom(200000))], skin=skin)
+        # The skin image comes slowly (about ten seconds), so the initialising window stays
+        # long enough to be seen with its bar past the document's share.
+        server.fault("/skin/%s.png" % package_id.strip("{}"), "slow", rate=len(skin) // 10)
+        program = self.start("fresh", package_id, server.host)
+        line = program.expect(self, PROGRESS_PREFIX + "2")
+        self.assertGreaterEqual(int(line.split()[-1]), 20)
+        seen = program.wait_windows(lambda w: len(w) == 1)
+        self.assertEqual([x[:2] for x in seen], [(404, 201)], seen)
+        self.assertEqual(seen[0][3], "VexaYoral下载器-专版")  # the game is not known yet
+        f.screenshot("initialising_mid_progress")
+
+        # Enter and Escape, typed and posted, do nothing to the initialising window.
+        for key in (13, 27):
+            h.driver("post-key", h.MAIN_TITLE_PREFIX, key)
+
+        program.expect(self, "report finished 5")
+        # However fast the fetch, the bar runs up to 98 before the window hands over.
+        program.expect(self, "race ended at 98")
+        handover = program.expect(self, "handover download ")
+        self.assertTrue(handover.endswith(package_id + ".png"), handover)
+        program.expect(self, "background downloaded")
+        program.expect(self, "mode 0")
+        self.assertEqual(self.download_window(program), "VexaYoral下载器-Starfall专版")
+        self.assertNotIn("main window closed", program.lines())
+        f.screenshot("download_window_downloaded_background")
+        # The progress reports of the document and the skin image only climb up to 40.
+        percents = [int(l.split()[-1]) for l in program.lines() if l.startswith(PROGRESS_PREFIX)]
+        self.assertTrue(percents and max(percents) <= 40, percents)
+
+        # Typed on the keyboard and posted to the window: neither reaches it.
+        subprocess.run(["xdotool", "key", "Return", "Escape"], check=False)
+        before = len(program.lines())
+        for key in (13, 27):
+            h.driver("post-key", h.MAIN_TITLE_PREFIX, key)
+        self.assertEqual(self.download_window(program), "VexaYoral下载器-Starfall专版")
+        # The quit command is handled after the keys (posted in order).
+        self.assertEqual(program.quit(), 0, program.proc.describe())
+        changes = [l for l in program.lines()[before:] if l.startswith(("mode", "prompt", "path"))]
+        self.assertEqual(changes, [], "Enter or Escape changed something")
+
+    def test_a_skin_image_of_another_size_or_broken_gives_the_built_in_background(self):
+        server = self.server()
+        for name, skin in (("smallskin", f.png(100, 60)), ("brokenskin", f.png(680, 420)[:300])):
+            package_id = h.new_package_id()
+            f.publish(server, package_id, [("game.bin", b"x" * 1000)], skin=skin)
+            program = self.start(name, package_id, server.host)
+            program.expect(self, "report finished 5")
+            program.expect(self, "background built-in")
+            self.download_window(program)
+            f.screenshot("download_window_built_in_background_" + name)
+            self.assertEqual(program.quit(), 0)
+
+    def test_two_starts_leave_one_desktop_shortcut(self):
+        server = self.server()
+        package_id = h.new_package_id()
+        f.publish(server, package_id, [("game.bin", b"y" * 1000)])
+        desktop = f.desktop_folder()
+        os.makedirs(desktop, exist_ok=True)
+        shortcut = os.path.join(desktop, "twostarts.lnk")
+        with open(shortcut, "wb") as stale:
+            stale.write(b"not a shortcut")  # left by an earlier copy somewhere else
+        for run in range(2):
+            program = self.start("twostarts", package_id, server.host)
+            program.expect(self, "mode 0")
+            self.assertEqual(program.quit(), 0)
+            mine = sorted(n for n in os.listdir(desktop) if n.startswith("twostarts"))
+            self.assertEqual(mine, ["twostarts.lnk"], "after start %d" % (run + 1))
+            with open(shortcut, "rb") as link:
+                content = link.read()
+            self.assertTrue(content.startswith(b"L\x00\x00\x00"), content[:16])
+            self.assertIn("twostarts.exe".encode("utf-16-le"), content)
+        os.remove(shortcut)
+
+
+class FailureTest(ProgramTest):
+    def test_server_down_gives_the_initialisation_failed_prompt_and_retry_works(self):
+        server = self.server()
+        package_id = h.new_package_id()
+        f.publish(server, package_id, [("game.bin", b"z" * 5000)])
+        port, root = server.port, server.root
+        server.stop(keep_root=True)
+        self.servers.remove(server)
+
+        program = self.start("serverdown", package_id, "127.0.0.1:%d" % port)
+        program.expect(self, "report finished 0")
+        program.expect(self, "handover initial-failed")
+        prompt = self.only_prompt(program)
+        self.assertEqual(prompt[3], "VexaYoral下载器-专版")
+        f.screenshot("initialisation_failed_prompt")
+
+        self.server(root=root, port=port)  # the server comes back
+        retried = h.driver("send-command", h.MAIN_TITLE_PREFIX, 102)  # "重试"
+        self.assertEqual(retried.returncode, 0, retried.describe())
+        program.expect(self, "main window")
+        program.expect(self, "report finished 5")
+        program.expect(self, "handover download built-in")
+        program.expect(self, "mode 0")
+        self.download_window(program)
+        f.screenshot("download_window_after_retry")
+        self.assertEqual(program.quit(), 0)
+
+    def test_a_newer_downloader_announced_gives_the_older_version_prompt(self):
+        server = self.server()
+        # Same length and a later prefix; then another length, whatever its numbers say.
+        for name, announced in (("newer", "1.2.0.1011"), ("shorter", "1.0.0.1")):
+            package_id = h.new_package_id()
+            f.publish(server, package_id, [("game.bin", b"v" * 5000)], new_version=announced)
+            program = self.start(name, package_id, server.host)
+            program.expect(self, "report finished 5")
+            program.expect(self, "handover older-version")
+            prompt = self.only_prompt(program)
+            self.assertEqual(prompt[3], "VexaYoral下载器-Starfall专版")
+            f.screenshot("older_version_prompt_" + name)
+            # Its close box ends the program.
+            h.driver("send-command", h.MAIN_TITLE_PREFIX, 100)
+            self.assertEqual(program.proc.wait(timeout=120), 0)
+            self.assertIsNone(program.wait_for("mode", timeout=0))
+
+
+class HostileTest(ProgramTest):
+    def test_markup_in_the_game_name_is_shown_as_text(self):
+        server = self.server()
+        package_id = h.new_package_id()
+        name = "{&#color=0xff0000}Evil{&#a=button:13}"
+        f.publish(server, package_id, [("game.bin", b"m" * 5000)], game_name=name)
+        program = self.start("markupname", package_id, server.host)
+        program.expect(self, "mode 0")
+        self.assertEqual(self.download_window(program), "VexaYoral下载器-%s专版" % name)
+        f.screenshot("download_window_markup_game_name")
+        self.assertEqual(program.quit(), 0)
+
+    def test_a_file_name_that_leaves_the_folder_refuses_the_package(self):
+        server = self.server()
+        for index, names in enumerate((["..\\evil.exe"], ["game.bin", "..\\..\\evil2.exe"])):
+            package_id = h.new_package_id()
+            files = [(n.replace("\\", "_"), b"e" * 3000) for n in names]
+            links = [server.url("/files/") + n for n in names]
+            f.publish(server, package_id, files, links=links)
+            program = self.start("hostile%d" % index, package_id, server.host)
+            program.expect(self, "report finished 5")
+            program.expect(self, "package refused")
+            program.expect(self, "handover initial-failed")
+            self.only_prompt(program)
+            f.screenshot("hostile_link_refused_%d" % index)
+            h.driver("send-command", h.MAIN_TITLE_PREFIX, 100)
+            self.assertEqual(program.proc.wait(timeout=120), 0)
+            self.assertEqual([l for l in program.lines() if l.startswith(("mode", "path"))], [])
+        for root in (os.path.join(os.environ["WINEPREFIX"], "drive_c"), "/"):
+            for folder in (root, os.path.join(root, "Vexadownloads")):
+                for bad in ("evil.exe", "evil2.exe"):
+                    self.assertFalse(os.path.exists(os.path.join(folder, bad)))
+
+
+class InstallTest(ProgramTest):
+    def test_download_to_the_install_prompt_and_install_starts_the_installer(self):
+        with open(f.STAND_IN_INSTALLER, "rb") as installer:
+            data = installer.read()
+        server = self.server()
+        package_id = h.new_package_id()
+        name = "setup_%s.exe" % package_id.strip("{}")[:8]
+        f.publish(server, package_id, [(name, data)])
+        program = self.start("install", package_id, server.host)
+        program.expect(self, "mode 0")
+        self.download_window(program)
+        folder = f.to_unix(program.expect(self, "path ")[len("path "):])
+        try:
+            self.assertTrue(program.command(10))  # the download button
+            program.expect(self, "mode 2")
+            program.expect(self, "verified", timeout=300)
+            program.expect(self, "prompt ")
+            self.assertEqual(h.wait_windows(1, "DownloadFinished"), 1, program.lines())
+            f.screenshot("install_prompt")
+            answered = h.driver("send-command", "DownloadFinished", 102)  # "立即安装"
+            self.assertEqual(answered.returncode, 0, answered.describe())
+            started = program.expect(self, "install ")
+            self.assertTrue(started.endswith(name), started)
+            marker = os.path.join(folder, name + ".ran")
+            deadline = time.time() + 120
+            while not os.path.exists(marker) and time.time() < deadline:
+                time.sleep(0.2)
+            self.assertTrue(os.path.exists(marker), "the installer did not run")
+            with open(os.path.join(folder, name), "rb") as downloaded:
+                self.assertEqual(downloaded.read(), data)
+            self.assertEqual(program.quit(), 0)
+        finally:
+            f.clean_download(folder, [name])
+
+
+class ResumeTest(ProgramTest):
+    def test_kill_9_during_a_download_then_a_second_start_resumes_and_finishes(self):
+        server = self.server()
+        package_id = h.new_package_id()
+        name = "big_%s.bin" % package_id.strip("{}")[:8]
+        data = os.urandom(16 * 1048576 + 4321)
+        _, _, md5 = f.publish(server, package_id, [(name, data)])[0]
+        server.fault("/files/" + name, "slow", rate=400000)
+        first = self.start("resume", package_id, server.host)
+        first.expect(self, "mode 0")
+        folder = f.to_unix(first.expect(self, "path ")[len("path "):])
+        try:
+            self.assertTrue(first.command(10))
+            first.expect(self, "mode 2")
+            record = os.path.join(folder, name + ".P2P.rec")
+            deadline = time.time() + 180
+            while f.record_done(record) < 2 * 1048576 and time.time() < deadline:
+                time.sleep(0.1)
+            first.proc.kill()  # kill -9 of the whole program
+            first.proc.wait(timeout=60)
+            kept = f.record_done(record)
+            self.assertGreaterEqual(kept, 2 * 1048576)
+            self.assertLess(kept, len(data))
+            server.clear_faults()
+
+            second = self.start("resume", package_id, server.host)
+            second.expect(self, "handover download")
+            self.assertEqual(second.expect(self, "restored "), "restored 1 0")
+            second.expect(self, "mode 1")
+            self.download_window(second)
+            f.screenshot("restored_partial_after_kill")
+            self.assertTrue(second.command(11))  # resume
+            second.expect(self, "mode 2")
+            second.expect(self, "verified", timeout=300)
+            self.assertEqual(h.wait_windows(1, "DownloadFinished"), 1, second.lines())
+            h.driver("send-command", "DownloadFinished", 100)  # not now
+            second.expect(self, "report statLogMuldownMd5")
+            self.assertEqual(f.md5_of(os.path.join(folder, name)), md5)
+            refetched = server.bytes_sent("/files/" + name) - len(data)
+            print("kept %d of %d bytes at the kill; fetched again %d bytes"
+                  % (kept, len(data), refetched), flush=True)
+            self.assertLess(refetched, len(data) // 4)
+            self.assertEqual(second.quit(), 0)
+        finally:
+            f.clean_download(folder, [name])
+
+
+GROUPS = {"start": StartTest, "failure": FailureTest, "hostile": HostileTest,
+          "install": InstallTest, "resume": ResumeTest}
+
+if __name__ == "__main__":
+    group = sys.argv.pop(1) if len(sys.argv) > 1 else "start"
+    suite = unittest.TestLoader().loadTestsFromTestCase(GROUPS[group])
+    result = unittest.TextTestRunner(verbosity=2).run(suite)
+    sys.exit(0 if result.wasSuccessful() else 1)
