@@ -6,36 +6,17 @@ Screenshots go to test-artifacts/dlwindow/.
 """
 
 import os
-import struct
 import sys
 import time
 import unittest
 
 import harness as h
 from dlwindow_fixture import Host, Package, to_unix
+from program_fixture import record_done
 from test_dlwindow import WindowTest, md5_of
 
 STANDIN = os.environ.get("VEXA_STANDIN", "")
 MiB = 1048576
-
-
-def record_done(path):
-    """Bytes the engine's progress record (target + ".P2P.rec") says are on disk; 0 if none."""
-    try:
-        with open(path, "rb") as f:
-            data = f.read()
-        if data[:8] != b"VXP2PREC":
-            return 0
-        block, total = struct.unpack_from("<IQ", data, 12)
-        text_lengths = struct.unpack_from("<II", data, 24)
-        bits = data[32 + sum(text_lengths):]
-        done = 0
-        for index in range((total + block - 1) // block):
-            if bits[index // 8] >> (index % 8) & 1:
-                done += min(block, total - index * block)
-        return done
-    except (OSError, struct.error, IndexError):
-        return 0
 
 
 def wait_until(condition, seconds=120.0, what="condition"):
