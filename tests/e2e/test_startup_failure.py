@@ -108,9 +108,10 @@ class StartupFailureTest(unittest.TestCase):
         # The variable means nothing to it: the first creation succeeds.
         process, log = self.launch("shipped", 2, program=h.PROGRAM)
         self.assertEqual(h.wait_windows(1), 1)
-        self.assertNotEqual(h.driver("class-of", h.MAIN_TITLE_PREFIX).stdout.strip(), "#32770")
+        self.assertNotEqual(h.driver_on_window("class-of", h.MAIN_TITLE_PREFIX).stdout.strip(),
+                            "#32770")
         self.assertFalse(os.path.exists(log) and self.log_lines(log), "start-up went astray")
-        self.assertEqual(h.driver("post-quit", h.MAIN_TITLE_PREFIX, 0).returncode, 0)
+        self.assertEqual(h.driver_on_window("post-quit", h.MAIN_TITLE_PREFIX, 0).returncode, 0)
         self.assertEqual(process.wait(timeout=60), 0)
 
 
