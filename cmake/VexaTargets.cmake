@@ -4,6 +4,7 @@
 #                                    builds, so host tests, sanitizers and fuzzers see it too
 #   vexa_win_sources(files...)       Windows-only code of the program: built into vexa_core
 #   vexa_win_test(name files...)     a GoogleTest executable run under Wine by ctest
+#   vexa_win_desktop_test(name files...)  the same, on a desktop of its own (see below)
 #   vexa_host_test(name files...)    a GoogleTest executable of the host build (sanitizers on)
 #
 # Tools are found, not assumed: VEXA_PYTHON (the Python 3 interpreter every scripted test
@@ -157,12 +158,16 @@ function(vexa_win_sources)
     endif()
 endfunction()
 
-# A GoogleTest executable registered with ctest under `label`, linked with `library`.
-function(vexa_gtest name label library)
+function(vexa_gtest_executable name library)
     add_executable(${name} ${ARGN})
     target_link_libraries(${name} PRIVATE ${library} gtest gtest_main)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     vexa_common_warnings(${name})
+endfunction()
+
+# A GoogleTest executable registered with ctest under `label`, linked with `library`.
+function(vexa_gtest name label library)
+    vexa_gtest_executable(${name} ${library} ${ARGN})
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS ${label})
 endfunction()
@@ -170,6 +175,29 @@ endfunction()
 function(vexa_win_test name)
     if(WIN32 AND VEXA_BUILD_TESTS)
         vexa_gtest(${name} win vexa_core ${ARGN})
+    endif()
+endfunction()
+
+# Tests whose windows must be alone on their screen (clicks go to whatever is under the
+# pointer, focus and the front window matter, screenshots and window counts see the whole
+# screen) run on a desktop of their own: an Xvfb display with a Wine session of its own.
+# scripts/test.sh makes a few and hands them to ctest as the resource "desktop"; a test
+# registered as add_test(NAME n COMMAND ${VEXA_ON_DESKTOP} command...) followed by
+# vexa_desktop_test(n) runs on the one ctest gives it (tests/support/on_desktop.sh). Tests
+# that only show windows of their own and look at nothing else stay on the shared display.
+set(VEXA_ON_DESKTOP bash ${PROJECT_SOURCE_DIR}/tests/support/on_desktop.sh)
+function(vexa_desktop_test name)
+    set_tests_properties(${name} PROPERTIES RESOURCE_GROUPS desktop:1)
+endfunction()
+
+# vexa_win_test for a GoogleTest executable that needs a desktop of its own.
+function(vexa_win_desktop_test name)
+    if(WIN32 AND VEXA_BUILD_TESTS)
+        vexa_gtest_executable(${name} vexa_core ${ARGN})
+        add_test(NAME ${name} COMMAND ${VEXA_ON_DESKTOP} ${CMAKE_CROSSCOMPILING_EMULATOR}
+                                      $<TARGET_FILE:${name}>)
+        set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS win)
+        vexa_desktop_test(${name})
     endif()
 endfunction()
 
@@ -213,5 +241,6 @@ function(vexa_fuzz_target name)
     endif()
     add_test(NAME ${name} COMMAND ${name} -max_total_time=${VEXA_FUZZ_SECONDS} -rss_limit_mb=2048
                                   -print_final_stats=0 ${dirs})
-    set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS fuzz)
+    # COST: ctest starts the long tests first, so the short ones fill the gaps at the end.
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS fuzz COST ${VEXA_FUZZ_SECONDS})
 endfunction()

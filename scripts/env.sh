@@ -101,3 +101,56 @@ vexa_hold_desktop() {
   done
   echo "the Wine desktop has no display: tests that show windows will fail" >&2
 }
+
+# Desktops of their own for the tests that need their windows alone on a screen (clicks,
+# focus, screenshots, window counts): each is an Xvfb display with a Wine session of its own
+# (a copy of the prefix, its own wine server, its desktop held as above). scripts/test.sh
+# hands them to ctest as the resource "desktop" (resource file
+# $VEXA_DESKTOP_DIR/resources.json); tests/support/on_desktop.sh puts a test on the one it
+# got. Every other test uses the shared display and session.
+export VEXA_DESKTOP_DIR="${VEXA_DESKTOP_DIR:-$VEXA_BUILD_DIR/desktops}"
+VEXA_DESKTOP_XVFB_PIDS=()
+VEXA_DESKTOP_PREFIXES=()
+
+# vexa_start_desktops COUNT: the desktops desk1..deskCOUNT, ready for windows.
+vexa_start_desktops() {
+  local count="$1" i dir own_display="${DISPLAY:-}" own_xvfb="${VEXA_XVFB_PID:-}" pids=() pid
+  local spec='' status=0
+  mkdir -p "$VEXA_DESKTOP_DIR"
+  for ((i = 1; i <= count; i++)); do
+    dir="$VEXA_DESKTOP_DIR/desk$i"
+    mkdir -p "$dir"
+    # The prefix's copy is made again whenever the prefix itself was (cp -a keeps the time).
+    if [[ ! -f "$dir/wineprefix/.vexa-ready" ||
+          "$VEXA_WINEPREFIX/.vexa-ready" -nt "$dir/wineprefix/.vexa-ready" ]]; then
+      rm -rf "$dir/wineprefix"
+      cp -a "$VEXA_WINEPREFIX" "$dir/wineprefix.new"
+      mv "$dir/wineprefix.new" "$dir/wineprefix"
+    fi
+    vexa_start_xvfb 90 || { status=1; break; }
+    VEXA_DESKTOP_XVFB_PIDS+=("$VEXA_XVFB_PID")
+    VEXA_DESKTOP_PREFIXES+=("$dir/wineprefix")
+    printf 'export DISPLAY=%q WINEPREFIX=%q VEXA_WINEPREFIX=%q VEXA_WINESERVER_LOG=%q\n' \
+      "$DISPLAY" "$dir/wineprefix" "$dir/wineprefix" "$dir/wineserver.log" >"$dir/env"
+    # Each session starts beside the others (a few seconds each).
+    (source "$dir/env" && vexa_warm_wine) &
+    pids+=($!)
+    spec+="${spec:+,}{\"id\":\"desk$i\",\"slots\":1}"
+  done
+  export DISPLAY="$own_display"
+  VEXA_XVFB_PID="$own_xvfb"
+  for pid in "${pids[@]}"; do wait "$pid" || status=1; done
+  printf '{"version":{"major":1,"minor":0},"local":[{"desktop":[%s]}]}\n' "$spec" \
+    >"$VEXA_DESKTOP_DIR/resources.json"
+  return $status
+}
+
+vexa_stop_desktops() {
+  local prefix pid
+  for prefix in "${VEXA_DESKTOP_PREFIXES[@]}"; do
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+  done
+  for pid in "${VEXA_DESKTOP_XVFB_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  VEXA_DESKTOP_PREFIXES=()
+  VEXA_DESKTOP_XVFB_PIDS=()
+}

@@ -16,7 +16,8 @@ PROGRESS_PREFIX = "report progress "
 
 class ProgramTest(unittest.TestCase):
     def setUp(self):
-        self.folder = h.scratch_dir("program")
+        # A folder per group: groups may run at once, each on a desktop of its own.
+        self.folder = h.scratch_dir("program_" + type(self).__name__)
         self.programs = []
         self.servers = []
 
