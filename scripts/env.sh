@@ -120,6 +120,9 @@ vexa_start_desktops() {
   for ((i = 1; i <= count; i++)); do
     dir="$VEXA_DESKTOP_DIR/desk$i"
     mkdir -p "$dir"
+    # A session left by a run that was killed would keep its desktop on a display of its own.
+    WINEPREFIX="$dir/wineprefix" wineserver -k >/dev/null 2>&1 || true
+    WINEPREFIX="$dir/wineprefix" wineserver -w >/dev/null 2>&1 || true
     # The prefix's copy is made again whenever the prefix itself was (cp -a keeps the time).
     if [[ ! -f "$dir/wineprefix/.vexa-ready" ||
           "$VEXA_WINEPREFIX/.vexa-ready" -nt "$dir/wineprefix/.vexa-ready" ]]; then

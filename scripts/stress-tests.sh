@@ -12,7 +12,7 @@
 #                  "-all,err+all,+process,+loaddll"; the whole traces of the programs the
 #                  tests report on are kept in $VEXA_BUILD_DIR/stress/wine/run-N/ for the
 #                  runs that failed (dropped for the others, so long series stay small)
-#   ctest arguments go to both ctest runs, e.g. -R engine_transfer for the engine groups.
+#   ctest arguments go to the test command's ctest run, e.g. -R engine_transfer for the engine groups.
 #
 # Each run's full output goes to $VEXA_BUILD_DIR/stress/run-N.log. Run it under `nice` on a
 # shared machine: the load then weighs on these tests, not on everybody else's work.
@@ -59,7 +59,7 @@ fi
 
 failed_runs=0
 for ((i = 1; i <= runs; i++)); do
-  for tree in host win; do rm -f "$VEXA_BUILD_DIR/$tree/Testing/Temporary/LastTestsFailed.log"; done
+  rm -f "$VEXA_BUILD_DIR/ctest/Testing/Temporary/LastTestsFailed.log"
   start=$SECONDS
   status=0
   traces="$logs/wine/run-$i"
@@ -67,10 +67,8 @@ for ((i = 1; i <= runs; i++)); do
   VEXA_SKIP_SETUP=1 bash scripts/test.sh "$@" >"$logs/run-$i.log" 2>&1 || status=$?
   # ctest lists the tests that failed in its last run as "number:name".
   failed=()
-  for tree in host win; do
-    list="$VEXA_BUILD_DIR/$tree/Testing/Temporary/LastTestsFailed.log"
-    [[ -f "$list" ]] && while IFS=: read -r _ name; do failed+=("$name"); done <"$list"
-  done
+  list="$VEXA_BUILD_DIR/ctest/Testing/Temporary/LastTestsFailed.log"  # one ctest, both builds
+  [[ -f "$list" ]] && while IFS=: read -r _ name; do failed+=("$name"); done <"$list"
   if ((status != 0 && ${#failed[@]} == 0)); then failed=("(test command, exit $status)"); fi
   printf '%s\n' "${failed[@]}" | sed '/^$/d' >>"$failures"
   ((${#failed[@]} == 0)) || failed_runs=$((failed_runs + 1))

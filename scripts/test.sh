@@ -10,7 +10,7 @@ bash scripts/build.sh
 
 # Tests that need their windows alone on a screen get a desktop of their own (see
 # vexa_start_desktops); everything else shares one display and Wine session.
-desktops=2
+desktops="${VEXA_DESKTOPS:-2}"
 vexa_start_xvfb 90
 trap 'vexa_stop_desktops; wineserver -k >/dev/null 2>&1 || true; vexa_stop_xvfb' EXIT
 vexa_warm_wine
