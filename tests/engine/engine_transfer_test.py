@@ -533,9 +533,12 @@ class Namespaces:
         prefix = os.path.join(folder, "wineprefix")
         subprocess.run(["cp", "-a", ENV["WINEPREFIX"], prefix], check=True)
         env = dict(ENV, WINEPREFIX=prefix)
-        subprocess.run(self.prefix(self.client) + ["wine", "cmd", "/c", "exit"], env=env,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=300)
+        # Kept until close(): a server that ends on its own (three seconds after its last
+        # program) could be gone before the check below on a busy machine.
+        for command in (["wineserver", "-p"], ["wine", "cmd", "/c", "exit"]):
+            subprocess.run(self.prefix(self.client) + command, env=env,
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=300)
         self.wine = env
         mine = os.readlink("/proc/%d/ns/net" % self.client)
         servers = [pid for pid in os.listdir("/proc") if pid.isdigit() and

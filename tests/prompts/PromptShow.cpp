@@ -177,6 +177,22 @@ LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam) {
     return ::CallNextHookEx(g_hook, code, wParam, lParam);
 }
 
+// Reports the prompt being dragged: "move-start" when the move begins (the pointer's place
+// then is where the drag counts from) and "moved X Y" for each new place, so a driver can
+// move the pointer only once the move has begun and click only once the prompt is there.
+HHOOK g_moveHook = nullptr;
+LRESULT CALLBACK MoveHook(int code, WPARAM wParam, LPARAM lParam) {
+    auto* message = reinterpret_cast<CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && message->hwnd == CPromptAnnouncer::s_prompt) {
+        if (message->message == WM_ENTERSIZEMOVE) Say("move-start\n");
+        if (message->message == WM_WINDOWPOSCHANGED) {
+            auto* pos = reinterpret_cast<WINDOWPOS*>(message->lParam);
+            if (!(pos->flags & SWP_NOMOVE)) Say("moved %d %d\n", pos->x, pos->y);
+        }
+    }
+    return ::CallNextHookEx(g_moveHook, code, wParam, lParam);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -206,9 +222,11 @@ int main(int argc, char** argv) {
         owner.CenterWindow();
     }
     g_hook = ::SetWindowsHookExW(WH_CBT, CreationHook, nullptr, ::GetCurrentThreadId());
+    g_moveHook = ::SetWindowsHookExW(WH_CALLWNDPROCRET, MoveHook, nullptr, ::GetCurrentThreadId());
     ::SetTimer(nullptr, 0, 400, &CPromptAnnouncer::Announce);
     if (closeAfter) ::SetTimer(nullptr, 0, closeAfter, &CPromptAnnouncer::Close);
     int result = RunPromptModal(*prompt, withOwner ? owner.m_hWnd : nullptr);
+    ::UnhookWindowsHookEx(g_moveHook);
     ::UnhookWindowsHookEx(g_hook);
     Say("owner-enabled %d\n", withOwner ? (::IsWindowEnabled(owner.m_hWnd) ? 1 : 0) : 1);
     Say("result %d\n", result);

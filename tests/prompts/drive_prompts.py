@@ -221,12 +221,18 @@ def main():
         xdotool("mousemove", origin[0] + BACKGROUND[0], origin[1] + BACKGROUND[1])
         time.sleep(0.1)
         xdotool("mousedown", 1)
+        # The move counts from where the pointer is when it begins: on a busy machine the
+        # prompt may take the button late, after moves already sent, and end up short.
+        checks.expect("diropen-drag", "move began", prompt.wait_for("move-start") is not None,
+                      True)
         for step in range(1, 11):
             xdotool("mousemove", origin[0] + BACKGROUND[0] + 6 * step,
                     origin[1] + BACKGROUND[1] + 4 * step)
             time.sleep(0.05)
         xdotool("mouseup", 1)
         moved = (origin[0] + 60, origin[1] + 40)
+        checks.expect("diropen-drag", "prompt at the new place",
+                      prompt.wait_for("moved %d %d" % moved) is not None, True)
         wait_window_under((moved[0] + CLOSE_BOX[0], moved[1] + CLOSE_BOX[1]), prompt_window)
         screenshot_screen(os.path.join(args.out, "diropen-dragged-screen.png"))
         click(moved, CLOSE_BOX)

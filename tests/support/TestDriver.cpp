@@ -130,16 +130,29 @@ HWND OneWindow(const std::wstring& title) {
 
 int CrashRemote(HWND hwnd) {
     DWORD processId = 0;
-    ::GetWindowThreadProcessId(hwnd, &processId);
+    if (!::GetWindowThreadProcessId(hwnd, &processId)) {
+        // The window went between the search and now (a program handing over to its next
+        // window): the same answer as when none was found, so callers look again.
+        std::fprintf(stderr, "no window titled that\n");
+        return 1;
+    }
     HANDLE process = ::OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION |
                                        PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ,
                                    FALSE, processId);
-    if (!process) return 1;
+    if (!process) {
+        std::fprintf(stderr, "process %lu cannot be opened (error %lu)\n", processId,
+                     ::GetLastError());
+        return 1;
+    }
     // Address 0x10 is never mapped: the new thread faults on its first instruction.
     auto nowhere = reinterpret_cast<LPTHREAD_START_ROUTINE>(static_cast<uintptr_t>(0x10));
     HANDLE thread = ::CreateRemoteThread(process, nullptr, 0, nowhere, nullptr, 0, nullptr);
+    DWORD error = ::GetLastError();
     ::CloseHandle(process);
-    if (!thread) return 1;
+    if (!thread) {
+        std::fprintf(stderr, "no thread in process %lu (error %lu)\n", processId, error);
+        return 1;
+    }
     ::CloseHandle(thread);
     std::printf("%lu\n", processId);
     return 0;
