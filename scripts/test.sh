@@ -9,8 +9,9 @@ cd "$VEXA_ROOT"
 bash scripts/build.sh
 
 # Tests that need their windows alone on a screen get a desktop of their own (see
-# vexa_start_desktops); everything else shares one display and Wine session.
-desktops="${VEXA_DESKTOPS:-2}"
+# vexa_start_desktops); everything else shares one display and Wine session. Three desktops
+# take the window tests (about 220 s in a row) below the longest outage test.
+desktops="${VEXA_DESKTOPS:-3}"
 vexa_start_xvfb 90
 trap 'vexa_stop_desktops; wineserver -k >/dev/null 2>&1 || true; vexa_stop_xvfb' EXIT
 vexa_warm_wine
@@ -19,9 +20,10 @@ vexa_start_desktops "$desktops"
 # One ctest over both builds, so one schedule holds everything: the long tests start first
 # (COST), the outages wait beside the rest, desktops never sit idle while tests that need
 # one are left, and short tests fill the gaps. Most tests wait on Wine, servers and windows
-# rather than compute, so more run at once than there are cores.
+# rather than compute, so more run at once than there are cores: besides the desktops, the
+# two outages and three others, so the other tests never hold a desktop's test back.
 all="$VEXA_BUILD_DIR/ctest"
 mkdir -p "$all"
 printf 'subdirs("%s" "%s")\n' "$VEXA_BUILD_DIR/host" "$VEXA_BUILD_DIR/win" >"$all/CTestTestfile.cmake"
-ctest --test-dir "$all" --output-on-failure -j "$((desktops + 4))" \
+ctest --test-dir "$all" --output-on-failure -j "$((desktops + 5))" \
   --resource-spec-file "$VEXA_DESKTOP_DIR/resources.json" "$@"
