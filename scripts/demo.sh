@@ -179,6 +179,21 @@ download_dir() {
     *) echo "$WINEPREFIX/drive_$(echo "${line:0:1}" | tr 'A-Z' 'a-z')/${rest%/}" ;;
   esac
 }
+# Waits up to $1 seconds until the window $2 lies centred over the area $3 $4 $5 $6 (x, y,
+# width, height), give or take a pixel of rounding: a prompt shows at the place it is made
+# and is centred over its owner a moment later, and a click in between misses it.
+wait_for_centred() {
+  local deadline=$((SECONDS + $1)) X=0 Y=0 WIDTH=0 HEIGHT=0 SCREEN WINDOW dx dy
+  while ((SECONDS < deadline)); do
+    if eval "$(xdotool getwindowgeometry --shell "$2" 2>/dev/null)"; then
+      dx=$((X - ($3 + ($5 - WIDTH) / 2)))
+      dy=$((Y - ($4 + ($6 - HEIGHT) / 2)))
+      if ((dx * dx <= 4 && dy * dy <= 4)); then return 0; fi
+    fi
+    sleep 0.2
+  done
+  return 1
+}
 # Waits up to $1 seconds for the file $2.
 wait_for_file() {
   local deadline=$((SECONDS + $1))
@@ -207,6 +222,7 @@ drive() {
   DOWNLOAD_DIR="$(download_dir)"
   say "the download goes to $DOWNLOAD_DIR"
   eval "$(xdotool getwindowgeometry --shell "$window")"
+  local owner=("$X" "$Y" "$WIDTH" "$HEIGHT")
   xdotool mousemove $((X + 587)) $((Y + 339)) click 1  # the download button
   if wait_for_log "$STAGE_SECONDS" "$STATS_LOG" "statLogMuldownUrl"; then
     shot 04-downloading
@@ -218,8 +234,9 @@ drive() {
   # download window.
   local prompt
   if ! prompt="$(wait_for_window 300 400 195 410)" ||
+     ! wait_for_centred 60 "$prompt" "${owner[@]}" ||
      ! eval "$(xdotool getwindowgeometry --shell "$prompt")"; then
-    say "the package was not verified in time: no install prompt"
+    say "the package was not verified in time: no install prompt over the download window"
     return
   fi
   shot 05-verified-install-prompt

@@ -21,7 +21,7 @@ vexa_start_desktops "$desktops"
 # (COST), the outages wait beside the rest, desktops never sit idle while tests that need
 # one are left, and short tests fill the gaps. Most tests wait on Wine, servers and windows
 # rather than compute, so more run at once than there are cores: besides the desktops, the
-# two outages and three others, so the other tests never hold a desktop's test back.
+# two outages and three others, so the other tests seldom hold a desktop's test back.
 all="$VEXA_BUILD_DIR/ctest"
 mkdir -p "$all"
 printf 'subdirs("%s" "%s")\n' "$VEXA_BUILD_DIR/host" "$VEXA_BUILD_DIR/win" >"$all/CTestTestfile.cmake"
