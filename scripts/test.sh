@@ -14,8 +14,9 @@ bash scripts/build.sh
 desktops="${VEXA_DESKTOPS:-3}"
 vexa_start_xvfb 90
 trap 'vexa_stop_desktops; wineserver -k >/dev/null 2>&1 || true; vexa_stop_xvfb' EXIT
-vexa_warm_wine
+# The desktops copy the prefix before anything runs in it.
 vexa_start_desktops "$desktops"
+vexa_warm_wine
 
 # One ctest over both builds, so one schedule holds everything: the long tests start first
 # (COST), the outages wait beside the rest, desktops never sit idle while tests that need

@@ -542,7 +542,7 @@ class Namespaces:
         server of its own, started here and checked. (A copy, not hard links: Wine may
         write some of its files in place, which must not reach the usual prefix.)"""
         prefix = os.path.join(folder, "wineprefix")
-        subprocess.run(["cp", "-a", ENV["WINEPREFIX"], prefix], check=True)
+        copy_prefix(ENV["WINEPREFIX"], prefix)
         env = dict(ENV, WINEPREFIX=prefix)
         # Kept until close(): a server that ends on its own (three seconds after its last
         # program) could be gone before the check below on a busy machine.
@@ -565,6 +565,24 @@ class Namespaces:
         for h in self.holders:
             h.kill()
             h.wait()
+
+
+def copy_prefix(source, target):
+    """Copies a Wine prefix that other tests use meanwhile: a file that goes while it is
+    copied (a test's scratch folder, the wine server's registry save) was theirs, not part of
+    the prefix, and is left out. Links stay links (dosdevices/z: is the whole machine)."""
+    def copy_present(src, dst):
+        try:
+            shutil.copy2(src, dst, follow_symlinks=False)
+        except FileNotFoundError:
+            pass
+
+    try:
+        shutil.copytree(source, target, symlinks=True, copy_function=copy_present)
+    except shutil.Error as e:
+        others = [err for err in e.args[0] if "No such file or directory" not in err[2]]
+        if others:
+            raise
 
 
 def wine_server_of(pid):
