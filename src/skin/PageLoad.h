@@ -29,6 +29,13 @@ struct PageLoadStep {
 
 class CPageLoad {
 public:
+    // How long a page may load before the default picture takes its place. A small page
+    // needs a few seconds even on a slow link; the system gives up on an absent server after
+    // about as long (some 21 s of connect attempts) and reports that itself; but a server
+    // that accepts the connection and then stalls is waited for minutes. 20 s bounds that
+    // blank area without cutting off a page that is merely slow.
+    static constexpr unsigned kShippedTimeLimitMs = 20000;
+
     // The program asks for `url`. It is started at once unless a page of ours still loads;
     // then it waits for that one's end, replacing any page that was waiting before it.
     PageLoadStep Request(const std::wstring& url);

@@ -19,12 +19,7 @@
 class CSomHtmlView : public CSomHtmlWnd, private IWebBrowserEventHandler {
 public:
     static constexpr UINT kShowDefaultPageMessage = 3232;
-    // How long a page may load before the default picture takes its place. A small page
-    // needs a few seconds even on a slow link; the system gives up on an absent server after
-    // about as long (some 21 s of connect attempts) and reports that itself; but a server
-    // that accepts the connection and then stalls is waited for minutes. 20 s bounds that
-    // blank area without cutting off a page that is merely slow.
-    static constexpr UINT kShippedLoadTimeLimitMs = 20000;
+    static constexpr UINT kShippedLoadTimeLimitMs = CPageLoad::kShippedTimeLimitMs;
 
     CSomHtmlView() = default;
     ~CSomHtmlView() override;

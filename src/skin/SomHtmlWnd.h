@@ -12,8 +12,8 @@
 // loading when it starts (a navigation started over a loading one may lose the first one's
 // events, its error among them).
 
-#include <windows.h>
 #include <exdisp.h>
+#include <windows.h>
 
 #include <string>
 

@@ -29,8 +29,8 @@ void SetCancel(VARIANT* cancel) {
 // The object's identity (its IUnknown), for comparison only; the reference is let go.
 IUnknown* Identity(IUnknown* object) {
     IUnknown* identity = nullptr;
-    if (!object || FAILED(object->QueryInterface(IID_IUnknown,
-                                                 reinterpret_cast<void**>(&identity)))) {
+    if (!object ||
+        FAILED(object->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)))) {
         return nullptr;
     }
     identity->Release();

@@ -3,9 +3,9 @@
 // hands the events the program acts on to a handler: a page asking for a new window, a
 // navigation about to start, a navigation that failed and the page's document complete.
 
-#include <windows.h>
 #include <exdisp.h>
 #include <ocidl.h>
+#include <windows.h>
 
 #include "base/ComPtr.h"
 

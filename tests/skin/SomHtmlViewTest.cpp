@@ -2,8 +2,8 @@
 // the failure path runs, quickly, and nothing is left behind; a page that never answers
 // gives way to the default picture after the view's time limit.
 #include <gtest/gtest.h>
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <functional>
 #include <string>
@@ -28,7 +28,7 @@ class CPageParent : public CWindowImpl<CPageParent> {
 public:
     int defaultPageRequests = 0;
     BEGIN_MSG_MAP(CPageParent)
-        MESSAGE_HANDLER(CSomHtmlView::kShowDefaultPageMessage, OnShowDefault)
+    MESSAGE_HANDLER(CSomHtmlView::kShowDefaultPageMessage, OnShowDefault)
     END_MSG_MAP()
 
 private:
@@ -99,8 +99,8 @@ TEST(SomHtmlView, FailingPageAsksTheParentForTheDefaultPicture) {
     ASSERT_TRUE(parent.Create(nullptr, frame, L"page parent", WS_POPUP));
     CSomHtmlView view;
     RECT area = {20, 56, 660, 301};
-    HWND hwnd = view.Create(nullptr, L"about:blank", parent, area, CSomHtmlWnd::kDefaultStyle, 0,
-                            0, nullptr, kDownloadWindowHostFlags);
+    HWND hwnd = view.Create(nullptr, L"about:blank", parent, area, CSomHtmlWnd::kDefaultStyle, 0, 0,
+                            nullptr, kDownloadWindowHostFlags);
     if (!hwnd) {
         EXPECT_EQ(view.GetSite(), nullptr);
         EXPECT_FALSE(view.IsWindow());
