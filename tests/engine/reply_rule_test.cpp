@@ -115,3 +115,14 @@ TEST(ReplyRule, AVanishedRedirectTargetGoesBackToTheLinkGiven) {
     }
     ExpectFailure(Status(500), redirected, FailureKind::Transient);
 }
+
+// Connections that read the old version together all report the change. The first starts
+// over; the others report a generation that is gone, even once the restart budget is spent
+// by that very restart, and must not give the origin up for it.
+TEST(ReplyRule, AChangeIsActedOnOnceByWhoeverReportsItFirst) {
+    const int budget = 3;
+    EXPECT_EQ(OnOriginChanged(4, 4, 2, budget), ChangeAction::StartOver);
+    EXPECT_EQ(OnOriginChanged(4, 5, 3, budget), ChangeAction::AlreadyDone)
+        << "a late report of the third change";
+    EXPECT_EQ(OnOriginChanged(5, 5, 3, budget), ChangeAction::GiveUp) << "a fourth change";
+}

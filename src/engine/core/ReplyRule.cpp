@@ -55,6 +55,12 @@ ReplyVerdict ClassifyReply(const HttpResponseHead& head, const ReplyContext& con
     return FailAs(FailureOfStatus(status));
 }
 
+ChangeAction OnOriginChanged(uint64_t seenGeneration, uint64_t generation, int restarts,
+                             int maxRestarts) {
+    if (seenGeneration != generation) return ChangeAction::AlreadyDone;
+    return restarts >= maxRestarts ? ChangeAction::GiveUp : ChangeAction::StartOver;
+}
+
 FailureKind FailureOfStatus(int status) {
     if (status == 429 || status == 503) return FailureKind::Throttled;
     if (status >= 500 || status == 403 || status == 408 || status == 416 ||

@@ -36,6 +36,18 @@ struct ReplyVerdict {
 
 ReplyVerdict ClassifyReply(const HttpResponseHead& head, const ReplyContext& context);
 
+enum class ChangeAction {
+    AlreadyDone,  // another connection has started over since this one saw the change
+    StartOver,
+    GiveUp,  // the origin keeps changing (mixed servers behind one name): drop it
+};
+
+// A connection found the origin's file changed while the download was in `seenGeneration`.
+// Connections that meet one change together report it together: only the first report of a
+// generation acts, so the others can neither start over twice nor spend the restart budget.
+ChangeAction OnOriginChanged(uint64_t seenGeneration, uint64_t generation, int restarts,
+                             int maxRestarts);
+
 // How a reply that brings no usable bytes counts against its source. Throttled replies carry
 // a Retry-After the caller honours.
 FailureKind FailureOfStatus(int status);
