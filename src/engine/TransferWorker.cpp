@@ -208,6 +208,7 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
     {
         std::lock_guard<std::mutex> lock(mu_);
         context.knownTotal = planner_ ? planner_->TotalSize() : 0;
+        context.startedOver = job.generation != generation_;
     }
     if ((head.status == 206 || head.status == 200) && VersionChanged(src, head, job.generation))
         return Outcome::Failed;
@@ -228,6 +229,8 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
             return HandleUnsatisfiableReply(src, connId, job, head);
         case ReplyAction::BackToOriginalLink:
             ReturnToOriginalLink(src, job);
+            return Outcome::Failed;
+        case ReplyAction::Discard:
             return Outcome::Failed;
         case ReplyAction::Fail:
             break;
