@@ -223,6 +223,18 @@ def not_found_fails_at_once(fx):
 
 
 @case
+def link_leading_only_to_a_dead_end_is_given_up(fx):
+    fx.make("de.bin", 1 * MiB)
+    target = os.path.join(fx.out, "de.bin")
+    rc, out, final = fx.run(fx.base + "/deadend/de.bin", target)
+    assert rc == 1 and field(final, "state") == 2, final
+    # Every attempt of the link met the dead end once: a bad answer of the link each time,
+    # retried with backoff until the run of them gives the source up.
+    assert fx.stats().get("gone", 0) >= 8, fx.stats()
+    assert not os.path.exists(target)
+
+
+@case
 def server_errors_then_success(fx):
     want = fx.make("s.bin", 2 * MiB)
     expect_download(fx, "e500x2", "s.bin", want)
@@ -683,6 +695,7 @@ GROUPS = {
     ],
     "faults": [
         "reply_starting_early_is_never_written", "not_found_fails_at_once",
+        "link_leading_only_to_a_dead_end_is_given_up",
         "server_errors_then_success", "server_refusing_more_connections_gets_fewer",
         "body_cut_short_and_reset_mid_piece",
         "stalled_seed_beside_fast_origin", "seed_with_another_size_is_dropped",
