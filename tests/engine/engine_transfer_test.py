@@ -283,10 +283,12 @@ def vanished_redirect_target_goes_back_to_the_link(fx):
 @case
 def folded_and_stray_header_lines(fx):
     want = fx.make("fo.bin", 4 * MiB + 5)
-    expect_download(fx, "fold", "fo.bin", want)
-    # The folded ETag was read whole: every If-Range matched, so nothing came twice.
-    served = fx.stats().get("bytes-fold", 0)
-    assert served <= 1.1 * (4 * MiB + 5), served
+    final = expect_download(fx, "fold", "fo.bin", want)
+    # The folded ETag was read whole: every If-Range matched, so nothing came twice. Counted
+    # where the engine reads, not where the server writes: on a busy machine connections cut
+    # back by faster ones leave whole chunks unread in their sockets, which the server counts.
+    wire = field(final, "wire")
+    assert wire <= 1.1 * (4 * MiB + 5), final
 
 
 @case
