@@ -115,6 +115,21 @@ void CMainDlg::StartConfigThread() {
     if (!configThread_.IsValid()) OnConfigFinished(0);
 }
 
+bool CMainDlg::EndConfigThread(DWORD boundMs) {
+    if (!configThread_.IsValid()) return true;
+    switch (EndConfigInitThread(configThread_.Get(), windows_->Services().config, boundMs)) {
+        case ConfigThreadEnd::kEndedBefore:
+            return true;
+        case ConfigThreadEnd::kStopped:
+            windows_->Trace(L"configuration thread stopped");
+            return true;
+        case ConfigThreadEnd::kStillRunning:
+            break;
+    }
+    windows_->Trace(L"configuration thread still running");
+    return false;
+}
+
 LRESULT CMainDlg::OnConfigReport(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
     if (lParam == kReportProgress) {
         windows_->Trace(L"report progress " + std::to_wstring(static_cast<int>(wParam)));
