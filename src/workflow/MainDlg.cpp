@@ -211,6 +211,8 @@ LRESULT CMainDlg::OnCommand(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
 
 void CMainDlg::CloseProgram() {
     windows_->Trace(L"main window closed");
+    // A fetch still running is of no use any more; the loop's end waits for its thread.
+    windows_->Services().config->CancelInit();
     DestroyWindow();
     ::PostQuitMessage(0);
 }

@@ -82,6 +82,14 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+def to_unix(path):
+    """A path the program printed (C:\\... or Z:\\...) as a path on this machine."""
+    drive, rest = path[0].lower(), path[3:].replace("\\", "/")
+    if drive == "z":
+        return "/" + rest
+    return os.path.join(os.environ["WINEPREFIX"], "drive_%s" % drive, rest)
+
+
 def driver(*args, timeout=120):
     outcome = run(TESTDRIVER, *[str(a) for a in args], timeout=timeout)
     if outcome.timed_out:
