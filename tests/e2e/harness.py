@@ -12,6 +12,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import unittest
 import uuid
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
@@ -146,6 +147,15 @@ def stop(process, timeout=30):
         except subprocess.TimeoutExpired:
             pass
     process.close()
+
+
+def run_group(groups, default):
+    """Runs the test case of the group named by the first argument (or `default`) and exits
+    with 0 when all of it passed: one ctest test per group."""
+    group = sys.argv.pop(1) if len(sys.argv) > 1 else default
+    suite = unittest.TestLoader().loadTestsFromTestCase(groups[group])
+    result = unittest.TextTestRunner(verbosity=2).run(suite)
+    sys.exit(0 if result.wasSuccessful() else 1)
 
 
 def _check_environment():

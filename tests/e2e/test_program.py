@@ -5,7 +5,6 @@ close)."""
 
 import os
 import subprocess
-import sys
 import time
 import unittest
 
@@ -299,9 +298,6 @@ class CloseTest(ProgramTest):
 
     ROUNDS = 5
 
-    def document_path(self, package_id):
-        return "/publish/tool/muldown/%s.html" % package_id
-
     def close_mid_fetch(self, name, server, package_id, fetching):
         """Starts a copy, closes its initialising window (its close button's command) as soon
         as `fetching()` is true, and checks how the program ends."""
@@ -349,37 +345,36 @@ class CloseTest(ProgramTest):
                          if os.path.isdir(dumps) else [], [])
         self.assertEqual(h.wait_windows(0, seconds=60), 0)
 
-    def test_closing_while_the_document_trickles_in(self):
+    def close_in_rounds(self, kind, serve, fetching):
+        """ROUNDS copies, each closed mid-fetch; `serve(server, path)` sets up how the
+        document at `path` is served, `fetching(server, path)` tells when its fetch runs."""
         server = self.server()
         for attempt in range(self.ROUNDS):
             package_id = h.new_package_id()
-            f.publish(server, package_id, [("game.bin", b"t" * 1000)])
-            path = self.document_path(package_id)
+            f.publish(server, package_id, [("game.bin", b"c" * 1000)])
+            path = "/publish/tool/muldown/%s.html" % package_id
+            serve(server, path)
+            try:
+                self.close_mid_fetch("%s%d" % (kind, attempt), server, package_id,
+                                     lambda: fetching(server, path))
+            finally:
+                server.release(path)  # a held request waits no longer
+
+    def test_closing_while_the_document_trickles_in(self):
+        def trickle(server, path):
             with open(os.path.join(server.root, path.lstrip("/")), "ab") as document:
                 document.write(b";" + b"x" * 400000 + b"\r\n")  # about 200 s at this rate
             server.fault(path, "slow", rate=2000)
-            self.close_mid_fetch("trickle%d" % attempt, server, package_id,
-                                 lambda: server.bytes_sent(path) > 0)
+
+        self.close_in_rounds("trickle", trickle, lambda server, path: server.bytes_sent(path) > 0)
 
     def test_closing_while_the_answer_is_held_back(self):
-        server = self.server()
-        for attempt in range(self.ROUNDS):
-            package_id = h.new_package_id()
-            f.publish(server, package_id, [("game.bin", b"k" * 1000)])
-            path = self.document_path(package_id)
-            server.fault(path, "held", code=200)
-            try:
-                self.close_mid_fetch("held%d" % attempt, server, package_id,
-                                     lambda: server.requests(path) != [])
-            finally:
-                server.release(path)
+        self.close_in_rounds("held", lambda server, path: server.fault(path, "held", code=200),
+                             lambda server, path: server.requests(path) != [])
 
 
 GROUPS = {"start": StartTest, "failure": FailureTest, "hostile": HostileTest,
           "install": InstallTest, "resume": ResumeTest, "close": CloseTest}
 
 if __name__ == "__main__":
-    group = sys.argv.pop(1) if len(sys.argv) > 1 else "start"
-    suite = unittest.TestLoader().loadTestsFromTestCase(GROUPS[group])
-    result = unittest.TextTestRunner(verbosity=2).run(suite)
-    sys.exit(0 if result.wasSuccessful() else 1)
+    h.run_group(GROUPS, "start")
