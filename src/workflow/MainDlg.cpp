@@ -117,17 +117,12 @@ void CMainDlg::StartConfigThread() {
 
 bool CMainDlg::EndConfigThread(DWORD boundMs) {
     if (!configThread_.IsValid()) return true;
-    switch (EndConfigInitThread(configThread_.Get(), windows_->Services().config, boundMs)) {
-        case ConfigThreadEnd::kEndedBefore:
-            return true;
-        case ConfigThreadEnd::kStopped:
-            windows_->Trace(L"configuration thread stopped");
-            return true;
-        case ConfigThreadEnd::kStillRunning:
-            break;
-    }
-    windows_->Trace(L"configuration thread still running");
-    return false;
+    const ConfigThreadEnd end =
+        EndConfigInitThread(configThread_.Get(), windows_->Services().config, boundMs);
+    windows_->Trace(end == ConfigThreadEnd::kEndedBefore ? L"configuration thread had ended"
+                    : end == ConfigThreadEnd::kStopped   ? L"configuration thread stopped"
+                                                         : L"configuration thread still running");
+    return end != ConfigThreadEnd::kStillRunning;
 }
 
 LRESULT CMainDlg::OnConfigReport(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {

@@ -128,9 +128,9 @@ def wait_windows(count, title_prefix=MAIN_TITLE_PREFIX, seconds=120):
     return seen
 
 
-def screenshot(name):
-    """Saves the whole virtual screen as ARTIFACTS/screenshots/NAME.png; returns the path."""
-    folder = os.path.join(ARTIFACTS, "screenshots")
+def screenshot(name, folder="screenshots"):
+    """Saves the whole virtual screen as ARTIFACTS/FOLDER/NAME.png; returns the path."""
+    folder = os.path.join(ARTIFACTS, folder)
     os.makedirs(folder, exist_ok=True)
     path = os.path.join(folder, name + ".png")
     subprocess.run(["import", "-window", "root", path], check=False,

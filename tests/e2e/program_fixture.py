@@ -21,7 +21,6 @@ from harness import to_unix  # noqa: F401 (the tests' name for it)
 from server_client import Server  # noqa: F401 (the tests' name for it)
 
 STAND_IN_INSTALLER = os.environ.get("VEXA_STAND_IN_INSTALLER", "")
-SHOTS = os.path.join(h.ARTIFACTS, "program")
 WM_COMMAND = 0x111
 
 
@@ -47,11 +46,7 @@ def png(width, height, rgb=(0x20, 0x60, 0xC0), noise=False):
 
 
 def screenshot(name):
-    os.makedirs(SHOTS, exist_ok=True)
-    path = os.path.join(SHOTS, name + ".png")
-    subprocess.run(["import", "-window", "root", path], check=False,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return path
+    return h.screenshot(name, folder="program")
 
 
 def publish(server, package_id, files, game_name="Starfall", new_version="1.1.0.1011",

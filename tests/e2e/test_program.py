@@ -337,8 +337,10 @@ class CloseTest(ProgramTest):
         before = lines[:lines.index("main window closed")]
         self.assertEqual([l for l in before if l.startswith("report finished")], [], lines)
         self.assertEqual([l for l in lines if l.startswith(("race", "handover"))], [], lines)
-        self.assertTrue({"configuration thread stopped", "configuration thread still running"}
-                        & set(lines), lines)
+        # The close's cancel may end the thread while the window goes, or the end of the loop
+        # stops it, or it still waits in a call that only its time-out ends.
+        self.assertTrue({"configuration thread had ended", "configuration thread stopped",
+                         "configuration thread still running"} & set(lines), lines)
         self.assertLess(took, 30)  # the document alone would take minutes
         dumps = os.path.join(self.folder, "dump")
         self.assertEqual([n for n in os.listdir(dumps) if n.startswith(name)]
