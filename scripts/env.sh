@@ -7,10 +7,10 @@ export VEXA_BUILD_DIR="${VEXA_BUILD_DIR:-$VEXA_ROOT/build}"
 export VEXA_WINEPREFIX="${VEXA_WINEPREFIX:-$VEXA_BUILD_DIR/wineprefix}"
 export WINEPREFIX="$VEXA_WINEPREFIX"
 # No Wine trace output by default. "-all,err+all" names the few ways Wine ends a program with
-# no word of its own (exit code 1 when the shared data cannot be mapped, a stack overflow),
-# but it also changes timings inside Wine's page view enough that a navigation started while
-# the first page still loads loses its error event; use it for hunting (scripts/stress-tests.sh
-# --winedebug), not by default.
+# no word of its own (exit code 1 when the shared data cannot be mapped, a stack overflow);
+# use it for hunting (scripts/stress-tests.sh --winedebug). It changes Wine's timings, which
+# is how the page view's navigation race showed itself (two navigations at once lost the
+# second one's error event; the view now makes one at a time).
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko prompts: neither can be installed here. No menu builder either: it would
 # copy every shortcut the program makes into the host's desktop and menus.

@@ -18,17 +18,16 @@ TransferTask::TransferTask(TaskAddress address, std::wstring targetPath,
       targetPath_(std::move(targetPath)),
       settings_(settings),
       file_(targetPath_) {
-    auto origin = std::make_unique<Source>(settings_.retry, settings_.governor);
+    HttpUrl link;
+    ParseHttpUrl(address_.link, link);
+    auto origin = std::make_unique<Source>(link, settings_.retry, settings_.governor);
     origin->isOrigin = true;
-    ParseHttpUrl(address_.link, origin->original);
-    origin->current = origin->original;
     sources_.push_back(std::move(origin));
     std::string name = FileNameOfLink(address_.link);
     for (const std::string& base : seedBases) {
-        auto seed = std::make_unique<Source>(settings_.retry, settings_.governor);
-        if (name.empty() || !ParseHttpUrl(SeedFileUrl(base, name), seed->original)) continue;
-        seed->current = seed->original;
-        sources_.push_back(std::move(seed));
+        HttpUrl seedLink;
+        if (name.empty() || !ParseHttpUrl(SeedFileUrl(base, name), seedLink)) continue;
+        sources_.push_back(std::make_unique<Source>(seedLink, settings_.retry, settings_.governor));
     }
     ShowRecordedProgress();
 }

@@ -20,6 +20,7 @@
 #include "engine/core/EngineSettings.h"
 #include "engine/core/RangePlanner.h"
 #include "engine/core/RetryPolicy.h"
+#include "engine/core/SourceRoute.h"
 #include "engine/core/TaskUrl.h"
 
 namespace vexa::engine {
@@ -61,16 +62,15 @@ public:
 private:
     struct Source {
         bool isOrigin = false;
-        HttpUrl original;
-        HttpUrl current;  // after redirects
+        SourceRoute route;  // the link, or the redirect target in use
         SourceHealth health;
         ConnectionGovernor governor;
         std::string validator;  // a seed's own version of the file (the origin's is validator_)
         std::atomic<uint64_t> bytes{0};
         std::atomic<int> busy{0};     // connections that have work from it now
         std::atomic<int> reading{0};  // connections receiving a reply's body from it now
-        Source(const RetrySettings& r, const GovernorSettings& g)
-            : health(g.maxPerServer, r), governor(g) {}
+        Source(const HttpUrl& link, const RetrySettings& r, const GovernorSettings& g)
+            : route(link), health(g.maxPerServer, r), governor(g) {}
         int Limit() const { return std::min(health.ConnectionLimit(), governor.Limit()); }
     };
 
@@ -81,6 +81,8 @@ private:
         uint64_t generation = 0;
         std::string ifRange;
         HttpUrl url;
+        SourceRoute::VisitRef visit;  // null while the request goes to the link itself
+        uint64_t round = 0;           // the source's failure round when the job was taken
     };
 
     enum class Outcome { Done, Failed, Stopped };
@@ -124,8 +126,9 @@ private:
     uint64_t CurrentEnd(const Job& job);
     bool WriteChunk(Source& src, Job& job, uint64_t offset, const char* data, size_t size,
                     uint64_t& endNow);
-    void Fail(Source& src, FailureKind kind, long long retryAfter = -1);
-    void FailTransport(Source& src, const HttpConnection& conn);
+    void Fail(Source& src, const Job& job, FailureKind kind, long long retryAfter = -1);
+    void FailTransport(Source& src, const Job& job, const HttpConnection& conn);
+    void GiveUp(Source& src);
     uint64_t NowMs() const;
 
     TaskAddress address_;

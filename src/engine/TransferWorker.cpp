@@ -40,9 +40,9 @@ long long RetryAfterOf(const HttpResponseHead& head) {
 
 }  // namespace
 
-void TransferTask::Fail(Source& src, FailureKind kind, long long retryAfter) {
+void TransferTask::Fail(Source& src, const Job& job, FailureKind kind, long long retryAfter) {
     std::lock_guard<std::mutex> lock(mu_);
-    src.health.OnFailure(kind, NowMs(), retryAfter, RandomBits());
+    src.health.OnFailure(kind, NowMs(), retryAfter, RandomBits(), job.round);
     // A server that says it has enough connections gets fewer, and no more.
     if (kind == FailureKind::Throttled || kind == FailureKind::Refused)
         src.governor.Lower(NowMs(), src.reading.load());
@@ -51,9 +51,14 @@ void TransferTask::Fail(Source& src, FailureKind kind, long long retryAfter) {
 // The network did not carry the exchange: never a reason to give the source up. A refusal
 // while other connections to the server work says it wants fewer; with none working, the
 // server is down or restarting, which is an outage like any other.
-void TransferTask::FailTransport(Source& src, const HttpConnection& conn) {
+void TransferTask::FailTransport(Source& src, const Job& job, const HttpConnection& conn) {
     bool othersWork = src.busy.load() > 1;
-    Fail(src, conn.Refused() && othersWork ? FailureKind::Refused : FailureKind::Transport);
+    Fail(src, job, conn.Refused() && othersWork ? FailureKind::Refused : FailureKind::Transport);
+}
+
+void TransferTask::GiveUp(Source& src) {
+    std::lock_guard<std::mutex> lock(mu_);
+    src.health.Drop();
 }
 
 void TransferTask::WorkerLoop(size_t sourceIndex, int slot) {
@@ -110,7 +115,9 @@ bool TransferTask::NextJob(Source& src, int slot, int connId, Job& job) {
     uint64_t now = NowMs();
     if (src.health.Dropped() || slot >= src.Limit() || !src.health.ReadyAt(now)) return false;
     job.generation = generation_;
-    job.url = src.current;
+    job.url = src.route.CurrentUrl();
+    job.visit = src.route.Current();
+    job.round = src.health.Round();
     if (!planner_) {
         // The size is not known yet: one request learns it, from the first source still
         // standing (the origin unless it was dropped).
@@ -154,7 +161,7 @@ TransferTask::Outcome TransferTask::Fetch(HttpConnection& conn, Source& src, int
         bool reused = conn.IsOpen();
         if (!conn.Open(job.url, static_cast<int>(settings_.connectTimeoutMs), stop_)) {
             if (stop_.load()) return Outcome::Stopped;
-            FailTransport(src, conn);
+            FailTransport(src, job, conn);
             return Outcome::Failed;
         }
         std::string request = BuildGetRequest(job.url, true, job.from, job.to, job.ifRange);
@@ -171,21 +178,21 @@ TransferTask::Outcome TransferTask::Fetch(HttpConnection& conn, Source& src, int
             if (stop_.load()) return Outcome::Stopped;
             // A head that arrived but makes no sense is the server's fault, not the network's.
             if (conn.HeadMalformed())
-                Fail(src, FailureKind::Transient);
+                Fail(src, job, FailureKind::Transient);
             else
-                FailTransport(src, conn);
+                FailTransport(src, job, conn);
             return Outcome::Failed;
         }
         if (!IsRedirect(head.status) || head.location.empty()) break;
         HttpUrl next;
         conn.Close();
         if (hop >= kMaxRedirects || !ResolveLocation(job.url, head.location, next)) {
-            Fail(src, FailureKind::Fatal);
+            GiveUp(src);
             return Outcome::Failed;
         }
         job.url = next;
         std::lock_guard<std::mutex> lock(mu_);
-        src.current = next;
+        job.visit = src.route.Redirected(next);
     }
     return HandleStatus(conn, src, connId, job, head);
 }
@@ -195,16 +202,21 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
     ReplyContext context;
     context.firstReply = job.span < 0;
     context.fromOrigin = src.isOrigin;
-    context.redirected = job.url.ToString() != src.original.ToString();
+    context.redirected = job.visit && job.url.ToString() != src.route.Link().ToString();
     context.from = job.from;
     context.to = job.to;
     {
         std::lock_guard<std::mutex> lock(mu_);
         context.knownTotal = planner_ ? planner_->TotalSize() : 0;
+        context.startedOver = job.generation != generation_;
     }
     if ((head.status == 206 || head.status == 200) && VersionChanged(src, head, job.generation))
         return Outcome::Failed;
     const ReplyVerdict verdict = ClassifyReply(head, context);
+    if (verdict.action == ReplyAction::AcceptFirst || verdict.action == ReplyAction::ReadBody) {
+        std::lock_guard<std::mutex> lock(mu_);
+        src.route.Served(job.visit);
+    }
     switch (verdict.action) {
         case ReplyAction::AcceptFirst:
             return AcceptFirstReply(conn, src, connId, job, head);
@@ -218,10 +230,13 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
         case ReplyAction::BackToOriginalLink:
             ReturnToOriginalLink(src, job);
             return Outcome::Failed;
+        case ReplyAction::Discard:
+            return Outcome::Failed;
         case ReplyAction::Fail:
             break;
     }
-    Fail(src, verdict.failure, verdict.failure == FailureKind::Throttled ? RetryAfterOf(head) : -1);
+    Fail(src, job, verdict.failure,
+         verdict.failure == FailureKind::Throttled ? RetryAfterOf(head) : -1);
     return Outcome::Failed;
 }
 
@@ -233,16 +248,17 @@ TransferTask::Outcome TransferTask::HandleUnsatisfiableReply(Source& src, int co
         if (restart) RestartForChangedFile(src, job.generation);
         return outcome;
     }
-    Fail(src, FailureOfStatus(head.status));
+    Fail(src, job, FailureOfStatus(head.status));
     return Outcome::Failed;
 }
 
-// A redirect target that went away: go back to the link we were given. Several connections
-// may learn this at once; each only undoes the target it used.
+// A redirect target that went away: go back to the link we were given. A target that had
+// served the file says nothing against the link; one the link sent us to that never served
+// counts once, however many connections meet it (SourceRoute).
 void TransferTask::ReturnToOriginalLink(Source& src, const Job& job) {
     std::lock_guard<std::mutex> lock(mu_);
-    if (src.current.ToString() == job.url.ToString()) src.current = src.original;
-    src.health.OnFailure(FailureKind::Transient, NowMs(), -1, RandomBits());
+    if (src.route.Vanished(job.visit))
+        src.health.OnFailure(FailureKind::Transient, NowMs(), -1, RandomBits(), job.round);
 }
 
 // Every reply head names the version it carries. The origin's decides: another version
@@ -311,7 +327,7 @@ TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Sourc
         const ContentRange& cr = head.contentRange;
         if (!cr.valid || !cr.totalKnown || head.multipart || cr.first != 0 ||
             (head.hasContentLength && head.contentLength != cr.last + 1)) {
-            Fail(src, FailureKind::Transient);
+            Fail(src, job, FailureKind::Transient);
             return Outcome::Failed;
         }
         total = cr.total;
@@ -319,7 +335,7 @@ TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Sourc
     } else {
         if (!head.hasContentLength) {
             if (head.chunked) return StreamChunked(conn, src, job, head.KeepAlive());
-            Fail(src, FailureKind::Fatal);  // no length, no way to know the file is whole
+            GiveUp(src);  // no length, no way to know the file is whole
             return Outcome::Failed;
         }
         total = bodyLength = head.contentLength;
@@ -409,12 +425,12 @@ TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, 
         } else if (rs == ReadStatus::Idle) {
             if (!flush()) return Outcome::Failed;
             if (NowMs() - lastDataMs >= settings_.stallTimeoutMs) {
-                FailTransport(src, conn);  // stalled
+                FailTransport(src, job, conn);  // stalled
                 return Outcome::Failed;
             }
         } else {
             flush();
-            FailTransport(src, conn);  // cut short or reset
+            FailTransport(src, job, conn);  // cut short or reset
             return Outcome::Failed;
         }
         if (endNow == 0 || offset >= endNow) {
@@ -431,9 +447,17 @@ TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, 
 // The origin's file is not the one the partial file holds. Start over, but not forever: a
 // server that keeps changing its answer (mixed servers behind one name) is given up.
 void TransferTask::RestartForChangedFile(Source& src, uint64_t generation) {
-    if (restarts_.load() >= kMaxRestarts) {
-        Fail(src, FailureKind::Fatal);
-        return;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        switch (OnOriginChanged(generation, generation_, restarts_.load(), kMaxRestarts)) {
+            case ChangeAction::AlreadyDone:
+                return;
+            case ChangeAction::GiveUp:
+                src.health.Drop();
+                return;
+            case ChangeAction::StartOver:
+                break;
+        }
     }
     if (ResetToProbe(generation)) ++restarts_;
 }
@@ -463,7 +487,7 @@ TransferTask::Outcome TransferTask::StreamChunked(HttpConnection& conn, Source& 
         ReadStatus rs = conn.Read(raw.data(), raw.size(), got);
         if (rs == ReadStatus::Idle && NowMs() - lastDataMs < settings_.stallTimeoutMs) continue;
         if (rs != ReadStatus::Data) {
-            FailTransport(src, conn);  // stalled, reset or closed before the end
+            FailTransport(src, job, conn);  // stalled, reset or closed before the end
             return Outcome::Failed;
         }
         lastDataMs = NowMs();
@@ -471,7 +495,7 @@ TransferTask::Outcome TransferTask::StreamChunked(HttpConnection& conn, Source& 
         body.clear();
         st = decoder.Feed(raw.data(), got, body, used);
         if (st == ChunkedDecoder::Status::Error) {
-            Fail(src, FailureKind::Transient);
+            Fail(src, job, FailureKind::Transient);
             return Outcome::Failed;
         }
         if (body.empty()) continue;

@@ -45,13 +45,11 @@ HWND CSomHtmlWnd::Create(IDispatch* external, const wchar_t* windowText, HWND pa
                                             createParam);
         pendingExternal_ = nullptr;
         if (!hwnd) return nullptr;
-        IWebBrowser2* browser = GetBrowser();
-        if (!browser) {
+        if (!GetBrowser()) {
             // No browser engine here: no half-made view, the caller shows its picture.
             ::DestroyWindow(hwnd);
             return nullptr;
         }
-        browser->put_Silent(VARIANT_TRUE);
         return hwnd;
     } catch (...) {
         pendingExternal_ = nullptr;
@@ -62,19 +60,21 @@ HWND CSomHtmlWnd::Create(IDispatch* external, const wchar_t* windowText, HWND pa
 }
 
 void CSomHtmlWnd::Navigate(const wchar_t* url) {
-    HRESULT hr = E_FAIL;
+    if (FAILED(StartNavigation(url))) OnNavigateFailed();
+}
+
+HRESULT CSomHtmlWnd::StartNavigation(const wchar_t* url) {
     try {
-        if (IWebBrowser2* browser = GetBrowser()) {
-            CBstr address(url);
-            VARIANT empty;
-            ::VariantInit(&empty);
-            hr = browser->Navigate(address.Get(), &empty, &empty, &empty, &empty);
-        }
+        IWebBrowser2* browser = GetBrowser();
+        if (!browser) return E_FAIL;
+        CBstr address(url);
+        VARIANT empty;
+        ::VariantInit(&empty);
+        return browser->Navigate(address.Get(), &empty, &empty, &empty, &empty);
     } catch (...) {
         ::OutputDebugStringW(L"QuilletBrowser IE Navigate exception!!");
-        return;
+        return S_FALSE;  // written down; nothing else happens
     }
-    if (FAILED(hr)) OnNavigateFailed();
 }
 
 IWebBrowser2* CSomHtmlWnd::GetBrowser() const { return site_ ? site_->Browser() : nullptr; }
@@ -100,12 +100,17 @@ BOOL CSomHtmlWnd::SetPos(int x, int y) {
 
 LRESULT CSomHtmlWnd::OnCreate(UINT, WPARAM, LPARAM lParam, BOOL&) {
     const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    const wchar_t* firstPage = create && create->lpszName ? create->lpszName : L"about:blank";
-    CreateControl(firstPage);
-    return 0;  // the window lives on even without a control; Create then destroys it
+    std::wstring firstPage = create && create->lpszName ? create->lpszName : L"";
+    // The window lives on even without a control; Create then destroys it.
+    if (!CreateControl()) return 0;
+    OnControlReady();
+    if (!firstPage.empty() && ::lstrcmpiW(firstPage.c_str(), L"about:blank") != 0) {
+        Navigate(firstPage.c_str());
+    }
+    return 0;
 }
 
-bool CSomHtmlWnd::CreateControl(const wchar_t* firstPage) {
+bool CSomHtmlWnd::CreateControl() {
     CWebBrowserSite* site = CWebBrowserSite::New(m_hWnd);
     site->SetAllowContextMenu(allowContextMenu_);
     if (docHostFlags_) site->SetDocHostFlags(docHostFlags_);
@@ -116,10 +121,7 @@ bool CSomHtmlWnd::CreateControl(const wchar_t* firstPage) {
         return false;
     }
     site_ = site;
-    CBstr address(firstPage);
-    VARIANT empty;
-    ::VariantInit(&empty);
-    site_->Browser()->Navigate(address.Get(), &empty, &empty, &empty, &empty);
+    site_->Browser()->put_Silent(VARIANT_TRUE);  // before any page: no script error dialogs
     return true;
 }
 

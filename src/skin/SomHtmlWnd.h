@@ -6,9 +6,14 @@
 // errors raise no dialogs), disallows the context menu unless asked and hands the control
 // the document host flags. When the control cannot be created (no browser engine), Create
 // fails and returns null, so the caller shows its default picture instead.
+//
+// The empty page is the control's own state before any navigation, not a navigation: the
+// page the caller wants is then the control's first navigation, and nothing else is still
+// loading when it starts (a navigation started over a loading one may lose the first one's
+// events, its error among them).
 
-#include <windows.h>
 #include <exdisp.h>
+#include <windows.h>
 
 #include <string>
 
@@ -25,14 +30,15 @@ public:
     CSomHtmlWnd() = default;
     ~CSomHtmlWnd() override;
 
-    // `windowText` is the first page ("about:blank"). Returns the window, or null when the
-    // window or the control could not be made.
+    // `windowText` is the first page: "about:blank" (or nothing) leaves the control empty
+    // until Navigate, any other address is loaded once the window is ready. Returns the
+    // window, or null when the window or the control could not be made.
     HWND Create(IDispatch* external, const wchar_t* windowText, HWND parent, const RECT& rect,
                 DWORD style = kDefaultStyle, DWORD exStyle = 0, UINT childId = 0,
                 void* createParam = nullptr, DWORD docHostFlags = 0);
     // Navigates the control; a navigation that cannot even start counts as a failed one
     // (see OnNavigateFailed).
-    void Navigate(const wchar_t* url);
+    virtual void Navigate(const wchar_t* url);
 
     void SetAllowContextMenu(BOOL allow) { allowContextMenu_ = allow; }
     // The control's automation interface, or null (not AddRef'ed).
@@ -61,6 +67,10 @@ public:
 protected:
     // Called when a navigation could not start; the view reports it like a failed page.
     virtual void OnNavigateFailed() {}
+    // The control exists and nothing has been loaded into it yet.
+    virtual void OnControlReady() {}
+    // Asks the control to load `url`; the result of the call (not of the page).
+    HRESULT StartNavigation(const wchar_t* url);
 
     LRESULT OnCreate(UINT, WPARAM, LPARAM, BOOL& handled);
     LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled);
@@ -69,7 +79,7 @@ protected:
     LRESULT OnEraseBackground(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
 
 private:
-    bool CreateControl(const wchar_t* firstPage);
+    bool CreateControl();
     void FocusDocument();
     void ReleaseSite();
 

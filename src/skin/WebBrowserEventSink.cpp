@@ -26,6 +26,17 @@ void SetCancel(VARIANT* cancel) {
     }
 }
 
+// The object's identity (its IUnknown), for comparison only; the reference is let go.
+IUnknown* Identity(IUnknown* object) {
+    IUnknown* identity = nullptr;
+    if (!object ||
+        FAILED(object->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)))) {
+        return nullptr;
+    }
+    identity->Release();
+    return identity;
+}
+
 }  // namespace
 
 CWebBrowserEventSink* CWebBrowserEventSink::New(IWebBrowserEventHandler* handler) {
@@ -45,6 +56,7 @@ HRESULT CWebBrowserEventSink::Connect(IUnknown* control) {
     if (FAILED(hr)) return hr;
     point_ = point;
     cookie_ = cookie;
+    controlIdentity_ = Identity(control);
     return S_OK;
 }
 
@@ -53,6 +65,7 @@ void CWebBrowserEventSink::Disconnect() {
     if (point_ && cookie_) point_->Unadvise(cookie_);
     cookie_ = 0;
     point_.Reset();
+    controlIdentity_ = nullptr;
 }
 
 STDMETHODIMP CWebBrowserEventSink::QueryInterface(REFIID iid, void** out) {
@@ -89,6 +102,9 @@ STDMETHODIMP CWebBrowserEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPAR
         case DISPID_BEFORENAVIGATE2:
             OnBeforeNavigate2(params);
             break;
+        case DISPID_DOCUMENTCOMPLETE:
+            OnDocumentComplete(params);
+            break;
         case DISPID_NAVIGATEERROR:
             if (handler_) handler_->OnNavigateError();
             break;
@@ -110,4 +126,16 @@ void CWebBrowserEventSink::OnBeforeNavigate2(DISPPARAMS* params) {
     if (!handler_) return;
     const wchar_t* url = StringArgument(Argument(params, 1, 7));
     if (!handler_->AllowNavigation(url ? url : L"")) SetCancel(Argument(params, 6, 7));
+}
+
+// DocumentComplete(pDisp, URL): pDisp is the control itself for the page, a frame's
+// browser object for each of its frames (those complete first).
+void CWebBrowserEventSink::OnDocumentComplete(DISPPARAMS* params) {
+    if (!handler_ || !controlIdentity_) return;
+    VARIANT* source = Argument(params, 0, 2);
+    if (!source) return;
+    IUnknown* object = nullptr;
+    if (source->vt == VT_DISPATCH) object = source->pdispVal;
+    if (source->vt == (VT_DISPATCH | VT_BYREF) && source->ppdispVal) object = *source->ppdispVal;
+    if (object && Identity(object) == controlIdentity_) handler_->OnDocumentComplete();
 }

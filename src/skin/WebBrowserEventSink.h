@@ -1,11 +1,11 @@
 #pragma once
 // Receives the web-browser control's DWebBrowserEvents2 through its connection point and
 // hands the events the program acts on to a handler: a page asking for a new window, a
-// navigation about to start, and a navigation that failed.
+// navigation about to start, a navigation that failed and the page's document complete.
 
-#include <windows.h>
 #include <exdisp.h>
 #include <ocidl.h>
+#include <windows.h>
 
 #include "base/ComPtr.h"
 
@@ -16,6 +16,8 @@ public:
     virtual void OnNavigateError() = 0;
     // A navigation of the page (or one of its frames) is about to start; false cancels it.
     virtual bool AllowNavigation(const wchar_t* url) { return true; }
+    // The top-level document is complete (not called for the page's frames).
+    virtual void OnDocumentComplete() {}
 
 protected:
     ~IWebBrowserEventHandler() = default;
@@ -54,9 +56,11 @@ private:
 
     void OnNewWindow3(DISPPARAMS* params);
     void OnBeforeNavigate2(DISPPARAMS* params);
+    void OnDocumentComplete(DISPPARAMS* params);
 
     LONG refs_ = 1;
     IWebBrowserEventHandler* handler_;  // not owned
     CComPtr<IConnectionPoint> point_;
     DWORD cookie_ = 0;
+    IUnknown* controlIdentity_ = nullptr;  // compared only, never called: no reference
 };

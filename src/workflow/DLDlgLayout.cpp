@@ -178,6 +178,9 @@ void CDLDlg::CreateCompanionElements() {
 void CDLDlg::CreatePageArea() {
     std::wstring link = services_.config->GetEmbedLink2();
     pageView_ = std::make_unique<CSomHtmlView>();
+    pageView_->SetLoadTimeLimit(options_.pageTimeLimitMs);
+    // The view starts empty: the page is its first navigation, and one that fails, is
+    // refused or does not load within the limit posts kShowDefaultPageMessage.
     HWND view = pageView_->Create(nullptr, L"about:blank", m_hWnd, kPageArea,
                                   CSomHtmlWnd::kDefaultStyle, 0, 0, nullptr, kPageHostFlags);
     if (view && IsNetworkConnected() && !link.empty()) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "skin/PageLoad.h"
 #include "workflow/TransferWatch.h"
 
 class CDownloaderConfig;
@@ -27,6 +28,7 @@ struct DownloadWindowOptions {
     unsigned stallRetries = CStallWatch::kShippedRetries;
     unsigned companionIdleLimit = CCompanionTracker::kShippedIdleLimit;
     unsigned fileWaitLimit = CFileWait::kShippedLimit;
+    unsigned pageTimeLimitMs = CPageLoad::kShippedTimeLimitMs;  // the embedded page's load
 
     // Lets the user pick a folder; false on cancel. Default: the shell's folder browser.
     std::function<bool(HWND owner, std::wstring* folder)> chooseFolder;

@@ -223,27 +223,28 @@ TEST(Retry, SourceHealthThrottlesDropsAndRecovers) {
     RetrySettings s;
     s.maxConsecutiveFailures = 3;
     SourceHealth h(4, s);
-    h.OnFailure(FailureKind::Throttled, 1000, 7, 0);
+    h.OnFailure(FailureKind::Throttled, 1000, 7, 0, h.Round());
     EXPECT_EQ(3, h.ConnectionLimit()) << "an overloaded server gets fewer connections";
     EXPECT_FALSE(h.ReadyAt(7999));
     EXPECT_TRUE(h.ReadyAt(8000)) << "Retry-After is honoured";
     h.OnProgress();
-    h.OnFailure(FailureKind::Transient, 0, -1, 0);
-    h.OnFailure(FailureKind::Transient, 0, -1, 0);
+    h.OnFailure(FailureKind::Transient, 0, -1, 0, h.Round());
+    h.OnFailure(FailureKind::Transient, 0, -1, 0, h.Round());
     EXPECT_FALSE(h.Dropped());
-    h.OnFailure(FailureKind::Transient, 0, -1, 0);
+    h.OnFailure(FailureKind::Transient, 0, -1, 0, h.Round());
     EXPECT_TRUE(h.Dropped());
     SourceHealth outage(4, s);
-    for (int i = 0; i < 100; ++i) outage.OnFailure(FailureKind::Transport, 0, -1, 0xFFFFFFFF);
+    for (int i = 0; i < 100; ++i)
+        outage.OnFailure(FailureKind::Transport, 0, -1, 0xFFFFFFFF, outage.Round());
     EXPECT_FALSE(outage.Dropped()) << "an outage never gives a source up";
     EXPECT_LE(outage.NotBeforeMs(), s.transportMaxDelayMs) << "and it is tried again soon";
-    outage.OnFailure(FailureKind::Transient, 0, -1, 0);
-    outage.OnFailure(FailureKind::Transient, 0, -1, 0);
-    outage.OnFailure(FailureKind::Refused, 0, -1, 0);
+    outage.OnFailure(FailureKind::Transient, 0, -1, 0, outage.Round());
+    outage.OnFailure(FailureKind::Transient, 0, -1, 0, outage.Round());
+    outage.OnFailure(FailureKind::Refused, 0, -1, 0, outage.Round());
     EXPECT_FALSE(outage.Dropped()) << "network failures do not join a run of bad answers";
     EXPECT_EQ(3, outage.ConnectionLimit()) << "a refusal asks for fewer connections";
     SourceHealth fatal(4, s);
-    fatal.OnFailure(FailureKind::Fatal, 0, -1, 0);
+    fatal.OnFailure(FailureKind::Fatal, 0, -1, 0, fatal.Round());
     EXPECT_TRUE(fatal.Dropped());
     EXPECT_FALSE(fatal.ReadyAt(1u << 30));
 }

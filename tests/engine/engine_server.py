@@ -21,6 +21,7 @@ Prints "port N" once listening on ADDRESS (127.0.0.1). Serves the files of DIR a
   change30 like r, but the file changes (as /ctl/change) once 30 % of its size was served
   hop      302 to /vanishK/NAME (K counts the hops); each /vanishK/ serves two requests slowly,
            then answers 410, so the engine must go back to /hop/ for a fresh redirect
+  deadend  302 to /gone/NAME, which always answers 410 (a link that leads nowhere)
   few3     like slow, but at most 3 connections at once: a request on a fourth answers 503
            (without Retry-After) and closes it; "few3-refused" counts those answers
 Control: /ctl/change/NAME rewrites the file with new content; /ctl/stats answers JSON of
@@ -101,6 +102,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_simple(302, [("Location", "/r/" + name)])
         if mode in ("chunk", "chunkcut"):
             return self.send_chunked(path, cut=(mode == "chunkcut" and n == 1))
+        if mode == "deadend":
+            return self.send_simple(302, [("Location", "/gone/" + name)])
         if mode == "hop":
             return self.send_simple(302, [("Location", "/vanish%d/%s" % (n, name))])
         if mode.startswith("vanish"):

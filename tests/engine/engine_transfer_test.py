@@ -223,6 +223,18 @@ def not_found_fails_at_once(fx):
 
 
 @case
+def link_leading_only_to_a_dead_end_is_given_up(fx):
+    fx.make("de.bin", 1 * MiB)
+    target = os.path.join(fx.out, "de.bin")
+    rc, out, final = fx.run(fx.base + "/deadend/de.bin", target)
+    assert rc == 1 and field(final, "state") == 2, final
+    # Every attempt of the link met the dead end once: a bad answer of the link each time,
+    # retried with backoff until the run of them gives the source up.
+    assert fx.stats().get("gone", 0) >= 8, fx.stats()
+    assert not os.path.exists(target)
+
+
+@case
 def server_errors_then_success(fx):
     want = fx.make("s.bin", 2 * MiB)
     expect_download(fx, "e500x2", "s.bin", want)
@@ -271,10 +283,12 @@ def vanished_redirect_target_goes_back_to_the_link(fx):
 @case
 def folded_and_stray_header_lines(fx):
     want = fx.make("fo.bin", 4 * MiB + 5)
-    expect_download(fx, "fold", "fo.bin", want)
-    # The folded ETag was read whole: every If-Range matched, so nothing came twice.
-    served = fx.stats().get("bytes-fold", 0)
-    assert served <= 1.1 * (4 * MiB + 5), served
+    final = expect_download(fx, "fold", "fo.bin", want)
+    # The folded ETag was read whole: every If-Range matched, so nothing came twice. Counted
+    # where the engine reads, not where the server writes: on a busy machine connections cut
+    # back by faster ones leave whole chunks unread in their sockets, which the server counts.
+    wire = field(final, "wire")
+    assert wire <= 1.1 * (4 * MiB + 5), final
 
 
 @case
@@ -683,6 +697,7 @@ GROUPS = {
     ],
     "faults": [
         "reply_starting_early_is_never_written", "not_found_fails_at_once",
+        "link_leading_only_to_a_dead_end_is_given_up",
         "server_errors_then_success", "server_refusing_more_connections_gets_fewer",
         "body_cut_short_and_reset_mid_piece",
         "stalled_seed_beside_fast_origin", "seed_with_another_size_is_dropped",

@@ -115,3 +115,33 @@ TEST(ReplyRule, AVanishedRedirectTargetGoesBackToTheLinkGiven) {
     }
     ExpectFailure(Status(500), redirected, FailureKind::Transient);
 }
+
+// Connections that read the old version together all report the change. The first starts
+// over; the others report a generation that is gone, even once the restart budget is spent
+// by that very restart, and must not give the origin up for it.
+TEST(ReplyRule, AChangeIsActedOnOnceByWhoeverReportsItFirst) {
+    const int budget = 3;
+    EXPECT_EQ(OnOriginChanged(4, 4, 2, budget), ChangeAction::StartOver);
+    EXPECT_EQ(OnOriginChanged(4, 5, 3, budget), ChangeAction::AlreadyDone)
+        << "a late report of the third change";
+    EXPECT_EQ(OnOriginChanged(5, 5, 3, budget), ChangeAction::GiveUp) << "a fourth change";
+}
+
+// The origin's file changed and the download started over while a seed's request was on the
+// wire: the plan it is judged against is gone (no size yet), which must not make the seed
+// look like another file, nor its 416 a bad answer. What the server says about itself
+// still counts.
+TEST(ReplyRule, RepliesToADownloadThatStartedOverAreDiscarded) {
+    for (bool fromOrigin : {false, true}) {
+        ReplyContext stale = Later(fromOrigin);
+        stale.startedOver = true;
+        stale.knownTotal = 0;
+        EXPECT_EQ(ActionOf(Partial(100, 199, 1000), stale), ReplyAction::Discard);
+        EXPECT_EQ(ActionOf(Status(200), stale), ReplyAction::Discard);
+        EXPECT_EQ(ActionOf(Status(416), stale), ReplyAction::Discard);
+        ExpectFailure(Status(404), stale, FailureKind::Fatal);
+        ExpectFailure(Status(503), stale, FailureKind::Throttled);
+        stale.redirected = true;
+        EXPECT_EQ(ActionOf(Status(410), stale), ReplyAction::BackToOriginalLink);
+    }
+}

@@ -1,9 +1,12 @@
 // The embedded page view on a system without a browser engine (Wine without Gecko here):
-// the failure path runs, quickly, and nothing is left behind.
+// the failure path runs, quickly, and nothing is left behind; a page that never answers
+// gives way to the default picture after the view's time limit.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <functional>
+#include <string>
 #include <thread>
 
 #include "skin/DefaultWebWnd.h"
@@ -25,7 +28,7 @@ class CPageParent : public CWindowImpl<CPageParent> {
 public:
     int defaultPageRequests = 0;
     BEGIN_MSG_MAP(CPageParent)
-        MESSAGE_HANDLER(CSomHtmlView::kShowDefaultPageMessage, OnShowDefault)
+    MESSAGE_HANDLER(CSomHtmlView::kShowDefaultPageMessage, OnShowDefault)
     END_MSG_MAP()
 
 private:
@@ -38,6 +41,40 @@ private:
 // How long a test waits for something that should happen soon: only a hang takes this long,
 // while a busy machine may well take seconds.
 constexpr DWORD kPatienceMs = 60000;
+
+// A loopback port that takes connections (the system completes them from its backlog) and
+// never answers a request: a server that stalls.
+class CSilentServer {
+public:
+    CSilentServer() {
+        WSADATA data;
+        started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+        socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = 0;  // the system picks a free port
+        int size = sizeof(address);
+        if (socket_ != INVALID_SOCKET &&
+            ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+            ::listen(socket_, 8) == 0 &&
+            ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+            url_ = L"http://127.0.0.1:" + std::to_wstring(ntohs(address.sin_port)) + L"/page";
+        }
+    }
+    ~CSilentServer() {
+        if (socket_ != INVALID_SOCKET) ::closesocket(socket_);
+        if (started_) ::WSACleanup();
+    }
+    CSilentServer(const CSilentServer&) = delete;
+    CSilentServer& operator=(const CSilentServer&) = delete;
+    const std::wstring& Url() const { return url_; }
+
+private:
+    bool started_ = false;
+    SOCKET socket_ = INVALID_SOCKET;
+    std::wstring url_;
+};
 
 void PumpUntil(DWORD milliseconds, const std::function<bool()>& done) {
     DWORD start = ::GetTickCount();
@@ -62,8 +99,8 @@ TEST(SomHtmlView, FailingPageAsksTheParentForTheDefaultPicture) {
     ASSERT_TRUE(parent.Create(nullptr, frame, L"page parent", WS_POPUP));
     CSomHtmlView view;
     RECT area = {20, 56, 660, 301};
-    HWND hwnd = view.Create(nullptr, L"about:blank", parent, area, CSomHtmlWnd::kDefaultStyle, 0,
-                            0, nullptr, kDownloadWindowHostFlags);
+    HWND hwnd = view.Create(nullptr, L"about:blank", parent, area, CSomHtmlWnd::kDefaultStyle, 0, 0,
+                            nullptr, kDownloadWindowHostFlags);
     if (!hwnd) {
         EXPECT_EQ(view.GetSite(), nullptr);
         EXPECT_FALSE(view.IsWindow());
@@ -74,11 +111,72 @@ TEST(SomHtmlView, FailingPageAsksTheParentForTheDefaultPicture) {
     ASSERT_TRUE(view.GetRect(&placed));
     EXPECT_EQ(placed.left, 20);
     EXPECT_EQ(placed.bottom, 301);
-    PumpUntil(500, [] { return false; });  // the about:blank load settles
-    int before = parent.defaultPageRequests;
+    // The empty first page is no navigation: the page asked for is the first one.
+    EXPECT_EQ(view.LoadState(), PageLoadState::kEmpty);
     view.Navigate(L"http://127.0.0.1:9/");  // nothing listens on the discard port
-    PumpUntil(kPatienceMs, [&] { return parent.defaultPageRequests > before; });
-    EXPECT_GT(parent.defaultPageRequests, before);
+    PumpUntil(kPatienceMs, [&] { return parent.defaultPageRequests > 0; });
+    EXPECT_EQ(parent.defaultPageRequests, 1);
+    EXPECT_EQ(view.LoadState(), PageLoadState::kFailed);
+}
+
+// A page given as the window text is loaded once the view listens: its failure is heard.
+TEST(SomHtmlView, FirstPageGivenAtCreationIsHeardFrom) {
+    OleScope ole;
+    CPageParent parent;
+    RECT frame = {0, 0, 680, 420};
+    ASSERT_TRUE(parent.Create(nullptr, frame, L"page parent", WS_POPUP));
+    CSomHtmlView view;
+    RECT area = {20, 56, 660, 301};
+    if (!view.Create(nullptr, L"http://127.0.0.1:9/", parent, area)) return;
+    PumpUntil(kPatienceMs, [&] { return parent.defaultPageRequests > 0; });
+    EXPECT_EQ(parent.defaultPageRequests, 1);
+    EXPECT_EQ(view.LoadState(), PageLoadState::kFailed);
+}
+
+// A server that takes the connection and never answers: the time limit ends the wait, and
+// the default picture takes the blank area's place.
+TEST(SomHtmlView, PageThatNeverAnswersGivesTheDefaultPictureAfterTheTimeLimit) {
+    OleScope ole;
+    CSilentServer server;
+    ASSERT_FALSE(server.Url().empty());
+    CPageParent parent;
+    RECT frame = {0, 0, 680, 420};
+    ASSERT_TRUE(parent.Create(nullptr, frame, L"page parent", WS_POPUP));
+    CSomHtmlView view;
+    RECT area = {20, 56, 660, 301};
+    if (!view.Create(nullptr, L"about:blank", parent, area)) return;
+    view.SetLoadTimeLimit(1000);
+    view.Navigate(server.Url().c_str());
+    PumpUntil(kPatienceMs, [&] { return parent.defaultPageRequests > 0; });
+    EXPECT_EQ(parent.defaultPageRequests, 1);
+    EXPECT_EQ(view.LoadState(), PageLoadState::kTimedOut);
+}
+
+// A page asked for while another still loads is not started over it: it starts when that one
+// has ended (here by the time limit), and the parent hears once, of the second page only.
+TEST(SomHtmlView, SecondPageWaitsUntilTheFirstHasEnded) {
+    OleScope ole;
+    CSilentServer server;
+    ASSERT_FALSE(server.Url().empty());
+    CPageParent parent;
+    RECT frame = {0, 0, 680, 420};
+    ASSERT_TRUE(parent.Create(nullptr, frame, L"page parent", WS_POPUP));
+    CSomHtmlView view;
+    RECT area = {20, 56, 660, 301};
+    if (!view.Create(nullptr, L"about:blank", parent, area)) return;
+    constexpr DWORD kLimitMs = 2000;
+    view.SetLoadTimeLimit(kLimitMs);
+    DWORD start = ::GetTickCount();
+    view.Navigate(server.Url().c_str());
+    view.Navigate(L"http://127.0.0.1:9/");  // refused at once, once it has started
+    PumpUntil(kPatienceMs, [&] { return parent.defaultPageRequests > 0; });
+    DWORD waited = ::GetTickCount() - start;
+    EXPECT_EQ(parent.defaultPageRequests, 1);
+    // Not before the first page's time limit (the tick count may be a tick short).
+    EXPECT_GE(waited + 20, kLimitMs);
+    // Usually the refusal; a machine too busy to deliver it within the second page's own
+    // time limit makes that one end by its limit instead: either is this page's own end.
+    EXPECT_NE(view.LoadState(), PageLoadState::kNavigating);
 }
 
 // The program initialises plain COM only; the view takes care of OLE itself.

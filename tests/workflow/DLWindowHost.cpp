@@ -3,8 +3,8 @@
 // engine downloads it, and every visible change is printed as one UTF-8 line.
 //
 //   dlwindow_host.exe [--stall-seconds N] [--retries N] [--companion-idle N]
-//                     [--trust yes|no] [--choose FOLDER|cancel]... [--answer CLASS:RESULT]...
-//                     [--bench N]
+//                     [--page-time-limit MS] [--trust yes|no] [--choose FOLDER|cancel]...
+//                     [--answer CLASS:RESULT]... [--bench N]
 //
 // --bench N: once a transfer runs, times N progress-timer ticks and N full repaints of the
 // window and prints "bench tick-us <mean> paint-us <mean>" (scripts/bench/dlwindow.sh).
@@ -187,6 +187,8 @@ void ParseArguments(int argc, wchar_t** argv, DownloadWindowOptions* options) {
             options->companionIdleLimit = _wtoi(value.c_str());
         else if (name == L"--file-wait")
             options->fileWaitLimit = _wtoi(value.c_str());
+        else if (name == L"--page-time-limit")
+            options->pageTimeLimitMs = _wtoi(value.c_str());
         else if (name == L"--bench")
             g_benchRounds = _wtoi(value.c_str());
         else if (name == L"--choose")

@@ -21,9 +21,12 @@ HOST_EXE = os.environ.get("VEXA_DLWINDOW_HOST", "")
 ARTIFACTS = os.path.join(os.environ.get("VEXA_ARTIFACTS", tempfile.gettempdir()), "dlwindow")
 
 
-def _single_colour(path):
-    """True when the picture at PATH is one flat colour (or cannot be read)."""
-    out = subprocess.run(["identify", "-format", "%k", path], capture_output=True, text=True)
+def _single_colour(path, area=None):
+    """True when the picture at PATH (or its AREA, (x, y, width, height)) is one flat colour,
+    or cannot be read."""
+    crop = ["-crop", "%dx%d+%d+%d" % (area[2], area[3], area[0], area[1]), "+repage"] if area else []
+    out = subprocess.run(["convert", path, *crop, "-format", "%k", "info:"], capture_output=True,
+                         text=True)
     return out.returncode != 0 or out.stdout.strip() in ("", "1")
 
 
@@ -36,8 +39,9 @@ class Package:
     """Files served under /files/ and the configuration document that lists them."""
 
     def __init__(self, server, package_id, sizes, seed=1, safecheck="1", quillet=None,
-                 extra="", contents=None, game_start=None, md5_case=str.lower):
-        """`contents`: [(name, bytes)] served instead of generated files of `sizes`."""
+                 extra="", contents=None, game_start=None, md5_case=str.lower, embed_link=None):
+        """`contents`: [(name, bytes)] served instead of generated files of `sizes`;
+        `embed_link`: the page of the window's page area (none: the default picture)."""
         self.server = server
         self.files = []
         if contents is None:
@@ -52,10 +56,11 @@ class Package:
         links = ",".join(server.url("/files/" + name) for name, _, _ in self.files)
         document = ("[GameConfig]\r\nGameName=Starfall\r\nGameSize=%s\r\nGameDownloadLink=%s\r\n"
                     "GameMd5=%s\r\nGameStart=%s\r\nGameVersion=2.0.1\r\n%s"
-                    "[DownLoader]\r\nNewVersion=1.0.0.1\r\n[Quillet]\r\nsafecheck=%s\r\n"
+                    "[DownLoader]\r\nNewVersion=1.0.0.1\r\n%s[Quillet]\r\nsafecheck=%s\r\n"
                     % (",".join(str(len(d)) for _, d, _ in self.files), links,
                        ",".join(md5_case(m) for _, _, m in self.files),
-                       self.files[0][0] if game_start is None else game_start, extra, safecheck))
+                       self.files[0][0] if game_start is None else game_start, extra,
+                       "EmbedLink2=%s\r\n" % embed_link if embed_link else "", safecheck))
         if quillet:
             document += "QuilletDownloaderLink=%s\r\n" % server.url(quillet)
         server.put("/publish/tool/muldown/%s.html" % package_id, document.encode("ascii"))
@@ -134,7 +139,9 @@ class Host:
     def visible(self):
         return h.driver("visible-class", self.id).stdout.strip() == "1"
 
-    def screenshot(self, name):
+    def screenshot(self, name, painted=None):
+        """`painted`: an area (x, y, width, height) of the window that must show more than
+        one colour, such as a picture that has just replaced another element."""
         os.makedirs(ARTIFACTS, exist_ok=True)
         path = os.path.join(ARTIFACTS, name + ".png")
         geometry = "680x420+%d+%d" % self.origin
@@ -144,7 +151,8 @@ class Host:
         while True:
             subprocess.run(["import", "-window", "root", "-crop", geometry, path], check=False,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            if not _single_colour(path) or time.monotonic() > deadline:
+            shown = not _single_colour(path) and not (painted and _single_colour(path, painted))
+            if shown or time.monotonic() > deadline:
                 return path
             time.sleep(0.2)
 

@@ -1,11 +1,12 @@
 #!/usr/bin/python3
 """The download window end to end: the real window, prompts and engine under Wine and Xvfb,
 downloading from the local test server. Run with a group name: basic, sequence, faults,
-companion (see tests/workflow/CMakeLists.txt). Screenshots go to test-artifacts/dlwindow/.
+companion, page (see tests/workflow/CMakeLists.txt). Screenshots go to test-artifacts/dlwindow/.
 """
 
 import hashlib
 import os
+import socket
 import subprocess
 import time
 import unittest
@@ -17,6 +18,7 @@ WM_COMMAND = 0x111
 WM_LBUTTONUP = 0x202
 TRAY_MESSAGE = 2025
 TRAY_ICON = 32513
+PAGE_AREA = (20, 56, 640, 245)  # the page view or the default picture
 
 
 def md5_of(path):
@@ -95,7 +97,7 @@ class BasicTest(WindowTest):
         self.expect(host, "config 5")
         self.expect(host, "page default")
         self.expect(host, "mode 0")
-        host.screenshot("mode0_default_page")
+        host.screenshot("mode0_default_page", painted=PAGE_AREA)
 
         host.click(ACTION_BUTTON)
         self.expect(host, "mode 2")
@@ -380,6 +382,41 @@ class CompanionBoxTest(WindowTest):
         self.assertEqual(host.quit(), "exit 0")
 
 
+class PageTest(WindowTest):
+    """The page area with a page to show: it gives way to the default picture when the page
+    fails or never arrives, and is asked for once, with nothing loaded before it."""
+
+    def test_a_refused_page_gives_the_default_picture(self):
+        # A bound port that does not listen: every connection to it is refused.
+        closed = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        closed.bind(("127.0.0.1", 0))
+        self.addCleanup(closed.close)
+        link = "http://127.0.0.1:%d/page.html" % closed.getsockname()[1]
+        package_id = h.new_package_id()
+        Package(self.server, package_id, [4096], embed_link=link)
+        host = self.host(package_id)
+        self.expect(host, "config 5")
+        self.expect(host, "page web")
+        self.expect(host, "page default")
+        host.screenshot("page_refused_default_picture", painted=PAGE_AREA)
+        self.assertEqual(host.quit(), "exit 0")
+
+    def test_a_page_that_never_answers_gives_the_default_picture_after_the_limit(self):
+        package_id = h.new_package_id()
+        Package(self.server, package_id, [4096], embed_link=self.server.url("/page.html"))
+        self.server.put("/page.html", b"<html><body>promotion</body></html>")
+        self.server.fault("/page.html", "held", code=200)
+        host = self.host(package_id, "--page-time-limit", "3000")
+        self.expect(host, "config 5")
+        self.expect(host, "page web")
+        self.expect(host, "page default")
+        # The page was the view's first and only navigation: one request, still held.
+        pages = self.served_files("/page.html")
+        self.server.release("/page.html")
+        self.assertEqual(len(pages), 1, pages)
+        self.assertEqual(host.quit(), "exit 0")
+
+
 class OfflineTest(WindowTest):
     """Runs inside a private network namespace (in_private_network.sh)."""
 
@@ -417,7 +454,7 @@ class OfflineTest(WindowTest):
 
 GROUPS = {"basic": BasicTest, "sequence": SequenceTest, "faults": FaultTest,
           "companion": CompanionTest, "companionbox": CompanionBoxTest,
-          "offline": OfflineTest}
+          "offline": OfflineTest, "page": PageTest}
 
 if __name__ == "__main__":
     h.run_group(GROUPS, "basic")

@@ -47,12 +47,23 @@ ReplyVerdict ClassifyBytes(const HttpResponseHead& head, const ReplyContext& con
 
 ReplyVerdict ClassifyReply(const HttpResponseHead& head, const ReplyContext& context) {
     const int status = head.status;
+    // Sizes and versions are judged against the download as it is now; one that started
+    // over since the request went out has no plan yet, and that is no fault of the source.
+    if (context.startedOver && (status == 206 || status == 200 || status == 416)) {
+        return Act(ReplyAction::Discard);
+    }
     if (status == 206 || status == 200) return ClassifyBytes(head, context);
     if (status == 416) return Act(ReplyAction::CheckUnsatisfiable);
     if ((status == 404 || status == 410 || status == 403) && context.redirected) {
         return Act(ReplyAction::BackToOriginalLink);
     }
     return FailAs(FailureOfStatus(status));
+}
+
+ChangeAction OnOriginChanged(uint64_t seenGeneration, uint64_t generation, int restarts,
+                             int maxRestarts) {
+    if (seenGeneration != generation) return ChangeAction::AlreadyDone;
+    return restarts >= maxRestarts ? ChangeAction::GiveUp : ChangeAction::StartOver;
 }
 
 FailureKind FailureOfStatus(int status) {

@@ -11,12 +11,13 @@
 namespace vexa::engine {
 
 struct ReplyContext {
-    bool firstReply = false;  // the file's size is not known yet: this request sizes it
-    bool fromOrigin = false;  // the link itself, not a seed
-    bool redirected = false;  // the request went to a redirect target, not the link given
-    uint64_t from = 0;        // first byte asked for
-    uint64_t to = 0;          // end of the connection's span: the reply must stop before it
-    uint64_t knownTotal = 0;  // the file's size as planned
+    bool firstReply = false;   // the file's size is not known yet: this request sizes it
+    bool fromOrigin = false;   // the link itself, not a seed
+    bool redirected = false;   // the request went to a redirect target, not the link given
+    uint64_t from = 0;         // first byte asked for
+    uint64_t to = 0;           // end of the connection's span: the reply must stop before it
+    uint64_t knownTotal = 0;   // the file's size as planned
+    bool startedOver = false;  // the download started over since the request was sent
 };
 
 enum class ReplyAction {
@@ -25,6 +26,7 @@ enum class ReplyAction {
     RestartChangedFile,  // the file on the origin changed: start over
     CheckUnsatisfiable,  // 416: the file may be complete, empty or resized; else FailureOfStatus
     BackToOriginalLink,  // the redirect target went away: use the link given again
+    Discard,             // bytes of a download that has started over: no use, no failure
     Fail,                // count the attempt against the source as `failure`
 };
 
@@ -35,6 +37,18 @@ struct ReplyVerdict {
 };
 
 ReplyVerdict ClassifyReply(const HttpResponseHead& head, const ReplyContext& context);
+
+enum class ChangeAction {
+    AlreadyDone,  // another connection has started over since this one saw the change
+    StartOver,
+    GiveUp,  // the origin keeps changing (mixed servers behind one name): drop it
+};
+
+// A connection found the origin's file changed while the download was in `seenGeneration`.
+// Connections that meet one change together report it together: only the first report of a
+// generation acts, so the others can neither start over twice nor spend the restart budget.
+ChangeAction OnOriginChanged(uint64_t seenGeneration, uint64_t generation, int restarts,
+                             int maxRestarts);
 
 // How a reply that brings no usable bytes counts against its source. Throttled replies carry
 // a Retry-After the caller honours.

@@ -14,7 +14,7 @@ uint32_t BackoffDelayMs(int failures, uint32_t random, const RetrySettings& s) {
 }
 
 void SourceHealth::OnFailure(FailureKind kind, uint64_t nowMs, long long retryAfterSeconds,
-                             uint32_t random) {
+                             uint32_t random, uint64_t sentInRound) {
     if (kind == FailureKind::Fatal) {
         dropped_ = true;
         return;
@@ -28,10 +28,14 @@ void SourceHealth::OnFailure(FailureKind kind, uint64_t nowMs, long long retryAf
             std::max(notBeforeMs_, nowMs + BackoffDelayMs(transportFailures_, random, capped));
         return;
     }
-    ++consecutiveFailures_;
-    uint64_t wait = BackoffDelayMs(consecutiveFailures_, random, settings_);
+    const bool counts = sentInRound == round_;
+    if (counts) {
+        ++consecutiveFailures_;
+        ++round_;
+    }
+    uint64_t wait = counts ? BackoffDelayMs(consecutiveFailures_, random, settings_) : 0;
     if (kind == FailureKind::Throttled) {
-        connectionLimit_ = std::max(1, connectionLimit_ - 1);
+        if (counts) connectionLimit_ = std::max(1, connectionLimit_ - 1);
         if (retryAfterSeconds >= 0) wait = std::max<uint64_t>(wait, retryAfterSeconds * 1000ull);
     }
     notBeforeMs_ = std::max(notBeforeMs_, nowMs + wait);

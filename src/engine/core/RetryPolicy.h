@@ -34,8 +34,14 @@ public:
     SourceHealth(int maxConnections, const RetrySettings& settings)
         : connectionLimit_(maxConnections < 1 ? 1 : maxConnections), settings_(settings) {}
 
-    // retryAfterSeconds < 0 when the server gave none.
-    void OnFailure(FailureKind kind, uint64_t nowMs, long long retryAfterSeconds, uint32_t random);
+    // The round a request is sent in. Every counted answer of no use starts a new round.
+    uint64_t Round() const { return round_; }
+    // retryAfterSeconds < 0 when the server gave none. `sentInRound` is Round() when the
+    // failed request was sent: an answer of no use to a request sent before the last counted
+    // one tells of the same moment of the server (connections fail together), so it honours
+    // Retry-After but neither adds to the run of bad answers nor costs another connection.
+    void OnFailure(FailureKind kind, uint64_t nowMs, long long retryAfterSeconds, uint32_t random,
+                   uint64_t sentInRound);
     // Data arrived: the source works again.
     void OnProgress() { consecutiveFailures_ = transportFailures_ = 0; }
 
@@ -50,7 +56,8 @@ private:
     int connectionLimit_;
     RetrySettings settings_;
     int consecutiveFailures_ = 0;  // answers of no use in a row
-    int transportFailures_ = 0;    // in a row, for the backoff only
+    uint64_t round_ = 0;
+    int transportFailures_ = 0;  // in a row, for the backoff only
     uint64_t notBeforeMs_ = 0;
     bool dropped_ = false;
 };
