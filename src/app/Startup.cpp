@@ -34,6 +34,8 @@ constexpr UINT kShowDownloadWindowCommand = 2025;
 // A running copy that does not answer within this time is left alone: a later start must
 // never hang with it.
 constexpr UINT kHandOverTimeoutMs = 5000;
+// How long a closing program waits for a configuration fetch it has cancelled.
+constexpr DWORD kConfigThreadBoundMs = 2000;
 
 constexpr wchar_t kCannotStartTitle[] = L"VexaYoral下载器";
 constexpr wchar_t kCannotStartText[] =
@@ -155,6 +157,21 @@ void TellUserWindowFailed() {
                   MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
+// The configuration object is destroyed after the entry point returns, so a configuration
+// thread that a close cut short must have ended by then: its fetch is cancelled and the
+// thread waited for. One that does not end within the bound (in a blocking call that only
+// its time-out ends) could still be using the object, so the process then ends here at
+// once, with the exit code of every other path, and runs nothing more of its own. Nothing
+// is lost that way: while a configuration thread runs, no download window has existed, so
+// nothing was downloaded or counted, and a fetched file takes its name only once whole.
+void EndConfigThreadsOrProcess(CMainDlg& first, CProgramWindows& windows) {
+    bool ended = first.EndConfigThread(kConfigThreadBoundMs);
+    ended = windows.EndConfigThreads(kConfigThreadBoundMs) && ended;
+    if (ended) return;
+    windows.Trace(L"process ends at once");
+    ::TerminateProcess(::GetCurrentProcess(), 0);
+}
+
 }  // namespace
 
 int RunMainWindow() {
@@ -177,6 +194,7 @@ int RunMainWindow() {
     } else {
         TellUserWindowFailed();
     }
+    EndConfigThreadsOrProcess(*mainDlg, *windows);
 
     g_Module.RemoveMessageLoop();
     loop->RemoveMessageFilter(mainDlg.get());

@@ -50,6 +50,10 @@ public:
     // the one given before. Runs once, on the configuration thread. The document file never
     // outlives the call.
     int Init(IConfigInitCallback* callback);
+    // From any thread, for a program that is closing: a running Init ends as soon as its
+    // fetch can stop (it then reports a failed fetch), and every later fetch fails at once.
+    // Nothing half-fetched is kept.
+    void CancelInit() { http_.Cancel(); }
 
     int OnHttpStatus(DWORD received, DWORD total, int state) override;
 

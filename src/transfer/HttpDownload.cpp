@@ -51,10 +51,13 @@ bool CrackHttpUrl(const wchar_t* url, HttpTarget* target) {
     return true;
 }
 
+// Reads the answer's body; a cancelled transfer reads no more.
 class CRequestSource : public IHttpBodySource {
 public:
-    explicit CRequestSource(HINTERNET request) : request_(request) {}
+    CRequestSource(HINTERNET request, const CCancelSlot& cancel)
+        : request_(request), cancel_(cancel) {}
     bool Read(void* buffer, uint32_t capacity, uint32_t* received) override {
+        if (cancel_.IsCancelled()) return false;
         DWORD got = 0;
         if (!::InternetReadFile(request_, buffer, capacity, &got)) return false;
         *received = got;
@@ -63,6 +66,7 @@ public:
 
 private:
     HINTERNET request_;
+    const CCancelSlot& cancel_;
 };
 
 class CFileSink : public IHttpBodySink {
@@ -119,7 +123,32 @@ struct TransferHandles {
     CScopedHandle file;
 };
 
+// Lends the root handle to the cancel slot for as long as the transfer runs. When a cancel
+// has closed it, WinInet has closed every handle opened from it too: they are only
+// forgotten then. Declared after the handles, so it is done before they are closed.
+class CRootLoan {
+public:
+    CRootLoan(CCancelSlot& slot, TransferHandles& handles)
+        : slot_(slot), handles_(handles), lent_(slot.Lend(handles.root.Get())) {}
+    ~CRootLoan() {
+        if (!lent_ || slot_.TakeBack()) return;
+        handles_.request.Release();
+        handles_.connection.Release();
+        handles_.root.Release();
+    }
+    CRootLoan(const CRootLoan&) = delete;
+    CRootLoan& operator=(const CRootLoan&) = delete;
+    bool IsLent() const { return lent_; }
+
+private:
+    CCancelSlot& slot_;
+    TransferHandles& handles_;
+    bool lent_;
+};
+
 }  // namespace
+
+CHttpDownload::CHttpDownload() : cancel_([](void* root) { ::InternetCloseHandle(root); }) {}
 
 void CHttpDownload::SetTimeouts(DWORD connect, DWORD send, DWORD receive) {
     connectTimeout_ = connect;
@@ -147,7 +176,7 @@ void CHttpDownload::Notify(DWORD received, DWORD total, int state) {
 
 BOOL CHttpDownload::Download(const wchar_t* url, const wchar_t* file) {
     lastStatus_ = 0;
-    if (!url) return FALSE;
+    if (!url || cancel_.IsCancelled()) return FALSE;
     if (!IsNetworkConnected()) return FALSE;
     HttpTarget target;
     if (!CrackHttpUrl(url, &target)) return FALSE;
@@ -162,6 +191,8 @@ BOOL CHttpDownload::Download(const wchar_t* url, const wchar_t* file) {
     handles.root.Reset(
         ::InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!handles.root) return FALSE;
+    CRootLoan loan(cancel_, handles);
+    if (!loan.IsLent()) return FALSE;  // cancelled meanwhile
     ApplyTimeouts(handles.root.Get());
     Notify(0, 0, kHttpStateOpened);
 
@@ -182,7 +213,7 @@ BOOL CHttpDownload::Download(const wchar_t* url, const wchar_t* file) {
 
     HttpBodyLength length = QueryContentLength(handles.request.Get());
     Notify(0, 0, kHttpStateBodyStart);
-    CRequestSource source(handles.request.Get());
+    CRequestSource source(handles.request.Get(), cancel_);
     CFileSink sink(handles.file.Get());
     CProgressForwarder progress(callback_);
     HttpBodyOutcome outcome =

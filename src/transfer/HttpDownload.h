@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "transfer/CancelSlot.h"
 #include "transfer/NetworkState.h"  // the probe every transfer asks first
 
 class IHttpDownloadCallback {
@@ -24,7 +25,7 @@ enum HttpDownloadState {
 
 class CHttpDownload {
 public:
-    CHttpDownload() = default;
+    CHttpDownload();
     virtual ~CHttpDownload() = default;
 
     void SetCallback(IHttpDownloadCallback* callback) { callback_ = callback; }  // not owned
@@ -40,6 +41,12 @@ public:
     // Status code of the last answer; 0 before one arrived (a transport failure).
     DWORD GetLastStatus() const { return lastStatus_; }
 
+    // From any thread: ends a running Download as soon as it can, and makes every later one
+    // fail at once. The transfer's handles are closed, which aborts a blocking call where
+    // WinInet does so (Wine's does not: such a call ends at its time-out); the body stops
+    // before the next read. The file is left for the caller to remove, as after any failure.
+    void Cancel() { cancel_.Cancel(); }
+
 private:
     // On the root handle and again on the request: Wine does not pass them down.
     void ApplyTimeouts(HINTERNET handle) const;
@@ -50,4 +57,5 @@ private:
     DWORD sendTimeout_ = 0;
     DWORD receiveTimeout_ = 0;
     DWORD lastStatus_ = 0;
+    CCancelSlot cancel_;  // holds the root handle while a transfer runs
 };

@@ -38,3 +38,19 @@ HANDLE StartConfigInitThread(HWND window, CDownloaderConfig* config) {
     if (thread) start.release();  // the thread owns it now
     return thread;
 }
+
+ConfigThreadEnd EndConfigInitThread(HANDLE thread, CDownloaderConfig* config, DWORD boundMs) {
+    if (::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) return ConfigThreadEnd::kEndedBefore;
+    config->CancelInit();
+    const ULONGLONG deadline = ::GetTickCount64() + boundMs;
+    for (;;) {
+        const ULONGLONG now = ::GetTickCount64();
+        const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+        DWORD woke = ::MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0) return ConfigThreadEnd::kStopped;
+        if (woke != WAIT_OBJECT_0 + 1) return ConfigThreadEnd::kStillRunning;
+        // Peeking delivers the sent messages; nothing posted is taken from the queue.
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}

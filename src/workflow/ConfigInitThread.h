@@ -21,3 +21,14 @@ private:
 // Starts the thread for `window` over `config`; the thread's handle, null when it could not
 // start (the window is then told at once that the fetch failed).
 HANDLE StartConfigInitThread(HWND window, CDownloaderConfig* config);
+
+enum class ConfigThreadEnd {
+    kEndedBefore,   // the thread had ended by itself
+    kStopped,       // its fetch was cancelled and it ended within the bound
+    kStillRunning,  // it still runs (a blocking call that only its time-out ends)
+};
+
+// For a program that is closing: cancels `config`'s fetch and waits for `thread` for at
+// most `boundMs`. Messages that threads send to the calling thread meanwhile are handled,
+// so the thread's last, synchronous report cannot hold it up.
+ConfigThreadEnd EndConfigInitThread(HANDLE thread, CDownloaderConfig* config, DWORD boundMs);

@@ -115,6 +115,16 @@ void CMainDlg::StartConfigThread() {
     if (!configThread_.IsValid()) OnConfigFinished(0);
 }
 
+bool CMainDlg::EndConfigThread(DWORD boundMs) {
+    if (!configThread_.IsValid()) return true;
+    const ConfigThreadEnd end =
+        EndConfigInitThread(configThread_.Get(), windows_->Services().config, boundMs);
+    windows_->Trace(end == ConfigThreadEnd::kEndedBefore ? L"configuration thread had ended"
+                    : end == ConfigThreadEnd::kStopped   ? L"configuration thread stopped"
+                                                         : L"configuration thread still running");
+    return end != ConfigThreadEnd::kStillRunning;
+}
+
 LRESULT CMainDlg::OnConfigReport(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
     if (lParam == kReportProgress) {
         windows_->Trace(L"report progress " + std::to_wstring(static_cast<int>(wParam)));
@@ -196,6 +206,8 @@ LRESULT CMainDlg::OnCommand(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
 
 void CMainDlg::CloseProgram() {
     windows_->Trace(L"main window closed");
+    // A fetch still running is of no use any more; the loop's end waits for its thread.
+    windows_->Services().config->CancelInit();
     DestroyWindow();
     ::PostQuitMessage(0);
 }

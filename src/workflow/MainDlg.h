@@ -39,6 +39,9 @@ public:
     void DrawBackground(HDC hdc, const RECT* rect) override;
 
     int GetInitProgress() const { return initProgress_; }
+    // Once the loop has ended: stops the configuration thread if it still runs (see
+    // EndConfigInitThread); false when it still runs after `boundMs`.
+    bool EndConfigThread(DWORD boundMs);
 
     BEGIN_MSG_MAP(CMainDlg)
     MESSAGE_HANDLER(WM_CREATE, OnCreate)
@@ -77,5 +80,5 @@ private:
     bool ready_ = false;
     bool handedOver_ = false;
     int initResult_ = -1;
-    CScopedHandle configThread_;  // never joined: it ends after its last report
+    CScopedHandle configThread_;  // ends after its last report, or by EndConfigThread
 };

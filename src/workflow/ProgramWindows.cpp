@@ -68,6 +68,12 @@ bool CProgramWindows::OpenDownloadWindow(const std::wstring& backgroundPath) {
     return true;
 }
 
+bool CProgramWindows::EndConfigThreads(DWORD boundMs) {
+    bool ended = true;
+    for (auto& window : mainWindows_) ended = window->EndConfigThread(boundMs) && ended;
+    return ended;
+}
+
 void CProgramWindows::ShowOlderVersionPrompt(const std::wstring& title) {
     Trace(L"handover older-version");
     olderVersion_ = std::make_unique<COlderVersionDlg>();

@@ -38,6 +38,9 @@ public:
     bool OpenDownloadWindow(const std::wstring& backgroundPath);
     void ShowOlderVersionPrompt(const std::wstring& title);
     void ShowInitialFailedPrompt(const std::wstring& title);
+    // Once the loop has ended: the configuration threads of the main windows made by
+    // retries, as CMainDlg::EndConfigThread; false when one still runs.
+    bool EndConfigThreads(DWORD boundMs);
 
 private:
     DownloadWindowServices services_;

@@ -274,3 +274,44 @@ TEST_F(DownloaderConfigTest, SkinImageOlderThanTwoDaysIsFetchedAgain) {
     EXPECT_EQ(server.LogFor("/skin.png").size(), 1u);
     EXPECT_EQ(CTestTempFolder::Read(cached), "new skin");
 }
+
+namespace {
+
+// Cancels the configuration's start-up at the skin image's first progress report.
+class CancelAtSkinCallback : public CDownloaderConfig::IConfigInitCallback {
+public:
+    explicit CancelAtSkinCallback(CDownloaderConfig* config) : config_(config) {}
+    int OnInitStatus(DWORD, DWORD, int state, int tag) override {
+        if (state == kHttpStateProgress && tag == kTagSkinImage) {
+            std::thread([this] { config_->CancelInit(); }).join();  // from another thread
+            ++cancels;
+        }
+        return 0;
+    }
+    int cancels = 0;
+
+private:
+    CDownloaderConfig* config_;
+};
+
+}  // namespace
+
+// A program closing while its skin image trickles in: the start-up ends at once, keeps no
+// part of the image (the next start would take it from the cache for two days) and no
+// document, and fetches nothing more afterwards.
+TEST_F(DownloaderConfigTest, CancelledStartUpKeepsNothingHalfFetched) {
+    Serve(MinimalDocument() + "SkinLink=" + SkinUrl() + "\r\n");
+    ASSERT_TRUE(server.PutFile("/skin.png", std::string(2000000, 'p')));
+    ASSERT_TRUE(server.SetFault("/skin.png", "slow", "rate=8000"));  // over four minutes
+    CancelAtSkinCallback cancelling(config.get());
+    EXPECT_EQ(config->Init(&cancelling), kConfigSkinFailed);
+    EXPECT_EQ(cancelling.cancels, 1);
+    std::wstring cached = temp.Path() + kPackageId + L".png";
+    EXPECT_FALSE(CTestTempFolder::Exists(cached));
+    EXPECT_FALSE(CTestTempFolder::Exists(cached + L".part"));
+    EXPECT_FALSE(CTestTempFolder::Exists(config->GetDocumentPath()));
+
+    size_t requests = server.Log().size();
+    EXPECT_EQ(config->Init(nullptr), kConfigFetchFailed);
+    EXPECT_EQ(server.Log().size(), requests);
+}

@@ -12,6 +12,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import unittest
 import uuid
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
@@ -82,6 +83,14 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+def to_unix(path):
+    """A path the program printed (C:\\... or Z:\\...) as a path on this machine."""
+    drive, rest = path[0].lower(), path[3:].replace("\\", "/")
+    if drive == "z":
+        return "/" + rest
+    return os.path.join(os.environ["WINEPREFIX"], "drive_%s" % drive, rest)
+
+
 def driver(*args, timeout=120):
     outcome = run(TESTDRIVER, *[str(a) for a in args], timeout=timeout)
     if outcome.timed_out:
@@ -119,9 +128,9 @@ def wait_windows(count, title_prefix=MAIN_TITLE_PREFIX, seconds=120):
     return seen
 
 
-def screenshot(name):
-    """Saves the whole virtual screen as ARTIFACTS/screenshots/NAME.png; returns the path."""
-    folder = os.path.join(ARTIFACTS, "screenshots")
+def screenshot(name, folder="screenshots"):
+    """Saves the whole virtual screen as ARTIFACTS/FOLDER/NAME.png; returns the path."""
+    folder = os.path.join(ARTIFACTS, folder)
     os.makedirs(folder, exist_ok=True)
     path = os.path.join(folder, name + ".png")
     subprocess.run(["import", "-window", "root", path], check=False,
@@ -138,6 +147,15 @@ def stop(process, timeout=30):
         except subprocess.TimeoutExpired:
             pass
     process.close()
+
+
+def run_group(groups, default):
+    """Runs the test case of the group named by the first argument (or `default`) and exits
+    with 0 when all of it passed: one ctest test per group."""
+    group = sys.argv.pop(1) if len(sys.argv) > 1 else default
+    suite = unittest.TestLoader().loadTestsFromTestCase(groups[group])
+    result = unittest.TextTestRunner(verbosity=2).run(suite)
+    sys.exit(0 if result.wasSuccessful() else 1)
 
 
 def _check_environment():

@@ -10,31 +10,18 @@ follows that file.
 import getpass
 import glob
 import hashlib
-import json
 import os
-import shutil
 import struct
 import subprocess
-import sys
-import tempfile
 import time
-import urllib.request
 import zlib
 
 import harness as h
+from harness import to_unix  # noqa: F401 (the tests' name for it)
+from server_client import Server  # noqa: F401 (the tests' name for it)
 
-SERVER = os.environ.get("VEXA_TEST_SERVER", "")
 STAND_IN_INSTALLER = os.environ.get("VEXA_STAND_IN_INSTALLER", "")
-SHOTS = os.path.join(h.ARTIFACTS, "program")
 WM_COMMAND = 0x111
-
-
-def to_unix(path):
-    """A path the program printed (C:\\... or Z:\\...) as a path on this machine."""
-    drive, rest = path[0].lower(), path[3:].replace("\\", "/")
-    if drive == "z":
-        return "/" + rest
-    return os.path.join(os.environ["WINEPREFIX"], "drive_%s" % drive, rest)
 
 
 def desktop_folder():
@@ -59,65 +46,7 @@ def png(width, height, rgb=(0x20, 0x60, 0xC0), noise=False):
 
 
 def screenshot(name):
-    os.makedirs(SHOTS, exist_ok=True)
-    path = os.path.join(SHOTS, name + ".png")
-    subprocess.run(["import", "-window", "root", path], check=False,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return path
-
-
-class Server:
-    """vexa_test_server.py on a loopback port (a free one, or `port` to come back on)."""
-
-    def __init__(self, root=None, port=0):
-        self.root = root or tempfile.mkdtemp(prefix="program-root-")
-        port_file = os.path.join(self.root, ".port")
-        if os.path.exists(port_file):
-            os.remove(port_file)
-        self.proc = subprocess.Popen([sys.executable, SERVER, "--root", self.root, "--port",
-                                      str(port), "--port-file", port_file,
-                                      "--idle-timeout", "900"],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.time() + 120
-        while not os.path.exists(port_file):
-            if self.proc.poll() is not None or time.time() > deadline:
-                raise AssertionError("the test server did not start on port %s" % port)
-            time.sleep(0.05)
-        with open(port_file) as f:
-            self.port = int(f.read().strip())
-        self.host = "127.0.0.1:%d" % self.port
-
-    def url(self, path):
-        return "http://%s%s" % (self.host, path)
-
-    def put(self, path, data):
-        full = os.path.join(self.root, path.lstrip("/"))
-        os.makedirs(os.path.dirname(full), exist_ok=True)
-        with open(full, "wb") as f:
-            f.write(data)
-
-    def fault(self, path, mode, **params):
-        query = "".join("&%s=%s" % item for item in params.items())
-        request = urllib.request.Request(self.url("/__fault?path=%s&mode=%s%s" % (path, mode, query)),
-                                         method="POST", data=b"")
-        urllib.request.urlopen(request, timeout=30).read()
-
-    def clear_faults(self):
-        request = urllib.request.Request(self.url("/__fault/clear"), method="POST", data=b"")
-        urllib.request.urlopen(request, timeout=30).read()
-
-    def bytes_sent(self, path):
-        """Body bytes the server sent for `path` (its query ignored), over every request."""
-        with urllib.request.urlopen(self.url("/__log"), timeout=30) as answer:
-            log = json.loads(answer.read())
-        return sum(e.get("sent", 0) for e in log if e["target"].split("?")[0] == path)
-
-    def stop(self, keep_root=False):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            self.proc.wait(timeout=60)
-        if not keep_root:
-            shutil.rmtree(self.root, ignore_errors=True)
+    return h.screenshot(name, folder="program")
 
 
 def publish(server, package_id, files, game_name="Starfall", new_version="1.1.0.1011",

@@ -5,14 +5,11 @@ removed once the server has it."""
 
 import os
 import subprocess
-import sys
 import time
 import unittest
 
 import harness as h
-
-HERE = os.path.dirname(os.path.abspath(__file__))
-SERVER = os.path.join(HERE, "..", "server", "vexa_test_server.py")
+from server_client import Server
 
 # Wine's WinInet would send the requests to a proxy named in these.
 for name in ("http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
@@ -36,23 +33,15 @@ class CrashReportTest(unittest.TestCase):
             path = os.path.join(self.folder, name)
             if os.path.isdir(path):
                 subprocess.run(["rm", "-rf", path], check=True)
-        self.root = os.path.join(self.folder, "server")
-        port_file = os.path.join(self.folder, "port")
-        if os.path.exists(port_file):
-            os.remove(port_file)
-        self.server = subprocess.Popen(
-            [sys.executable, SERVER, "--root", self.root, "--port", "0", "--port-file",
-             port_file, "--idle-timeout", "600"], stdout=subprocess.DEVNULL)
-        self.assertTrue(wait_for(lambda: os.path.exists(port_file), 120), "no test server")
-        with open(port_file) as f:
-            self.host = "127.0.0.1:%d" % int(f.read())
+        self.server = Server(root=os.path.join(self.folder, "server"))
+        self.root = self.server.root
+        self.host = self.server.host
         self.program = None
 
     def tearDown(self):
         if self.program:
             h.stop(self.program)
-        self.server.terminate()
-        self.server.wait()
+        self.server.stop(keep_root=True)
 
     def test_a_crash_leaves_a_dump_that_reaches_the_statistics_server(self):
         package_id = h.new_package_id()

@@ -1,10 +1,10 @@
 """The whole program, stamped, under Wine and Xvfb against the local test server: the
 initialising window, its hand-over to the download window or to a prompt, and a download to
-the installer. Run one group: test_program.py GROUP (start, failure, hostile, install)."""
+the installer. Run one group: test_program.py GROUP (start, failure, hostile, install, resume,
+close)."""
 
 import os
 import subprocess
-import sys
 import time
 import unittest
 
@@ -292,11 +292,92 @@ class ResumeTest(ProgramTest):
             f.clean_download(folder, [name])
 
 
+class CloseTest(ProgramTest):
+    """Closing the initialising window while its configuration is still being fetched ends the
+    program at once and cleanly: the fetch is cancelled, its thread ended (or the process
+    ended without tearing down what that thread uses), exit code 0, no crash."""
+
+    ROUNDS = 5
+
+    def close_mid_fetch(self, name, server, package_id, fetching):
+        """Starts a copy, closes its initialising window (its close button's command) as soon
+        as `fetching()` is true, and checks how the program ends."""
+        signal = os.path.join(self.folder, name + ".close")
+        if os.path.exists(signal):
+            os.remove(signal)
+        # Started ahead: the close must land while the fetch runs, not one Wine start later
+        # (a held answer ends at the client's receive time-out of 5 s).
+        closer = h.start(h.TESTDRIVER, "send-command-on-file", h.MAIN_TITLE_PREFIX, "0",
+                         h.windows_path(signal), "300", capture=True)
+        try:
+            self.assertEqual(closer.readline().strip(), "ready", closer.describe())
+            program = self.start(name, package_id, server.host)
+            deadline = time.time() + 120
+            while not fetching():
+                self.assertLess(time.time(), deadline,
+                                "the document was not asked for\n" + program.proc.describe())
+                time.sleep(0.05)
+            open(signal, "w").close()
+            closed = time.monotonic()
+            self.assertEqual(closer.wait(timeout=180), 0, closer.describe())
+        finally:
+            h.stop(closer)
+        try:
+            code = program.proc.wait(timeout=120)
+        except subprocess.TimeoutExpired:
+            self.fail("the program still runs 120 s after its close\n" + program.proc.describe())
+        took = time.monotonic() - closed
+        lines = program.lines()
+        print("%s: ended %.2f s after the close (%s)" % (
+            name, took, ", ".join(l for l in lines if l.startswith(("configuration", "process")))),
+            flush=True)
+        self.assertEqual(code, 0, program.proc.describe())
+        self.assertIn("main window closed", lines)
+        # The close came while the fetch ran (no result reported before it), and nothing
+        # was handed over after it.
+        before = lines[:lines.index("main window closed")]
+        self.assertEqual([l for l in before if l.startswith("report finished")], [], lines)
+        self.assertEqual([l for l in lines if l.startswith(("race", "handover"))], [], lines)
+        # The close's cancel may end the thread while the window goes, or the end of the loop
+        # stops it, or it still waits in a call that only its time-out ends.
+        self.assertTrue({"configuration thread had ended", "configuration thread stopped",
+                         "configuration thread still running"} & set(lines), lines)
+        self.assertLess(took, 30)  # the document alone would take minutes
+        dumps = os.path.join(self.folder, "dump")
+        self.assertEqual([n for n in os.listdir(dumps) if n.startswith(name)]
+                         if os.path.isdir(dumps) else [], [])
+        self.assertEqual(h.wait_windows(0, seconds=60), 0)
+
+    def close_in_rounds(self, kind, serve, fetching):
+        """ROUNDS copies, each closed mid-fetch; `serve(server, path)` sets up how the
+        document at `path` is served, `fetching(server, path)` tells when its fetch runs."""
+        server = self.server()
+        for attempt in range(self.ROUNDS):
+            package_id = h.new_package_id()
+            f.publish(server, package_id, [("game.bin", b"c" * 1000)])
+            path = "/publish/tool/muldown/%s.html" % package_id
+            serve(server, path)
+            try:
+                self.close_mid_fetch("%s%d" % (kind, attempt), server, package_id,
+                                     lambda: fetching(server, path))
+            finally:
+                server.release(path)  # a held request waits no longer
+
+    def test_closing_while_the_document_trickles_in(self):
+        def trickle(server, path):
+            with open(os.path.join(server.root, path.lstrip("/")), "ab") as document:
+                document.write(b";" + b"x" * 400000 + b"\r\n")  # about 200 s at this rate
+            server.fault(path, "slow", rate=2000)
+
+        self.close_in_rounds("trickle", trickle, lambda server, path: server.bytes_sent(path) > 0)
+
+    def test_closing_while_the_answer_is_held_back(self):
+        self.close_in_rounds("held", lambda server, path: server.fault(path, "held", code=200),
+                             lambda server, path: server.requests(path) != [])
+
+
 GROUPS = {"start": StartTest, "failure": FailureTest, "hostile": HostileTest,
-          "install": InstallTest, "resume": ResumeTest}
+          "install": InstallTest, "resume": ResumeTest, "close": CloseTest}
 
 if __name__ == "__main__":
-    group = sys.argv.pop(1) if len(sys.argv) > 1 else "start"
-    suite = unittest.TestLoader().loadTestsFromTestCase(GROUPS[group])
-    result = unittest.TextTestRunner(verbosity=2).run(suite)
-    sys.exit(0 if result.wasSuccessful() else 1)
+    h.run_group(GROUPS, "start")

@@ -78,6 +78,10 @@ bool CTestServer::ClearFaults() {
     return Request(L"POST", "/__fault/clear", std::string(), nullptr);
 }
 
+bool CTestServer::Release(const std::string& path) {
+    return Request(L"POST", "/__release?path=" + path, std::string(), nullptr);
+}
+
 bool CTestServer::ClearLog() { return Request(L"POST", "/__log/clear", std::string(), nullptr); }
 
 std::vector<LoggedRequest> CTestServer::Log() {

@@ -30,6 +30,8 @@ public:
     bool SetFault(const std::string& path, const std::string& mode,
                   const std::string& extra = std::string());
     bool ClearFaults();
+    // Lets the requests that a "held" fault keeps waiting for `path` be answered.
+    bool Release(const std::string& path);
     bool ClearLog();
     std::vector<LoggedRequest> Log();
     // Requests whose target starts with `prefix`.

@@ -14,6 +14,12 @@
 //   post-quit TITLE CODE              post WM_QUIT(CODE) to the thread of that window
 //   send-command TITLE ID             send WM_COMMAND(ID) to that window, print the result
 //   window-rect TITLE                 print "left top right bottom" of that window
+//   send-command-on-file TITLE ID FILE SECONDS
+//                                     print "ready", then, once FILE exists, send
+//                                     WM_COMMAND(ID) to that window at once (started ahead,
+//                                     so no start-up time lies between a test's signal and
+//                                     the command); print the result, exit 3 when FILE or
+//                                     the window does not come within SECONDS
 //   find-class CLASS                  exit 0 when a top-level window of that class exists
 //   send-to-class CLASS MSG W L       send MSG(W, L) to the window of that class (hidden or
 //                                     not), print the result
@@ -226,6 +232,20 @@ int wmain(int argc, wchar_t** argv) {
             ::Sleep(50);
         }
         return 3;
+    }
+    if (command == L"send-command-on-file" && argc > 5) {
+        const DWORD deadline = ::GetTickCount() + 1000u * static_cast<DWORD>(_wtoi(argv[5]));
+        HWND hwnd = nullptr;
+        std::printf("ready\n");
+        std::fflush(stdout);
+        while (::GetFileAttributesW(argv[4]) == INVALID_FILE_ATTRIBUTES ||
+               !(hwnd = OneWindow(arg))) {
+            if (static_cast<LONG>(::GetTickCount() - deadline) > 0) return 3;
+            ::Sleep(10);
+        }
+        LRESULT result = ::SendMessageW(hwnd, WM_COMMAND, static_cast<WPARAM>(number), 0);
+        std::printf("%lld\n", static_cast<long long>(result));
+        return 0;
     }
     if (command == L"find-class") return ::FindWindowW(arg.c_str(), nullptr) ? 0 : 1;
     if (command == L"visible-class") {

@@ -6,20 +6,18 @@ are mapped back to this machine's with to_unix().
 """
 
 import hashlib
-import json
 import os
 import queue
-import shutil
 import subprocess
 import tempfile
 import threading
 import time
-import urllib.request
 
 import harness as h
+from harness import to_unix  # noqa: F401 (the tests' name for it)
+from server_client import Server  # noqa: F401 (the tests' name for it)
 
 HOST_EXE = os.environ.get("VEXA_DLWINDOW_HOST", "")
-SERVER = os.environ.get("VEXA_TEST_SERVER", "")
 ARTIFACTS = os.path.join(os.environ.get("VEXA_ARTIFACTS", tempfile.gettempdir()), "dlwindow")
 
 
@@ -35,63 +33,6 @@ def _single_colour(path, area=None):
 # Element centres in window coordinates.
 ACTION_BUTTON = (520 + 67, 319 + 20)
 COMPANION_BOX = (22 + 7, 366 + 7)
-
-
-def to_unix(path):
-    prefix = os.environ["WINEPREFIX"]
-    drive, rest = path[0].lower(), path[3:].replace("\\", "/")
-    if drive == "z":
-        return "/" + rest
-    return os.path.join(prefix, "drive_%s" % drive, rest)
-
-
-class Server:
-    """vexa_test_server.py on a free loopback port, serving a fresh folder."""
-
-    def __init__(self):
-        self.root = tempfile.mkdtemp(prefix="dlwindow-root-")
-        port_file = os.path.join(self.root, ".port")
-        self.proc = subprocess.Popen(["/usr/bin/python3", SERVER, "--root", self.root, "--port", "0",
-                                      "--port-file", port_file, "--idle-timeout", "900"],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.time() + 60
-        while not os.path.exists(port_file) and time.time() < deadline:
-            time.sleep(0.05)
-        with open(port_file) as f:
-            self.port = int(f.read().strip())
-        self.host = "127.0.0.1:%d" % self.port
-
-    def url(self, path):
-        return "http://%s%s" % (self.host, path)
-
-    def put(self, path, data):
-        full = os.path.join(self.root, path.lstrip("/"))
-        os.makedirs(os.path.dirname(full), exist_ok=True)
-        with open(full, "wb") as f:
-            f.write(data)
-
-    def control(self, path, method="POST"):
-        request = urllib.request.Request(self.url(path), method=method, data=b"")
-        with urllib.request.urlopen(request, timeout=30) as answer:
-            return answer.read()
-
-    def fault(self, path, mode, **params):
-        query = "&".join("%s=%s" % item for item in params.items())
-        self.control("/__fault?path=%s&mode=%s%s" % (path, mode, "&" + query if query else ""))
-
-    def release(self, path):
-        self.control("/__release?path=%s" % path)
-
-    def clear_faults(self):
-        self.control("/__fault/clear")
-
-    def log(self):
-        return json.loads(self.control("/__log", method="GET"))
-
-    def stop(self):
-        self.proc.terminate()
-        self.proc.wait(timeout=30)
-        shutil.rmtree(self.root, ignore_errors=True)
 
 
 class Package:

@@ -8,7 +8,6 @@ import hashlib
 import os
 import socket
 import subprocess
-import sys
 import time
 import unittest
 
@@ -458,7 +457,4 @@ GROUPS = {"basic": BasicTest, "sequence": SequenceTest, "faults": FaultTest,
           "offline": OfflineTest, "page": PageTest}
 
 if __name__ == "__main__":
-    group = sys.argv.pop(1) if len(sys.argv) > 1 else "basic"
-    suite = unittest.TestLoader().loadTestsFromTestCase(GROUPS[group])
-    result = unittest.TextTestRunner(verbosity=2).run(suite)
-    sys.exit(0 if result.wasSuccessful() else 1)
+    h.run_group(GROUPS, "basic")

@@ -6,9 +6,7 @@ Screenshots go to test-artifacts/dlwindow/.
 """
 
 import os
-import sys
 import time
-import unittest
 
 import harness as h
 from dlwindow_fixture import Host, Package, to_unix
@@ -353,7 +351,4 @@ GROUPS = {"install": InstallTest, "resume": ResumeTest, "resume3": ResumeSomeFil
           "corrupt": CorruptTest, "hostile": HostileTest, "checkfailed": CheckFailedTest}
 
 if __name__ == "__main__":
-    group = sys.argv.pop(1) if len(sys.argv) > 1 else "install"
-    suite = unittest.TestLoader().loadTestsFromTestCase(GROUPS[group])
-    result = unittest.TextTestRunner(verbosity=2).run(suite)
-    sys.exit(0 if result.wasSuccessful() else 1)
+    h.run_group(GROUPS, "install")
