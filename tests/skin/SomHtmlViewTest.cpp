@@ -16,6 +16,8 @@
 namespace {
 
 constexpr DWORD kDownloadWindowHostFlags = 0x24009F;
+// Where the download window puts its page area.
+constexpr RECT kPageArea = {20, 56, 660, 301};
 
 class OleScope {
 public:
@@ -27,6 +29,11 @@ public:
 class CPageParent : public CWindowImpl<CPageParent> {
 public:
     int defaultPageRequests = 0;
+    // The download window's size, hidden.
+    bool Open() {
+        RECT frame = {0, 0, 680, 420};
+        return Create(nullptr, frame, L"page parent", WS_POPUP) != nullptr;
+    }
     BEGIN_MSG_MAP(CPageParent)
     MESSAGE_HANDLER(CSomHtmlView::kShowDefaultPageMessage, OnShowDefault)
     END_MSG_MAP()
@@ -95,10 +102,9 @@ void PumpUntil(DWORD milliseconds, const std::function<bool()>& done) {
 TEST(SomHtmlView, FailingPageAsksTheParentForTheDefaultPicture) {
     OleScope ole;
     CPageParent parent;
-    RECT frame = {0, 0, 680, 420};
-    ASSERT_TRUE(parent.Create(nullptr, frame, L"page parent", WS_POPUP));
+    ASSERT_TRUE(parent.Open());
     CSomHtmlView view;
-    RECT area = {20, 56, 660, 301};
+    RECT area = kPageArea;
     HWND hwnd = view.Create(nullptr, L"about:blank", parent, area, CSomHtmlWnd::kDefaultStyle, 0, 0,
                             nullptr, kDownloadWindowHostFlags);
     if (!hwnd) {
@@ -123,10 +129,9 @@ TEST(SomHtmlView, FailingPageAsksTheParentForTheDefaultPicture) {
 TEST(SomHtmlView, FirstPageGivenAtCreationIsHeardFrom) {
     OleScope ole;
     CPageParent parent;
-    RECT frame = {0, 0, 680, 420};
-    ASSERT_TRUE(parent.Create(nullptr, frame, L"page parent", WS_POPUP));
+    ASSERT_TRUE(parent.Open());
     CSomHtmlView view;
-    RECT area = {20, 56, 660, 301};
+    RECT area = kPageArea;
     if (!view.Create(nullptr, L"http://127.0.0.1:9/", parent, area)) return;
     PumpUntil(kPatienceMs, [&] { return parent.defaultPageRequests > 0; });
     EXPECT_EQ(parent.defaultPageRequests, 1);
@@ -140,10 +145,9 @@ TEST(SomHtmlView, PageThatNeverAnswersGivesTheDefaultPictureAfterTheTimeLimit) {
     CSilentServer server;
     ASSERT_FALSE(server.Url().empty());
     CPageParent parent;
-    RECT frame = {0, 0, 680, 420};
-    ASSERT_TRUE(parent.Create(nullptr, frame, L"page parent", WS_POPUP));
+    ASSERT_TRUE(parent.Open());
     CSomHtmlView view;
-    RECT area = {20, 56, 660, 301};
+    RECT area = kPageArea;
     if (!view.Create(nullptr, L"about:blank", parent, area)) return;
     view.SetLoadTimeLimit(1000);
     view.Navigate(server.Url().c_str());
@@ -159,10 +163,9 @@ TEST(SomHtmlView, SecondPageWaitsUntilTheFirstHasEnded) {
     CSilentServer server;
     ASSERT_FALSE(server.Url().empty());
     CPageParent parent;
-    RECT frame = {0, 0, 680, 420};
-    ASSERT_TRUE(parent.Create(nullptr, frame, L"page parent", WS_POPUP));
+    ASSERT_TRUE(parent.Open());
     CSomHtmlView view;
-    RECT area = {20, 56, 660, 301};
+    RECT area = kPageArea;
     if (!view.Create(nullptr, L"about:blank", parent, area)) return;
     constexpr DWORD kLimitMs = 2000;
     view.SetLoadTimeLimit(kLimitMs);
@@ -185,10 +188,9 @@ TEST(SomHtmlView, WorksOnAThreadWithPlainCom) {
         ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
         {
             CPageParent parent;
-            RECT frame = {0, 0, 680, 420};
-            ASSERT_TRUE(parent.Create(nullptr, frame, L"page parent", WS_POPUP));
+            ASSERT_TRUE(parent.Open());
             CSomHtmlView view;
-            RECT area = {20, 56, 660, 301};
+            RECT area = kPageArea;
             HWND made = view.Create(nullptr, L"about:blank", parent, area);
             if (made) {
                 view.Navigate(L"http://127.0.0.1:9/");
@@ -204,11 +206,10 @@ TEST(SomHtmlView, WorksOnAThreadWithPlainCom) {
 TEST(SomHtmlView, DestroyingTheWindowReleasesTheControlAndTheSite) {
     OleScope ole;
     CPageParent parent;
-    RECT frame = {0, 0, 680, 420};
-    ASSERT_TRUE(parent.Create(nullptr, frame, L"page parent", WS_POPUP));
+    ASSERT_TRUE(parent.Open());
     for (int round = 0; round < 5; ++round) {
         CSomHtmlView view;
-        RECT area = {20, 56, 660, 301};
+        RECT area = kPageArea;
         if (!view.Create(nullptr, L"about:blank", parent, area)) continue;
         CWebBrowserSite* site = view.GetSite();
         ASSERT_NE(site, nullptr);
@@ -226,10 +227,9 @@ TEST(SomHtmlView, DestroyingTheWindowReleasesTheControlAndTheSite) {
 // The default page paints the built-in picture over its whole client area.
 TEST(DefaultWebWnd, PaintsThePictureStretchedOverItsArea) {
     CPageParent parent;
-    RECT frame = {0, 0, 680, 420};
-    ASSERT_TRUE(parent.Create(nullptr, frame, L"page parent", WS_POPUP));
+    ASSERT_TRUE(parent.Open());
     CDefaultWebWnd page;
-    RECT area = {20, 56, 660, 301};
+    RECT area = kPageArea;
     ASSERT_TRUE(page.Create(parent, area, nullptr, WS_CHILD | WS_VISIBLE));
     HDC screen = ::GetDC(nullptr);
     HDC dc = ::CreateCompatibleDC(screen);
