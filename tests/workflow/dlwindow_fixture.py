@@ -131,10 +131,20 @@ class Host:
 
     def command(self, command_id):
         # Posted: a command that opens a prompt returns only when the prompt has ended.
-        return h.driver("post-to-class", self.id, 0x111, command_id, 0)
+        return self.message(0x111, command_id, 0)
 
-    def message(self, msg, wparam, lparam):
-        return h.driver("post-to-class", self.id, msg, wparam, lparam)
+    def message(self, msg, wparam, lparam, seconds=60):
+        # A post that did not happen (the driver found no window, or Wine could not start it
+        # on a busy machine) is tried again; a lost command would only show much later as
+        # a step that never came.
+        deadline = time.time() + seconds
+        while True:
+            outcome = h.driver("post-to-class", self.id, msg, wparam, lparam)
+            if outcome.returncode == 0:
+                return outcome
+            if time.time() > deadline:
+                raise AssertionError("posting %#x(%s) failed: %s" % (msg, wparam, outcome.describe()))
+            time.sleep(0.1)
 
     def visible(self):
         return h.driver("visible-class", self.id).stdout.strip() == "1"
