@@ -195,12 +195,29 @@ wait_for_centred() {
   return 1
 }
 # Waits up to $1 seconds for the file $2.
+# wait_for_file SECONDS FILE [any]: gives up early when the program has ended, unless "any"
+# (a file written by a process the program started, which may outlive it).
 wait_for_file() {
   local deadline=$((SECONDS + $1))
   while ((SECONDS < deadline)); do
     [[ -e "$2" ]] && return 0
-    kill -0 "$PROGRAM_PID" 2>/dev/null || return 1
+    [[ "${3:-}" == any ]] || kill -0 "$PROGRAM_PID" 2>/dev/null || return 1
     sleep 0.5
+  done
+  return 1
+}
+
+# click_until_gone WINDOW X Y: clicks at X,Y until WINDOW has closed (a click given while a
+# busy machine still sets the window up can be lost); fails after a minute.
+click_until_gone() {
+  local deadline=$((SECONDS + 60))
+  while ((SECONDS < deadline)); do
+    xdotool mousemove "$2" "$3" click 1
+    local until=$((SECONDS + 5))
+    while ((SECONDS < until)); do
+      xdotool getwindowname "$1" >/dev/null 2>&1 || return 0
+      sleep 0.2
+    done
   done
   return 1
 }
@@ -240,8 +257,8 @@ drive() {
     return
   fi
   shot 05-verified-install-prompt
-  xdotool mousemove $((X + 262)) $((Y + 172)) click 1  # "立即安装"
-  if wait_for_file 60 "$DOWNLOAD_DIR/demo_setup.exe.ran"; then
+  if click_until_gone "$prompt" $((X + 262)) $((Y + 172)) &&  # "立即安装"
+     wait_for_file 60 "$DOWNLOAD_DIR/demo_setup.exe.ran" any; then
     shot 06-installer-started
     say "the installer ran: $DOWNLOAD_DIR/demo_setup.exe"
   else

@@ -168,7 +168,8 @@ class Host:
 
     def quit(self, timeout=60):
         if self.proc.poll() is None:
-            self.command(2026)
+            # Not retried: the program may be ending by itself, its window already gone.
+            h.driver("post-to-class", self.id, 0x111, 2026, 0)
         line = self.wait_for("exit", timeout)
         try:
             self.proc.wait(timeout=timeout)
