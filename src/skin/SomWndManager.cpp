@@ -134,22 +134,29 @@ BOOL CSomWndManager::OnMouseMessage(UINT msg, LPARAM lParam, LRESULT& result) {
     CSomWnd* hit = HitTest(point);
     if (msg != WM_MOUSEMOVE) {
         if (!hit) return FALSE;
+        // A press can come with no mouse move before it (a window that appeared under a
+        // still pointer, a move the system dropped): it still shows where the pointer is,
+        // and a button counts its click only while hovered.
+        UpdateHover(hit, point);
         BOOL handled = CallMouseHandler(hit, msg, ToLocal(hit, point));
         result = 0;
         return handled;
     }
-    if (hit != hovered_) {
-        CSomWnd* previous = hovered_;
-        if (previous) previous->OnMouseLeave();
-        hovered_ = hit;
-        if (hit) hit->OnMouseEnter(ToLocal(hit, point));
-    }
+    UpdateHover(hit, point);
     if (!hit) {
         result = 0;
         return TRUE;  // nothing under the mouse: no default processing
     }
     hit->OnMouseMove(ToLocal(hit, point));
     return FALSE;
+}
+
+void CSomWndManager::UpdateHover(CSomWnd* hit, POINT point) {
+    if (hit == hovered_) return;
+    CSomWnd* previous = hovered_;
+    if (previous) previous->OnMouseLeave();
+    hovered_ = hit;
+    if (hit) hit->OnMouseEnter(ToLocal(hit, point));
 }
 
 BOOL CSomWndManager::OnPaint(WPARAM wParam) {

@@ -78,6 +78,8 @@ private:
     CSomWnd* HitTest(POINT point) const;
     BOOL OnToolTipNotify(LPARAM lParam, LRESULT& result);
     BOOL OnMouseMessage(UINT msg, LPARAM lParam, LRESULT& result);
+    // Leave and enter when the element under the mouse has changed.
+    void UpdateHover(CSomWnd* hit, POINT point);
     BOOL OnPaint(WPARAM wParam);
     BOOL OnSetCursor(LRESULT& result);
     BOOL OnTimer(WPARAM wParam, LRESULT& result);

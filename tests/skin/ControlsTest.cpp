@@ -67,6 +67,13 @@ TEST_F(ControlsTest, ButtonClickCompletesOnlyWhenReleasedOverIt) {
     Mouse(WM_LBUTTONUP, 20, 20);
     EXPECT_EQ(host.commands.size(), 3u);
     EXPECT_EQ(host.GetCapturedElement(), nullptr);
+
+    // A press with no mouse move before it (the window appeared under a still pointer, or
+    // the system dropped the move) still clicks: the press shows where the pointer is.
+    Mouse(WM_MOUSEMOVE, 200, 200);
+    Mouse(WM_LBUTTONDOWN, 20, 20);
+    Mouse(WM_LBUTTONUP, 20, 20);
+    EXPECT_EQ(host.commands.size(), 4u);
 }
 
 TEST_F(ControlsTest, ButtonShowsTheFrameOfItsState) {
@@ -152,8 +159,12 @@ TEST_F(ControlsTest, CheckBoxTogglesThenReportsTheClick) {
     CPixels pixels(host.m_hWnd);
     EXPECT_EQ(pixels.At(27, 28), Reference(&box, 4, 7, 7));
 
-    Click(25, 25);
+    // Pressed and released with no move before: toggled all the same.
+    Mouse(WM_MOUSEMOVE, 400, 200);
+    Mouse(WM_LBUTTONDOWN, 25, 25);
+    Mouse(WM_LBUTTONUP, 25, 25);
     EXPECT_FALSE(check.GetCheck());
+    EXPECT_EQ(host.commands.size(), 2u);
     check.Enable(FALSE);
     EXPECT_EQ(check.CurrentFrame(), 3);
 }

@@ -20,7 +20,7 @@ TEST_F(ElementManagerTest, LowerIndexWinsClicksAndIsPaintedOnTop) {
     below.Create(host.Manager(), nullptr, nullptr, 40, 40, 50, 50, 2, kVisible);
 
     Mouse(WM_LBUTTONDOWN, 45, 45);
-    EXPECT_EQ(top.log, "down(35,35);");
+    EXPECT_EQ(top.log, "enter;down(35,35);");
     EXPECT_EQ(below.log, "");
 
     CPixels pixels(host.m_hWnd);
@@ -45,7 +45,7 @@ TEST_F(ElementManagerTest, DisabledElementIsPaintedButGetsNoMouse) {
     below.Create(host.Manager(), nullptr, nullptr, 30, 30, 50, 50, 2, kVisible);
 
     EXPECT_TRUE(Route(WM_LBUTTONDOWN, 40, 40));  // goes through to the element below
-    EXPECT_EQ(below.log, "down(10,10);");
+    EXPECT_EQ(below.log, "enter;down(10,10);");
     EXPECT_FALSE(Route(WM_LBUTTONDOWN, 15, 15));  // nothing enabled there: unhandled
     EXPECT_EQ(disabled.log, "");
     Route(WM_MOUSEMOVE, 15, 15);
@@ -65,7 +65,7 @@ TEST_F(ElementManagerTest, UnconsumedClickIsLeftToDefaultProcessing) {
     element.consume = FALSE;
     element.Create(host.Manager(), nullptr, nullptr, 10, 10, 50, 50, 1, kVisible);
     EXPECT_FALSE(Route(WM_LBUTTONDOWN, 20, 20));
-    EXPECT_EQ(element.log, "down(10,10);");
+    EXPECT_EQ(element.log, "enter;down(10,10);");
 }
 
 TEST_F(ElementManagerTest, HidingRepaintsTheBackgroundAtOnce) {

@@ -15,7 +15,8 @@
 // until a prompt of CLASS is shown, "R@-CLASS" until none is, "R@~PATH" until the file PATH
 // exists (the test has taken its screenshot). Lines printed
 // besides the window's own trace: "config <result>", "window <left> <top>", "prompt-window
-// <class> <left> <top>", "started <path>" (an installer the trust check let through), "exit".
+// <class> <left> <top>", "started <path>" (an installer the trust check let through), "mouse
+// down|up <x> <y>" (a click reached the window), "exit".
 #include <objbase.h>
 #include <windows.h>
 
@@ -80,6 +81,20 @@ public:
         swprintf(line, 128, L"bench tick-us %.1f paint-us %.1f", tick, paint);
         Say(line);
         return TRUE;
+    }
+};
+
+// Tells the tests that a click reached the window ("mouse down X Y", "mouse up X Y", window
+// coordinates), before the window acts on it.
+class CMouseTrace : public CMessageFilter {
+public:
+    BOOL PreTranslateMessage(MSG* msg) override {
+        if (!g_window || msg->hwnd != g_window) return FALSE;
+        if (msg->message != WM_LBUTTONDOWN && msg->message != WM_LBUTTONUP) return FALSE;
+        Say(std::wstring(msg->message == WM_LBUTTONDOWN ? L"mouse down " : L"mouse up ") +
+            std::to_wstring(static_cast<short>(LOWORD(msg->lParam))) + L" " +
+            std::to_wstring(static_cast<short>(HIWORD(msg->lParam))));
+        return FALSE;
     }
 };
 
@@ -264,6 +279,8 @@ int wmain(int argc, wchar_t** argv) {
     int code = 0;
     CBenchFilter bench;
     loop.AddMessageFilter(&bench);
+    CMouseTrace mouseTrace;
+    loop.AddMessageFilter(&mouseTrace);
     {
         CDLDlg window(services, options);
         loop.AddMessageFilter(&window);
@@ -276,6 +293,7 @@ int wmain(int argc, wchar_t** argv) {
         loop.RemoveMessageFilter(&window);
         g_window = nullptr;
     }
+    loop.RemoveMessageFilter(&mouseTrace);
     loop.RemoveMessageFilter(&bench);
     ::UnhookWindowsHookEx(g_hook);
     g_Module.RemoveMessageLoop();

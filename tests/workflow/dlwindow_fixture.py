@@ -123,11 +123,15 @@ class Host:
         self.origin = (int(x), int(y))
         return self.origin
 
-    def click(self, point):
+    def click(self, point, timeout=60):
+        """Clicks at `point` (window coordinates) and returns once the window has taken in the
+        release, before it acts on it; a click that never arrives is named at once."""
         x, y = self.origin[0] + point[0], self.origin[1] + point[1]
         subprocess.run(["xdotool", "mousemove", str(x), str(y)], check=True)
-        time.sleep(0.2)
         subprocess.run(["xdotool", "click", "1"], check=True)
+        if self.wait_for("mouse up", timeout) is None:
+            raise AssertionError("the click at %s (screen %d, %d) never reached the window; "
+                                 "output: %r" % (point, x, y, self.seen[-20:]))
 
     def command(self, command_id):
         # Posted: a command that opens a prompt returns only when the prompt has ended.
