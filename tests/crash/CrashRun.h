@@ -1,6 +1,6 @@
 #pragma once
-// Runs a copy of the crash test program inside a job object, so that a test can tell
-// whether it started any other process, and reads back the dumps it leaves.
+// Runs a copy of the crash test program (or the uploader) inside a job object, so that a
+// test can tell whether it started any other process, and reads back the dumps it leaves.
 
 #include <windows.h>
 

@@ -88,23 +88,11 @@ protected:
 
     // Runs the uploader as the crash handler starts it; true when it ended in time.
     bool Upload(const std::wstring& dump, DWORD waitMs = 120000) {
-        std::wstring line = L"\"Plorex.exe\" \"" + dump + L"\" \"\"";
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process = {};
-        if (!::CreateProcessW(uploader_.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                              scratch_.Path().c_str(), &startup, &process)) {
-            ADD_FAILURE() << "the uploader did not start: error " << ::GetLastError();
-            return false;
-        }
-        DWORD waited = ::WaitForSingleObject(process.hProcess, waitMs);
-        if (waited != WAIT_OBJECT_0)
-            ADD_FAILURE() << "waiting for the uploader: " << waited << ", error " << ::GetLastError();
-        bool ended = waited == WAIT_OBJECT_0;
-        if (!ended) ::TerminateProcess(process.hProcess, 9);
-        ::CloseHandle(process.hThread);
-        ::CloseHandle(process.hProcess);
-        return ended;
+        CrashRunResult run =
+            RunCrashProgram(uploader_, L"\"" + dump + L"\" \"\"", scratch_.Path(), waitMs);
+        EXPECT_EQ(run.startError, 0u) << "the uploader could not be started";
+        EXPECT_TRUE(run.ended) << "the uploader did not end within " << waitMs << " ms";
+        return run.ended;
     }
 
     std::vector<LoggedRequest> Uploads() { return server_.LogFor("/crashdump/"); }
