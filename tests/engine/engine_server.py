@@ -22,6 +22,9 @@ Prints "port N" once listening on ADDRESS (127.0.0.1). Serves the files of DIR a
   hop      302 to /vanishK/NAME (K counts the hops); each /vanishK/ serves two requests slowly,
            then answers 410, so the engine must go back to /hop/ for a fresh redirect
   deadend  302 to /gone/NAME, which always answers 410 (a link that leads nowhere)
+  downhop  302 to a port that refuses every connection (a node that is down) for the first
+           2 requests, then to /r/NAME
+  down     302 to that refusing port, always
   few3     like slow, but at most 3 connections at once: a request on a fourth answers 503
            (without Retry-After) and closes it; "few3-refused" counts those answers
 Control: /ctl/change/NAME rewrites the file with new content; /ctl/stats answers JSON of
@@ -44,6 +47,10 @@ counts = {}
 changed = set()
 few3_open = set()  # connections /few3/ serves
 lock = threading.Lock()
+# Bound but never listening: the port stays ours, and every connection to it is refused.
+refusing = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+refusing.bind((HOST, 0))
+REFUSING = "http://%s:%d/" % (HOST, refusing.getsockname()[1])
 
 
 def bump(key):
@@ -104,6 +111,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_chunked(path, cut=(mode == "chunkcut" and n == 1))
         if mode == "deadend":
             return self.send_simple(302, [("Location", "/gone/" + name)])
+        if mode == "down" or (mode == "downhop" and n <= 2):
+            return self.send_simple(302, [("Location", REFUSING + name)])
+        if mode == "downhop":
+            return self.send_simple(302, [("Location", "/r/" + name)])
         if mode == "hop":
             return self.send_simple(302, [("Location", "/vanish%d/%s" % (n, name))])
         if mode.startswith("vanish"):

@@ -281,6 +281,25 @@ def vanished_redirect_target_goes_back_to_the_link(fx):
 
 
 @case
+def unreachable_redirect_target_goes_back_to_the_link(fx):
+    # The first two redirects lead to a node that refuses every connection.
+    want = fx.make("dh.bin", 4 * MiB)
+    expect_download(fx, "downhop", "dh.bin", want)
+    assert fx.stats().get("downhop", 0) >= 3, fx.stats()
+
+
+@case
+def link_leading_only_to_an_unreachable_target_is_given_up(fx):
+    fx.make("dn.bin", 1 * MiB)
+    target = os.path.join(fx.out, "dn.bin")
+    rc, out, final = fx.run(fx.base + "/down/dn.bin", target, timeout=180)
+    assert rc == 1 and field(final, "state") == 2, final
+    print("  given up after %s s" % field(final, "seconds"))
+    assert fx.stats().get("down", 0) >= 8, fx.stats()
+    assert not os.path.exists(target)
+
+
+@case
 def folded_and_stray_header_lines(fx):
     want = fx.make("fo.bin", 4 * MiB + 5)
     final = expect_download(fx, "fold", "fo.bin", want)
@@ -728,12 +747,14 @@ GROUPS = {
         "range_server_multi_connection", "server_without_range_support_single_stream",
         "chunked_reply_without_length", "task_form_with_md5_and_stale_target_replaced", "empty_file", "server_capping_each_reply",
         "redirect_is_followed", "vanished_redirect_target_goes_back_to_the_link",
+        "unreachable_redirect_target_goes_back_to_the_link",
         "unwritable_folder_is_a_file_error", "folded_and_stray_header_lines",
         "complete_target_is_left_alone_unless_overwritten",
     ],
     "faults": [
         "reply_starting_early_is_never_written", "not_found_fails_at_once",
         "link_leading_only_to_a_dead_end_is_given_up",
+        "link_leading_only_to_an_unreachable_target_is_given_up",
         "server_errors_then_success", "server_refusing_more_connections_gets_fewer",
         "body_cut_short_and_reset_mid_piece",
         "stalled_seed_beside_fast_origin", "seed_with_another_size_is_dropped",
