@@ -25,6 +25,8 @@ Prints "port N" once listening on ADDRESS (127.0.0.1). Serves the files of DIR a
   downhop  302 to a port that refuses every connection (a node that is down) for the first
            2 requests, then to /r/NAME
   down     302 to that refusing port, always
+  hopdown  302 to /nodeK/NAME (K counts the hops); each /nodeK/ serves two requests slowly,
+           then resets every connection before a reply (a node that went down)
   few3     like slow, but at most 3 connections at once: a request on a fourth answers 503
            (without Retry-After) and closes it; "few3-refused" counts those answers
 Control: /ctl/change/NAME rewrites the file with new content; /ctl/stats answers JSON of
@@ -117,11 +119,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_simple(302, [("Location", "/r/" + name)])
         if mode == "hop":
             return self.send_simple(302, [("Location", "/vanish%d/%s" % (n, name))])
-        if mode.startswith("vanish"):
-            if n > 2:
+        if mode == "hopdown":
+            return self.send_simple(302, [("Location", "/node%d/%s" % (n, name))])
+        if mode.startswith("vanish") or mode.startswith("node"):
+            if n <= 2:
+                return self.serve_file("slow", path)
+            if mode.startswith("vanish"):
                 return self.send_simple(410)
-            return self.serve_file("slow", path)
+            return self.reset()
         self.serve_file(mode, path)
+
+    def reset(self):
+        self.close_connection = True
+        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        self.connection.close()
 
     def admit_few3(self):
         with lock:
