@@ -138,17 +138,28 @@ TEST(SomHtmlView, FirstPageGivenAtCreationIsHeardFrom) {
     EXPECT_EQ(view.LoadState(), PageLoadState::kFailed);
 }
 
+// A view in the download window's page area, beside a server that takes connections and
+// never answers. `made` is false where the system cannot make the view at all.
+class SilentServerPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(server.Url().empty());
+        ASSERT_TRUE(parent.Open());
+        RECT area = kPageArea;
+        made = view.Create(nullptr, L"about:blank", parent, area) != nullptr;
+    }
+
+    OleScope ole;  // first made, last gone
+    CSilentServer server;
+    CPageParent parent;
+    CSomHtmlView view;
+    bool made = false;
+};
+
 // A server that takes the connection and never answers: the time limit ends the wait, and
 // the default picture takes the blank area's place.
-TEST(SomHtmlView, PageThatNeverAnswersGivesTheDefaultPictureAfterTheTimeLimit) {
-    OleScope ole;
-    CSilentServer server;
-    ASSERT_FALSE(server.Url().empty());
-    CPageParent parent;
-    ASSERT_TRUE(parent.Open());
-    CSomHtmlView view;
-    RECT area = kPageArea;
-    if (!view.Create(nullptr, L"about:blank", parent, area)) return;
+TEST_F(SilentServerPageTest, PageThatNeverAnswersGivesTheDefaultPictureAfterTheTimeLimit) {
+    if (!made) return;
     view.SetLoadTimeLimit(1000);
     view.Navigate(server.Url().c_str());
     PumpUntil(kPatienceMs, [&] { return parent.defaultPageRequests > 0; });
@@ -158,15 +169,8 @@ TEST(SomHtmlView, PageThatNeverAnswersGivesTheDefaultPictureAfterTheTimeLimit) {
 
 // A page asked for while another still loads is not started over it: it starts when that one
 // has ended (here by the time limit), and the parent hears once, of the second page only.
-TEST(SomHtmlView, SecondPageWaitsUntilTheFirstHasEnded) {
-    OleScope ole;
-    CSilentServer server;
-    ASSERT_FALSE(server.Url().empty());
-    CPageParent parent;
-    ASSERT_TRUE(parent.Open());
-    CSomHtmlView view;
-    RECT area = kPageArea;
-    if (!view.Create(nullptr, L"about:blank", parent, area)) return;
+TEST_F(SilentServerPageTest, SecondPageWaitsUntilTheFirstHasEnded) {
+    if (!made) return;
     constexpr DWORD kLimitMs = 2000;
     view.SetLoadTimeLimit(kLimitMs);
     DWORD start = ::GetTickCount();

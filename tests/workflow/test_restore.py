@@ -68,6 +68,14 @@ class RestoreTest(WindowTest):
         self.cleanup_paths.append(path)
         return path
 
+    def shoot_then_answer(self, host, prompt_class, shot, go):
+        """Waits for a prompt of `prompt_class`, keeps its screenshot `shot`, then lets the
+        host give it the answer held back until the file `go` exists."""
+        self.expect(host, "prompt-window " + prompt_class)
+        host.screenshot(shot)
+        with open(go, "w"):
+            pass
+
     def bytes_sent(self, name):
         return sum(e.get("sent", 0) for e in self.served_files("/files/" + name))
 
@@ -257,10 +265,7 @@ class HostileTest(RestoreTest):
         self.expect(host, "prompt-window CInstallGameDlg")
         self.expect(host, "command 18")
         self.expect(host, "prompt 安装文件错误!点击继续打开文件目录。")
-        self.expect(host, "prompt-window CFileErrDlg")
-        host.screenshot("file_error_prompt")
-        with open(go, "w"):
-            pass
+        self.shoot_then_answer(host, "CFileErrDlg", "file_error_prompt", go)
         self.expect(host, "answer CFileErrDlg 1")
         self.expect(host, "prompt-result 1")
         self.assertFalse([l for l in host.seen if l.startswith("install ")])
@@ -278,10 +283,7 @@ class HostileTest(RestoreTest):
         os.rmdir(self.download_folder)
         host.command(16)
         self.expect(host, "prompt 打开目录失败，目录不存在或已损坏！")
-        self.expect(host, "prompt-window CDirOpenFailedDlg")
-        host.screenshot("folder_open_failed_prompt")
-        with open(go, "w"):
-            pass
+        self.shoot_then_answer(host, "CDirOpenFailedDlg", "folder_open_failed_prompt", go)
         self.expect(host, "prompt-result 0")
         self.assertEqual(host.quit(), "exit 0")
 
@@ -300,20 +302,14 @@ class CheckFailedTest(RestoreTest):
         host.command(10)
         self.expect(host, "check failed")
         self.expect(host, "prompt 文件安全校验失败，更多帮助，请")
-        self.expect(host, "prompt-window CFileCheckFailedDlg")
-        host.screenshot("check_failed_one_file")
-        with open(go_check, "w"):
-            pass
+        self.shoot_then_answer(host, "CFileCheckFailedDlg", "check_failed_one_file", go_check)
         self.expect(host, "prompt-result 1")
         self.expect(host, "mode 3")
         # Nothing was deleted: the user decides.
         self.assertTrue(os.path.exists(self.local(name)))
         host.command(18)
         self.expect(host, "prompt 下载文件被破坏，请重新下载!")
-        self.expect(host, "prompt-window CFileDamagedDlg")
-        host.screenshot("damaged_file_prompt")
-        with open(go_damaged, "w"):
-            pass
+        self.shoot_then_answer(host, "CFileDamagedDlg", "damaged_file_prompt", go_damaged)
         self.expect(host, "prompt-result 0")
         self.assertFalse([l for l in host.seen if l.startswith("install ")])
         self.assertEqual(host.quit(), "exit 0")
@@ -332,10 +328,7 @@ class CheckFailedTest(RestoreTest):
         self.choose_folder(host)
         host.command(10)
         self.expect(host, "check failed")
-        self.expect(host, "prompt-window CFileCheckFailedDlg")
-        host.screenshot("check_failed_multi_file")
-        with open(go, "w"):
-            pass
+        self.shoot_then_answer(host, "CFileCheckFailedDlg", "check_failed_multi_file", go)
         self.expect(host, "command 20")
         self.expect(host, "deleted " + h.windows_path(self.local(first)))
         self.expect(host, "check failed")  # fetched again, and still not the listed file
