@@ -56,6 +56,19 @@ vexa_stop_xvfb() {
 # scripts that start it.
 export VEXA_WINESERVER_LOG="${VEXA_WINESERVER_LOG:-$VEXA_BUILD_DIR/wineserver.log}"
 
+# For scripts outside ctest that drive the end-to-end fixtures (tests/e2e, tests/workflow):
+# where the built programs, the test server and the artefacts are, as the tests are told.
+vexa_export_fixture_paths() {
+  # The test build: the program as shipped, plus the trace the fixtures follow.
+  export VEXA_PROGRAM="$VEXA_BUILD_DIR/win/src/app/VexaYoralTestBuild.exe"
+  export VEXA_DLWINDOW_HOST="$VEXA_BUILD_DIR/win/tests/workflow/dlwindow_host.exe"
+  export VEXA_STAMP="$VEXA_BUILD_DIR/host/tools/vexa_stamp"
+  export VEXA_TESTDRIVER="$VEXA_BUILD_DIR/win/tests/support/vexa_testdriver.exe"
+  export VEXA_TEST_SERVER="$VEXA_ROOT/tests/server/vexa_test_server.py"
+  export VEXA_ARTIFACTS="$VEXA_BUILD_DIR/test-artifacts"
+  export PYTHONPATH="$VEXA_ROOT/tests/e2e:$VEXA_ROOT/tests/workflow" PYTHONDONTWRITEBYTECODE=1
+}
+
 # Keeps a wine server running so each test process starts in ~0.1 s instead of ~2.5 s, and
 # the session's desktop open (see vexa_hold_desktop). Wine's services get no pipes of the
 # caller, or they would hold ctest's pipes open.

@@ -13,12 +13,7 @@ cd "$VEXA_ROOT"
 vexa_start_xvfb 120
 trap 'vexa_stop_xvfb' EXIT
 vexa_warm_wine
-export VEXA_DLWINDOW_HOST="$VEXA_BUILD_DIR/win/tests/workflow/dlwindow_host.exe"
-export VEXA_STAMP="$VEXA_BUILD_DIR/host/tools/vexa_stamp"
-export VEXA_TESTDRIVER="$VEXA_BUILD_DIR/win/tests/support/vexa_testdriver.exe"
-export VEXA_TEST_SERVER="$VEXA_ROOT/tests/server/vexa_test_server.py"
-export VEXA_ARTIFACTS="$VEXA_BUILD_DIR/test-artifacts"
-export PYTHONPATH="$VEXA_ROOT/tests/e2e:$VEXA_ROOT/tests/workflow" PYTHONDONTWRITEBYTECODE=1
+vexa_export_fixture_paths
 python3 - <<'PY'
 import os, subprocess, time
 import harness as h

@@ -12,13 +12,8 @@ cd "$VEXA_ROOT"
 vexa_start_xvfb 120
 trap 'wineserver -k >/dev/null 2>&1 || true; vexa_stop_xvfb' EXIT
 vexa_warm_wine
-export VEXA_PROGRAM="$VEXA_BUILD_DIR/win/src/app/VexaYoral.exe"
-export VEXA_STAMP="$VEXA_BUILD_DIR/host/tools/vexa_stamp"
-export VEXA_TESTDRIVER="$VEXA_BUILD_DIR/win/tests/support/vexa_testdriver.exe"
-export VEXA_TEST_SERVER="$VEXA_ROOT/tests/server/vexa_test_server.py"
-export VEXA_ARTIFACTS="$VEXA_BUILD_DIR/test-artifacts"
+vexa_export_fixture_paths
 export BENCH_RUNS="${1:-5}"
-export PYTHONPATH="$VEXA_ROOT/tests/e2e" PYTHONDONTWRITEBYTECODE=1
 python3 - <<'PY'
 import os, statistics, subprocess, time
 import harness as h

@@ -42,6 +42,8 @@ public:
 protected:
     void OnNavigateFailed() override { OnNavigateError(); }
     void OnControlReady() override;
+    // Every navigation the control is about to make, ours or a link's inside the page.
+    bool AllowNavigation(const wchar_t* url) override;
 
 private:
     static constexpr UINT kStartWaitingPageMessage = WM_APP + 0x3A1;
@@ -59,7 +61,6 @@ private:
     void OnNewWindow(const wchar_t* url) override;
     void OnNavigateError() override;
     void OnDocumentComplete() override;
-    bool AllowNavigation(const wchar_t* url) override;
 
     CWebBrowserEventSink* sink_ = nullptr;  // owned reference
     CPageLoad load_;

@@ -116,17 +116,9 @@ BOOL CSomWndManager::OnMouseMessage(UINT msg, LPARAM lParam, LRESULT& result) {
     POINT point = PointFromLParam(lParam);
     if (CSomWnd* element = captured_) {
         // The captured element gets every mouse message; hover still follows its rectangle
-        // so that releasing outside it can cancel a click.
-        if (msg == WM_MOUSEMOVE) {
-            BOOL inside = ::PtInRect(&element->Rect(), point);
-            if (inside && !hovered_) {
-                hovered_ = element;
-                element->OnMouseEnter(ToLocal(element, point));
-            } else if (!inside && hovered_ == element) {
-                hovered_ = nullptr;
-                element->OnMouseLeave();
-            }
-        }
+        // so that releasing outside it can cancel a click. Every message says where the
+        // pointer is: a release can come with no move before it.
+        UpdateHover(::PtInRect(&element->Rect(), point) ? element : nullptr, point);
         result = CallMouseHandler(element, msg, ToLocal(element, point));
         return TRUE;
     }

@@ -263,14 +263,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.record()
         if self.path.startswith("/__"):
             return self.handle_control()
-        with STATE_LOCK:
-            ACTIVE[0] += 1
-        try:
-            self.serve()
-        finally:
-            with STATE_LOCK:
-                ACTIVE[0] -= 1
-            LAST_REQUEST[0] = time.monotonic()
+        self.answer_counted(self.serve)
 
     def do_HEAD(self):
         self.do_GET()
@@ -286,10 +279,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if not self.path.startswith("/crashdump/"):
             return self.do_POST()
         self.record()
+        self.answer_counted(self.store_upload)
+
+    def answer_counted(self, answer):
+        """Runs `answer`, the request counted among those in progress meanwhile."""
         with STATE_LOCK:
             ACTIVE[0] += 1
         try:
-            self.store_upload()
+            answer()
         finally:
             with STATE_LOCK:
                 ACTIVE[0] -= 1

@@ -74,6 +74,11 @@ TEST_F(ControlsTest, ButtonClickCompletesOnlyWhenReleasedOverIt) {
     Mouse(WM_LBUTTONDOWN, 20, 20);
     Mouse(WM_LBUTTONUP, 20, 20);
     EXPECT_EQ(host.commands.size(), 4u);
+    // Likewise the release's own point decides: released elsewhere with no move, no click.
+    Mouse(WM_LBUTTONDOWN, 20, 20);
+    Mouse(WM_LBUTTONUP, 200, 200);
+    EXPECT_EQ(host.commands.size(), 4u);
+    EXPECT_FALSE(button.IsHover());
 }
 
 TEST_F(ControlsTest, ButtonShowsTheFrameOfItsState) {

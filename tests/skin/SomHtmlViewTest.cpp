@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "skin/DefaultWebWnd.h"
 #include "skin/SomHtmlView.h"
@@ -83,6 +84,25 @@ private:
     std::wstring url_;
 };
 
+// How a refused page ends: by its refusal, or by the time limit where the system loses the
+// refusal's report (Wine does now and then on a busy machine). The default picture shows
+// either way.
+bool EndedAsRefused(PageLoadState state) {
+    return state == PageLoadState::kFailed || state == PageLoadState::kTimedOut;
+}
+
+// A view that notes each navigation the control announces, before the control makes it.
+class CHeardView : public CSomHtmlView {
+public:
+    std::vector<std::wstring> heard;
+
+protected:
+    bool AllowNavigation(const wchar_t* url) override {
+        heard.emplace_back(url);
+        return CSomHtmlView::AllowNavigation(url);
+    }
+};
+
 void PumpUntil(DWORD milliseconds, const std::function<bool()>& done) {
     DWORD start = ::GetTickCount();
     while (::GetTickCount() - start < milliseconds && !done()) {
@@ -122,20 +142,23 @@ TEST(SomHtmlView, FailingPageAsksTheParentForTheDefaultPicture) {
     view.Navigate(L"http://127.0.0.1:9/");  // nothing listens on the discard port
     PumpUntil(kPatienceMs, [&] { return parent.defaultPageRequests > 0; });
     EXPECT_EQ(parent.defaultPageRequests, 1);
-    EXPECT_EQ(view.LoadState(), PageLoadState::kFailed);
+    EXPECT_PRED1(EndedAsRefused, view.LoadState());
 }
 
-// A page given as the window text is loaded once the view listens: its failure is heard.
+// A page given as the window text is loaded once the view listens: the control's
+// announcement of it is heard, and so is its end.
 TEST(SomHtmlView, FirstPageGivenAtCreationIsHeardFrom) {
     OleScope ole;
     CPageParent parent;
     ASSERT_TRUE(parent.Open());
-    CSomHtmlView view;
+    CHeardView view;
     RECT area = kPageArea;
     if (!view.Create(nullptr, L"http://127.0.0.1:9/", parent, area)) return;
     PumpUntil(kPatienceMs, [&] { return parent.defaultPageRequests > 0; });
+    ASSERT_FALSE(view.heard.empty());
+    EXPECT_EQ(view.heard.front(), L"http://127.0.0.1:9/");
     EXPECT_EQ(parent.defaultPageRequests, 1);
-    EXPECT_EQ(view.LoadState(), PageLoadState::kFailed);
+    EXPECT_PRED1(EndedAsRefused, view.LoadState());
 }
 
 // A view in the download window's page area, beside a server that takes connections and
