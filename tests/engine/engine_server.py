@@ -16,7 +16,7 @@ Prints "port N" once listening on ADDRESS (127.0.0.1). Serves the files of DIR a
   chunkcut the same, but the first reply breaks off before its last chunk
   capped   answers at most 1 MiB per ranged request (as some CDNs do)
   short    claims the file is one byte shorter (a seed with another file of that name)
-  fold     like r, but every head has a folded ETag, a folded unknown field and a line
+  fold     like slow, but every head has a folded ETag, a folded unknown field and a line
            without a colon
   change30 like r, but the file changes (as /ctl/change) once 30 % of its size was served
   hop      302 to /vanishK/NAME (K counts the hops); each /vanishK/ serves two requests slowly,
@@ -229,7 +229,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     if change:
                         changed.add(path)
                         change_file(path)
-                if mode in ("slow", "flip", "few3"):
+                if mode in ("slow", "flip", "few3", "fold"):
                     time.sleep(0.125)  # 512 KiB/s per connection
                 if mode == "stall" and sent >= 65536:
                     self.wfile.flush()
