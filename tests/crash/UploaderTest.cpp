@@ -93,9 +93,14 @@ protected:
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION process = {};
         if (!::CreateProcessW(uploader_.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                              scratch_.Path().c_str(), &startup, &process))
+                              scratch_.Path().c_str(), &startup, &process)) {
+            ADD_FAILURE() << "the uploader did not start: error " << ::GetLastError();
             return false;
-        bool ended = ::WaitForSingleObject(process.hProcess, waitMs) == WAIT_OBJECT_0;
+        }
+        DWORD waited = ::WaitForSingleObject(process.hProcess, waitMs);
+        if (waited != WAIT_OBJECT_0)
+            ADD_FAILURE() << "waiting for the uploader: " << waited << ", error " << ::GetLastError();
+        bool ended = waited == WAIT_OBJECT_0;
         if (!ended) ::TerminateProcess(process.hProcess, 9);
         ::CloseHandle(process.hThread);
         ::CloseHandle(process.hProcess);

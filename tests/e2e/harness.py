@@ -111,6 +111,19 @@ def driver_on_window(*args, seconds=60):
         time.sleep(0.1)
 
 
+def post_to_class(class_name, msg, wparam, lparam, seconds=60, wanted=lambda: True):
+    """Posts a message to the window of class `class_name` through the test driver. A post
+    that did not happen (no such window for a moment, or Wine could not start the driver on a
+    busy machine) is tried again for `seconds` while `wanted()` holds: a lost command would
+    only show much later, as a step that never came. Returns the driver's last outcome."""
+    deadline = time.time() + seconds
+    while True:
+        outcome = driver("post-to-class", class_name, msg, wparam, lparam)
+        if outcome.returncode == 0 or not wanted() or time.time() > deadline:
+            return outcome
+        time.sleep(0.1)
+
+
 def count_windows(title_prefix=MAIN_TITLE_PREFIX):
     result = driver("count-windows", title_prefix)
     if result.returncode != 0 or not result.stdout.strip().isdigit():

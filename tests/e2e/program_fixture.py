@@ -142,8 +142,11 @@ class Program:
         return seen
 
     def command(self, command_id):
-        """Posts WM_COMMAND to the download window (its class is the package identifier)."""
-        return h.driver("post-to-class", self.id, WM_COMMAND, command_id, 0).returncode == 0
+        """Posts WM_COMMAND to the download window (its class is the package identifier);
+        True when it was posted. Tried again only while the program runs: once it has ended,
+        no window will take the command."""
+        return h.post_to_class(self.id, WM_COMMAND, command_id, 0,
+                               wanted=lambda: self.proc.poll() is None).returncode == 0
 
     def quit(self, timeout=120):
         if self.proc.poll() is None:

@@ -90,7 +90,8 @@ class StartTest(ProgramTest):
         subprocess.run(["xdotool", "key", "Return", "Escape"], check=False)
         before = len(program.lines())
         for key in (13, 27):
-            h.driver("post-key", h.MAIN_TITLE_PREFIX, key)
+            posted = h.driver_on_window("post-key", h.MAIN_TITLE_PREFIX, key)
+            self.assertEqual(posted.returncode, 0, posted.describe())
         self.assertEqual(self.download_window(program), "VexaYoral下载器-Starfall专版")
         # The quit command is handled after the keys (posted in order).
         self.assertEqual(program.quit(), 0, program.proc.describe())

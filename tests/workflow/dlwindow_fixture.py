@@ -138,17 +138,10 @@ class Host:
         return self.message(0x111, command_id, 0)
 
     def message(self, msg, wparam, lparam, seconds=60):
-        # A post that did not happen (the driver found no window, or Wine could not start it
-        # on a busy machine) is tried again; a lost command would only show much later as
-        # a step that never came.
-        deadline = time.time() + seconds
-        while True:
-            outcome = h.driver("post-to-class", self.id, msg, wparam, lparam)
-            if outcome.returncode == 0:
-                return outcome
-            if time.time() > deadline:
-                raise AssertionError("posting %#x(%s) failed: %s" % (msg, wparam, outcome.describe()))
-            time.sleep(0.1)
+        outcome = h.post_to_class(self.id, msg, wparam, lparam, seconds)
+        if outcome.returncode != 0:
+            raise AssertionError("posting %#x(%s) failed: %s" % (msg, wparam, outcome.describe()))
+        return outcome
 
     def visible(self):
         return h.driver("visible-class", self.id).stdout.strip() == "1"
@@ -172,8 +165,9 @@ class Host:
 
     def quit(self, timeout=60):
         if self.proc.poll() is None:
-            # Not retried: the program may be ending by itself, its window already gone.
-            h.driver("post-to-class", self.id, 0x111, 2026, 0)
+            # Tried again only while the program runs: it may be ending by itself, its window
+            # already gone.
+            h.post_to_class(self.id, 0x111, 2026, 0, wanted=lambda: self.proc.poll() is None)
         line = self.wait_for("exit", timeout)
         try:
             self.proc.wait(timeout=timeout)
