@@ -86,6 +86,8 @@ private:
     };
 
     enum class Outcome { Done, Failed, Stopped };
+    // Why requests leave a redirect target for the link.
+    enum class LeftBecause { Vanished, Unreachable };
 
     // TransferTask.cpp: lifecycle, controller, persistence.
     void ControllerLoop();
@@ -114,7 +116,7 @@ private:
                          const HttpResponseHead& head);
     Outcome HandleUnsatisfiableReply(Source& src, int connId, Job& job,
                                      const HttpResponseHead& head);
-    void ReturnToOriginalLink(Source& src, const Job& job);
+    void ReturnToOriginalLink(Source& src, const Job& job, LeftBecause why);
     Outcome AcceptFirstReply(HttpConnection& conn, Source& src, int connId, Job& job,
                              const HttpResponseHead& head);
     bool VersionChanged(Source& src, const HttpResponseHead& head, uint64_t generation);

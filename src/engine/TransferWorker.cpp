@@ -50,10 +50,13 @@ void TransferTask::Fail(Source& src, const Job& job, FailureKind kind, long long
 
 // The network did not carry the exchange: never a reason to give the source up. A refusal
 // while other connections to the server work says it wants fewer; with none working, the
-// server is down or restarting, which is an outage like any other.
+// server is down or restarting, which is an outage like any other. A redirect target may
+// be down for good, though (a CDN node that failed), and the link would name a live one:
+// new requests go back to the link, as from a target that went away.
 void TransferTask::FailTransport(Source& src, const Job& job, const HttpConnection& conn) {
     bool othersWork = src.busy.load() > 1;
     Fail(src, job, conn.Refused() && othersWork ? FailureKind::Refused : FailureKind::Transport);
+    ReturnToOriginalLink(src, job, LeftBecause::Unreachable);
 }
 
 void TransferTask::GiveUp(Source& src) {
@@ -228,7 +231,7 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
         case ReplyAction::CheckUnsatisfiable:
             return HandleUnsatisfiableReply(src, connId, job, head);
         case ReplyAction::BackToOriginalLink:
-            ReturnToOriginalLink(src, job);
+            ReturnToOriginalLink(src, job, LeftBecause::Vanished);
             return Outcome::Failed;
         case ReplyAction::Discard:
             return Outcome::Failed;
@@ -252,13 +255,14 @@ TransferTask::Outcome TransferTask::HandleUnsatisfiableReply(Source& src, int co
     return Outcome::Failed;
 }
 
-// A redirect target that went away: go back to the link we were given. A target that had
-// served the file says nothing against the link; one the link sent us to that never served
-// counts once, however many connections meet it (SourceRoute).
-void TransferTask::ReturnToOriginalLink(Source& src, const Job& job) {
+// A redirect target that went away or cannot be reached: go back to the link we were
+// given. A target that had served the file says nothing against the link; one the link sent
+// us to that never served counts once, however many connections meet it (SourceRoute).
+void TransferTask::ReturnToOriginalLink(Source& src, const Job& job, LeftBecause why) {
     std::lock_guard<std::mutex> lock(mu_);
-    if (src.route.Vanished(job.visit))
-        src.health.OnFailure(FailureKind::Transient, NowMs(), -1, RandomBits(), job.round);
+    bool deadEnd = why == LeftBecause::Vanished ? src.route.Vanished(job.visit)
+                                                : src.route.Unreachable(job.visit);
+    if (deadEnd) src.health.OnFailure(FailureKind::Transient, NowMs(), -1, RandomBits(), job.round);
 }
 
 // Every reply head names the version it carries. The origin's decides: another version

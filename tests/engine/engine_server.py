@@ -16,12 +16,17 @@ Prints "port N" once listening on ADDRESS (127.0.0.1). Serves the files of DIR a
   chunkcut the same, but the first reply breaks off before its last chunk
   capped   answers at most 1 MiB per ranged request (as some CDNs do)
   short    claims the file is one byte shorter (a seed with another file of that name)
-  fold     like r, but every head has a folded ETag, a folded unknown field and a line
+  fold     like slow, but every head has a folded ETag, a folded unknown field and a line
            without a colon
   change30 like r, but the file changes (as /ctl/change) once 30 % of its size was served
   hop      302 to /vanishK/NAME (K counts the hops); each /vanishK/ serves two requests slowly,
            then answers 410, so the engine must go back to /hop/ for a fresh redirect
   deadend  302 to /gone/NAME, which always answers 410 (a link that leads nowhere)
+  downhop  302 to a port that refuses every connection (a node that is down) for the first
+           2 requests, then to /r/NAME
+  down     302 to that refusing port, always
+  hopdown  302 to /nodeK/NAME (K counts the hops); each /nodeK/ serves two requests slowly,
+           then resets every connection before a reply (a node that went down)
   few3     like slow, but at most 3 connections at once: a request on a fourth answers 503
            (without Retry-After) and closes it; "few3-refused" counts those answers
 Control: /ctl/change/NAME rewrites the file with new content; /ctl/stats answers JSON of
@@ -44,6 +49,10 @@ counts = {}
 changed = set()
 few3_open = set()  # connections /few3/ serves
 lock = threading.Lock()
+# Bound but never listening: the port stays ours, and every connection to it is refused.
+refusing = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+refusing.bind((HOST, 0))
+REFUSING = "http://%s:%d/" % (HOST, refusing.getsockname()[1])
 
 
 def bump(key):
@@ -104,13 +113,26 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_chunked(path, cut=(mode == "chunkcut" and n == 1))
         if mode == "deadend":
             return self.send_simple(302, [("Location", "/gone/" + name)])
+        if mode == "down" or (mode == "downhop" and n <= 2):
+            return self.send_simple(302, [("Location", REFUSING + name)])
+        if mode == "downhop":
+            return self.send_simple(302, [("Location", "/r/" + name)])
         if mode == "hop":
             return self.send_simple(302, [("Location", "/vanish%d/%s" % (n, name))])
-        if mode.startswith("vanish"):
-            if n > 2:
+        if mode == "hopdown":
+            return self.send_simple(302, [("Location", "/node%d/%s" % (n, name))])
+        if mode.startswith("vanish") or mode.startswith("node"):
+            if n <= 2:
+                return self.serve_file("slow", path)
+            if mode.startswith("vanish"):
                 return self.send_simple(410)
-            return self.serve_file("slow", path)
+            return self.reset()
         self.serve_file(mode, path)
+
+    def reset(self):
+        self.close_connection = True
+        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        self.connection.close()
 
     def admit_few3(self):
         with lock:
@@ -207,7 +229,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     if change:
                         changed.add(path)
                         change_file(path)
-                if mode in ("slow", "flip", "few3"):
+                if mode in ("slow", "flip", "few3", "fold"):
                     time.sleep(0.125)  # 512 KiB/s per connection
                 if mode == "stall" and sent >= 65536:
                     self.wfile.flush()

@@ -33,6 +33,13 @@ struct Source {
     void TargetGone(const Request& r, uint64_t now = 0) {
         if (route.Vanished(r.visit)) health.OnFailure(FailureKind::Transient, now, -1, 0, r.round);
     }
+    // The network did not carry the request: the task's transport failure, and then the
+    // target it went to is left as a vanished one would be.
+    void Unreachable(const Request& r, uint64_t now = 0) {
+        health.OnFailure(FailureKind::Transport, now, -1, 0, r.round);
+        if (route.Unreachable(r.visit))
+            health.OnFailure(FailureKind::Transient, now, -1, 0, r.round);
+    }
     bool AtLink() const { return route.CurrentUrl().ToString() == route.Link().ToString(); }
 };
 
@@ -103,6 +110,89 @@ TEST(SourceRoute, ALinkThatOnlyLeadsToDeadEndsIsGivenUp) {
     }
     EXPECT_TRUE(s.health.Dropped());
     EXPECT_EQ(settings.maxConsecutiveFailures, visits) << "one count per round of redirects";
+}
+
+// A CDN node that served the file goes down: every connection reading from it is reset at
+// once, and the ones taking new jobs meet refusals. The link names a live node, and a node
+// that served says nothing against the link, however often that happens.
+TEST(SourceRoute, AnUnreachableTargetThatHadServedSendsRequestsBackAtNoCost) {
+    Source s;
+    for (int node = 1; node <= 50; ++node) {
+        Request viaLink = s.Take();
+        EXPECT_EQ(viaLink.visit, nullptr) << "node " << node << ": new requests ask the link";
+        s.route.Redirected(Url("http://cdn.test/node/h.bin"));
+        std::vector<Request> connections;
+        for (int i = 0; i < 8; ++i) connections.push_back(s.Take());
+        s.route.Served(connections[0].visit);
+        for (const Request& r : connections) {
+            s.Unreachable(r, 1000);
+            EXPECT_TRUE(s.AtLink());
+        }
+    }
+    EXPECT_FALSE(s.health.Dropped());
+    EXPECT_EQ(0, s.health.ConsecutiveFailures());
+    EXPECT_TRUE(s.health.ReadyAt(1000 + RetrySettings().transportMaxDelayMs))
+        << "only the short wait of a network failure";
+}
+
+// The link redirects to a node that is down and refuses every connection: a dead end, once
+// per redirect however many connections were sent there, until the link is given up.
+TEST(SourceRoute, ALinkThatOnlyLeadsToUnreachableTargetsIsGivenUp) {
+    Source s;
+    RetrySettings settings;
+    int visits = 0;
+    while (!s.health.Dropped() && visits < 100) {
+        ++visits;
+        Request first = s.Take();
+        first.visit = s.route.Redirected(Url("http://10.0.0.9:8080/h.bin"));
+        std::vector<Request> connections{first};
+        for (int i = 0; i < 5; ++i) connections.push_back(s.Take());
+        EXPECT_EQ(connections[5].visit, first.visit) << "the others follow the redirect";
+        for (const Request& r : connections) s.Unreachable(r);
+        EXPECT_TRUE(s.AtLink());
+    }
+    EXPECT_TRUE(s.health.Dropped());
+    EXPECT_EQ(settings.maxConsecutiveFailures, visits) << "one count per redirect";
+}
+
+// A connection's failure on an old visit arrives after another connection was redirected
+// to a new target: the new target stays in use, and the old visit is judged on its own.
+TEST(SourceRoute, ALateFailureOfAnOldVisitLeavesTheNewTargetInUse) {
+    Source s;
+    Request served = s.Take();
+    served.visit = s.route.Redirected(Url("http://cdn.test/a/h.bin"));
+    s.route.Served(served.visit);
+    Request refused = s.Take();
+    refused.visit = s.route.Redirected(Url("http://cdn.test/b/h.bin"));
+    SourceRoute::VisitRef fresh = s.route.Redirected(Url("http://cdn.test/c/h.bin"));
+    s.Unreachable(served);
+    EXPECT_EQ(s.route.Current(), fresh);
+    EXPECT_EQ(0, s.health.ConsecutiveFailures()) << "it had served";
+    s.Unreachable(refused);
+    s.Unreachable(refused);
+    EXPECT_EQ(s.route.Current(), fresh);
+    EXPECT_EQ(1, s.health.ConsecutiveFailures()) << "a dead end, counted once";
+    s.route.Served(fresh);
+    EXPECT_TRUE(s.health.ReadyAt(10000));
+}
+
+// The network goes down while the source is on a target: back to the link, which cannot be
+// reached either. That is an outage: it is ridden out however long it lasts, and so is a
+// target that is the link itself once more.
+TEST(SourceRoute, AnOutageNeverCountsAgainstTheLink) {
+    Source s;
+    Request r = s.Take();
+    r.visit = s.route.Redirected(Url("http://cdn.test/node/h.bin"));
+    s.route.Served(r.visit);
+    s.Unreachable(r);
+    EXPECT_TRUE(s.AtLink());
+    for (int i = 0; i < 1000; ++i) s.Unreachable(s.Take(), 1000 + i);
+    Request self = s.Take();
+    self.visit = s.route.Redirected(s.route.Link());
+    for (int i = 0; i < 1000; ++i) s.Unreachable(self, 5000);
+    EXPECT_FALSE(s.health.Dropped());
+    EXPECT_EQ(0, s.health.ConsecutiveFailures());
+    EXPECT_TRUE(s.health.ReadyAt(5000 + RetrySettings().transportMaxDelayMs));
 }
 
 // Eight connections send at once and a proxy answers every one of them 502 in the same

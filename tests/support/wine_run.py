@@ -134,6 +134,7 @@ class Started(subprocess.Popen):
         self._t0 = time.monotonic()
         self._end = None
         self._seen = []
+        self._closed = None  # the Outcome, once close() let go of the output files
         super().__init__(args, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
                          stdout=subprocess.PIPE if capture else self._out, stderr=self._err,
                          text=True, encoding="utf-8", errors="replace")
@@ -177,6 +178,8 @@ class Started(subprocess.Popen):
         return code
 
     def outcome(self, timed_out=False):
+        if self._closed:
+            return self._closed  # what it left when it was let go of
         if self._end is None and self.poll() is not None:
             self._end = time.monotonic()
         seconds = (self._end or time.monotonic()) - self._t0
@@ -187,10 +190,14 @@ class Started(subprocess.Popen):
         return self.outcome().describe()
 
     def close(self):
-        """Kills the program if it still runs and lets go of its files."""
+        """Kills the program if it still runs and lets go of its files; describe() still
+        reports on the run afterwards."""
+        if self._closed:
+            return
         if self.poll() is None:
             self.kill()
         self.wait()
+        self._closed = self.outcome()
         if self.stdout:
             self.stdout.close()
         for f in (self._err, self._out):

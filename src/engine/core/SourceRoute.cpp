@@ -11,7 +11,14 @@ void SourceRoute::Served(const VisitRef& visit) {
     if (visit) visit->served = true;
 }
 
-bool SourceRoute::Vanished(const VisitRef& visit) {
+bool SourceRoute::Vanished(const VisitRef& visit) { return LeaveVisit(visit); }
+
+bool SourceRoute::Unreachable(const VisitRef& visit) {
+    if (visit && visit->url.ToString() == link_.ToString()) return false;
+    return LeaveVisit(visit);
+}
+
+bool SourceRoute::LeaveVisit(const VisitRef& visit) {
     if (!visit) return false;  // the link itself: its answers are judged as they are
     if (current_ == visit) current_.reset();
     if (visit->served || visit->counted) return false;
