@@ -257,11 +257,24 @@ drive() {
     return
   fi
   shot 05-verified-install-prompt
-  if click_until_gone "$prompt" $((X + 262)) $((Y + 172)) &&  # "立即安装"
-     wait_for_file 60 "$DOWNLOAD_DIR/demo_setup.exe.ran" any; then
+  local ran="$DOWNLOAD_DIR/demo_setup.exe.ran"
+  if ! click_until_gone "$prompt" $((X + 262)) $((Y + 172)); then  # "立即安装"
+    shot 06-install-prompt-stayed
+    say "the install prompt stayed open through a minute of clicks on 立即安装"
+    return
+  fi
+  if ! wait_for_file 30 "$ran" any; then
+    # What a user does when nothing seems to happen: the download window's button, in its
+    # install mode once the package is verified, starts the installer again.
+    shot 06-no-installer-yet
+    say "no installer 30 s after 立即安装; clicking the download window's install button"
+    xdotool mousemove $((owner[0] + 587)) $((owner[1] + 339)) click 1
+  fi
+  if wait_for_file 60 "$ran" any; then
     shot 06-installer-started
     say "the installer ran: $DOWNLOAD_DIR/demo_setup.exe"
   else
+    shot 06-no-installer
     say "the installer did not start"
   fi
 }

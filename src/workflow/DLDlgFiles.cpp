@@ -24,6 +24,23 @@ namespace {
 constexpr UINT kOpenFolderCommand = 16;
 constexpr UINT kInstallCommand = 18;
 
+// Starts the game's installer; false when nothing started. A program that was written a
+// moment ago may still be held (a virus scanner reading it), and a busy machine may fail a
+// start now and then: one more try before the user is told. No shell error box: the
+// window's own prompt says what happened.
+bool StartInstaller(const std::wstring& program) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        SHELLEXECUTEINFOW info = {};
+        info.cbSize = sizeof(info);
+        info.fMask = SEE_MASK_FLAG_NO_UI;
+        info.lpVerb = L"open";
+        info.lpFile = program.c_str();
+        info.nShow = SW_SHOW;
+        if (::ShellExecuteExW(&info)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool CDLDlg::VerifyFile(const std::wstring& path) {
@@ -80,8 +97,10 @@ void CDLDlg::OnInstallCommand() {
         PlanInstall(disk, targetFolder_, parts, services_.config->GetGameStart(), checkFailed_);
     if (plan.problem == InstallProblem::kNone) {
         Trace(L"install " + plan.program);
-        ::ShellExecuteW(nullptr, L"open", plan.program.c_str(), nullptr, nullptr, SW_SHOW);
-        return;
+        if (StartInstaller(plan.program)) return;
+        // Not a program this system runs, or not ours to run: the file error's way out,
+        // the folder, where the user can see the file and start it by hand.
+        Trace(L"install failed " + std::to_wstring(::GetLastError()));
     }
     if (plan.problem == InstallProblem::kDamaged) {
         CFileDamagedDlg prompt;

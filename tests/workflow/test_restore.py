@@ -120,6 +120,25 @@ class InstallTest(RestoreTest):
         self.assertEqual(host.quit(), "exit 0")
 
 
+    def test_an_installer_that_cannot_start_is_said_and_the_folder_offered(self):
+        package_id = h.new_package_id()
+        name = "setup_%s.exe" % package_id[1:9]
+        # Verified (its digest is listed) but no program: the system cannot start it.
+        Package(self.server, package_id, [], contents=[(name, b"not a program\r\n" * 4096)])
+        host = self.start(package_id, "--answer", "CInstallGameDlg:2", "--answer", "CFileErrDlg:0")
+        self.choose_folder(host)
+        host.command(10)
+        self.expect(host, "verified")
+        self.expect(host, "install " + h.windows_path(self.local(name)))
+        self.expect(host, "install failed")
+        self.expect(host, "prompt 安装文件错误!点击继续打开文件目录。")
+        self.expect(host, "prompt-result 0")
+        self.assertEqual(host.quit(), "exit 0")
+        # The install button stayed: the user may try again.
+        modes = [l for l in host.seen if l.startswith("mode ")]
+        self.assertEqual(modes[-1], "mode 3")
+
+
 class ResumeTest(RestoreTest):
     def test_kill_during_a_download_then_a_second_start_resumes_it(self):
         package_id = h.new_package_id()
