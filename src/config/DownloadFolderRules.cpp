@@ -28,7 +28,7 @@ std::wstring PickDownloadDrive(IFolderFacts& facts, uint64_t totalSize,
         std::wstring drive = std::wstring(1, static_cast<wchar_t>(L'A' + bit)) + L":";
         if (!CanTakePackage(facts, drive, totalSize, firstPartName)) continue;
         uint64_t free = facts.FreeBytes(drive);
-        if (free > bestFree) {
+        if (free > 0 && (best.empty() || free > bestFree + kSameFreeSpaceMargin)) {
             best = drive;
             bestFree = free;
         }

@@ -23,8 +23,15 @@ public:
     virtual bool CreateFolder(const std::wstring& folder) = 0;
 };
 
+// Free space measured on two drives that differs by less than this counts as equal. One
+// volume can stand under two letters (a subst drive, a mounted folder, Wine's Z: for the
+// root that also holds C:), and its free space, asked for twice a moment apart while other
+// programs write, differs by chance: the choice between its letters must not follow that.
+constexpr uint64_t kSameFreeSpaceMargin = 256ull * 1024 * 1024;
+
 // The drive ("X:") with the most free bytes among those that can take the package, the
-// earliest on equal space; empty when none can (drive A: is never considered).
+// earliest on equal space (see kSameFreeSpaceMargin); empty when none can (drive A: is never
+// considered).
 std::wstring PickDownloadDrive(IFolderFacts& facts, uint64_t totalSize,
                                const std::wstring& firstPartName);
 

@@ -68,6 +68,17 @@ TEST(PickDownloadDrive, MostFreeSpaceWinsAndTiesKeepTheLowerLetter) {
     EXPECT_EQ(PickDownloadDrive(machine, kGiB, L"game.exe"), L"D:");
 }
 
+// One volume under two letters, its free space asked for twice while others write: the
+// letters count as equal, and the earlier one is kept whichever moment saw more.
+TEST(PickDownloadDrive, NearlyEqualSpaceKeepsTheEarlierLetter) {
+    CFakeMachine machine;
+    machine.drives[L'C'] = {80 * kGiB};
+    machine.drives[L'Z'] = {80 * kGiB + 3 * 1024 * 1024};
+    EXPECT_EQ(PickDownloadDrive(machine, kGiB, L"game.exe"), L"C:");
+    machine.drives[L'Z'] = {80 * kGiB + kSameFreeSpaceMargin + 1};
+    EXPECT_EQ(PickDownloadDrive(machine, kGiB, L"game.exe"), L"Z:");
+}
+
 TEST(PickDownloadDrive, SkipsFloppyFullUnwritableAndProductDrives) {
     CFakeMachine machine;
     machine.drives[L'A'] = {900 * kGiB};
