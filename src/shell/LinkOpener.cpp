@@ -6,15 +6,19 @@
 
 #include "base/ScopedHandle.h"
 
-void OpenUrl(const std::wstring& target) {
-    if (!IsOpenableLink(target)) return;
+bool ShellOpenWithoutErrorUi(const std::wstring& target) {
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof(info);
     info.fMask = SEE_MASK_FLAG_NO_UI;
     info.lpVerb = L"open";
     info.lpFile = target.c_str();
     info.nShow = SW_SHOW;
-    if (!::ShellExecuteExW(&info)) OpenInBrowserExecutable(target);
+    return ::ShellExecuteExW(&info) != FALSE;
+}
+
+void OpenUrl(const std::wstring& target) {
+    if (!IsOpenableLink(target)) return;
+    if (!ShellOpenWithoutErrorUi(target)) OpenInBrowserExecutable(target);
 }
 
 bool ShellOpenLink(const std::wstring& link) {

@@ -13,6 +13,11 @@
 
 #include "shell/LinkRules.h"
 
+// ShellExecuteEx "open" without the shell's error box, for a target the caller has already
+// judged (a link that passed the rules, a program the downloader checked itself). False when
+// nothing was opened; GetLastError() says why.
+bool ShellOpenWithoutErrorUi(const std::wstring& target);
+
 // Opens a link with its registered handler (ShellExecuteEx "open", no error UI), falling back
 // to the browser executable when the shell has no handler. File paths are refused.
 void OpenUrl(const std::wstring& target);

@@ -13,6 +13,7 @@
 #include "prompts/InstallGameDlg.h"
 #include "prompts/PromptFamily.h"
 #include "prompts/PromptRunner.h"
+#include "shell/LinkOpener.h"
 #include "workflow/ButtonModes.h"
 #include "workflow/DLDlg.h"
 #include "workflow/DiskFolderView.h"
@@ -29,16 +30,7 @@ constexpr UINT kInstallCommand = 18;
 // start now and then: one more try before the user is told. No shell error box: the
 // window's own prompt says what happened.
 bool StartInstaller(const std::wstring& program) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        SHELLEXECUTEINFOW info = {};
-        info.cbSize = sizeof(info);
-        info.fMask = SEE_MASK_FLAG_NO_UI;
-        info.lpVerb = L"open";
-        info.lpFile = program.c_str();
-        info.nShow = SW_SHOW;
-        if (::ShellExecuteExW(&info)) return true;
-    }
-    return false;
+    return ShellOpenWithoutErrorUi(program) || ShellOpenWithoutErrorUi(program);
 }
 
 }  // namespace
