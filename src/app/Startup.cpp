@@ -24,26 +24,22 @@
 #include "shell/MessageLoop.h"
 #include "stats/StatisticsMgrInstance.h"
 #include "transfer/DownloadManager.h"
+#include "workflow/DownloadWindowIds.h"
 #include "workflow/MainDlg.h"
 #include "workflow/ProgramWindows.h"
 #include "workflow/WorkflowStateInstance.h"
+#include "workflow/WorkflowTexts.h"
 
 namespace {
 
-constexpr UINT kShowDownloadWindowCommand = 2025;
 // A running copy that does not answer within this time is left alone: a later start must
 // never hang with it.
 constexpr UINT kHandOverTimeoutMs = 5000;
 // How long a closing program waits for a configuration fetch it has cancelled.
 constexpr DWORD kConfigThreadBoundMs = 2000;
 
-constexpr wchar_t kCannotStartTitle[] = L"VexaYoral下载器";
 constexpr wchar_t kCannotStartText[] =
     L"无法创建下载器窗口，程序即将退出。\r\n请稍后重新运行下载器。";
-
-std::wstring FormatMainTitle(const std::wstring& gameName) {
-    return L"VexaYoral下载器-" + gameName + L"专版";
-}
 
 DownloadWindowServices ProgramServices() {
     DownloadWindowServices services;
@@ -82,7 +78,7 @@ void HandOverToRunningCopy(HANDLE mutex, const std::wstring& packageId) {
     HWND running = ::FindWindowW(packageId.c_str(), nullptr);
     DWORD_PTR result = 0;
     DWORD error = 0;
-    if (running && !::SendMessageTimeoutW(running, WM_COMMAND, kShowDownloadWindowCommand, 0,
+    if (running && !::SendMessageTimeoutW(running, WM_COMMAND, kShowCommand, 0,
                                           SMTO_ABORTIFHUNG, kHandOverTimeoutMs, &result)) {
         error = ::GetLastError();
     }
@@ -153,7 +149,7 @@ void TellUserWindowFailed() {
         ReportStartup(StartupPath::StartedAgain, 0);
         return;
     }
-    ::MessageBoxW(nullptr, kCannotStartText, kCannotStartTitle,
+    ::MessageBoxW(nullptr, kCannotStartText, kProgramName,
                   MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
@@ -185,7 +181,7 @@ int RunMainWindow() {
     auto windows = std::make_unique<CProgramWindows>(ProgramServices(), ProgramOptions());
     auto mainDlg = std::make_unique<CMainDlg>(windows.get());
     loop->AddMessageFilter(mainDlg.get());
-    auto title = std::make_unique<std::wstring>(FormatMainTitle(g_Config.GetGameName()));
+    auto title = std::make_unique<std::wstring>(ProgramTitleFor(g_Config.GetGameName()));
 
     int exitCode = 0;
     if (CreateMainWindow(*mainDlg, *title)) {

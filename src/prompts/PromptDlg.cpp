@@ -41,6 +41,11 @@ HWND CPromptBase::CreatePrompt(HWND owner, const wchar_t* title) {
     return Create(owner, rect, title, kStyle);
 }
 
+HWND CPromptBase::CreateHiddenPrompt(HWND owner, const wchar_t* title) {
+    RECT rect = {0, 0, kWidth, kHeight};
+    return Create(owner, rect, title, kStyle & ~WS_VISIBLE);
+}
+
 LRESULT CPromptBase::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
     closeBox_.Create(Manager(), kPromptCloseBoxId, kElementStyle);
     closeBox_.SetBackground(PromptSharedBitmap(kPromptCloseImage));

@@ -316,7 +316,7 @@ class CompanionTest(WindowTest):
             self.server.fault("/files/quillet_setup.exe", "stall", at=0, seconds=60)
         host = self.host(package_id, "--trust", trust, "--answer", "CInstallGameDlg:0")
         self.cleanup_paths.append(os.path.join(os.environ["WINEPREFIX"],
-                                               "drive_c/users/root/Temp/quillet_setup.exe"))
+                                               "drive_c/users/root/Temp/VexaCompanion/quillet_setup.exe"))
         return package, host
 
     def game_requests_after_companion(self, package):
