@@ -145,7 +145,8 @@ private:
     void Quit();
 
     // The companion offer (DLDlgCompanion.cpp).
-    void SetUpCompanionBox();
+    // Ticked unless the product is installed; an offer is reported.
+    bool OfferCompanion();
     void OnCompanionBoxCommand();
     bool CompanionTicked() const;
     bool CompanionActive() const;

@@ -82,8 +82,8 @@ LRESULT CDLDlg::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
     fileFinished_ = false;
     ApplyWindowShape();
     CenterWindow();
-    view_.Create(this, m_hWnd, *services_.config, IsOnline(), options_.pageTimeLimitMs);
-    SetUpCompanionBox();
+    bool offered = OfferCompanion();
+    view_.Create(this, m_hWnd, *services_.config, offered, IsOnline(), options_.pageTimeLimitMs);
     engine_.Init();
     engine_.SetSeeds(services_.config->GetSeedUrl());
     EnterInitialState(DetectInitialState());

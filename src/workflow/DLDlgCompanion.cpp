@@ -69,13 +69,10 @@ unsigned __stdcall CompanionInstallThread(void* argument) {
 
 }  // namespace
 
-void CDLDlg::SetUpCompanionBox() {
-    if (IsQuilletInstalled()) {
-        view_.SetCompanionBox(false);
-        return;
-    }
-    view_.SetCompanionBox(true);
+bool CDLDlg::OfferCompanion() {
+    if (IsQuilletInstalled()) return false;
     SendClientAppReport(L"statLogQuilletMuldownUrl", false);
+    return true;
 }
 
 void CDLDlg::OnCompanionBoxCommand() {

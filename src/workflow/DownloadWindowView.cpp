@@ -74,8 +74,8 @@ CDownloadWindowView::CDownloadWindowView(const std::wstring& backgroundPath,
 CDownloadWindowView::~CDownloadWindowView() = default;
 
 void CDownloadWindowView::Create(ISomWndManager* manager, HWND host,
-                                 const CDownloaderConfig& config, bool online,
-                                 unsigned pageTimeLimitMs) {
+                                 const CDownloaderConfig& config, bool companionTicked,
+                                 bool online, unsigned pageTimeLimitMs) {
     host_ = host;
     CreateFonts();
     CreateTitleButtons(manager);
@@ -87,6 +87,7 @@ void CDownloadWindowView::Create(ISomWndManager* manager, HWND host,
     progress_.SetCapWidth(9);
     CreateTexts(manager, config);
     CreateCompanionElements(manager, config);
+    SetCompanionBox(companionTicked);
     CreateLabels(manager);
     CreatePageArea(config.GetEmbedLink2(), online, pageTimeLimitMs);
     ShowButtonMode(kModeDownload);

@@ -34,8 +34,8 @@ public:
 
     // Builds every element on `manager`, the page area in `host`: the configured page when
     // `online`, else the default picture. Shows the download button.
-    void Create(ISomWndManager* manager, HWND host, const CDownloaderConfig& config, bool online,
-                unsigned pageTimeLimitMs);
+    void Create(ISomWndManager* manager, HWND host, const CDownloaderConfig& config,
+                bool companionTicked, bool online, unsigned pageTimeLimitMs);
     void DrawBackground(HDC hdc, const RECT* rect) const;
 
     void ShowButtonMode(int mode);
