@@ -16,7 +16,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from server_client import Server  # noqa: E402
 
 PACKAGE = "{6A1F0C52-9B7E-4D3A-8C21-0F5E2B7D9A14}"
-ROUTED = "{0D3C5B7A-2E4F-4A6B-9C8D-1E2F3A4B5C6D}"  # the same files on the test server
+ROUTED = "{0D3C5B7A-2E4F-4A6B-9C8D-1E2F3A4B5C6D}"  # the small file on the test server
 WINDOW = 52428800
 MAX_DUMP = 32 << 20
 
@@ -59,7 +59,7 @@ class DeploymentCheckTest(unittest.TestCase):
                 os.path.join(cls.www, "publish", "tool", "muldown", ROUTED + ".html"),
                 "--base-url", base + "/games/demo", "--game-name", "Routed",
                 "--new-version", "1.1.0.1011", "--game-start", "setup.exe",
-                "--seed", base + "/seed", cls.small, cls.large)
+                "--seed", base + "/seed", cls.small)
 
     @classmethod
     def tearDownClass(cls):
@@ -184,11 +184,11 @@ class DeploymentCheckTest(unittest.TestCase):
 
     def test_capped_replies_pass(self):
         for prefix in ("/games/*", "/seed/*"):
-            self.faults.fault(prefix, "cap", bytes=1 << 20)
+            self.faults.fault(prefix, "cap", bytes=256 * 1024)
         code, rows, text = self.check_routed()
         self.assertEqual(code, 0, text)
-        self.assertEqual(rows["file 2"][0], "ok", text)
-        self.assertIn("206 cap", text)
+        self.assertEqual([rows[i][0] for i in ("file 1", "seed 1.1")], ["ok", "ok"], text)
+        self.assertEqual(text.count("206 cap"), 2, text)
 
     def test_redirected_link_passes_through_its_target(self):
         os.makedirs(os.path.join(self.www, "cdn"), exist_ok=True)
@@ -204,9 +204,11 @@ class DeploymentCheckTest(unittest.TestCase):
         self.faults.fault("/games/demo/setup.exe", "redirect", to="/games/demo/setup.exe")
         self.expect_only("file 1", "more than 10 redirects", routed=True)
 
-    def test_a_reply_the_engine_refuses_still_fails(self):
-        self.faults.fault("/seed/setup.exe", "early-range", by=1)
-        self.expect_only("seed 1.1", "Content-Range does not match", routed=True)
+    def test_whole_file_answers_pass_only_from_the_link(self):
+        for path in ("/games/demo/setup.exe", "/seed/setup.exe"):
+            self.faults.fault(path, "ignore-range")
+        self.expect_only("seed 1.1", "no Range support (200)", routed=True)
+        self.assertIn("no (200)", self.check_routed()[2])
 
     def put(self, path, body, length=None):
         connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=60)
@@ -252,6 +254,14 @@ class DeploymentCheckTest(unittest.TestCase):
         self.assertIn(429, answers, answers)
         refused = answers.index(429)
         self.assertTrue(all(a in (201, 204) for a in answers[:refused]), answers)
+
+    def test_dump_folder_inside_the_web_root_is_refused(self):
+        result = publish("stage", "--root", self.www, "--conf", os.path.join(self.work, "conf"),
+                         "--dumps", os.path.join(self.www, "games", "..", "dumps"),
+                         "--listen", "127.0.0.1:%d" % self.port, "--package",
+                         "%s=%s" % (PACKAGE, self.doc), *self.files, check=False)
+        self.assertNotEqual(result.returncode, 0, result.stdout)
+        self.assertIn("inside the web root", result.stderr)
 
 
 if __name__ == "__main__":
