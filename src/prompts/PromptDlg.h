@@ -20,7 +20,7 @@
 #include "shell/Window.h"
 #include "skin/SomButton4.h"
 #include "skin/SomTextWnd.h"
-#include "skin/SomWndManager.h"
+#include "skin/SkinnedWindow.h"
 
 class CSomBitmap;
 
@@ -32,7 +32,7 @@ enum PromptElementId : UINT {
     kPromptFeedbackLinkId = 103,
 };
 
-class CPromptBase : public CWindowImpl<CPromptBase>, public CSomWndManager {
+class CPromptBase : public CWindowImpl<CPromptBase>, public CSkinnedWindow {
 public:
     static constexpr int kWidth = 404;
     static constexpr int kHeight = 201;

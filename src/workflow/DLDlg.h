@@ -17,7 +17,7 @@
 #include "config/StateFile.h"
 #include "shell/MessageLoop.h"
 #include "shell/Window.h"
-#include "skin/SomWndManager.h"
+#include "skin/SkinnedWindow.h"
 #include "workflow/DownloadWindowIds.h"
 #include "workflow/DownloadWindowOptions.h"
 #include "workflow/DownloadWindowView.h"
@@ -29,7 +29,7 @@
 
 class CPromptBase;
 
-class CDLDlg : public CWindowImpl<CDLDlg>, public CSomWndManager, public CMessageFilter {
+class CDLDlg : public CWindowImpl<CDLDlg>, public CSkinnedWindow, public CMessageFilter {
 public:
     static constexpr int kWidth = 679;
     static constexpr int kHeight = 419;
@@ -73,7 +73,6 @@ private:
     LRESULT OnShowDefaultPage(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnSize(UINT, WPARAM, LPARAM, BOOL&) { return 0; }
     LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
-    void ApplyWindowShape();
     void DispatchCommand(UINT id, LPARAM lParam);
 
     // The display outside the timer, and the trace (DLDlgDisplay.cpp).

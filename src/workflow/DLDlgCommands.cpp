@@ -66,21 +66,20 @@ HWND CDLDlg::CreateDownloadWindow() {
     return Create(nullptr, rect, title.c_str(), WS_POPUP | WS_VISIBLE | WS_SYSMENU);
 }
 
-BOOL CDLDlg::PreTranslateMessage(MSG* msg) {
-    // Enter and Escape do nothing in the program's windows.
-    return msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE);
-}
+BOOL CDLDlg::PreTranslateMessage(MSG* msg) { return IsEnterOrEscape(msg); }
 
 LRESULT CDLDlg::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
     ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, ::GetWindowLongPtrW(m_hWnd, GWL_STYLE) | WS_MINIMIZEBOX);
-    HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kProgramIconId));
-    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SetProgramIcon(m_hWnd, kProgramIconId);
     SetWindowPos(nullptr, 0, 0, kWidth, kHeight, SWP_NOZORDER | SWP_NOACTIVATE);
     ::SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE,
                         ::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE) | WS_EX_LAYERED);
     ::SetLayeredWindowAttributes(m_hWnd, kColourKey, 255, LWA_COLORKEY);
     fileFinished_ = false;
-    ApplyWindowShape();
+    // The top-left corner is square and the edge left of x = 286 stands 10 pixels higher.
+    const POINT shape[] = {{7, 0},     {286, 0},   {295, 10}, {671, 10}, {679, 19},
+                           {679, 411}, {671, 419}, {8, 419},  {0, 411},  {0, 0}};
+    ApplyShape(m_hWnd, shape, 10);
     CenterWindow();
     bool offered = OfferCompanion();
     view_.Create(this, m_hWnd, *services_.config, offered, IsOnline(), options_.pageTimeLimitMs);
@@ -88,14 +87,6 @@ LRESULT CDLDlg::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
     engine_.SetSeeds(services_.config->GetSeedUrl());
     EnterInitialState(DetectInitialState());
     return 0;
-}
-
-void CDLDlg::ApplyWindowShape() {
-    const POINT shape[] = {{7, 0},     {286, 0},   {295, 10}, {671, 10}, {679, 19},
-                           {679, 411}, {671, 419}, {8, 419},  {0, 411},  {0, 0}};
-    CRegionHandle region(::CreatePolygonRgn(shape, 10, ALTERNATE));
-    // The window owns the region once it accepts it.
-    if (region && SetWindowRgn(region.Get(), FALSE)) region.Release();
 }
 
 LRESULT CDLDlg::OnTimer(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled) {
@@ -120,13 +111,8 @@ LRESULT CDLDlg::OnClose(UINT, WPARAM, LPARAM, BOOL&) {
     return 0;
 }
 
-LRESULT CDLDlg::OnLButtonDown(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled) {
-    // Elements take their presses first; anywhere else drags the captionless window.
-    LRESULT result = 0;
-    if (!ProcessMessage(m_hWnd, msg, wParam, lParam, result, 0)) {
-        PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, lParam);
-    }
-    return result;
+LRESULT CDLDlg::OnLButtonDown(UINT msg, WPARAM wParam, LPARAM lParam, BOOL&) {
+    return PressOrDrag(m_hWnd, msg, wParam, lParam);
 }
 
 LRESULT CDLDlg::OnCommand(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {

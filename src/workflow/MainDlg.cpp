@@ -60,12 +60,7 @@ CMainDlg::CMainDlg(CProgramWindows* windows) : windows_(windows) {}
 
 CMainDlg::~CMainDlg() = default;
 
-BOOL CMainDlg::PreTranslateMessage(MSG* msg) {
-    // Enter and Escape never reach a window of this thread: the skinned windows have no
-    // default or cancel button, and a dialog manager must not guess one.
-    if (msg->message < WM_KEYDOWN || msg->message > WM_SYSDEADCHAR) return FALSE;
-    return msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE;
-}
+BOOL CMainDlg::PreTranslateMessage(MSG* msg) { return IsEnterOrEscape(msg); }
 
 void CMainDlg::DrawBackground(HDC hdc, const RECT* rect) {
     if (background_.IsLoaded()) {
@@ -78,8 +73,7 @@ void CMainDlg::DrawBackground(HDC hdc, const RECT* rect) {
 LRESULT CMainDlg::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
     RewriteDesktopShortcut();
     ::GetSystemMenu(m_hWnd, TRUE);
-    HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kProgramIconId));
-    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SetProgramIcon(m_hWnd, kProgramIconId);
     ::MoveWindow(m_hWnd, 0, 0, kWidth, kHeight, FALSE);
     CreateElements();
     CenterWindow();
