@@ -124,10 +124,10 @@ void OnTerminate() { ReportAbnormalEnd(); }
 
 void __cdecl OnAbortSignal(int) { ReportAbnormalEnd(); }
 
-// abort() shows a message box before it raises SIGABRT (Wine's library, and Windows' in a
-// program with windows), which would keep a failed program on the screen without a report.
-// Where the library lets the message be turned off it is; otherwise it goes to the error
-// output, which a program with windows does not have.
+// Windows' run-time library writes its abort message before it raises SIGABRT, in a program
+// with windows as a message box, which would keep a failed program on the screen without a
+// report. Where the library lets the message be turned off it is; otherwise it goes to the
+// error output, which a program with windows does not have.
 void SilenceAbortMessage() {
     using SetAbortBehavior = unsigned int(__cdecl*)(unsigned int, unsigned int);
     auto set = RuntimeLibraryFunction<SetAbortBehavior>("_set_abort_behavior");

@@ -10,8 +10,8 @@
 //     two-threads        two threads write through a null pointer at the same moment
 //     stack-overflow     recurses until the stack is gone
 //     terminate          std::terminate() on the first thread
-//     abort              abort() in a program with windows (the library's own message box
-//                        would show first)
+//     abort              abort() in a program with windows, as the program is (Windows'
+//                        run-time library then shows a message box first)
 //     worker-exception   a C++ exception escapes a second thread
 //     starting-fault     an access violation while the process-wide objects are made,
 //                        before the entry point
