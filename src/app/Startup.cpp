@@ -18,6 +18,7 @@
 #include "app/CrashHandler.h"
 #include "app/FreshStart.h"
 #include "app/StartupReport.h"
+#include "base/ScopedHandle.h"
 #include "config/DownloaderConfigInstance.h"
 #include "probes/EnvironmentInstance.h"
 #include "shell/AppModuleInstance.h"
@@ -73,8 +74,7 @@ bool AnotherCopyRuns(HANDLE mutex, DWORD lastError) {
 
 // Another copy for the same package runs: ask its download window (whose class name is
 // the identifier) to show itself. Without such a window the message goes nowhere.
-void HandOverToRunningCopy(HANDLE mutex, const std::wstring& packageId) {
-    if (mutex) ::CloseHandle(mutex);
+void HandOverToRunningCopy(const std::wstring& packageId) {
     HWND running = ::FindWindowW(packageId.c_str(), nullptr);
     DWORD_PTR result = 0;
     DWORD error = 0;
@@ -214,20 +214,24 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     WaitForReplacedProcess();
     std::wstring packageId = g_Config.GetPackageId();
     // An empty identifier gives an unnamed mutex, so copies without an identity never meet.
-    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, packageId.empty() ? nullptr : packageId.c_str());
+    CScopedHandle mutex(
+        ::CreateMutexW(nullptr, FALSE, packageId.empty() ? nullptr : packageId.c_str()));
     DWORD lastError = ::GetLastError();
-    if (AnotherCopyRuns(mutex, lastError)) {
-        HandOverToRunningCopy(mutex, packageId);
+    if (AnotherCopyRuns(mutex.Get(), lastError)) {
+        mutex.Reset();  // the running copy's guard is not ours to keep
+        HandOverToRunningCopy(packageId);
         return 0;
     }
     // Without a mutex the guard is lost for this run, which is no reason not to run.
     if (!mutex) ReportStartup(StartupPath::MutexError, lastError);
-    // The first copy keeps the mutex open until the process ends.
 
     RunMainWindow();  // its exit code is deliberately not passed on
 
     g_Module.Term();
     ::CoUninitialize();
     DisarmCrashHandler();
+    // The first copy keeps the mutex until the process ends, past the destruction of the
+    // process-wide objects (the download-time event still stores its total then).
+    mutex.Release();
     return 0;
 }
