@@ -462,6 +462,14 @@ TEST(DownloadWindow, ALinkTheEngineRefusesFailsAtOnce) {
     EXPECT_TRUE(companion.Saw(L"companion refused"));
     // Another copy may download the companion now.
     EXPECT_FALSE(HeldByAnyone(kCompanionMutex));
+
+    CWindowRig retried({100}, false, Quick(1, 3));
+    retried.StartDownload();
+    retried.tasks.refused = {L"part0.bin"};
+    retried.Ticks(2);
+    EXPECT_TRUE(retried.Saw(L"task refused"));
+    EXPECT_EQ(retried.Prompted(kDownloadFailedText), 1);
+    EXPECT_EQ(retried.Mode(), kModeRedownload);
 }
 
 // The damaged-file prompt's button downloads the package again instead of leading back to
