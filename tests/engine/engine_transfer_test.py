@@ -227,7 +227,7 @@ def partial_size(target):
 
 
 @case
-def size_no_file_has_ends_the_task(fx):
+def huge_size_ends_the_task(fx):
     # Sizes near 2^63 and 2^64 (a range's total, a whole reply's length): nothing is planned
     # or written for them, and the task fails at once instead of crashing or hanging.
     fx.make("hg.bin", 2 * MiB)
@@ -805,7 +805,7 @@ GROUPS = {
     ],
     "faults": [
         "reply_starting_early_is_never_written", "not_found_fails_at_once",
-        "size_no_file_has_ends_the_task", "endless_body_ends_at_the_size_cap",
+        "huge_size_ends_the_task", "endless_body_ends_at_the_size_cap",
         "link_leading_only_to_a_dead_end_is_given_up",
         "link_leading_only_to_an_unreachable_target_is_given_up",
         "server_errors_then_success", "server_refusing_more_connections_gets_fewer",
