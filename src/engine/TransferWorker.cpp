@@ -229,8 +229,7 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
         std::lock_guard<std::mutex> lock(mu_);
         context = ContextOf(src, job);
     }
-    if ((head.status == 206 || head.status == 200) && VersionChanged(src, head, job.generation))
-        return Outcome::Failed;
+    if (VersionChanged(src, head, job.generation)) return Outcome::Failed;
     const ReplyVerdict verdict = ClassifyReply(head, context);
     if (verdict.action == ReplyAction::AcceptFirst || verdict.action == ReplyAction::ReadBody) {
         std::lock_guard<std::mutex> lock(mu_);

@@ -26,6 +26,8 @@ TEST(VersionRule, TheOriginsOtherVersionStartsOverOnceThePlanStands) {
     EXPECT_EQ(JudgeVersion(Reply(206, ""), true, held, true).action, VersionAction::Same)
         << "a reply without a tag proves nothing";
     EXPECT_EQ(JudgeVersion(Reply(206, "\"v2\""), true, "", true).action, VersionAction::Same);
+    EXPECT_EQ(JudgeVersion(Reply(416, "\"v2\""), true, held, true).action, VersionAction::Same)
+        << "only the file's bytes name a version";
 }
 
 TEST(VersionRule, OnlyTheOriginsPartialRepliesShowTheyCarryTheValidator) {
@@ -41,6 +43,7 @@ TEST(VersionRule, ASeedKeepsTheVersionItFirstShowed) {
     VersionVerdict first = JudgeVersion(Reply(206, "\"s1\""), false, "", true);
     EXPECT_EQ(first.action, VersionAction::Same);
     EXPECT_EQ(first.seedValidator, "\"s1\"");
+    EXPECT_EQ(JudgeVersion(Reply(404, "\"x\""), false, "", true).seedValidator, "");
     EXPECT_EQ(JudgeVersion(Reply(206, "\"s1\""), false, "\"s1\"", true).seedValidator, "");
     EXPECT_EQ(JudgeVersion(Reply(206, "\"s2\""), false, "\"s1\"", true).action,
               VersionAction::DropSeed);

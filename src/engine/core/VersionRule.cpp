@@ -5,6 +5,7 @@ namespace vexa::engine {
 VersionVerdict JudgeVersion(const HttpResponseHead& head, bool fromOrigin,
                             const std::string& known, bool planned) {
     VersionVerdict verdict;
+    if (head.status != 200 && head.status != 206) return verdict;
     if (!fromOrigin) {
         if (known.empty()) {
             verdict.seedValidator = head.StrongValidator();

@@ -25,7 +25,8 @@ struct VersionVerdict {
     bool validatorInHead = false;
 };
 
-// A 200 or 206 head. `known`: the source's validator so far (the origin's is the
+// A reply head; only the file's bytes (200, 206) name a version. `known`: the source's
+// validator so far (the origin's is the
 // download's); `planned`: the download has a size and a plan (the origin's version is
 // judged only then).
 VersionVerdict JudgeVersion(const HttpResponseHead& head, bool fromOrigin,
