@@ -8,6 +8,7 @@
 #include <random>
 
 #include "engine/TransferTask.h"
+#include "engine/core/RedirectRule.h"
 #include "engine/core/ReplyRule.h"
 #include "engine/core/SizeRule.h"
 #include "engine/core/VersionRule.h"
@@ -15,7 +16,6 @@
 namespace vexa::engine {
 namespace {
 
-const int kMaxRedirects = 10;
 const int kMaxRestarts = 3;
 
 uint32_t RandomBits() {

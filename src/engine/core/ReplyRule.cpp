@@ -1,5 +1,7 @@
 #include "engine/core/ReplyRule.h"
 
+#include "engine/core/RedirectRule.h"
+
 namespace vexa::engine {
 namespace {
 
@@ -64,9 +66,7 @@ ReplyVerdict ClassifyReply(const HttpResponseHead& head, const ReplyContext& con
 
 RedirectStep NextRedirect(const HttpResponseHead& head, const HttpUrl& asked, int hop,
                           int maxRedirects, HttpUrl& next) {
-    const int s = head.status;
-    const bool redirect = s == 301 || s == 302 || s == 303 || s == 307 || s == 308;
-    if (!redirect || head.location.empty()) return RedirectStep::None;
+    if (!IsRedirectStatus(head.status) || head.location.empty()) return RedirectStep::None;
     if (hop >= maxRedirects || !ResolveLocation(asked, head.location, next)) {
         return RedirectStep::GiveUp;
     }
