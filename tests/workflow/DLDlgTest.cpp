@@ -2,7 +2,10 @@
 // engine, with commands and timer ticks sent as the window would get them, prompts answered
 // from a script and every visible change read from its trace. No server, no clicks.
 #include <gtest/gtest.h>
+// clang-format off
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
 
 #include <atomic>
 #include <cstdio>
@@ -551,4 +554,19 @@ TEST(DownloadWindow, AHiddenWindowComesBackToAskAboutInstalling) {
     rig.tasks.Finish(0, 100);
     rig.Tick();
     EXPECT_EQ(rig.Prompted(L"Starfall下载完成，是否立即安装？"), 1);
+}
+
+// Explorer started again holds none of the old icons: the window puts its icon back when the
+// new taskbar announces itself, or a hidden window could never be reached again.
+TEST(DownloadWindow, TheTrayIconComesBackWithANewTaskbar) {
+    CWindowRig rig({100});
+    rig.Command(kCloseCommand);
+    if (!rig.Saw(L"hidden")) GTEST_SKIP() << "this desktop has no notification area";
+    NOTIFYICONDATAW icon = {};
+    icon.cbSize = sizeof(icon);
+    icon.hWnd = rig.Window().m_hWnd;
+    icon.uID = kTrayIconId;
+    ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &icon));  // the old taskbar is gone
+    ::SendMessageW(icon.hWnd, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &icon));
 }

@@ -14,7 +14,8 @@
 // button, 3 link, "quit" posts WM_QUIT to the thread, "keep" leaves it open); "R@CLASS" waits
 // until a prompt of CLASS is shown, "R@-CLASS" until none is, "R@~PATH" until the file PATH
 // exists (the test has taken its screenshot). Lines printed
-// besides the window's own trace: "config <result>", "window <left> <top>", "prompt-window
+// besides the window's own trace: "config <result>", "window <left> <top>", "prompt-made
+// shown|hidden" (a prompt is being created, visible or not), "prompt-window
 // <class> <left> <top>", "started <path>" (an installer the trust check let through), "mouse
 // down|up <x> <y>" (a click reached the window), "exit".
 #include <objbase.h>
@@ -185,6 +186,7 @@ LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam) {
         auto* create = reinterpret_cast<CBT_CREATEWNDW*>(lParam);
         if (create->lpcs->cx == CPromptBase::kWidth && create->lpcs->cy == CPromptBase::kHeight) {
             g_newPrompts.push_back(reinterpret_cast<HWND>(wParam));
+            Say((create->lpcs->style & WS_VISIBLE) ? L"prompt-made shown" : L"prompt-made hidden");
         }
     }
     return ::CallNextHookEx(g_hook, code, wParam, lParam);

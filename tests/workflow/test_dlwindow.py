@@ -104,6 +104,8 @@ class BasicTest(WindowTest):
         host.screenshot("mode2_downloading")
         self.server.clear_faults()
         self.expect(host, "verified")
+        # Made hidden and placed first, so it never flashes up over a full-screen program.
+        self.expect(host, "prompt-made hidden")
         self.expect(host, "prompt-window CInstallGameDlg")
         self.expect(host, "prompt-result 0")
         self.expect(host, "mode 3")
