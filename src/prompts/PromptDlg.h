@@ -18,9 +18,9 @@
 
 #include "prompts/PromptResult.h"
 #include "shell/Window.h"
+#include "skin/SkinnedWindow.h"
 #include "skin/SomButton4.h"
 #include "skin/SomTextWnd.h"
-#include "skin/SkinnedWindow.h"
 
 class CSomBitmap;
 

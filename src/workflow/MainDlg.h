@@ -13,10 +13,10 @@
 #include "shell/MessageLoop.h"
 #include "shell/Window.h"
 #include "skin/QuilletProgress.h"
+#include "skin/SkinnedWindow.h"
 #include "skin/SomBitmap.h"
 #include "skin/SomButton4.h"
 #include "skin/SomTextWnd.h"
-#include "skin/SkinnedWindow.h"
 
 class CProgramWindows;
 
