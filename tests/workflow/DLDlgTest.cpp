@@ -198,13 +198,6 @@ public:
         }
         return true;
     }
-    // Carries out the commands the window posted to itself.
-    void PostedCommands() {
-        MSG msg;
-        while (::PeekMessageW(&msg, hwnd_, WM_COMMAND, WM_COMMAND, PM_REMOVE)) {
-            ::DispatchMessageW(&msg);
-        }
-    }
 
     bool Saw(const std::wstring& line) const {
         for (const std::wstring& seen : trace) {
