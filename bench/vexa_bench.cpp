@@ -1,0 +1,72 @@
+// A small Windows tool for the benchmark scripts (scripts/bench/): runs one operation of the
+// program's own code and prints how long it took inside the process.
+//   vexa_bench fingerprint FILE    the file fingerprint (MD5 of at most the last 50 MiB)
+//   vexa_bench lzari FILE.lz N     decodes a stored module N times in memory
+//   vexa_bench baseline            does nothing (the process's own memory baseline)
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <memory>
+#include <vector>
+
+#include "transfer/FileIntegrity.h"
+#include "transfer/LzariDecoder.h"
+
+namespace {
+
+double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(to.QuadPart - from.QuadPart) / frequency.QuadPart;
+}
+
+int Fingerprint(const wchar_t* path) {
+    LARGE_INTEGER start, end;
+    QueryPerformanceCounter(&start);
+    Md5Bytes digest;
+    bool ok = FileFingerprint(path, &digest);
+    QueryPerformanceCounter(&end);
+    if (!ok) {
+        std::fprintf(stderr, "fingerprint failed\n");
+        return 1;
+    }
+    std::printf("%ls  in-process %.3f s\n", DigestText(digest).c_str(), Seconds(start, end));
+    return 0;
+}
+
+int DecodeRepeatedly(const wchar_t* path, int rounds) {
+    FILE* file = _wfopen(path, L"rb");
+    if (file == nullptr) return 1;
+    std::vector<uint8_t> stored;
+    uint8_t chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        stored.insert(stored.end(), chunk, chunk + n);
+    std::fclose(file);
+    uint32_t size = 0;
+    if (!lzari::ReadDecodedSize(stored.data(), stored.size(), &size)) return 1;
+    std::vector<uint8_t> out(size == 0 ? 1 : size);
+    LARGE_INTEGER start, end;
+    QueryPerformanceCounter(&start);
+    size_t produced = 0;
+    for (int i = 0; i < rounds; ++i)
+        lzari::Decode(stored.data(), stored.size(), out.data(), out.size(), &produced);
+    QueryPerformanceCounter(&end);
+    double seconds = Seconds(start, end);
+    std::printf("%zu -> %zu bytes, %d rounds, %.3f s, %.1f MB/s decoded\n", stored.size(), produced,
+                rounds, seconds, produced * static_cast<double>(rounds) / seconds / 1e6);
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc == 3 && wcscmp(argv[1], L"fingerprint") == 0) return Fingerprint(argv[2]);
+    if (argc == 4 && wcscmp(argv[1], L"lzari") == 0)
+        return DecodeRepeatedly(argv[2], _wtoi(argv[3]));
+    if (argc == 2 && wcscmp(argv[1], L"baseline") == 0) return 0;
+    std::fprintf(stderr, "usage: vexa_bench fingerprint FILE | lzari FILE.lz N | baseline\n");
+    return 2;
+}
