@@ -335,8 +335,10 @@ class Host(Program):
         return h.start(self.exe, *args, env=env, out=self.trace)  # it prints its trace
 
     def start_window(self):
-        """Waits for the window; returns its top left corner on the screen."""
-        line = self.wait_for("window ")
+        """Waits for the window; returns its top left corner on the screen. What came before
+        it stays there for wait_for()."""
+        cursor, line = self.cursor, self.wait_for("window ")
+        self.cursor = cursor
         if line is None:
             raise AssertionError("no window; output: %r" % self.seen)
         self.origin = tuple(int(n) for n in line.split()[1:])
