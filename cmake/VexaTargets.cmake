@@ -41,6 +41,37 @@ function(vexa_common_warnings target)
                                              -Wno-missing-field-initializers)
 endfunction()
 
+# Delay-load import libraries of system modules: for each name, a library made by dlltool
+# from every function the toolchain's own import library names, so the program links as
+# before but loads the module only when one of them is first called. `out` receives the
+# libraries' paths.
+function(vexa_delay_imports out)
+    find_program(VEXA_DLLTOOL NAMES x86_64-w64-mingw32-dlltool dlltool REQUIRED)
+    set(libraries)
+    set(defs)
+    foreach(name ${ARGN})
+        find_library(import_${name} NAMES lib${name}.a REQUIRED)
+        execute_process(COMMAND ${CMAKE_NM} --defined-only ${import_${name}}
+                        OUTPUT_VARIABLE symbols COMMAND_ERROR_IS_FATAL ANY)
+        string(REGEX MATCHALL "[\r\n][0-9a-f]+ T [A-Za-z_][A-Za-z0-9_@]*" functions "\n${symbols}")
+        list(TRANSFORM functions REPLACE "^[\r\n][0-9a-f]+ T " "")
+        list(REMOVE_DUPLICATES functions)
+        list(JOIN functions "\n" exports)
+        set(def ${CMAKE_BINARY_DIR}/delayimp/${name}.def)
+        set(library ${CMAKE_BINARY_DIR}/delayimp/lib${name}_delay.a)
+        file(CONFIGURE OUTPUT ${def} CONTENT "LIBRARY ${name}.dll\nEXPORTS\n${exports}\n")
+        add_custom_command(OUTPUT ${library}
+            COMMAND ${VEXA_DLLTOOL} --input-def ${def} --dllname ${name}.dll
+                    --output-delaylib ${library}
+            DEPENDS ${def} COMMENT "Delay-load library for ${name}.dll" VERBATIM)
+        list(APPEND libraries ${library})
+        list(APPEND defs ${def})
+    endforeach()
+    add_custom_target(vexa_delay_imports DEPENDS ${libraries})
+    set(${out} ${libraries} PARENT_SCOPE)
+    set(VEXA_DELAY_IMPORT_DEFS ${defs} CACHE INTERNAL "Exports of the delay-loaded modules")
+endfunction()
+
 macro(vexa_setup_windows_build)
     add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601
                             WINVER=0x0601 _WIN32_IE=0x0800)
@@ -66,9 +97,14 @@ macro(vexa_setup_windows_build)
     find_library(VEXA_MINGW_ZLIB NAMES libz.a z REQUIRED)
     target_link_libraries(png_static INTERFACE ${VEXA_MINGW_ZLIB})
 
+    # System modules outside the loader's list of known ones are loaded on first use, after
+    # the program has limited the module search to the system folder: linked the usual way
+    # they would be looked for first beside the program (a user's Downloads folder).
+    vexa_delay_imports(delay_loaded wininet comctl32 msimg32 version dbghelp winmm wintrust)
     target_link_libraries(vexa_core PUBLIC png_static
-        wininet shlwapi shell32 ole32 oleaut32 uuid comctl32 comdlg32 gdi32 msimg32 user32
-        version dbghelp psapi winmm wintrust advapi32 ws2_32 kernel32)
+        ${delay_loaded} shlwapi shell32 ole32 oleaut32 uuid comdlg32 gdi32 user32
+        psapi advapi32 ws2_32 kernel32)
+    add_dependencies(vexa_core vexa_delay_imports)
 
     set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
     vexa_add_googletest()
@@ -196,29 +232,20 @@ endfunction()
 # the stamping tool, the test driver, the local test server, VEXA_ARTIFACTS and a PYTHONPATH
 # of tests/e2e and tests/support (the script's own folder comes first by itself).
 #
-#   vexa_e2e_test(NAME SCRIPT [GROUPS group...] [DESKTOP] [UNSHARE] [LABEL label] [COST s]
-#                 [TIMEOUT s] [PREFIX command...] [ENV VAR=value...])
+#   vexa_e2e_test(NAME SCRIPT [GROUPS group...] [DESKTOP] [LABEL label] [COST s] [TIMEOUT s]
+#                 [PREFIX command...] [ENV VAR=value...])
 #
 # With GROUPS, one test NAME_group per group; without, one test NAME. DESKTOP: on a desktop of
-# its own (vexa_desktop_test). UNSHARE: in a network namespace of its own
-# (tests/support/in_private_network.sh; not registered without `unshare`). PREFIX: a command
-# the script runs under. ENV: more variables, or other values (the later ones win). LABEL
+# its own (vexa_desktop_test). PREFIX: a command the script runs under (a server beside it, a
+# network namespace of its own). ENV: more variables, or other values (the later ones win). LABEL
 # defaults to e2e, TIMEOUT to 600 s.
 function(vexa_e2e_test name script)
-    cmake_parse_arguments(PARSE_ARGV 2 arg "DESKTOP;UNSHARE" "LABEL;COST;TIMEOUT"
+    cmake_parse_arguments(PARSE_ARGV 2 arg "DESKTOP" "LABEL;COST;TIMEOUT"
                           "GROUPS;PREFIX;ENV")
     if(NOT VEXA_BUILD_TESTS)
         return()
     endif()
     set(prefix ${arg_PREFIX})
-    if(arg_UNSHARE)
-        find_program(VEXA_UNSHARE unshare)
-        if(NOT VEXA_UNSHARE)
-            return()
-        endif()
-        list(PREPEND prefix ${VEXA_UNSHARE} -n -- sh
-             ${PROJECT_SOURCE_DIR}/tests/support/in_private_network.sh)
-    endif()
     if(arg_DESKTOP)
         list(PREPEND prefix ${VEXA_ON_DESKTOP})
     endif()

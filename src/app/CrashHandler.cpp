@@ -2,9 +2,15 @@
 
 #include <windows.h>
 
+#include <delayimp.h>
+#include <signal.h>
+#include <stdlib.h>
+
 #include <atomic>
+#include <exception>
 
 #include "app/CrashReport.h"
+#include "base/ScopedHandle.h"
 
 namespace {
 
@@ -40,10 +46,10 @@ void StartReporterThread() {
     g_crash.crashed = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     g_crash.reported = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!g_crash.crashed || !g_crash.reported) return;
-    // Small stack reserve: the thread only writes the dump.
-    HANDLE thread = ::CreateThread(nullptr, 256 * 1024, &ReporterThread, nullptr,
-                                   STACK_SIZE_PARAM_IS_A_RESERVATION, &g_crash.reporterThread);
-    if (thread) ::CloseHandle(thread);
+    // Small stack reserve: the thread only writes the dump. It is never waited for by handle.
+    CScopedHandle thread(::CreateThread(nullptr, 256 * 1024, &ReporterThread, nullptr,
+                                        STACK_SIZE_PARAM_IS_A_RESERVATION,
+                                        &g_crash.reporterThread));
 }
 
 void ReportCrash(EXCEPTION_POINTERS* pointers, DWORD faultingThread) {
@@ -75,6 +81,15 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
+// A function of the run-time library's DLL itself, which not every version of the DLL has;
+// null where it is missing.
+template <class Function>
+Function RuntimeLibraryFunction(const char* name) {
+    HMODULE runtime = ::GetModuleHandleW(L"msvcrt.dll");
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void*>(runtime ? ::GetProcAddress(runtime, name) : nullptr));
+}
+
 // The run-time library's own parameter checks live in msvcrt.dll, while the
 // _set_invalid_parameter_handler that this toolchain links is a stand-in that the DLL never
 // calls. Where the DLL takes a handler itself (recent Windows), it gets ours too.
@@ -82,19 +97,62 @@ void HandOverToRuntimeLibrary() {
     using Handler =
         void(__cdecl*)(const wchar_t*, const wchar_t*, const wchar_t*, unsigned int, uintptr_t);
     using SetHandler = Handler(__cdecl*)(Handler);
-    HMODULE runtime = ::GetModuleHandleW(L"msvcrt.dll");
-    if (!runtime) return;
-    auto set = reinterpret_cast<SetHandler>(
-        reinterpret_cast<void*>(::GetProcAddress(runtime, "_set_invalid_parameter_handler")));
+    auto set = RuntimeLibraryFunction<SetHandler>("_set_invalid_parameter_handler");
     if (set) set(&OnInvalidParameter);
 }
+
+// Exit code of a process ended by std::terminate or abort(), as the run-time library's own.
+constexpr UINT kAbnormalEndExitCode = 3;
+
+// A failure that raised no exception of its own (std::terminate, abort()) is reported like
+// a fault: the calling thread's context stands in for the fault's, under the code the
+// run-time library gives an abnormal end. The process then ends without the library's
+// message or any clean-up.
+void ReportAbnormalEnd() {
+    CONTEXT context = {};
+    ::RtlCaptureContext(&context);
+    EXCEPTION_RECORD record = {};
+    record.ExceptionCode = STATUS_FATAL_APP_EXIT;
+    record.ExceptionFlags = EXCEPTION_NONCONTINUABLE;
+    record.ExceptionAddress = reinterpret_cast<void*>(context.Rip);
+    EXCEPTION_POINTERS pointers = {&record, &context};
+    CrashFilter(&pointers);
+    ::TerminateProcess(::GetCurrentProcess(), kAbnormalEndExitCode);
+}
+
+void OnTerminate() { ReportAbnormalEnd(); }
+
+void __cdecl OnAbortSignal(int) { ReportAbnormalEnd(); }
+
+// Windows' run-time library writes its abort message before it raises SIGABRT, in a program
+// with windows as a message box, which would keep a failed program on the screen without a
+// report. Where the library lets the message be turned off it is; otherwise it goes to the
+// error output, which a program with windows does not have.
+void SilenceAbortMessage() {
+    using SetAbortBehavior = unsigned int(__cdecl*)(unsigned int, unsigned int);
+    auto set = RuntimeLibraryFunction<SetAbortBehavior>("_set_abort_behavior");
+    if (set) set(0, _WRITE_ABORT_MSG | _CALL_REPORTFAULT);
+    _set_error_mode(_OUT_TO_STDERR);
+}
+
+void CatchAbnormalEnds() {
+    std::set_terminate(&OnTerminate);
+    ::signal(SIGABRT, &OnAbortSignal);
+    SilenceAbortMessage();
+}
+
+// The dump writer's module is loaded on first use; a crash must not be the first use, since
+// loading a module inside a crash can wait forever on a loader lock the crashed thread holds.
+void LoadDumpWriter() { __HrLoadAllImportsForDll("dbghelp.dll"); }
 
 }  // namespace
 
 void InstallCrashHandler() {
+    LoadDumpWriter();
     StartReporterThread();
     ::SetUnhandledExceptionFilter(&CrashFilter);
     HandOverToRuntimeLibrary();
+    CatchAbnormalEnds();
 }
 
 void DisarmCrashHandler() { g_crash.disarmed.store(true); }

@@ -6,7 +6,9 @@
 #include <cwchar>
 
 // Installs the unhandled-exception filter and starts the reporter thread that writes the
-// dump, so that even a thread that has run out of stack gets its crash reported.
+// dump, so that even a thread that has run out of stack gets its crash reported. std::terminate
+// (an exception no one catches, on any thread) and abort() are reported the same way. May
+// be called again; the first process-wide object calls it (app/ProcessGuardInstance.h).
 void InstallCrashHandler();
 // After this a crash ends the process without a dump or an uploader.
 void DisarmCrashHandler();

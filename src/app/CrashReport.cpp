@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include "app/CrashReportText.h"
+#include "base/ScopedHandle.h"
 
 namespace {
 
@@ -87,9 +88,9 @@ BOOL CALLBACK AcceptEveryItem(PVOID, const PMINIDUMP_CALLBACK_INPUT, PMINIDUMP_C
 }
 
 void WriteDumpFile(const wchar_t* path, EXCEPTION_POINTERS* pointers, DWORD faultingThreadId) {
-    HANDLE file = ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    CScopedHandle file(::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
     MINIDUMP_EXCEPTION_INFORMATION exception = {};
     exception.ThreadId = faultingThreadId;
     exception.ExceptionPointers = pointers;
@@ -101,10 +102,9 @@ void WriteDumpFile(const wchar_t* path, EXCEPTION_POINTERS* pointers, DWORD faul
     // which takes seconds.
     ::SymSetOptions(::SymGetOptions() | SYMOPT_DEFERRED_LOADS);
     ::SymInitializeW(::GetCurrentProcess(), nullptr, FALSE);
-    ::MiniDumpWriteDump(::GetCurrentProcess(), ::GetCurrentProcessId(), file,
+    ::MiniDumpWriteDump(::GetCurrentProcess(), ::GetCurrentProcessId(), file.Get(),
                         MiniDumpWithIndirectlyReferencedMemory, pointers ? &exception : nullptr,
                         nullptr, &callback);
-    ::CloseHandle(file);
 }
 
 // Starts the uploader from the program's own folder by its full path, never by a search
@@ -118,11 +118,12 @@ void StartUploader(const wchar_t* programFolder, const wchar_t* dumpPath) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (::CreateProcessW(uploader, commandLine, nullptr, nullptr, FALSE, 0, nullptr, programFolder,
-                         &startup, &process)) {
-        ::CloseHandle(process.hThread);
-        ::CloseHandle(process.hProcess);
-    }
+    if (!::CreateProcessW(uploader, commandLine, nullptr, nullptr, FALSE, 0, nullptr,
+                          programFolder, &startup, &process))
+        return;
+    // Not waited for: the uploader outlives the crashed program.
+    CScopedHandle uploaderProcess(process.hProcess);
+    CScopedHandle uploaderThread(process.hThread);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // some of these objects at run time (the download-time event binds the engine while it is
 // made), so this list, linked into the program itself, names every one.
 
+#include "app/ProcessGuardInstance.h"
 #include "config/DownloaderConfigInstance.h"
 #include "probes/EnvironmentInstance.h"
 #include "shell/AppModuleInstance.h"
@@ -15,6 +16,6 @@
 
 extern const void* const kVexaProcessObjects[];
 const void* const kVexaProcessObjects[] = {
-    &g_SkinResources, &g_SharedBitmaps, &g_Config,         &g_Module,
+    &g_ProcessGuard,  &g_SkinResources, &g_SharedBitmaps, &g_Config,         &g_Module,
     &g_Environment,   &g_Workflow,      &g_pStatisticsMgr, &g_StatisticsDLEvent,
 };

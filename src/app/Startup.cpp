@@ -18,32 +18,29 @@
 #include "app/CrashHandler.h"
 #include "app/FreshStart.h"
 #include "app/StartupReport.h"
+#include "base/ScopedHandle.h"
 #include "config/DownloaderConfigInstance.h"
 #include "probes/EnvironmentInstance.h"
 #include "shell/AppModuleInstance.h"
 #include "shell/MessageLoop.h"
 #include "stats/StatisticsMgrInstance.h"
 #include "transfer/DownloadManager.h"
+#include "workflow/DownloadWindowIds.h"
 #include "workflow/MainDlg.h"
 #include "workflow/ProgramWindows.h"
 #include "workflow/WorkflowStateInstance.h"
+#include "workflow/WorkflowTexts.h"
 
 namespace {
 
-constexpr UINT kShowDownloadWindowCommand = 2025;
 // A running copy that does not answer within this time is left alone: a later start must
 // never hang with it.
 constexpr UINT kHandOverTimeoutMs = 5000;
 // How long a closing program waits for a configuration fetch it has cancelled.
 constexpr DWORD kConfigThreadBoundMs = 2000;
 
-constexpr wchar_t kCannotStartTitle[] = L"VexaYoral下载器";
 constexpr wchar_t kCannotStartText[] =
     L"无法创建下载器窗口，程序即将退出。\r\n请稍后重新运行下载器。";
-
-std::wstring FormatMainTitle(const std::wstring& gameName) {
-    return L"VexaYoral下载器-" + gameName + L"专版";
-}
 
 DownloadWindowServices ProgramServices() {
     DownloadWindowServices services;
@@ -77,12 +74,11 @@ bool AnotherCopyRuns(HANDLE mutex, DWORD lastError) {
 
 // Another copy for the same package runs: ask its download window (whose class name is
 // the identifier) to show itself. Without such a window the message goes nowhere.
-void HandOverToRunningCopy(HANDLE mutex, const std::wstring& packageId) {
-    if (mutex) ::CloseHandle(mutex);
+void HandOverToRunningCopy(const std::wstring& packageId) {
     HWND running = ::FindWindowW(packageId.c_str(), nullptr);
     DWORD_PTR result = 0;
     DWORD error = 0;
-    if (running && !::SendMessageTimeoutW(running, WM_COMMAND, kShowDownloadWindowCommand, 0,
+    if (running && !::SendMessageTimeoutW(running, WM_COMMAND, kShowCommand, 0,
                                           SMTO_ABORTIFHUNG, kHandOverTimeoutMs, &result)) {
         error = ::GetLastError();
     }
@@ -153,7 +149,7 @@ void TellUserWindowFailed() {
         ReportStartup(StartupPath::StartedAgain, 0);
         return;
     }
-    ::MessageBoxW(nullptr, kCannotStartText, kCannotStartTitle,
+    ::MessageBoxW(nullptr, kCannotStartText, kProgramName,
                   MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
@@ -185,7 +181,7 @@ int RunMainWindow() {
     auto windows = std::make_unique<CProgramWindows>(ProgramServices(), ProgramOptions());
     auto mainDlg = std::make_unique<CMainDlg>(windows.get());
     loop->AddMessageFilter(mainDlg.get());
-    auto title = std::make_unique<std::wstring>(FormatMainTitle(g_Config.GetGameName()));
+    auto title = std::make_unique<std::wstring>(ProgramTitleFor(g_Config.GetGameName()));
 
     int exitCode = 0;
     if (CreateMainWindow(*mainDlg, *title)) {
@@ -218,20 +214,24 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     WaitForReplacedProcess();
     std::wstring packageId = g_Config.GetPackageId();
     // An empty identifier gives an unnamed mutex, so copies without an identity never meet.
-    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, packageId.empty() ? nullptr : packageId.c_str());
+    CScopedHandle mutex(
+        ::CreateMutexW(nullptr, FALSE, packageId.empty() ? nullptr : packageId.c_str()));
     DWORD lastError = ::GetLastError();
-    if (AnotherCopyRuns(mutex, lastError)) {
-        HandOverToRunningCopy(mutex, packageId);
+    if (AnotherCopyRuns(mutex.Get(), lastError)) {
+        mutex.Reset();  // the running copy's guard is not ours to keep
+        HandOverToRunningCopy(packageId);
         return 0;
     }
     // Without a mutex the guard is lost for this run, which is no reason not to run.
     if (!mutex) ReportStartup(StartupPath::MutexError, lastError);
-    // The first copy keeps the mutex open until the process ends.
 
     RunMainWindow();  // its exit code is deliberately not passed on
 
     g_Module.Term();
     ::CoUninitialize();
     DisarmCrashHandler();
+    // The first copy keeps the mutex until the process ends, past the destruction of the
+    // process-wide objects (the download-time event still stores its total then).
+    mutex.Release();
     return 0;
 }

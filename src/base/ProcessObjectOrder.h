@@ -12,6 +12,7 @@
 // may use such an object of another file while it is built.
 
 enum ProcessObjectOrder : int {
+    kProcessGuardOrder = 1000,       // module search, crash handler: before all the others
     kSkinResourcesOrder = 1001,      // memory DC and font table
     kSharedBitmapsOrder = 1002,      // prompt-dialog and shared skin images
     kDownloaderConfigOrder = 1003,   // reads the package identity

@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <string>
 
-constexpr uint64_t kFatFileLimit = 4294967296;  // FAT32 cannot hold a larger package
+// The largest file FAT32 holds: 4 GiB less one byte.
+constexpr uint64_t kFatFileLimit = 4294967295;
 constexpr wchar_t kDefaultFolderName[] = L"\\Vexadownloads\\";
 
 class IFolderFacts {

@@ -66,6 +66,8 @@ public:
     std::wstring GetSkinImagePath();  // empty when no skin image is configured
     std::wstring GetEngineModulePath() const { return engineModulePath_; }
     std::wstring GetVerifyModulePath() const { return verifyModulePath_; }
+    // A document read elsewhere (the window tests' packages) instead of fetched.
+    void UseValues(const ConfigValues& values) { values_ = values; }
     std::deque<PackageFile> GetParts() const { return values_.parts; }
 
     std::wstring GetGameName() const { return values_.gameName; }

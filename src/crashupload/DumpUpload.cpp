@@ -5,12 +5,12 @@
 
 #include <algorithm>
 
+#include "base/UserAgent.h"
 #include "base/WinInetHandle.h"
 #include "crashupload/CrashUploadRules.h"
 
 namespace {
 
-constexpr wchar_t kUserAgent[] = L"Mozila/4.0 (compatible; MSIE 5.0; QUILLET)";
 constexpr DWORD kChunkBytes = 64 * 1024;
 constexpr DWORD kNetworkTimeoutMs = 20000;
 
@@ -60,8 +60,8 @@ void DrainAnswer(HINTERNET request, std::atomic<uint32_t>* progress) {
 
 UploadResult UploadDump(const DumpUploadTarget& target, const std::vector<uint8_t>& body,
                         std::atomic<uint32_t>* progress) {
-    CInternetHandle session(
-        ::InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    CInternetHandle session(::InternetOpenW(kProgramUserAgentWide.text,
+                                            INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) return UploadResult::kNoAnswer;
     SetTimeouts(session.Get());
     CInternetHandle connection(::InternetConnectW(session.Get(), target.host.c_str(),

@@ -13,6 +13,8 @@
 
 #include <string>
 
+#include "app/ModuleSearch.h"
+#include "base/ScopedHandle.h"
 #include "config/DeploymentValuesInstance.h"
 #include "config/PackageIdentity.h"
 #include "crashupload/CrashUploadRun.h"
@@ -57,6 +59,7 @@ bool WatchRun(HANDLE worker, CCrashUploadRun* run) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    RestrictModuleSearch();
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     ::SetUnhandledExceptionFilter(&EndQuietly);
     ::SetPriorityClass(::GetCurrentProcess(), BELOW_NORMAL_PRIORITY_CLASS);
@@ -64,13 +67,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     std::wstring dumpPath = DumpPathArgument();
     if (dumpPath.empty()) return 0;
     CCrashUploadRun run(dumpPath, {StatsServerHost(), ReadOwnPackageId(), ReadOwnVersionText()});
-    HANDLE worker = ::CreateThread(nullptr, 0, &RunUploads, &run, 0, nullptr);
+    CScopedHandle worker(::CreateThread(nullptr, 0, &RunUploads, &run, 0, nullptr));
     if (!worker) return 1;
-    if (!WatchRun(worker, &run)) {
+    if (!WatchRun(worker.Get(), &run)) {
         // The worker is stuck in the network: end without waiting for it. What was not
         // received stays on disk for the next run.
         ::TerminateProcess(::GetCurrentProcess(), 2);
     }
-    ::CloseHandle(worker);
     return 0;
 }

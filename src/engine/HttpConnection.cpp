@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/core/EngineUserAgent.h"
+
 namespace vexa::engine {
 namespace {
 
@@ -46,7 +48,8 @@ bool WaitReadable(SOCKET s, int ms) {
 std::string BuildGetRequest(const HttpUrl& url, bool ranged, uint64_t from, uint64_t to,
                             const std::string& ifRange) {
     std::string r = "GET " + url.target + " HTTP/1.1\r\nHost: " + url.HostHeader() +
-                    "\r\nUser-Agent: VexaP2SP/1.0\r\nAccept: */*\r\nAccept-Encoding: identity\r\n";
+                    "\r\nUser-Agent: " + kEngineUserAgent +
+                    "\r\nAccept: */*\r\nAccept-Encoding: identity\r\n";
     if (ranged) {
         r += "Range: bytes=" + std::to_string(from) + "-";
         if (to > from) r += std::to_string(to - 1);

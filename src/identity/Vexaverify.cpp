@@ -8,21 +8,21 @@
 #include <string>
 
 #include "base/ExportBarrier.h"
+#include "base/ScopedRegKey.h"
 #include "identity/ClientIdentity.h"
 
 namespace {
 
 std::wstring ReadMachineGuid() {
-    HKEY key = nullptr;
+    CScopedRegKey key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Cryptography", 0,
-                      KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+                      KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.Receive()) != ERROR_SUCCESS)
         return std::wstring();
     wchar_t value[128] = {};
     DWORD bytes = sizeof(value) - sizeof(wchar_t);  // keeps a terminator in any case
     DWORD type = 0;
-    LSTATUS status = RegQueryValueExW(key, L"MachineGuid", nullptr, &type,
+    LSTATUS status = RegQueryValueExW(key.Get(), L"MachineGuid", nullptr, &type,
                                       reinterpret_cast<BYTE*>(value), &bytes);
-    RegCloseKey(key);
     if (status != ERROR_SUCCESS || type != REG_SZ) return std::wstring();
     return std::wstring(value);
 }

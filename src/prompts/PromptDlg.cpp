@@ -41,6 +41,11 @@ HWND CPromptBase::CreatePrompt(HWND owner, const wchar_t* title) {
     return Create(owner, rect, title, kStyle);
 }
 
+HWND CPromptBase::CreateHiddenPrompt(HWND owner, const wchar_t* title) {
+    RECT rect = {0, 0, kWidth, kHeight};
+    return Create(owner, rect, title, kStyle & ~WS_VISIBLE);
+}
+
 LRESULT CPromptBase::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
     closeBox_.Create(Manager(), kPromptCloseBoxId, kElementStyle);
     closeBox_.SetBackground(PromptSharedBitmap(kPromptCloseImage));
@@ -74,9 +79,7 @@ void CPromptBase::ApplyWindowShape() {
     const POINT octagon[] = {{kChamfer, 0},     {w - kChamfer, 0}, {w, kChamfer},
                              {w, h - kChamfer}, {w - kChamfer, h}, {kChamfer, h},
                              {0, h - kChamfer}, {0, kChamfer}};
-    CRegionHandle region(::CreatePolygonRgn(octagon, 8, ALTERNATE));
-    // The window owns the region once it accepts it.
-    if (region && SetWindowRgn(region.Get(), FALSE)) region.Release();
+    ApplyShape(m_hWnd, octagon, 8);
 }
 
 LRESULT CPromptBase::OnCommandMessage(UINT, WPARAM wParam, LPARAM, BOOL&) {
@@ -119,12 +122,8 @@ LRESULT CPromptBase::OnLButtonDown(UINT msg, WPARAM wParam, LPARAM lParam, BOOL&
     // the press first; a button or link that takes it keeps it, because a window move started
     // under it would take the button release (and the quit message the answer posts) into the
     // move's own loop. The title and the message are no such element: they drag.
-    LRESULT result = 0;
-    if (!ProcessMessage(m_hWnd, msg, wParam, lParam, result, 0)) {
-        PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, lParam);
-    }
     handled = TRUE;  // the elements had it already
-    return result;
+    return PressOrDrag(m_hWnd, msg, wParam, lParam);
 }
 
 LRESULT CPromptBase::OnClose(UINT, WPARAM, LPARAM, BOOL&) {

@@ -16,20 +16,13 @@
 
 #include <string>
 
+#include "prompts/PromptResult.h"
 #include "shell/Window.h"
 #include "skin/SomButton4.h"
 #include "skin/SomTextWnd.h"
-#include "skin/SomWndManager.h"
+#include "skin/SkinnedWindow.h"
 
 class CSomBitmap;
-
-enum PromptResult : int {
-    kPromptClosed = 0,
-    kPromptSecondButton = 1,
-    kPromptExtraButton = 2,
-    kPromptFeedbackLink = 3,
-    kPromptUnanswered = 4,
-};
 
 enum PromptElementId : UINT {
     kPromptTitleId = 1,
@@ -39,7 +32,7 @@ enum PromptElementId : UINT {
     kPromptFeedbackLinkId = 103,
 };
 
-class CPromptBase : public CWindowImpl<CPromptBase>, public CSomWndManager {
+class CPromptBase : public CWindowImpl<CPromptBase>, public CSkinnedWindow {
 public:
     static constexpr int kWidth = 404;
     static constexpr int kHeight = 201;
@@ -61,6 +54,8 @@ public:
 
     // Creates the prompt window (0, 0, 404, 201) with the given owner and title.
     HWND CreatePrompt(HWND owner, const wchar_t* title = nullptr);
+    // Made hidden, for a caller that places it and shows it itself.
+    HWND CreateHiddenPrompt(HWND owner, const wchar_t* title);
 
     BEGIN_MSG_MAP(CPromptBase)
         MESSAGE_HANDLER(WM_CREATE, OnCreate)

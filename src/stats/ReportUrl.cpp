@@ -4,9 +4,11 @@
 
 namespace {
 
-bool IsUnreserved(uint32_t c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '.' || c == '_' || c == '~';
+// A statistics server may read the query raw, so a value goes out as written except for what
+// would end it early, add a parameter, cut the URL at a fragment, read differently after
+// decoding ("%", "+") or break the request line (blanks, controls, bytes beyond ASCII).
+bool BreaksQuery(uint32_t c) {
+    return c <= 0x20 || c >= 0x7F || c == '&' || c == '#' || c == '%' || c == '+' || c == '=';
 }
 
 void AppendEscapedByte(std::wstring& out, uint8_t byte) {
@@ -56,10 +58,10 @@ std::wstring EncodeReportValue(const std::wstring& value) {
     out.reserve(value.size());
     for (size_t i = 0; i < value.size();) {
         uint32_t c = NextCodePoint(value, i);
-        if (IsUnreserved(c)) {
-            out += static_cast<wchar_t>(c);
-        } else {
+        if (BreaksQuery(c)) {
             AppendEscapedCodePoint(out, c);
+        } else {
+            out += static_cast<wchar_t>(c);
         }
     }
     return out;

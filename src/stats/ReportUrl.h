@@ -7,7 +7,9 @@ constexpr wchar_t kReportDownloadStarted[] = L"statLogMuldownUrl";
 constexpr wchar_t kReportCompanionOffered[] = L"statLogQuilletMuldownUrl";
 constexpr wchar_t kReportPackageVerified[] = L"statLogMuldownMd5";
 
-// A query value: every character but A-Z, a-z, 0-9 and "-._~" as "%XX" of its UTF-8 bytes.
+// A query value as written, except "&", "#", "%", "+", "=", blanks, controls and characters
+// beyond ASCII, which go out as "%XX" of their UTF-8 bytes: the identifier keeps its braces
+// and the MD5 list its commas.
 std::wstring EncodeReportValue(const std::wstring& value);
 
 struct ClientAppReport {
@@ -20,5 +22,5 @@ struct ClientAppReport {
 };
 
 // "http://" + host + "/ClientApp/" + name + "/?name=..&from=..&mid=..&ver=..&" [+ "md5=.."].
-// Every value is percent-encoded, so no text can end a value early or add a parameter.
+// No text can end a value early, add a parameter or break the request line.
 std::wstring BuildClientAppReportUrl(const std::wstring& statsHost, const ClientAppReport& report);

@@ -5,13 +5,13 @@
 #include <string>
 
 #include "base/ScopedHandle.h"
+#include "base/UserAgent.h"
 #include "base/WinInetHandle.h"
 #include "transfer/HttpBodyReader.h"
 #include "transfer/NetworkState.h"
 
 namespace {
 
-constexpr wchar_t kUserAgent[] = L"Mozila/4.0 (compatible; MSIE 5.0; QUILLET)";
 constexpr DWORD kRequestFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_DONT_CACHE | INTERNET_FLAG_PRAGMA_NOCACHE;
 constexpr size_t kHostBufferChars = 256;
@@ -188,8 +188,8 @@ BOOL CHttpDownload::Download(const wchar_t* url, const wchar_t* file) {
         if (!handles.file.IsValid()) return FALSE;
     }
 
-    handles.root.Reset(
-        ::InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    handles.root.Reset(::InternetOpenW(kProgramUserAgentWide.text, INTERNET_OPEN_TYPE_PRECONFIG,
+                                       nullptr, nullptr, 0));
     if (!handles.root) return FALSE;
     CRootLoan loan(cancel_, handles);
     if (!loan.IsLent()) return FALSE;  // cancelled meanwhile

@@ -1,17 +1,19 @@
 #include "workflow/ButtonModes.h"
 
+#include "workflow/DownloadWindowIds.h"
+
 unsigned ActionButtonOfMode(int mode) {
     switch (mode) {
         case kModeDownload:
-            return kDownloadButtonId;
+            return kStartCommand;
         case kModeResume:
-            return kResumeButtonId;
+            return kResumeCommand;
         case kModePause:
-            return kPauseButtonId;
+            return kPauseCommand;
         case kModeInstall:
-            return kInstallButtonId;
+            return kInstallCommand;
         case kModeRedownload:
-            return kRedownloadButtonId;
+            return kRedownloadCommand;
         default:
             return 0;
     }

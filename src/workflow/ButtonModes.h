@@ -12,15 +12,7 @@ enum ButtonMode : int {
     kModeRedownload = 4,  // the download failed
 };
 
-enum ActionButtonId : unsigned {
-    kDownloadButtonId = 10,
-    kResumeButtonId = 11,
-    kPauseButtonId = 12,
-    kInstallButtonId = 18,
-    kRedownloadButtonId = 20,
-};
-
-// The button shown in `mode`; 0 (none) for a value outside 0 to 4.
+// The button (its command id) shown in `mode`; 0 (none) for a value outside 0 to 4.
 unsigned ActionButtonOfMode(int mode);
 
 // Where the previous run stopped, as the start-up check reports it.

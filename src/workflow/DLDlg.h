@@ -2,44 +2,37 @@
 // The download window: it chooses and checks the target folder, runs the package's files
 // through the engine one after another, polls them every second, retries stalled transfers,
 // verifies finished files, offers the companion product and hides into the notification
-// area when closed. Its decisions live in the portable model (ButtonModes, DownloadFigures,
-// FolderCheck, TransferWatch, WorkflowState); this class wires them to Win32, timers,
-// prompts and the engine. The members are split by concern over DLDlg*.cpp.
+// area when closed. Its decisions live in the portable model (TransferDecisions,
+// ProgressTick, CompanionChoice, FolderCheck, FinishRules, RestoreRules, WorkflowState):
+// the members here gather the facts, ask the model and carry out its answer with Win32,
+// timers, prompts and the engine. They are split by concern over DLDlg*.cpp.
 
 #include <windows.h>
 
 #include <memory>
 #include <string>
 
-#include "base/GdiHandles.h"
 #include "base/ScopedHandle.h"
 #include "config/PackageFile.h"
+#include "config/StateFile.h"
 #include "shell/MessageLoop.h"
 #include "shell/Window.h"
-#include "skin/SomBitmap.h"
-#include "skin/SomButton4.h"
-#include "skin/SomCheckBox.h"
-#include "skin/SomTextWnd.h"
-#include "skin/SomWndManager.h"
-#include "skin/TextProgress.h"
+#include "skin/SkinnedWindow.h"
+#include "workflow/DownloadWindowIds.h"
 #include "workflow/DownloadWindowOptions.h"
+#include "workflow/DownloadWindowView.h"
 #include "workflow/EngineTasks.h"
+#include "workflow/FileTurn.h"
 #include "workflow/NextFileWorker.h"
-#include "workflow/TransferWatch.h"
+#include "workflow/ProgressTick.h"
+#include "workflow/TrayIcon.h"
 
-class CDefaultWebWnd;
 class CPromptBase;
-class CSomHtmlView;
 
-class CDLDlg : public CWindowImpl<CDLDlg>, public CSomWndManager, public CMessageFilter {
+class CDLDlg : public CWindowImpl<CDLDlg>, public CSkinnedWindow, public CMessageFilter {
 public:
     static constexpr int kWidth = 679;
     static constexpr int kHeight = 419;
-    static constexpr UINT kTrayMessage = 2025;
-    static constexpr UINT kTrayIconId = 32513;
-    static constexpr UINT kShowCommand = 2025;
-    static constexpr UINT kQuitCommand = 2026;
-    static constexpr UINT kShowDefaultPageMessage = 3232;
 
     CDLDlg(const DownloadWindowServices& services, DownloadWindowOptions options);
     ~CDLDlg() override;
@@ -50,9 +43,11 @@ public:
     BOOL PreTranslateMessage(MSG* msg) override;
     void DrawBackground(HDC hdc, const RECT* rect) override;
 
-    int GetButtonMode() const { return buttonMode_; }
+    int GetButtonMode() const { return view_.ButtonMode(); }
 
     BEGIN_MSG_MAP(CDLDlg)
+    // The shell's "TaskbarCreated" (Explorer started again) has no fixed number.
+    if (tray_.OnTaskbarMessage(uMsg)) return TRUE;
     MESSAGE_HANDLER(WM_CREATE, OnCreate)
     MESSAGE_HANDLER(WM_TIMER, OnTimer)
     MESSAGE_HANDLER(WM_CLOSE, OnClose)
@@ -78,34 +73,19 @@ private:
     LRESULT OnShowDefaultPage(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnSize(UINT, WPARAM, LPARAM, BOOL&) { return 0; }
     LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
-    void ApplyWindowShape();
     void DispatchCommand(UINT id, LPARAM lParam);
 
-    // Layout and display (DLDlgLayout.cpp).
-    void CreateFonts();
-    void CreateElements();
-    void CreateTitleButtons();
-    void CreateActionButtons();
-    void CreateTexts();
-    void CreateCompanionElements();
-    void CreatePageArea();
-    void ShowButtonMode(int mode);
-    void FormatSizePair(uint64_t done, uint64_t total);
+    // The display outside the timer, and the trace (DLDlgDisplay.cpp).
     void RefreshProgress();
-    void ShowSpeed(uint64_t bytesPerSecond);
-    void ShowTargetFolder();
-    void ShowFolderLinks(bool folderChosen);
-    void ShowPage(bool defaultPage);
     void Trace(const std::wstring& line) const;
 
     // The workflow (DLDlgTransfer.cpp).
     bool StartDownload(bool refill);
-    bool AcquireTransferMutex();
-    void ReleaseTransferMutex();
     bool RunFolderLoop();
+    bool CreateGameTask();
     bool ChooseFolder(std::wstring* folder);
     int ShowDirErrPrompt(const std::wstring& text);
-    void StartTransfer(bool newMainTask);
+    void StartTransfer();
     void RecreateTasks();
     void ResumeTransfer();
     void PauseTransfer();
@@ -113,6 +93,7 @@ private:
     enum FileOutcome { kFileDone, kFileFailed, kFileWaiting };
     FileOutcome FinishCurrentFile(const TaskFigures& main);
     void EndCurrentFile(bool ok);
+    void OnStartCommand(LPARAM lParam);
     void ShowDownloadFailed();
     void StopWorker();
     void StartWorker();
@@ -131,6 +112,8 @@ private:
     void OnNetworkTimer();
     void OnFileWaitTimer();
     void HandleStall(CStallWatch::Action action);
+    void CarryOutTick(const TickPlan& plan, const TaskFigures& companion);
+    bool IsOnline() const;
 
     // Where an earlier run stopped (DLDlgRestore.cpp).
     int DetectInitialState();
@@ -150,22 +133,27 @@ private:
     void DiscardPartialFiles(const std::wstring& folder);
     void DeletePackageFiles(const std::wstring& folder, bool withPartials);
     int RunPrompt(CPromptBase& prompt, const wchar_t* title, bool behindFullScreen);
+    int ShowPromptOverWindow(CPromptBase& prompt, const wchar_t* title, bool behindFullScreen);
+    void ShowDamagedFile();
+    void OpenInShell(const std::wstring& path, bool select);
 
     // Notification area (DLDlgTray.cpp).
     void HideToTray();
     void ShowAndRaise();
     void ShowTrayMenu();
     void Quit();
-    void DeleteTrayIcon();
 
     // The companion offer (DLDlgCompanion.cpp).
-    void SetUpCompanionBox();
+    // Ticked unless the product is installed; an offer is reported.
+    bool OfferCompanion();
     void OnCompanionBoxCommand();
     bool CompanionTicked() const;
     bool CompanionActive() const;
     bool ClaimCompanionMutex();
+    void ReleaseCompanionMutex();
     bool StartCompanionTask();
-    void OnCompanionFinished(const TaskFigures& companion);
+    int CreateCompanionTask(HWND owner);
+    void OnCompanionEnded(bool install);
     void StartCompanionInstall();
     uint64_t CompanionSize(const TaskFigures& companion) const;
     uint64_t CompanionDone(const TaskFigures& companion) const;
@@ -175,63 +163,27 @@ private:
 
     DownloadWindowServices services_;
     DownloadWindowOptions options_;
-    CEngineTasks engine_;
+    CEngineTasks ownTasks_;
+    ITransferTasks& engine_;  // ownTasks_ unless the services give others
+    CStateFile state_;
 
     // Workflow fields.
     PackageFile currentFile_;
     std::wstring targetFolder_;
-    int mainTask_ = -1;
-    int companionTask_ = -1;
+    int mainTask_ = kNoTask;
+    int companionTask_ = kNoTask;
     bool fileFinished_ = false;
     bool checkFailed_ = false;  // a file failed its check since the last start of a download
-    int buttonMode_ = 0;
-    bool ownsTransferMutex_ = false;
-    bool closing_ = false;  // command 2026 ran: nothing may start any more
-    CScopedHandle transferMutex_;
+    bool closing_ = false;          // command 2026 ran: nothing may start any more
+    bool userPaused_ = false;       // paused by the user: only resume goes on
+    bool nextFileWaiting_ = false;  // the next file's turn came while paused
+    CFileTurn turn_;
     CScopedHandle companionMutex_;
     CScopedHandle companionInstaller_;  // the install thread, waited for on destruction
     CNextFileWorker worker_;
-    CStallWatch stall_;
-    CCompanionTracker companion_;
+    CTickPlanner planner_;
     CFileWait fileWait_;
-    bool trayIconAdded_ = false;
+    CTrayIcon tray_;
 
-    // Fonts (owned).
-    CFontHandle textFont_;
-    CFontHandle linkFont_;
-    CFontHandle boldLinkFont_;
-    CFontHandle titleFont_;
-
-    // Images (owned).
-    std::unique_ptr<CSomBitmap> background_;
-    CSomBitmap checkImage_{110, 9};
-    CSomBitmap downloadImage_{114, 3};
-    CSomBitmap resumeImage_{106, 3};
-    CSomBitmap pauseImage_{107, 3};
-    CSomBitmap installImage_{117, 3};
-    CSomBitmap redownloadImage_{118, 3};
-
-    // Elements.
-    CSomButton4 closeButton_;
-    CSomButton4 minimizeButton_;
-    CSomButton4 feedbackButton_;
-    CSomButton4 downloadButton_;
-    CSomButton4 resumeButton_;
-    CSomButton4 pauseButton_;
-    CSomButton4 installButton_;
-    CSomButton4 redownloadButton_;
-    CTextProgress progress_;
-    CSomTextWnd title_;
-    CSomTextWnd promotion_;
-    CSomTextWnd openLink_;
-    CSomTextWnd changeLink_;
-    CSomCheckBox companionBox_{&checkImage_, FALSE};
-    CSomTextWnd companionLabel_;
-    CSomTextWnd versionText_;
-    CSomTextWnd pathText_;
-    CSomTextWnd progressLabel_;
-    CSomTextWnd pathLabel_;
-    CSomTextWnd speedText_;
-    std::unique_ptr<CSomHtmlView> pageView_;
-    std::unique_ptr<CDefaultWebWnd> defaultPage_;
+    CDownloadWindowView view_;
 };

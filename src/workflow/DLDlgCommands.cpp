@@ -5,6 +5,7 @@
 #include "config/DownloaderConfig.h"
 #include "config/StateFile.h"
 #include "probes/FileProbes.h"
+#include "prompts/FileCheckFailedDlg.h"
 #include "prompts/PromptFamily.h"
 #include "shell/LinkOpener.h"
 #include "skin/DefaultWebWnd.h"
@@ -14,59 +15,35 @@
 #include "workflow/DLDlg.h"
 #include "workflow/FinishRules.h"
 #include "workflow/FolderCheck.h"
+#include "workflow/DiskFolderView.h"
 #include "workflow/MainWindowRules.h"
+#include "workflow/TransferDecisions.h"
 #include "workflow/WorkflowState.h"
+#include "workflow/WorkflowTexts.h"
 
 namespace {
 
-constexpr UINT kIconId = 119;
-constexpr UINT kBuiltInBackground = 105;
 constexpr COLORREF kColourKey = 0xFFFF00;
 constexpr wchar_t kGiftCardSite[] = L"http://www.vexayoral.com/card/";
-
-enum Command : UINT {
-    kCompanionBoxCommand = 7,
-    kStartCommand = 10,
-    kResumeCommand = 11,
-    kPauseCommand = 12,
-    kCloseCommand = 13,
-    kMinimizeCommand = 14,
-    kChangeFolderCommand = 15,
-    kOpenFolderCommand = 16,
-    kFeedbackCommand = 17,
-    kInstallCommand = 18,
-    kPromotionCommand = 19,
-    kRedownloadCommand = 20,
-};
+static_assert(CFileCheckFailedDlg::kFeedbackCommand == kFeedbackCommand,
+              "the failed-check prompt's link is the feedback button's command");
+static_assert(kShowDefaultPageMessage == CSomHtmlView::kShowDefaultPageMessage,
+              "the page view's message is the window's");
 
 }  // namespace
 
 CDLDlg::CDLDlg(const DownloadWindowServices& services, DownloadWindowOptions options)
     : services_(services),
       options_(std::move(options)),
-      engine_(services.engine),
-      transferMutex_(::CreateMutexW(nullptr, FALSE, nullptr)),
-      stall_(options_.stallSeconds, options_.stallRetries),
-      companion_(options_.companionIdleLimit),
-      fileWait_(options_.fileWaitLimit) {
-    if (!options_.backgroundPath.empty()) {
-        background_ = std::make_unique<CSomBitmap>(
-            reinterpret_cast<UINT_PTR>(options_.backgroundPath.c_str()), 1);
-        // The image comes over the network: one of another size would leave parts of the
-        // window unpainted or cut off, so only an exact fit replaces the built-in one.
-        if (!background_->IsLoaded() ||
-            !FitsDownloadBackground(static_cast<uint32_t>(background_->GetFrameWidth()),
-                                    static_cast<uint32_t>(background_->GetHeight()))) {
-            background_.reset();
-        }
-    }
-    if (!background_) background_ = std::make_unique<CSomBitmap>(kBuiltInBackground, 1);
-    Trace(background_->GetResourceId() ? L"background built-in" : L"background downloaded");
-}
+      ownTasks_(services.engine),
+      engine_(services.tasks ? *services.tasks : ownTasks_),
+      state_(services.stateFilePath.empty() ? GetStateFilePath() : services.stateFilePath),
+      planner_(options_.stallSeconds, options_.stallRetries, options_.companionIdleLimit),
+      fileWait_(options_.fileWaitLimit),
+      view_(options_.backgroundPath, options_.trace) {}
 
 CDLDlg::~CDLDlg() {
     worker_.Stop();
-    DeleteTrayIcon();
     // The install thread only starts a process; it is given a moment to finish doing so.
     if (companionInstaller_.IsValid()) ::WaitForSingleObject(companionInstaller_.Get(), 10000);
 }
@@ -78,57 +55,49 @@ CWndClassInfo CDLDlg::GetWndClassInfo() const {
     if (info.name.empty()) info.name = DefaultWindowClassName(typeid(CDLDlg).name());
     info.cursor = IDC_ARROW;
     info.background = nullptr;
-    info.icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconId));
+    info.icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kProgramIconId));
     return info;
 }
 
 HWND CDLDlg::CreateDownloadWindow() {
     RECT rect = {0, 0, kWidth, kHeight};
-    std::wstring title = L"VexaYoral下载器-" + services_.config->GetGameName() + L"专版";
-    return Create(nullptr, rect, title.c_str(), WS_POPUP | WS_VISIBLE);
+    std::wstring title = ProgramTitleFor(services_.config->GetGameName());
+    // The system menu gives Alt+Space and the taskbar's menu (minimise, close).
+    return Create(nullptr, rect, title.c_str(), WS_POPUP | WS_VISIBLE | WS_SYSMENU);
 }
 
-BOOL CDLDlg::PreTranslateMessage(MSG* msg) {
-    // Enter and Escape do nothing in the program's windows.
-    return msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE);
-}
+BOOL CDLDlg::PreTranslateMessage(MSG* msg) { return IsEnterOrEscape(msg); }
 
 LRESULT CDLDlg::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
     ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, ::GetWindowLongPtrW(m_hWnd, GWL_STYLE) | WS_MINIMIZEBOX);
-    HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconId));
-    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SetProgramIcon(m_hWnd, kProgramIconId);
     SetWindowPos(nullptr, 0, 0, kWidth, kHeight, SWP_NOZORDER | SWP_NOACTIVATE);
     ::SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE,
                         ::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE) | WS_EX_LAYERED);
     ::SetLayeredWindowAttributes(m_hWnd, kColourKey, 255, LWA_COLORKEY);
     fileFinished_ = false;
-    ApplyWindowShape();
+    // The top-left corner is square and the edge left of x = 286 stands 10 pixels higher.
+    const POINT shape[] = {{7, 0},     {286, 0},   {295, 10}, {671, 10}, {679, 19},
+                           {679, 411}, {671, 419}, {8, 419},  {0, 411},  {0, 0}};
+    ApplyShape(m_hWnd, shape, 10);
     CenterWindow();
-    CreateFonts();
-    CreateElements();
+    bool offered = OfferCompanion();
+    view_.Create(this, m_hWnd, *services_.config, offered, IsOnline(), options_.pageTimeLimitMs);
     engine_.Init();
     engine_.SetSeeds(services_.config->GetSeedUrl());
     EnterInitialState(DetectInitialState());
     return 0;
 }
 
-void CDLDlg::ApplyWindowShape() {
-    const POINT shape[] = {{7, 0},     {286, 0},   {295, 10}, {671, 10}, {679, 19},
-                           {679, 411}, {671, 419}, {8, 419},  {0, 411},  {0, 0}};
-    CRegionHandle region(::CreatePolygonRgn(shape, 10, ALTERNATE));
-    // The window owns the region once it accepts it.
-    if (region && SetWindowRgn(region.Get(), FALSE)) region.Release();
-}
-
 LRESULT CDLDlg::OnTimer(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled) {
     switch (wParam) {
-        case 0:
+        case kProgressTimer:
             OnProgressTimer();
             return 0;
-        case 1:
+        case kNetworkWaitTimer:
             OnNetworkTimer();
             return 0;
-        case 2:
+        case kFileWaitTimer:
             OnFileWaitTimer();
             return 0;
         default:
@@ -142,13 +111,8 @@ LRESULT CDLDlg::OnClose(UINT, WPARAM, LPARAM, BOOL&) {
     return 0;
 }
 
-LRESULT CDLDlg::OnLButtonDown(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled) {
-    // Elements take their presses first; anywhere else drags the captionless window.
-    LRESULT result = 0;
-    if (!ProcessMessage(m_hWnd, msg, wParam, lParam, result, 0)) {
-        PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, lParam);
-    }
-    return result;
+LRESULT CDLDlg::OnLButtonDown(UINT msg, WPARAM wParam, LPARAM lParam, BOOL&) {
+    return PressOrDrag(m_hWnd, msg, wParam, lParam);
 }
 
 LRESULT CDLDlg::OnCommand(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
@@ -172,16 +136,9 @@ void CDLDlg::DispatchCommand(UINT id, LPARAM lParam) {
         case kPromotionCommand:
             OnPromotionLink();
             break;
-        case kStartCommand: {
-            bool fromWorker = lParam == CNextFileWorker::kNextFileMarker;
-            if (fromWorker && worker_.Stopping()) break;  // the worker is being stopped
-            bool started = StartDownload(!fromWorker);
-            if (!fromWorker && started && !worker_.Running()) {
-                SendClientAppReport(L"statLogMuldownUrl", false);
-                StartWorker();
-            }
+        case kStartCommand:
+            OnStartCommand(lParam);
             break;
-        }
         case kPauseCommand:
             OnPauseCommand();
             break;
@@ -215,61 +172,89 @@ void CDLDlg::DispatchCommand(UINT id, LPARAM lParam) {
 }
 
 LRESULT CDLDlg::OnShowDefaultPage(UINT, WPARAM, LPARAM, BOOL&) {
-    ShowPage(true);
+    view_.ShowPage(true);
     return 0;
 }
 
 LRESULT CDLDlg::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
-    KillTimer(0);
-    KillTimer(1);
-    KillTimer(2);
-    DeleteTrayIcon();
+    KillTimer(kProgressTimer);
+    KillTimer(kNetworkWaitTimer);
+    KillTimer(kFileWaitTimer);
+    tray_.Remove();
     handled = FALSE;  // the element manager lets go of the window too
     return 0;
 }
 
+void CDLDlg::OnStartCommand(LPARAM lParam) {
+    if (lParam != kNextFileMarker) {
+        userPaused_ = false;
+        bool started = StartDownload(true);
+        if (started && !worker_.Running()) {
+            SendClientAppReport(L"statLogMuldownUrl", false);
+            StartWorker();
+        }
+        return;
+    }
+    switch (DecideNextFile(closing_, worker_.Stopping(), userPaused_)) {
+        case NextFileAction::kStart:
+            StartDownload(false);
+            break;
+        case NextFileAction::kDefer:
+            // The turn is held meanwhile, or the worker would ask again at once.
+            Trace(L"next file waits");
+            nextFileWaiting_ = turn_.Take();
+            break;
+        default:
+            break;
+    }
+}
+
 void CDLDlg::OnPauseCommand() {
+    userPaused_ = true;
+    // A pause made while offline stays a pause when the network comes back.
+    KillTimer(kNetworkWaitTimer);
     PauseTransfer();
-    ShowSpeed(0);
-    ShowButtonMode(kModeResume);
+    view_.ShowSpeed(0);
+    view_.ShowButtonMode(kModeResume);
 }
 
 void CDLDlg::OnResumeCommand() {
     CWorkflowState& workflow = *services_.workflow;
     std::wstring target = CurrentTargetPath();
-    if (!target.empty() && FileExists(target.c_str())) {
-        // The file finished while the transfer was paused.
-        if (!workflow.PendingEmpty()) currentFile_ = workflow.PendingFront();
-        RecreateTasks();
-        ResumeTransfer();
-    } else if (!target.empty() && FileExists((target + L".p2p").c_str())) {
-        ResumeTransfer();
-        ShowButtonMode(kModePause);
-        if (!worker_.Running()) {
-            if (!AcquireTransferMutex()) return;
-            StartWorker();
-        }
-    } else if (workflow.RestoreFlag() && !workflow.PendingEmpty()) {
-        if (StartDownload(false) && !worker_.Running()) StartWorker();
-    } else {
-        CFileDamagedDlg prompt;
-        prompt.SetMessage(L"下载文件被破坏，请重新下载!");
-        if (RunPrompt(prompt, nullptr, false) == kPromptExtraButton) {
-            engine_.Remove(mainTask_);
-            mainTask_ = -1;
-            StopWorker();
-        }
+    ResumeFacts facts;
+    facts.targetExists = !target.empty() && FileExists(target.c_str());
+    facts.partialExists = !target.empty() && FileExists((target + L".P2P").c_str());
+    facts.mainTaskExists = mainTask_ != kNoTask;
+    facts.mainDone = engine_.Query(mainTask_).done;
+    facts.companionPending = CompanionActive() && !planner_.Companion().Finished();
+    facts.nextFileWaiting = nextFileWaiting_;
+    facts.restoreFlag = workflow.RestoreFlag();
+    facts.pendingEmpty = workflow.PendingEmpty();
+    ResumeAction action = DecideResume(facts);
+    userPaused_ = false;
+    nextFileWaiting_ = false;
+    switch (action) {
+        case ResumeAction::kRecreateAndResume:
+            if (!workflow.PendingEmpty()) currentFile_ = workflow.PendingFront();
+            RecreateTasks();
+            ResumeTransfer();
+            break;
+        case ResumeAction::kResume:
+            ResumeTransfer();
+            if (!worker_.Running() && turn_.Take()) StartWorker();
+            break;
+        case ResumeAction::kStartNextFile:
+            if (StartDownload(false) && !worker_.Running()) StartWorker();
+            break;
+        default:
+            ShowDamagedFile();
+            break;
     }
 }
 
 void CDLDlg::OnChangeFolderCommand() {
-    const CWorkflowState& workflow = *services_.workflow;
     std::deque<PackageFile> parts = services_.config->GetParts();
-    FolderRequest request;
-    request.fileName =
-        FileNameOf(workflow.PendingEmpty() ? parts.front() : workflow.PendingFront());
-    request.requiredBytes = TotalSizeOf(parts);
-    request.needsLargeFiles = request.requiredBytes > kFatFileLimit;
+    FolderRequest request = FolderChangeRequest(parts, services_.workflow->Pending());
     CSystemFolderFacts facts;
     for (;;) {
         if (!ChooseFolder(&request.folder)) return;
@@ -277,16 +262,12 @@ void CDLDlg::OnChangeFolderCommand() {
         if (verdict == FolderVerdict::kAccepted) break;
         if (ShowDirErrPrompt(FolderRefusalText(verdict)) != kPromptExtraButton) return;
     }
-    std::wstring previous = LoadDownloadFolder();
+    std::wstring previous = state_.LoadDownloadFolder();
     targetFolder_ = WithTrailingBackslash(request.folder);
-    ShowTargetFolder();
-    // Choosing the saved folder again moves nothing: its files are the download's own.
-    if (parts.size() < 2 || previous.empty() || IsSameFolder(previous, targetFolder_)) return;
-    for (const PackageFile& part : parts) {
-        if (!FileExists((targetFolder_ + FileNameOf(part)).c_str())) {
-            DiscardPartialFiles(previous);
-            break;
-        }
+    view_.ShowTargetFolder(targetFolder_);
+    CDiskFolderView disk;
+    if (ShouldDiscardPreviousFolder(disk, parts, previous, targetFolder_)) {
+        DiscardPartialFiles(previous);
     }
 }
 

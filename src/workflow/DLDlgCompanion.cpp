@@ -21,12 +21,18 @@
 #include "stats/ReportUrlInstance.h"
 #include "stats/StatisticsMgr.h"
 #include "transfer/ClientId.h"
+#include "workflow/CompanionChoice.h"
 #include "workflow/DLDlg.h"
 #include "workflow/WorkflowState.h"
+#include "workflow/WorkflowTexts.h"
 
 namespace {
 
 constexpr wchar_t kCompanionMutex[] = L"quilletdownloading_{947FA079-EA1A-4987-BE02-F4E20A20CD1C}";
+// The companion's installer is fetched into a folder of its own under the temporary folder:
+// its name comes from the configuration document, and beside the program's own files (the
+// settings file, the unpacked modules) a hostile name could replace one of them.
+constexpr wchar_t kCompanionFolder[] = L"VexaCompanion\\";
 
 // What the install thread needs, copied: it touches no window state.
 struct CompanionInstall {
@@ -63,40 +69,45 @@ unsigned __stdcall CompanionInstallThread(void* argument) {
 
 }  // namespace
 
-void CDLDlg::SetUpCompanionBox() {
-    if (IsQuilletInstalled()) {
-        companionBox_.SetCheck(FALSE);
-        return;
-    }
-    companionBox_.SetCheck(TRUE);
+bool CDLDlg::OfferCompanion() {
+    if (IsQuilletInstalled()) return false;
     SendClientAppReport(L"statLogQuilletMuldownUrl", false);
+    return true;
 }
 
 void CDLDlg::OnCompanionBoxCommand() {
-    bool installed = IsQuilletInstalled();
-    if (installed && companionBox_.GetCheck()) {
-        CQuilletInstalledDlg prompt;
-        prompt.SetMessage(L"您已经安装上Quillet，感谢您对我们的大力支持！");
-        RunPrompt(prompt, nullptr, false);
-        companionBox_.SetCheck(FALSE);
-    } else if (!installed && !companionBox_.GetCheck()) {
-        companionBox_.SetCheck(FALSE);
-        CPromptDownloadQuilletDlg prompt;
-        prompt.SetTip(services_.config->GetCancelDownloadTips());
-        if (RunPrompt(prompt, nullptr, false) == kPromptExtraButton) companionBox_.SetCheck(TRUE);
+    switch (DecideCompanionBox(IsQuilletInstalled(), view_.CompanionBoxTicked())) {
+        case CompanionBoxAction::kSayInstalled: {
+            CQuilletInstalledDlg prompt;
+            prompt.SetMessage(kCompanionInstalledText);
+            RunPrompt(prompt, nullptr, false);
+            view_.SetCompanionBox(false);
+            break;
+        }
+        case CompanionBoxAction::kAskBeforeDropping: {
+            view_.SetCompanionBox(false);
+            CPromptDownloadQuilletDlg prompt;
+            prompt.SetTip(services_.config->GetCancelDownloadTips());
+            if (RunPrompt(prompt, nullptr, false) == kPromptExtraButton) {
+                view_.SetCompanionBox(true);
+            }
+            break;
+        }
+        default:
+            break;
     }
     if (closing_) return;
-    Trace(companionBox_.GetCheck() ? L"companion ticked" : L"companion unticked");
+    Trace(view_.CompanionBoxTicked() ? L"companion ticked" : L"companion unticked");
     RefreshProgress();
-    SaveQuilletChoice(companionBox_.GetCheck() ? 1 : 0);
+    state_.SaveQuilletChoice(view_.CompanionBoxTicked() ? 1 : 0);
 }
 
 // A package without a usable companion link has no companion to count or download.
 bool CDLDlg::CompanionTicked() const {
-    return companionBox_.GetCheck() != FALSE && !CompanionFileName().empty();
+    return view_.CompanionBoxTicked() && !CompanionFileName().empty();
 }
 
-bool CDLDlg::CompanionActive() const { return CompanionTicked() && companionTask_ != -1; }
+bool CDLDlg::CompanionActive() const { return CompanionTicked() && companionTask_ != kNoTask; }
 
 std::wstring CDLDlg::CompanionFileName() const {
     std::wstring name = PackageFileNameOf(services_.config->GetQuilletDownloaderLink());
@@ -106,7 +117,9 @@ std::wstring CDLDlg::CompanionFileName() const {
 std::wstring CDLDlg::CompanionTarget() const {
     std::wstring name = CompanionFileName();
     if (name.empty()) return {};
-    return GetTempFolder(targetFolder_) + name;
+    std::wstring folder = GetTempFolder(targetFolder_) + kCompanionFolder;
+    ::CreateDirectoryW(folder.c_str(), nullptr);  // there already after the first time
+    return folder + name;
 }
 
 bool CDLDlg::ClaimCompanionMutex() {
@@ -118,21 +131,32 @@ bool CDLDlg::ClaimCompanionMutex() {
     return !existed;
 }
 
+// Another copy may download the companion instead of this one.
+void CDLDlg::ReleaseCompanionMutex() { companionMutex_.Reset(); }
+
+int CDLDlg::CreateCompanionTask(HWND owner) {
+    return engine_.Create(owner, services_.config->GetQuilletDownloaderLink(), CompanionTarget());
+}
+
 bool CDLDlg::StartCompanionTask() {
     if (!ClaimCompanionMutex() || CompanionTarget().empty()) return false;
     engine_.Remove(companionTask_);
-    companionTask_ =
-        engine_.Create(m_hWnd, services_.config->GetQuilletDownloaderLink(), CompanionTarget());
+    companionTask_ = CreateCompanionTask(m_hWnd);
+    if (companionTask_ == kNoTask) {
+        // A link the engine refuses: no companion this time, the game goes on at once.
+        Trace(L"companion refused");
+        ReleaseCompanionMutex();
+        return false;
+    }
     engine_.Start(companionTask_);
-    companion_.Begin();
+    planner_.Companion().Begin();
     Trace(L"companion started");
     return true;
 }
 
-void CDLDlg::OnCompanionFinished(const TaskFigures& companion) {
-    Trace(L"companion finished " + std::to_wstring(companion.state));
+void CDLDlg::OnCompanionEnded(bool install) {
     engine_.Stop(companionTask_);
-    if (companion.state == 1) StartCompanionInstall();
+    if (install) StartCompanionInstall();
     engine_.Start(mainTask_);
 }
 
@@ -140,7 +164,7 @@ void CDLDlg::StartCompanionInstall() {
     auto job = std::make_unique<CompanionInstall>();
     job->fileName = CompanionFileName();
     job->target = CompanionTarget();
-    job->folder = GetTempFolder(targetFolder_);
+    job->folder = GetTempFolder(targetFolder_) + kCompanionFolder;
     job->isTrusted = options_.isTrusted ? options_.isTrusted : &IsSignedProgram;
     job->start = options_.startProgram ? options_.startProgram : &StartHidden;
     HANDLE thread = reinterpret_cast<HANDLE>(
@@ -153,7 +177,7 @@ void CDLDlg::StartCompanionInstall() {
 uint64_t CDLDlg::CompanionSize(const TaskFigures& companion) const {
     if (!CompanionTicked()) return 0;
     // The persisted size is read only while the engine does not know the size yet.
-    return CompanionShownSize(true, companion.size, companion.size ? 0 : LoadQuilletSize());
+    return CompanionShownSize(true, companion.size, companion.size ? 0 : state_.LoadQuilletSize());
 }
 
 uint64_t CDLDlg::CompanionDone(const TaskFigures& companion) const {

@@ -19,11 +19,9 @@
 #include "workflow/DiskFolderView.h"
 #include "workflow/FinishRules.h"
 #include "workflow/WorkflowState.h"
+#include "workflow/WorkflowTexts.h"
 
 namespace {
-
-constexpr UINT kOpenFolderCommand = 16;
-constexpr UINT kInstallCommand = 18;
 
 // Starts the game's installer; false when nothing started. A program that was written a
 // moment ago may still be held (a virus scanner reading it), and a busy machine may fail a
@@ -35,35 +33,52 @@ bool StartInstaller(const std::wstring& program) {
 
 }  // namespace
 
+// Shown over the window. A prompt that may come while a full-screen program (a game, a film)
+// runs is made hidden and placed first, then shown below that program without taking the
+// focus from it, or on top otherwise.
+int CDLDlg::ShowPromptOverWindow(CPromptBase& prompt, const wchar_t* title,
+                                 bool behindFullScreen) {
+    HWND made = behindFullScreen ? prompt.CreateHiddenPrompt(m_hWnd, title)
+                                 : prompt.CreatePrompt(m_hWnd, title);
+    if (!made) return prompt.GetResult();
+    prompt.CenterWindow(m_hWnd);
+    if (behindFullScreen) {
+        bool below = IsFullScreenAppActive() != FALSE;
+        UINT flags = SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW | (below ? SWP_NOACTIVATE : 0);
+        prompt.SetWindowPos(below ? HWND_BOTTOM : HWND_TOP, 0, 0, 0, 0, flags);
+    }
+    return RunCreatedPromptModal(prompt, m_hWnd);
+}
+
 bool CDLDlg::VerifyFile(const std::wstring& path) {
     CWorkflowState& workflow = *services_.workflow;
     bool last = workflow.PendingCount() == 1;
-    if (last) progress_.SetPos(100);
+    if (last) view_.ShowPercent(100);
     CDiskFolderView disk;
     bool valid = IsPackageFileValid(disk, path, currentFile_, services_.config->GetSafeCheck());
     Trace(valid ? L"verified" : L"check failed");
     if (!valid) {
         checkFailed_ = true;
         engine_.Remove(mainTask_);
-        mainTask_ = -1;
+        mainTask_ = kNoTask;
         ShowCheckFailed();
         return false;
     }
     RefreshProgress();
     if (last) {
-        ShowButtonMode(kModeInstall);
+        view_.ShowButtonMode(kModeInstall);
         // Asked in front of the user even when the window waits in the notification area.
         SendMessage(WM_COMMAND, kShowCommand, 0);
     }
     engine_.Remove(mainTask_);
-    mainTask_ = -1;
+    mainTask_ = kNoTask;
     if (!last || closing_) return true;
     CInstallGameDlg prompt;
     prompt.SetMessage(CInstallGameDlg::MessageFor(services_.config->GetGameName()));
     int result = RunPrompt(prompt, L"DownloadFinished", true);
     if (closing_) return true;
     if (result == kPromptExtraButton) PostMessage(WM_COMMAND, kInstallCommand, 0);
-    ShowButtonMode(kModeInstall);
+    view_.ShowButtonMode(kModeInstall);
     SendClientAppReport(L"statLogMuldownMd5", true);
     return true;
 }
@@ -71,14 +86,14 @@ bool CDLDlg::VerifyFile(const std::wstring& path) {
 void CDLDlg::ShowCheckFailed() {
     size_t pending = services_.workflow->PendingCount();
     CFileCheckFailedDlg prompt;
-    prompt.SetMessage(L"文件安全校验失败，更多帮助，请");
+    prompt.SetMessage(kCheckFailedText);
     prompt.SetMultiFileForm(pending >= 2 ? TRUE : FALSE);
     int result = RunPrompt(prompt, nullptr, false);
     if (closing_) return;
     CheckFailedOutcome outcome =
         DecideCheckFailed(result, services_.config->GetParts().size(), pending);
     if (outcome.stopWorker) StopWorker();
-    if (outcome.buttonMode >= 0) ShowButtonMode(outcome.buttonMode);
+    if (outcome.buttonMode >= 0) view_.ShowButtonMode(outcome.buttonMode);
     if (outcome.command != 0) SendMessage(WM_COMMAND, outcome.command, 0);
 }
 
@@ -89,18 +104,19 @@ void CDLDlg::OnInstallCommand() {
         PlanInstall(disk, targetFolder_, parts, services_.config->GetGameStart(), checkFailed_);
     if (plan.problem == InstallProblem::kNone) {
         Trace(L"install " + plan.program);
-        if (StartInstaller(plan.program)) return;
+        if (options_.openProgram ? options_.openProgram(plan.program)
+                                 : StartInstaller(plan.program)) {
+            return;
+        }
         // Not a program this system runs, or not ours to run: the file error's way out,
         // the folder, where the user can see the file and start it by hand.
         Trace(L"install failed " + std::to_wstring(::GetLastError()));
     }
     if (plan.problem == InstallProblem::kDamaged) {
-        CFileDamagedDlg prompt;
-        prompt.SetMessage(L"下载文件被破坏，请重新下载!");
-        if (RunPrompt(prompt, nullptr, false) == kPromptExtraButton) StopWorker();
+        ShowDamagedFile();
     } else {
         CFileErrDlg prompt;
-        prompt.SetMessage(L"安装文件错误!点击继续打开文件目录。");
+        prompt.SetMessage(kFileErrorText);
         if (RunPrompt(prompt, nullptr, false) == kPromptExtraButton) {
             SendMessage(WM_COMMAND, kOpenFolderCommand, 0);
         }
@@ -113,15 +129,15 @@ void CDLDlg::OnOpenFolderCommand() {
     switch (plan.action) {
         case OpenFolderAction::kSelect:
             Trace(L"select " + plan.path);
-            OpenFolderAndSelect(plan.path);
+            OpenInShell(plan.path, true);
             break;
         case OpenFolderAction::kOpen:
             Trace(L"open " + plan.path);
-            ::ShellExecuteW(nullptr, L"open", plan.path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+            OpenInShell(plan.path, false);
             break;
         default: {
             CDirOpenFailedDlg prompt;
-            prompt.SetMessage(L"打开目录失败，目录不存在或已损坏！");
+            prompt.SetMessage(kFolderOpenFailedText);
             RunPrompt(prompt, nullptr, false);
             break;
         }
@@ -133,14 +149,39 @@ void CDLDlg::OnRedownloadCommand() {
     std::deque<PackageFile> parts = services_.config->GetParts();
     workflow.ReplacePending(parts);
     workflow.SetCompletedBytes(0);
-    progress_.SetPos(0);
+    view_.ShowPercent(0);
     // The finished files go; a partial file stays, the engine takes it up again.
     DeletePackageFiles(targetFolder_, false);
     checkFailed_ = false;
     // A new worker follows the fresh list.
     StopWorker();
     fileFinished_ = false;
-    SendMessage(WM_COMMAND, kDownloadButtonId, 0);
+    SendMessage(WM_COMMAND, kStartCommand, 0);
+}
+
+// A one-file package whose file is missing or failed its check: the prompt's button
+// downloads it again.
+void CDLDlg::ShowDamagedFile() {
+    CFileDamagedDlg prompt;
+    prompt.SetMessage(kFileDamagedText);
+    CheckFailedOutcome outcome = DecideDamagedFile(RunPrompt(prompt, nullptr, false));
+    if (closing_) return;
+    if (outcome.stopWorker) {
+        engine_.Remove(mainTask_);
+        mainTask_ = kNoTask;
+        StopWorker();
+    }
+    if (outcome.command != 0) SendMessage(WM_COMMAND, outcome.command, 0);
+}
+
+void CDLDlg::OpenInShell(const std::wstring& path, bool select) {
+    if (options_.openInShell) {
+        options_.openInShell(path, select);
+    } else if (select) {
+        OpenFolderAndSelect(path);
+    } else {
+        ::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    }
 }
 
 void CDLDlg::DiscardPartialFiles(const std::wstring& folder) { DeletePackageFiles(folder, true); }
@@ -156,16 +197,9 @@ void CDLDlg::DeletePackageFiles(const std::wstring& folder, bool withPartials) {
 
 int CDLDlg::RunPrompt(CPromptBase& prompt, const wchar_t* title, bool behindFullScreen) {
     if (closing_ || !IsWindow()) return kPromptClosed;
-    if (!prompt.CreatePrompt(m_hWnd, title)) return prompt.GetResult();
-    prompt.CenterWindow(m_hWnd);
-    if (behindFullScreen) {
-        // A full-screen program (a game, a film) is not interrupted: the prompt waits below.
-        bool below = IsFullScreenAppActive() != FALSE;
-        UINT flags = SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW | (below ? SWP_NOACTIVATE : 0);
-        prompt.SetWindowPos(below ? HWND_BOTTOM : HWND_TOP, 0, 0, 0, 0, flags);
-    }
     Trace(L"prompt " + prompt.GetMessageText());
-    int result = RunCreatedPromptModal(prompt, m_hWnd);
+    int result = options_.runPrompt ? options_.runPrompt(prompt)
+                                    : ShowPromptOverWindow(prompt, title, behindFullScreen);
     Trace(L"prompt-result " + std::to_wstring(result));
     // The window may have been told to quit while the prompt ran: nothing more happens then.
     return closing_ ? kPromptClosed : result;

@@ -14,7 +14,7 @@
 int CDLDlg::DetectInitialState() {
     CWorkflowState& workflow = *services_.workflow;
     std::deque<PackageFile> parts = services_.config->GetParts();
-    std::wstring saved = LoadDownloadFolder();
+    std::wstring saved = state_.LoadDownloadFolder();
     CDiskFolderView disk;
     RestoredRun run = DetectRestoredRun(disk, saved, parts, services_.config->GetSafeCheck());
     if (run.discardSavedFolder) {
@@ -49,44 +49,46 @@ void CDLDlg::EnterInitialState(int state) {
 
 void CDLDlg::EnterFreshState() {
     // Nothing of an earlier run is used: its settings start over too.
-    ResetStateFile();
+    state_.Reset();
     std::deque<PackageFile> parts = services_.config->GetParts();
     std::wstring folder;
     std::wstring firstName = parts.empty() ? std::wstring() : FileNameOf(parts.front());
-    if (ChooseDownloadFolder(&folder, services_.workflow->TotalBytes(), firstName)) {
+    if (ChooseDownloadFolder(state_, services_.workflow->TotalBytes(), firstName, &folder)) {
         targetFolder_ = WithTrailingBackslash(folder);
-        ShowTargetFolder();
+        view_.ShowTargetFolder(targetFolder_);
     }
-    ShowFolderLinks(false);
+    view_.ShowFolderLinks(false);
     RefreshProgress();
 }
 
 void CDLDlg::EnterPartialState() {
-    ShowTargetFolder();
+    view_.ShowTargetFolder(targetFolder_);
     RestoreCompanionBox(true);
     // The same target with the plain link: the engine takes up the partial file and its record.
     mainTask_ = engine_.Create(nullptr, currentFile_.link, CurrentTargetPath());
     if (CompanionTicked() && ClaimCompanionMutex()) {
-        companionTask_ = engine_.Create(nullptr, services_.config->GetQuilletDownloaderLink(),
-                                        CompanionTarget());
-        companion_.Begin();
+        companionTask_ = CreateCompanionTask(nullptr);
+        if (companionTask_ == kNoTask) ReleaseCompanionMutex();
+    }
+    if (companionTask_ != kNoTask) {
+        planner_.Companion().Begin();
     } else {
-        companion_.Skip();
+        planner_.Companion().Skip();
     }
     PauseTransfer();
-    ShowSpeed(0);
-    ShowButtonMode(kModeResume);
+    view_.ShowSpeed(0);
+    view_.ShowButtonMode(kModeResume);
     RefreshProgress();
 }
 
 void CDLDlg::EnterCompleteState() {
-    ShowTargetFolder();
+    view_.ShowTargetFolder(targetFolder_);
     RestoreCompanionBox(true);
     uint64_t total =
         services_.workflow->TotalBytes() + CompanionSize(engine_.Query(companionTask_));
-    FormatSizePair(total, total);
-    progress_.SetPos(100);
-    ShowButtonMode(kModeInstall);
+    view_.ShowSizes(total, total);
+    view_.ShowPercent(100);
+    view_.ShowButtonMode(kModeInstall);
 }
 
 void CDLDlg::EnterSomeFilesState() {
@@ -94,18 +96,18 @@ void CDLDlg::EnterSomeFilesState() {
     workflow.SetRestoreFlag(true);
     uint64_t completed = workflow.CompletedBytes();
     uint64_t total = workflow.TotalBytes();
-    FormatSizePair(completed, total);
-    progress_.SetPos(RestoredPercent(completed, total));
+    view_.ShowSizes(completed, total);
+    view_.ShowPercent(RestoredPercent(completed, total));
     currentFile_ = workflow.PendingFront();
     RestoreCompanionBox(false);
-    ShowTargetFolder();
-    ShowButtonMode(kModeResume);
+    view_.ShowTargetFolder(targetFolder_);
+    view_.ShowButtonMode(kModeResume);
 }
 
 void CDLDlg::RestoreCompanionBox(bool disable) {
     // The choice of the earlier run, unless the product has been installed since.
-    bool chosen = IsQuilletChosen(companionBox_.GetCheck() != FALSE);
+    bool chosen = state_.IsQuilletChosen(view_.CompanionBoxTicked());
     if (chosen && IsQuilletInstalled()) chosen = false;
-    companionBox_.SetCheck(chosen ? TRUE : FALSE);
-    if (disable) companionBox_.Enable(FALSE);
+    view_.SetCompanionBox(chosen);
+    if (disable) view_.EnableCompanionBox(false);
 }

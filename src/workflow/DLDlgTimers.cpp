@@ -1,11 +1,14 @@
-// The progress timer (0), the network wait (1) and the file wait (2).
-#include "config/StateFile.h"
+// The progress timer, the network wait and the file wait.
 #include "probes/FileProbes.h"
 #include "transfer/NetworkState.h"
 #include "workflow/ButtonModes.h"
 #include "workflow/DLDlg.h"
-#include "workflow/DownloadFigures.h"
+#include "workflow/TransferDecisions.h"
 #include "workflow/WorkflowState.h"
+
+bool CDLDlg::IsOnline() const {
+    return options_.isOnline ? options_.isOnline() : IsNetworkConnected() != FALSE;
+}
 
 void CDLDlg::OnProgressTimer() {
     CWorkflowState& workflow = *services_.workflow;
@@ -18,42 +21,39 @@ void CDLDlg::OnProgressTimer() {
         FileOutcome outcome = FinishCurrentFile(main);
         if (outcome == kFileWaiting) return;  // the file wait ends this file
         if (outcome == kFileFailed) {
-            ReleaseTransferMutex();
+            turn_.Give();
             return;
         }
         workflow.PopPending();
-        ReleaseTransferMutex();
+        turn_.Give();
         finishedThisTick = true;
     }
-    bool wasFinished = companion_.Finished();
-    if (companion_.Update(CompanionActive(), companion.speed, companion.state) && !wasFinished) {
-        OnCompanionFinished(companion);
-    }
 
-    TickReading reading;
-    reading.totalBytes = workflow.TotalBytes();
-    reading.completedBytes = workflow.CompletedBytes();
-    reading.mainDone = main.done;
-    reading.mainSpeed = main.speed;
-    reading.fileFinishedThisTick = finishedThisTick;
-    reading.companionActive = CompanionActive();
-    reading.companionFinished = companion_.Finished();
-    reading.companionSize = CompanionSize(companion);
-    reading.companionDone = CompanionDone(companion);
-    reading.companionSpeed = companion.speed;
-    ShownFigures shown = ComputeTickFigures(reading);
-    if (!companion_.Finished() && CompanionTicked()) SaveQuilletSize(CompanionSize(companion));
+    TickFacts facts;
+    facts.main = main;
+    facts.companion = companion;
+    facts.fileFinishedThisTick = finishedThisTick;
+    facts.companionTicked = CompanionTicked();
+    facts.companionTaskExists = companionTask_ != kNoTask;
+    facts.totalBytes = workflow.TotalBytes();
+    facts.completedBytes = workflow.CompletedBytes();
+    facts.companionSize = CompanionSize(companion);
+    facts.companionDone = CompanionDone(companion);
+    facts.pendingEmpty = workflow.PendingEmpty();
+    CarryOutTick(planner_.Plan(facts, [this] { return IsOnline(); }), companion);
+}
 
-    if (!finishedThisTick) {
-        // The connectivity probe is slow; only a silent second needs its answer.
-        bool online = shown.speed != 0 || IsNetworkConnected() != FALSE;
-        HandleStall(stall_.Tick(shown.speed, online));
-        if (closing_) return;
+void CDLDlg::CarryOutTick(const TickPlan& plan, const TaskFigures& companion) {
+    if (plan.companionEnded) {
+        Trace(L"companion finished " + std::to_wstring(companion.state));
+        OnCompanionEnded(plan.installCompanion);
     }
-    if (workflow.PendingEmpty()) shown.speed = 0;
-    ShowSpeed(shown.speed);
-    progress_.SetPos(static_cast<int>(shown.percent));
-    FormatSizePair(shown.done, shown.total);
+    if (plan.saveCompanionSize) state_.SaveQuilletSize(CompanionSize(companion));
+    HandleStall(plan.stall);
+    if (closing_) return;
+    view_.ShowSpeed(plan.shown.speed);
+    view_.ShowPercent(plan.shown.percent);
+    view_.ShowSizes(plan.shown.done, plan.shown.total);
 }
 
 void CDLDlg::HandleStall(CStallWatch::Action action) {
@@ -67,17 +67,18 @@ void CDLDlg::HandleStall(CStallWatch::Action action) {
         case CStallWatch::kGiveUp:
             Trace(L"stall give-up");
             PauseTransfer();
-            KillTimer(0);
             ShowDownloadFailed();
-            // The file never ended: let a later start (re-download) take the mutex again.
-            ReleaseTransferMutex();
+            // The file never ended: let a later start (re-download) take the turn again.
+            turn_.Give();
             break;
         case CStallWatch::kWaitForNetwork:
             Trace(L"offline");
-            if (companionTask_ != -1 && !companion_.Finished()) engine_.Stop(companionTask_);
+            if (companionTask_ != kNoTask && !planner_.Companion().Finished()) {
+                engine_.Stop(companionTask_);
+            }
             engine_.Stop(mainTask_);
-            SetTimer(1, 1000);
-            KillTimer(0);
+            SetTimer(kNetworkWaitTimer, 1000);
+            KillTimer(kProgressTimer);
             break;
         default:
             break;
@@ -85,10 +86,11 @@ void CDLDlg::HandleStall(CStallWatch::Action action) {
 }
 
 void CDLDlg::OnNetworkTimer() {
-    if (!IsNetworkConnected()) return;
+    if (!IsOnline()) return;
     Trace(L"online");
+    KillTimer(kNetworkWaitTimer);
+    if (userPaused_) return;  // the user paused meanwhile: resume goes on
     if (currentFile_.link.empty()) currentFile_ = services_.workflow->PendingFront();
-    KillTimer(1);
     RecreateTasks();
     ResumeTransfer();
 }
@@ -97,14 +99,14 @@ void CDLDlg::OnFileWaitTimer() {
     std::wstring path = CurrentTargetPath();
     switch (fileWait_.Tick(!path.empty() && FileExists(path.c_str()))) {
         case CFileWait::kVerify:
-            KillTimer(2);
+            KillTimer(kFileWaitTimer);
             EndCurrentFile(VerifyFile(path));
             break;
         case CFileWait::kGiveUp:
             // The engine said finished but the file never appeared: a failed download.
-            KillTimer(2);
+            KillTimer(kFileWaitTimer);
             Trace(L"file never appeared");
-            ShowButtonMode(kModePause);
+            view_.ShowButtonMode(kModePause);
             ShowDownloadFailed();
             EndCurrentFile(false);
             break;
@@ -115,21 +117,24 @@ void CDLDlg::OnFileWaitTimer() {
 
 void CDLDlg::EndCurrentFile(bool ok) {
     if (ok) services_.workflow->PopPending();
-    ReleaseTransferMutex();
+    turn_.Give();
 }
 
 CDLDlg::FileOutcome CDLDlg::FinishCurrentFile(const TaskFigures& main) {
-    KillTimer(0);
-    ShowSpeed(0);
-    if (main.state == 1) {
-        std::wstring path = CurrentTargetPath();
-        if (FileExists(path.c_str())) return VerifyFile(path) ? kFileDone : kFileFailed;
-        fileWait_.Start();
-        SetTimer(2, 1000);
-        return kFileWaiting;
+    KillTimer(kProgressTimer);
+    view_.ShowSpeed(0);
+    std::wstring path = CurrentTargetPath();
+    switch (DecideFileEnd(main.state, !path.empty() && FileExists(path.c_str()))) {
+        case FileEnd::kVerify:
+            return VerifyFile(path) ? kFileDone : kFileFailed;
+        case FileEnd::kWaitForFile:
+            fileWait_.Start();
+            SetTimer(kFileWaitTimer, 1000);
+            return kFileWaiting;
+        default:
+            Trace(L"task failed " + std::to_wstring(main.state));
+            view_.ShowButtonMode(kModePause);
+            ShowDownloadFailed();
+            return kFileFailed;
     }
-    Trace(L"task failed " + std::to_wstring(main.state));
-    ShowButtonMode(kModePause);
-    ShowDownloadFailed();
-    return kFileFailed;
 }

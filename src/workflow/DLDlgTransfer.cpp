@@ -11,6 +11,7 @@
 #include "workflow/DLDlg.h"
 #include "workflow/FolderCheck.h"
 #include "workflow/WorkflowState.h"
+#include "workflow/WorkflowTexts.h"
 
 std::wstring CDLDlg::FileNameOf(const PackageFile& file) const {
     std::wstring name;
@@ -24,19 +25,6 @@ std::wstring CDLDlg::CurrentTargetPath() const {
     return targetFolder_ + name;
 }
 
-bool CDLDlg::AcquireTransferMutex() {
-    if (ownsTransferMutex_) return true;
-    DWORD waited = ::WaitForSingleObject(transferMutex_.Get(), INFINITE);
-    ownsTransferMutex_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-    return ownsTransferMutex_;
-}
-
-void CDLDlg::ReleaseTransferMutex() {
-    if (!ownsTransferMutex_) return;
-    ownsTransferMutex_ = false;
-    ::ReleaseMutex(transferMutex_.Get());
-}
-
 bool CDLDlg::StartDownload(bool refill) {
     CWorkflowState& workflow = *services_.workflow;
     if (refill) workflow.ReplacePending(services_.config->GetParts());
@@ -46,42 +34,43 @@ bool CDLDlg::StartDownload(bool refill) {
     if (!ArePackageFileNamesSafe(services_.config->GetParts())) {
         Trace(L"refused package");
         ShowDownloadFailed();
-        ShowButtonMode(kModeDownload);
+        view_.ShowButtonMode(kModeDownload);
         return false;
     }
     workflow.SetRestoreFlag(false);
     checkFailed_ = false;
-    if (!AcquireTransferMutex()) return false;
-    SaveQuilletChoice(companionBox_.GetCheck() ? 1 : 0);
+    if (!turn_.Take()) return false;
+    state_.SaveQuilletChoice(view_.CompanionBoxTicked() ? 1 : 0);
     currentFile_ = workflow.PendingFront();
     if (!RunFolderLoop()) {
-        if (!closing_) ShowButtonMode(kModeDownload);
-        ReleaseTransferMutex();
+        if (!closing_) view_.ShowButtonMode(kModeDownload);
+        turn_.Give();
         return false;
     }
-    ShowTargetFolder();
-    ShowFolderLinks(true);
+    view_.ShowTargetFolder(targetFolder_);
+    view_.ShowFolderLinks(true);
     std::wstring target = CurrentTargetPath();
     bool complete = false;
     if (FileExists(target.c_str()) && services_.config->GetSafeCheck() != L"0") {
         complete = CheckFileSize(target.c_str(), currentFile_.size) &&
                    CheckFileMd5(target.c_str(), currentFile_.md5);
     }
-    SaveDownloadFolder(targetFolder_);
+    state_.SaveDownloadFolder(targetFolder_);
     if (!complete) {
-        StartTransfer(true);
+        if (!CreateGameTask()) return false;
+        StartTransfer();
         return true;
     }
     // Already there and valid: this file needs no transfer.
     workflow.AddCompletedBytes(currentFile_.size);
     bool last = workflow.PendingCount() == 1;
     workflow.PopPending();
-    ReleaseTransferMutex();
+    turn_.Give();
     if (last) {
-        ShowButtonMode(kModeInstall);
-        progress_.SetPos(100);
+        view_.ShowButtonMode(kModeInstall);
+        view_.ShowPercent(100);
         uint64_t total = workflow.TotalBytes() + CompanionSize(engine_.Query(companionTask_));
-        FormatSizePair(total, total);
+        view_.ShowSizes(total, total);
     }
     return true;
 }
@@ -121,29 +110,37 @@ int CDLDlg::ShowDirErrPrompt(const std::wstring& text) {
     return RunPrompt(prompt, nullptr, false);
 }
 
-void CDLDlg::StartTransfer(bool newMainTask) {
-    KillTimer(0);
-    if (newMainTask) {
-        mainTask_ = engine_.Create(m_hWnd, GameTaskUrl(currentFile_.link, currentFile_.md5),
-                                   CurrentTargetPath());
-    }
-    companionBox_.Enable(FALSE);
+// A task the engine refuses (a link it cannot fetch, an engine that did not load) would
+// never move: it is a failed download at once, not one waited out by the stall rounds.
+bool CDLDlg::CreateGameTask() {
+    mainTask_ = engine_.Create(m_hWnd, GameTaskUrl(currentFile_.link, currentFile_.md5),
+                               CurrentTargetPath());
+    if (mainTask_ != kNoTask) return true;
+    Trace(L"task refused");
+    view_.ShowButtonMode(kModePause);
+    ShowDownloadFailed();
+    turn_.Give();
+    return false;
+}
+
+void CDLDlg::StartTransfer() {
+    KillTimer(kProgressTimer);
+    view_.EnableCompanionBox(false);
     bool waitForCompanion = CompanionTicked() && StartCompanionTask();
     if (!waitForCompanion) {
-        companion_.Skip();
+        planner_.Companion().Skip();
         engine_.Start(mainTask_);
     }
-    stall_.Reset();
-    SetTimer(0, 1000);
-    ShowButtonMode(kModePause);
+    planner_.Stall().Reset();
+    SetTimer(kProgressTimer, 1000);
+    view_.ShowButtonMode(kModePause);
 }
 
 void CDLDlg::RecreateTasks() {
-    if (CompanionActive() && !companion_.Finished()) {
-        companion_.Begin();
+    if (CompanionActive() && !planner_.Companion().Finished()) {
+        planner_.Companion().Begin();
         engine_.Stop(companionTask_);
-        companionTask_ = engine_.Create(nullptr, services_.config->GetQuilletDownloaderLink(),
-                                        CompanionTarget());
+        companionTask_ = CreateCompanionTask(nullptr);
     }
     // The same target with the plain link: the engine keeps the partial file and its record.
     engine_.Stop(mainTask_);
@@ -152,42 +149,42 @@ void CDLDlg::RecreateTasks() {
 
 void CDLDlg::ResumeTransfer() {
     // A companion that has finished is never started again: the game file goes on instead.
-    if (CompanionActive() && !companion_.Finished()) {
+    if (CompanionActive() && !planner_.Companion().Finished()) {
         engine_.Start(companionTask_);
     } else {
         engine_.Start(mainTask_);
     }
-    SetTimer(0, 1000);
-    ShowButtonMode(kModePause);
+    SetTimer(kProgressTimer, 1000);
+    view_.ShowButtonMode(kModePause);
 }
 
 void CDLDlg::PauseTransfer() {
     engine_.Stop(companionTask_);
     engine_.Stop(mainTask_);
-    KillTimer(0);
-    ShowButtonMode(kModeResume);
+    KillTimer(kProgressTimer);
+    view_.ShowButtonMode(kModeResume);
 }
 
 void CDLDlg::ShutdownEngine() {
     engine_.Stop(companionTask_);
     engine_.Stop(mainTask_);
-    KillTimer(0);
+    KillTimer(kProgressTimer);
     engine_.Uninit();
 }
 
 void CDLDlg::ShowDownloadFailed() {
     CDownLoadFailedDlg prompt;
-    prompt.SetMessage(L"下载失败，更多帮助，请点击反馈按钮");
+    prompt.SetMessage(kDownloadFailedText);
     int result = RunPrompt(prompt, nullptr, true);
     if (closing_) return;
-    ShowButtonMode(kModeRedownload);
+    view_.ShowButtonMode(kModeRedownload);
     StopWorker();
-    if (result == kPromptExtraButton) SendMessage(WM_COMMAND, 17, 0);
+    if (result == kPromptExtraButton) SendMessage(WM_COMMAND, kFeedbackCommand, 0);
 }
 
 void CDLDlg::StopWorker() { worker_.Stop(); }
 
 void CDLDlg::StartWorker() {
     if (closing_) return;
-    worker_.Start(m_hWnd, transferMutex_.Get(), services_.workflow);
+    worker_.Start(m_hWnd, turn_.Handle(), services_.workflow);
 }

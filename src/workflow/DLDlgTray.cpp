@@ -1,29 +1,16 @@
 // Hiding into the notification area, coming back, and the only way out of the program.
-// clang-format off
-#include <windows.h>
-#include <shellapi.h>
-// clang-format on
-#include "config/DownloaderConfig.h"
 #include "probes/ScreenProbes.h"
+#include "config/DownloaderConfig.h"
 #include "workflow/DLDlg.h"
-
-namespace {
-
-constexpr UINT kIconId = 119;
-
-}  // namespace
+#include "workflow/WorkflowTexts.h"
 
 void CDLDlg::HideToTray() {
-    NOTIFYICONDATAW icon = {};
-    icon.cbSize = sizeof(icon);
-    icon.hWnd = m_hWnd;
-    icon.uID = kTrayIconId;
-    icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    icon.uCallbackMessage = kTrayMessage;
-    icon.hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconId));
-    std::wstring tip = L"VexaYoral下载器-" + services_.config->GetGameName() + L"专版";
-    lstrcpynW(icon.szTip, tip.c_str(), ARRAYSIZE(icon.szTip));
-    if (!trayIconAdded_) trayIconAdded_ = ::Shell_NotifyIconW(NIM_ADD, &icon) != FALSE;
+    if (!tray_.Show(m_hWnd, ProgramTitleFor(services_.config->GetGameName()))) {
+        // Without an icon a hidden window could not be reached: it waits on the taskbar.
+        Trace(L"tray refused");
+        ShowWindow(SW_SHOWMINIMIZED);
+        return;
+    }
     ShowWindow(SW_HIDE);
     Trace(L"hidden");
 }
@@ -36,17 +23,8 @@ LRESULT CDLDlg::OnTrayMessage(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
 }
 
 void CDLDlg::ShowTrayMenu() {
-    HMENU menu = ::CreatePopupMenu();
-    if (!menu) return;
-    ::AppendMenuW(menu, MF_STRING, kShowCommand, L"打开下载器");
-    ::AppendMenuW(menu, MF_STRING, kQuitCommand, L"关闭");
-    POINT at = {};
-    ::GetCursorPos(&at);
-    SetForegroundWindow();
     Trace(L"tray menu");
-    UINT chosen =
-        ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, m_hWnd, nullptr);
-    ::DestroyMenu(menu);
+    UINT chosen = tray_.TrackMenu(m_hWnd);
     if (chosen) SendMessage(WM_COMMAND, chosen, 0);
 }
 
@@ -66,23 +44,16 @@ void CDLDlg::Quit() {
     if (closing_) return;
     closing_ = true;
     Trace(L"quit");
-    worker_.Stop();
-    KillTimer(1);
-    KillTimer(2);
+    // Never waited for here: the worker may be inside its own start command further down
+    // this thread's stack (a folder prompt of the next file is open), and waiting would wait
+    // for ourselves. It ends once that command returns; the destructor joins it.
+    worker_.RequestStop();
+    KillTimer(kNetworkWaitTimer);
+    KillTimer(kFileWaitTimer);
     ShutdownEngine();
-    ReleaseTransferMutex();
-    DeleteTrayIcon();
+    turn_.Give();
+    tray_.Remove();
     ShowWindow(SW_HIDE);
     DestroyWindow();
     ::PostQuitMessage(0);
-}
-
-void CDLDlg::DeleteTrayIcon() {
-    if (!trayIconAdded_) return;
-    NOTIFYICONDATAW icon = {};
-    icon.cbSize = sizeof(icon);
-    icon.hWnd = m_hWnd;
-    icon.uID = kTrayIconId;
-    ::Shell_NotifyIconW(NIM_DELETE, &icon);
-    trayIconAdded_ = false;
 }

@@ -13,14 +13,18 @@
 
 class CDownloaderConfig;
 class CDownloadManager;
+class CPromptBase;
 class CStatisticsMgr;
 class CWorkflowState;
+class ITransferTasks;
 
 struct DownloadWindowServices {
     CDownloaderConfig* config = nullptr;   // not owned; read only
     CWorkflowState* workflow = nullptr;    // not owned
     CDownloadManager* engine = nullptr;    // not owned; bound or not
     CStatisticsMgr* statistics = nullptr;  // not owned; null drops the reports
+    ITransferTasks* tasks = nullptr;       // not owned; null: the tasks of `engine`
+    std::wstring stateFilePath;            // empty: the package's own settings file
 };
 
 struct DownloadWindowOptions {
@@ -39,6 +43,17 @@ struct DownloadWindowOptions {
     std::function<bool(const std::wstring& path, const std::wstring& parameters,
                        const std::wstring& folder)>
         startProgram;
+    // Whether the machine is online. Default: the connectivity probe.
+    std::function<bool()> isOnline;
+    // Runs a prompt made and filled by the window and returns its result. Default: shown
+    // over the window in a nested message loop.
+    std::function<int(CPromptBase& prompt)> runPrompt;
+    // Opens a folder, or with `select` the folder of a file with the file selected.
+    // Default: the shell.
+    std::function<void(const std::wstring& path, bool select)> openInShell;
+    // Starts the game's installer like a double click; false when nothing started. Default:
+    // the shell, without its error box.
+    std::function<bool(const std::wstring& path)> openProgram;
     // Sees one short line per visible change ("mode 2", "path D:\x\", ...); may be empty.
     std::function<void(const std::wstring& line)> trace;
 

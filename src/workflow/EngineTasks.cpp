@@ -28,14 +28,15 @@ void CEngineTasks::SetSeeds(const std::wstring& seedUrl) {
     engine_->pfnSetP2spOption(3, seedUrl.c_str(), static_cast<int>(seedUrl.size() * 2));
 }
 
-int CEngineTasks::Create(HWND owner, const std::wstring& url, const std::wstring& target) {
-    if (!Ready()) return -1;
-    return engine_->pfnCreateP2SPTask(owner, url.c_str(), target.c_str());
+int CEngineTasks::Create(void* owner, const std::wstring& url, const std::wstring& target) {
+    if (!Ready()) return kNoTask;
+    int task = engine_->pfnCreateP2SPTask(static_cast<HWND>(owner), url.c_str(), target.c_str());
+    return task < 0 ? kNoTask : task;
 }
 
 TaskFigures CEngineTasks::Query(int task) const {
     TaskFigures figures;
-    if (!Ready() || task == -1) return figures;
+    if (!Ready() || task == kNoTask) return figures;
     unsigned char record[kStatusRecordSize] = {};
     if (!engine_->pfnQueryTask(task, record)) return figures;
     figures.size = ReadField<uint64_t>(record, 8);
@@ -46,15 +47,15 @@ TaskFigures CEngineTasks::Query(int task) const {
 }
 
 void CEngineTasks::Start(int task) {
-    if (Ready() && task != -1) engine_->StartTask(task);
+    if (Ready() && task != kNoTask) engine_->StartTask(task);
 }
 
 void CEngineTasks::Stop(int task) {
-    if (Ready() && task != -1) engine_->StopTask(task);
+    if (Ready() && task != kNoTask) engine_->StopTask(task);
 }
 
 void CEngineTasks::Remove(int task) {
-    if (Ready() && task != -1) engine_->pfnRemoveTask(task);
+    if (Ready() && task != kNoTask) engine_->pfnRemoveTask(task);
 }
 
 void CEngineTasks::Uninit() {

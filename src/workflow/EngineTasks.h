@@ -1,37 +1,29 @@
 #pragma once
-// The download window's use of the engine binding: task ids that may be -1, a status record
-// read into named fields, and nothing called on an engine that failed to bind.
+// The transfer calls bound to the engine module: a status record read into named fields,
+// and nothing called on an engine that failed to bind (its tasks are refused).
 
-#include <windows.h>
-
-#include <cstdint>
 #include <string>
+
+#include "workflow/TransferTasks.h"
 
 class CDownloadManager;
 
-struct TaskFigures {
-    uint64_t size = 0;
-    uint64_t done = 0;
-    uint64_t speed = 0;  // both speed components together
-    int state = 0;       // 0 running or paused, 1 finished, other values failed
-};
-
-class CEngineTasks {
+class CEngineTasks : public ITransferTasks {
 public:
     explicit CEngineTasks(CDownloadManager* engine) : engine_(engine) {}
 
-    bool Ready() const;
-    void Init();
-    void SetSeeds(const std::wstring& seedUrl);
-    int Create(HWND owner, const std::wstring& url, const std::wstring& target);
-    // Zero figures for -1 or an unknown task.
-    TaskFigures Query(int task) const;
-    void Start(int task);
-    void Stop(int task);
-    void Remove(int task);
-    void Uninit();
+    void Init() override;
+    void SetSeeds(const std::wstring& seedUrl) override;
+    int Create(void* owner, const std::wstring& url, const std::wstring& target) override;
+    TaskFigures Query(int task) const override;
+    void Start(int task) override;
+    void Stop(int task) override;
+    void Remove(int task) override;
+    void Uninit() override;
 
 private:
+    bool Ready() const;
+
     CDownloadManager* engine_;  // not owned
 };
 

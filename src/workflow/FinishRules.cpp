@@ -1,17 +1,12 @@
 #include "workflow/FinishRules.h"
 
 #include "config/PackageFileName.h"
+#include "prompts/PromptResult.h"
 #include "workflow/ButtonModes.h"
+#include "workflow/DownloadWindowIds.h"
 #include "workflow/FolderCheck.h"
 
 namespace {
-
-constexpr int kResultClosed = 0;
-constexpr int kResultSecond = 1;
-constexpr int kResultExtra = 2;
-constexpr int kResultLink = 3;
-constexpr unsigned kOpenFolderCommand = 16;
-constexpr unsigned kRedownloadCommand = 20;
 
 std::wstring FileNameOf(const PackageFile& file) {
     std::wstring name;
@@ -85,7 +80,7 @@ OpenFolderPlan PlanOpenFolder(const IFolderView& view, const std::wstring& folde
 CheckFailedOutcome DecideCheckFailed(int result, size_t packageFiles, size_t pendingFiles) {
     CheckFailedOutcome outcome;
     switch (result) {
-        case kResultExtra:
+        case kPromptExtraButton:
             outcome.stopWorker = true;
             if (packageFiles < 2 || pendingFiles < 2) {
                 outcome.buttonMode = kModeInstall;
@@ -94,17 +89,25 @@ CheckFailedOutcome DecideCheckFailed(int result, size_t packageFiles, size_t pen
                 outcome.command = kRedownloadCommand;
             }
             break;
-        case kResultClosed:
-        case kResultSecond:
+        case kPromptClosed:
+        case kPromptSecondButton:
             outcome.stopWorker = true;
             outcome.buttonMode = pendingFiles == 1 ? kModeInstall : kModeRedownload;
             break;
-        case kResultLink:
+        case kPromptFeedbackLink:
             outcome.stopWorker = true;
             break;
         default:  // unanswered: the program is ending
             break;
     }
+    return outcome;
+}
+
+CheckFailedOutcome DecideDamagedFile(int result) {
+    CheckFailedOutcome outcome;
+    if (result != kPromptExtraButton) return outcome;
+    outcome.stopWorker = true;
+    outcome.command = kRedownloadCommand;
     return outcome;
 }
 

@@ -57,6 +57,10 @@ struct CheckFailedOutcome {
 
 CheckFailedOutcome DecideCheckFailed(int result, size_t packageFiles, size_t pendingFiles);
 
+// What follows the damaged-file prompt ("下载文件被破坏，请重新下载!"): its button downloads the
+// package again, the way the re-download button does.
+CheckFailedOutcome DecideDamagedFile(int result);
+
 // True when both name the same folder: ASCII letters compare without regard to case, and a
 // trailing backslash does not count.
 bool IsSameFolder(const std::wstring& a, const std::wstring& b);

@@ -1,5 +1,9 @@
 #include "workflow/FolderCheck.h"
 
+#include "config/PackageFileName.h"
+#include "workflow/FinishRules.h"
+#include "workflow/WorkflowTexts.h"
+
 std::wstring WithTrailingBackslash(const std::wstring& folder) {
     if (!folder.empty() && folder.back() == L'\\') return folder;
     return folder + L"\\";
@@ -24,11 +28,11 @@ FolderVerdict CheckDownloadFolder(IFolderFacts& facts, const FolderRequest& requ
 std::wstring FolderRefusalText(FolderVerdict verdict) {
     switch (verdict) {
         case FolderVerdict::kFatVolume:
-            return L"磁盘格式为FAT32，无法保存大于4GB的文件，请更换为NTFS格式分区！";
+            return kFatVolumeText;
         case FolderVerdict::kNoPermission:
-            return L"所选目录没有读写权限，请您重新选择目录!";
+            return kNoPermissionText;
         case FolderVerdict::kSpaceShort:
-            return L"磁盘空间不足，请您重新选择目录!";
+            return kSpaceShortText;
         default:
             return {};
     }
@@ -45,4 +49,26 @@ uint64_t TotalSizeOf(const std::deque<PackageFile>& files) {
     uint64_t total = 0;
     for (const PackageFile& file : files) total += file.size;
     return total;
+}
+
+FolderRequest FolderChangeRequest(const std::deque<PackageFile>& files,
+                                  const std::deque<PackageFile>& pending) {
+    FolderRequest request;
+    const std::deque<PackageFile>& source = pending.empty() ? files : pending;
+    if (!source.empty()) PackageFileNameOf(source.front(), &request.fileName);
+    request.requiredBytes = TotalSizeOf(files);
+    request.needsLargeFiles = request.requiredBytes > kFatFileLimit;
+    return request;
+}
+
+bool ShouldDiscardPreviousFolder(const IFolderView& view, const std::deque<PackageFile>& files,
+                                 const std::wstring& previous, const std::wstring& chosen) {
+    if (files.size() < 2 || previous.empty() || IsSameFolder(previous, chosen)) return false;
+    std::wstring folder = WithTrailingBackslash(chosen);
+    for (const PackageFile& file : files) {
+        std::wstring name;
+        PackageFileNameOf(file, &name);
+        if (!view.FileExists(folder + name)) return true;
+    }
+    return false;
 }

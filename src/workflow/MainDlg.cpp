@@ -11,21 +11,22 @@
 #include "config/ShellFolders.h"
 #include "prompts/PromptSkin.h"
 #include "workflow/ConfigInitThread.h"
+#include "workflow/DownloadWindowIds.h"
 #include "workflow/MainWindowRules.h"
 #include "workflow/ProgramWindows.h"
 #include "workflow/WorkflowState.h"
+#include "workflow/WorkflowTexts.h"
 
 namespace {
 
-constexpr UINT kIconId = 119;
 constexpr UINT kCloseButtonImage = 102;  // the download window's close button too
 constexpr DWORD kShown = CSomWnd::kVisible | CSomWnd::kAutoSize;
 
 enum ElementId : UINT {
-    kCloseButtonId = 0,
-    kTitleId = 1,
-    kStatusId = 2,
-    kProgressId = 3,
+    kMainCloseButtonId = 0,
+    kMainTitleId = 1,
+    kMainStatusId = 2,
+    kMainProgressId = 3,
 };
 
 std::wstring OwnProgramPath() {
@@ -59,12 +60,7 @@ CMainDlg::CMainDlg(CProgramWindows* windows) : windows_(windows) {}
 
 CMainDlg::~CMainDlg() = default;
 
-BOOL CMainDlg::PreTranslateMessage(MSG* msg) {
-    // Enter and Escape never reach a window of this thread: the skinned windows have no
-    // default or cancel button, and a dialog manager must not guess one.
-    if (msg->message < WM_KEYDOWN || msg->message > WM_SYSDEADCHAR) return FALSE;
-    return msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE;
-}
+BOOL CMainDlg::PreTranslateMessage(MSG* msg) { return IsEnterOrEscape(msg); }
 
 void CMainDlg::DrawBackground(HDC hdc, const RECT* rect) {
     if (background_.IsLoaded()) {
@@ -77,8 +73,7 @@ void CMainDlg::DrawBackground(HDC hdc, const RECT* rect) {
 LRESULT CMainDlg::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
     RewriteDesktopShortcut();
     ::GetSystemMenu(m_hWnd, TRUE);
-    HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconId));
-    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SetProgramIcon(m_hWnd, kProgramIconId);
     ::MoveWindow(m_hWnd, 0, 0, kWidth, kHeight, FALSE);
     CreateElements();
     CenterWindow();
@@ -87,22 +82,22 @@ LRESULT CMainDlg::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
 }
 
 void CMainDlg::CreateElements() {
-    closeButton_.Create(this, kCloseButtonId, kShown);
+    closeButton_.Create(this, kMainCloseButtonId, kShown);
     closeButton_.SetBackground(PromptSharedBitmap(kCloseButtonImage));
     closeButton_.SetPos(369, 16);
 
-    title_.Create(this, kTitleId, kShown);
+    title_.Create(this, kMainTitleId, kShown);
     title_.SetFont(PromptSkinFont(kPromptTitleFont));
     title_.SetText(L"{&#color=0xffffff}VexaYoral下载器");
     title_.SetPos(17, 17);
 
-    status_.Create(this, kStatusId, kShown);
+    status_.Create(this, kMainStatusId, kShown);
     status_.SetFont(PromptSkinFont(kPromptTitleFont));
     status_.SetTextColor(kPromptMessageColour);
     status_.SetText(L"正在初始化...");
     status_.SetPos(162, 75);
 
-    progress_.Create(this, kProgressId, CSomWnd::kVisible);
+    progress_.Create(this, kMainProgressId, CSomWnd::kVisible);
     progress_.SetRect(37, 114, 339, 17);
     progress_.SetRange(0, 100);
     progress_.SetCapWidth(8);
@@ -171,7 +166,11 @@ void CMainDlg::HandOver() {
     if (!read || !PassesPackageCheck(services.workflow->Pending(), config.GetPackageId())) {
         windows_->Trace(read ? L"package refused" : L"configuration not read");
         DestroyWindow();
-        windows_->ShowInitialFailedPrompt(title);
+        if (read) {
+            windows_->ShowPackageRefusedPrompt(title);
+        } else {
+            windows_->ShowInitialFailedPrompt(title);
+        }
         return;
     }
     ShowProgress(100);
@@ -196,7 +195,7 @@ LRESULT CMainDlg::OnClose(UINT, WPARAM, LPARAM, BOOL&) {
 }
 
 LRESULT CMainDlg::OnCommand(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
-    if (LOWORD(wParam) != kCloseButtonId) {
+    if (LOWORD(wParam) != kMainCloseButtonId) {
         handled = FALSE;
         return 0;
     }

@@ -16,11 +16,11 @@
 #include "skin/SomBitmap.h"
 #include "skin/SomButton4.h"
 #include "skin/SomTextWnd.h"
-#include "skin/SomWndManager.h"
+#include "skin/SkinnedWindow.h"
 
 class CProgramWindows;
 
-class CMainDlg : public CWindowImpl<CMainDlg>, public CSomWndManager, public CMessageFilter {
+class CMainDlg : public CWindowImpl<CMainDlg>, public CSkinnedWindow, public CMessageFilter {
 public:
     static constexpr int kWidth = 404;
     static constexpr int kHeight = 201;

@@ -42,10 +42,6 @@ bool IsDownloaderOlder(const std::wstring& own, const std::wstring& announced) {
     return own.compare(0, kVersionPrefixLength, announced, 0, kVersionPrefixLength) < 0;
 }
 
-std::wstring ProgramTitleFor(const std::wstring& gameName) {
-    return L"VexaYoral下载器-" + gameName + L"专版";
-}
-
 bool FitsDownloadBackground(uint32_t width, uint32_t height) {
     return width == kDownloadBackgroundWidth && height == kDownloadBackgroundHeight;
 }

@@ -41,8 +41,6 @@ bool PassesPackageCheck(const std::deque<PackageFile>& files, const std::wstring
 // own one sorting first is older.
 bool IsDownloaderOlder(const std::wstring& own, const std::wstring& announced);
 
-// The title of the program's windows once the game is known.
-std::wstring ProgramTitleFor(const std::wstring& gameName);
 
 // Whether an image of that size may be the download window's background.
 bool FitsDownloadBackground(uint32_t width, uint32_t height);

@@ -2,6 +2,7 @@
 
 #include <process.h>
 
+#include "workflow/DownloadWindowIds.h"
 #include "workflow/WorkflowState.h"
 
 bool CNextFileWorker::Start(HWND window, HANDLE transferMutex, CWorkflowState* state) {
@@ -25,10 +26,15 @@ bool CNextFileWorker::Running() {
     return thread_.IsValid() && ::WaitForSingleObject(thread_.Get(), 0) == WAIT_TIMEOUT;
 }
 
-void CNextFileWorker::Stop() {
+void CNextFileWorker::RequestStop() {
     if (!thread_.IsValid()) return;
     stopping_ = true;
     ::SetEvent(stopEvent_.Get());
+}
+
+void CNextFileWorker::Stop() {
+    if (!thread_.IsValid()) return;
+    RequestStop();
     HANDLE thread = thread_.Get();
     // The worker may be inside SendMessageW to this thread: keep handling sent messages
     // until it has ended, or the two threads would wait for each other.
@@ -61,6 +67,6 @@ void CNextFileWorker::Run() {
             return;  // asked to stop, or the wait failed
         }
         if (::WaitForSingleObject(stopEvent_.Get(), 0) == WAIT_OBJECT_0) return;
-        ::SendMessageW(window_, WM_COMMAND, kStartCommand, kNextFileMarker);
+        ::SendMessageW(window_, WM_COMMAND, kStartCommand, static_cast<LPARAM>(kNextFileMarker));
     }
 }

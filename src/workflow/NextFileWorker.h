@@ -11,9 +11,6 @@ class CWorkflowState;
 
 class CNextFileWorker {
 public:
-    static constexpr LPARAM kNextFileMarker = 5555;  // lParam of the worker's command 10
-    static constexpr WORD kStartCommand = 10;
-
     CNextFileWorker() = default;
     ~CNextFileWorker() { Stop(); }
     CNextFileWorker(const CNextFileWorker&) = delete;
@@ -26,6 +23,11 @@ public:
     // Asks the worker to end and waits for it. The window thread calls it, so messages the
     // worker sends meanwhile are handled while waiting (they see Stopping() and do nothing).
     void Stop();
+    // Asks the worker to end without waiting: for a window thread that may be inside the
+    // worker's own start command (a prompt of that start is open), where waiting for the
+    // worker would wait for itself. The worker ends once that command returns; Stop() or the
+    // destructor joins it later.
+    void RequestStop();
     bool Stopping() const { return stopping_; }
     // Lets go of a thread that ended by itself.
     void Forget();

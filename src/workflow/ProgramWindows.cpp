@@ -2,16 +2,24 @@
 
 #include "config/DownloaderConfig.h"
 #include "prompts/InitialFailedDlg.h"
+#include "config/DeploymentValuesInstance.h"
 #include "prompts/OlderVersionDlg.h"
+#include "prompts/PromptFamily.h"
+#include "shell/LinkOpener.h"
 #include "workflow/DLDlg.h"
 #include "workflow/MainDlg.h"
 #include "workflow/MainWindowRules.h"
+#include "workflow/WorkflowTexts.h"
 
 namespace {
 
-constexpr wchar_t kOlderVersionText[] = L"下载器版本过旧，请重新下载！";
-constexpr wchar_t kInitialFailedText[] =
-    L"下载器初始化失败，请检测您的网络是否连接正常。可以点击重试，尝试再次初始化!";
+// A package the program will not download (a file name that is no plain name, two files of
+// one name). Nothing was written and retrying cannot help: the download-failed prompt, whose
+// button reaches the publisher's feedback page.
+class CPackageRefusedDlg : public CDownLoadFailedDlg {
+protected:
+    void OnAffirmed() override { ShellOpenLink(FeedbackPageUrl()); }
+};
 
 // A prompt shown on its own is the program's only window: without it nothing could ever
 // end the loop, so a prompt that cannot be made ends the program.
@@ -32,6 +40,7 @@ CProgramWindows::CProgramWindows(const DownloadWindowServices& services,
 CProgramWindows::~CProgramWindows() {
     // Windows still open when the loop has ended go before the objects behind them.
     if (initialFailed_ && initialFailed_->IsWindow()) initialFailed_->DestroyWindow();
+    if (refused_ && refused_->IsWindow()) refused_->DestroyWindow();
     if (olderVersion_ && olderVersion_->IsWindow()) olderVersion_->DestroyWindow();
     if (downloadWindow_ && downloadWindow_->IsWindow()) downloadWindow_->DestroyWindow();
     for (auto& window : mainWindows_) {
@@ -80,6 +89,13 @@ void CProgramWindows::ShowOlderVersionPrompt(const std::wstring& title) {
     olderVersion_->SetMessage(kOlderVersionText);
     olderVersion_->SetLink(services_.config->GetNewVersionDownloaderLink());
     ShowAlone(*olderVersion_, title);
+}
+
+void CProgramWindows::ShowPackageRefusedPrompt(const std::wstring& title) {
+    Trace(L"handover refused");
+    refused_ = std::make_unique<CPackageRefusedDlg>();
+    refused_->SetMessage(kDownloadFailedText);
+    ShowAlone(*refused_, title);
 }
 
 void CProgramWindows::ShowInitialFailedPrompt(const std::wstring& title) {

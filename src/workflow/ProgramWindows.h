@@ -16,6 +16,7 @@
 class CDLDlg;
 class CInitialFailedDlg;
 class CMainDlg;
+class CPromptBase;
 class COlderVersionDlg;
 
 class CProgramWindows {
@@ -38,6 +39,7 @@ public:
     bool OpenDownloadWindow(const std::wstring& backgroundPath);
     void ShowOlderVersionPrompt(const std::wstring& title);
     void ShowInitialFailedPrompt(const std::wstring& title);
+    void ShowPackageRefusedPrompt(const std::wstring& title);
     // Once the loop has ended: the configuration threads of the main windows made by
     // retries, as CMainDlg::EndConfigThread; false when one still runs.
     bool EndConfigThreads(DWORD boundMs);
@@ -49,4 +51,5 @@ private:
     std::unique_ptr<CDLDlg> downloadWindow_;
     std::unique_ptr<COlderVersionDlg> olderVersion_;
     std::unique_ptr<CInitialFailedDlg> initialFailed_;
+    std::unique_ptr<CPromptBase> refused_;
 };

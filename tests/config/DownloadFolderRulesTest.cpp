@@ -97,6 +97,7 @@ TEST(PickDownloadDrive, FatVolumesTakeAtMostFourGiB) {
     machine.drives[L'D'] = {100 * kGiB, true};
     EXPECT_EQ(PickDownloadDrive(machine, 5 * kGiB, L"game.exe"), L"C:");
     EXPECT_EQ(PickDownloadDrive(machine, kFatFileLimit, L"game.exe"), L"D:");
+    EXPECT_EQ(PickDownloadDrive(machine, kFatFileLimit + 1, L"game.exe"), L"C:");
 }
 
 // Each drive is judged by the folder the first part would take there, FAT only by its root.

@@ -9,6 +9,12 @@
 //     worker-thread      writes through a null pointer on a second thread
 //     two-threads        two threads write through a null pointer at the same moment
 //     stack-overflow     recurses until the stack is gone
+//     terminate          std::terminate() on the first thread
+//     abort              abort() in a program with windows, as the program is (Windows'
+//                        run-time library then shows a message box first)
+//     worker-exception   a C++ exception escapes a second thread
+//     starting-fault     an access violation while the process-wide objects are made,
+//                        before the entry point
 //     disarmed           disarms the handler first, then an access violation
 //     filter-fault       runs the installed filter with exception pointers that point
 //                        nowhere, so that writing the dump itself faults
@@ -22,10 +28,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <exception>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "app/CrashHandler.h"
+#include "app/ProcessGuardInstance.h"
+#include "base/ProcessObjectOrder.h"
+
+extern "C" void __cdecl __set_app_type(int);  // the run-time library's; 2: a program with windows
 
 namespace {
 
@@ -55,6 +67,24 @@ DWORD WINAPI WorkerThread(void*) {
     WriteThroughNull();
     return 0;
 }
+
+DWORD WINAPI ThrowingThread(void*) {
+    NoteFaultingThread();
+    throw std::runtime_error("no one catches this");
+}
+
+void RunThread(LPTHREAD_START_ROUTINE body) {
+    HANDLE thread = ::CreateThread(nullptr, 0, body, nullptr, 0, nullptr);
+    ::WaitForSingleObject(thread, INFINITE);
+}
+
+// Made in the place of the program's first process-wide object after the guard.
+struct CFaultWhileStarting {
+    CFaultWhileStarting() {
+        if (std::wcsstr(::GetCommandLineW(), L" starting-fault")) WriteThroughNull();
+    }
+};
+CFaultWhileStarting g_faultWhileStarting VEXA_PROCESS_OBJECT(kSkinResourcesOrder);
 
 HANDLE g_go = nullptr;
 
@@ -89,6 +119,10 @@ void TouchMemory(size_t megabytes, std::vector<char*>* blocks) {
 
 }  // namespace
 
+// Links the guard the way the program's list of process-wide objects does.
+extern const void* const kChildProcessObjects[];
+const void* const kChildProcessObjects[] = {&g_ProcessGuard};
+
 int wmain(int argc, wchar_t** argv) {
     InstallCrashHandler();
     _set_invalid_parameter_handler(&OnInvalidParameter);
@@ -103,9 +137,16 @@ int wmain(int argc, wchar_t** argv) {
         _invalid_parameter_handler handler = _get_invalid_parameter_handler();
         if (handler) handler(L"small", L"wmain", L"CrashChild.cpp", __LINE__, 0);
     }
-    if (mode == L"worker-thread") {
-        HANDLE thread = ::CreateThread(nullptr, 0, &WorkerThread, nullptr, 0, nullptr);
-        ::WaitForSingleObject(thread, INFINITE);
+    if (mode == L"worker-thread") RunThread(&WorkerThread);
+    if (mode == L"worker-exception") RunThread(&ThrowingThread);
+    if (mode == L"terminate") {
+        NoteFaultingThread();
+        std::terminate();
+    }
+    if (mode == L"abort") {
+        __set_app_type(2);
+        NoteFaultingThread();
+        std::abort();
     }
     if (mode == L"two-threads") {
         g_go = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);

@@ -19,6 +19,11 @@ constexpr wchar_t kCompanionKey[] =
 constexpr wchar_t kProgramName[] = L"游戏下载.exe";
 constexpr uint32_t kAccessViolation = 0xC0000005;
 constexpr uint32_t kBreakpoint = 0x80000003;
+constexpr uint32_t kStackOverflow = 0xC00000FD;
+constexpr uint32_t kAbnormalEnd = 0x40000015;  // std::terminate, abort()
+// A C++ exception that no frame takes reaches the filter as the throw itself, so the dump
+// shows where it was thrown.
+constexpr uint32_t kUncaughtException = 0x20474343;
 
 std::string Utf8(const std::wstring& text) {
     int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -127,28 +132,38 @@ protected:
     std::wstring current_;
 };
 
-TEST_F(CrashHandlerTest, AnAccessViolationWritesDumpZeroInTheProgramsDumpFolder) {
-    CrashRunResult run = Crash(L"access-violation");
+struct CrashKind {
+    const char* name;
+    const wchar_t* mode;  // of the crash program
+    uint32_t code;        // in the dump's exception stream
+};
+
+class EveryCrashKind : public CrashHandlerTest, public ::testing::WithParamInterface<CrashKind> {};
+
+// However the program fails, the failing thread's report is dump 000 in the program's dump
+// folder, and one uploader is started with it.
+TEST_P(EveryCrashKind, LeavesDumpZeroAndStartsTheUploaderOnce) {
+    CrashRunResult run = Crash(GetParam().mode);
     ASSERT_TRUE(run.ended);
     std::wstring dump = DumpIn(program_ + L"dump\\");
-    ExpectDumpOfFault(dump, kAccessViolation);
+    ExpectDumpOfFault(dump, GetParam().code);
     ExpectUploaderStartedFor(dump);
     EXPECT_EQ(run.processesStarted, 2u);  // the program and one uploader
 }
 
-TEST_F(CrashHandlerTest, ARunTimeParameterErrorIsReportedAsABreakpoint) {
-    ASSERT_TRUE(Crash(L"invalid-parameter").ended);
-    std::wstring dump = DumpIn(program_ + L"dump\\");
-    ExpectDumpOfFault(dump, kBreakpoint);
-    ExpectUploaderStartedFor(dump);
-}
-
-TEST_F(CrashHandlerTest, ACrashOnAWorkerThreadNamesThatThread) {
-    ASSERT_TRUE(Crash(L"worker-thread").ended);
-    std::wstring dump = DumpIn(program_ + L"dump\\");
-    ExpectDumpOfFault(dump, kAccessViolation);
-    ExpectUploaderStartedFor(dump);
-}
+INSTANTIATE_TEST_SUITE_P(
+    CrashHandler, EveryCrashKind,
+    ::testing::Values(CrashKind{"AccessViolation", L"access-violation", kAccessViolation},
+                      // reported as a breakpoint
+                      CrashKind{"RunTimeParameterError", L"invalid-parameter", kBreakpoint},
+                      CrashKind{"FaultOnAWorkerThread", L"worker-thread", kAccessViolation},
+                      CrashKind{"StackOverflow", L"stack-overflow", kStackOverflow},
+                      CrashKind{"Terminate", L"terminate", kAbnormalEnd},
+                      CrashKind{"Abort", L"abort", kAbnormalEnd},
+                      CrashKind{"ExceptionEscapingAWorkerThread", L"worker-exception",
+                                kUncaughtException},
+                      CrashKind{"FaultBeforeTheEntryPoint", L"starting-fault", kAccessViolation}),
+    [](const ::testing::TestParamInfo<CrashKind>& info) { return std::string(info.param.name); });
 
 TEST_F(CrashHandlerTest, TwoThreadsFailingTogetherGiveOneReport) {
     CrashRunResult run = Crash(L"two-threads");
@@ -159,13 +174,6 @@ TEST_F(CrashHandlerTest, TwoThreadsFailingTogetherGiveOneReport) {
     EXPECT_EQ(summary.exceptionCode, kAccessViolation);
     EXPECT_FALSE(CScratchFolder::Exists(DumpIn(program_ + L"dump\\", L"001")));
     EXPECT_EQ(run.processesStarted, 2u);
-}
-
-TEST_F(CrashHandlerTest, AThreadWithoutStackLeftIsStillReported) {
-    ASSERT_TRUE(Crash(L"stack-overflow").ended);
-    std::wstring dump = DumpIn(program_ + L"dump\\");
-    ExpectDumpOfFault(dump, 0xC00000FD);  // stack overflow
-    ExpectUploaderStartedFor(dump);
 }
 
 TEST_F(CrashHandlerTest, TheCompanionProductsFolderTakesTheDumpsWhenRegistered) {

@@ -57,6 +57,12 @@ def stamp(out_path, package_id, config_server=None, stats_server=None, version=N
 
 
 def wine_env():
+    """The environment of a Windows program; only here is Wine needed (the test server and
+    the documents are not)."""
+    missing = [name for name in ("DISPLAY", "WINEPREFIX") if not os.environ.get(name)]
+    if missing:
+        raise SystemExit("end-to-end tests need %s: run them through scripts/test.sh"
+                         % " and ".join(missing))
     env = dict(os.environ)
     env.setdefault("WINEDEBUG", "-all")
     env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d")
@@ -203,12 +209,3 @@ def run_group(groups, default):
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     sys.exit(0 if result.wasSuccessful() else 1)
 
-
-def _check_environment():
-    missing = [name for name in ("DISPLAY", "WINEPREFIX") if not os.environ.get(name)]
-    if missing:
-        raise SystemExit("end-to-end tests need %s: run them through scripts/test.sh"
-                         % " and ".join(missing))
-
-
-_check_environment()

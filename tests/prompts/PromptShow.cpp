@@ -22,6 +22,7 @@
 #include "prompts/PromptFamily.h"
 #include "prompts/PromptRunner.h"
 #include "shell/Window.h"
+#include "workflow/WorkflowTexts.h"
 
 namespace {
 
@@ -83,17 +84,17 @@ std::unique_ptr<CStandInMainWindow> g_standInMain;  // this test program's "main
 std::unique_ptr<CPromptBase> MakePrompt(const std::string& name, bool multi) {
     if (name == "direrr") {
         auto p = std::make_unique<CDirErrDlg>();
-        p->SetMessage(L"磁盘格式为FAT32，无法保存大于4GB的文件，请更换为NTFS格式分区！");
+        p->SetMessage(kFatVolumeText);
         return p;
     }
     if (name == "damaged") {
         auto p = std::make_unique<CFileDamagedDlg>();
-        p->SetMessage(L"下载文件被破坏，请重新下载!");
+        p->SetMessage(kFileDamagedText);
         return p;
     }
     if (name == "older") {
         auto p = std::make_unique<COlderVersionDlg>();
-        p->SetMessage(L"下载器版本过旧，请重新下载！");
+        p->SetMessage(kOlderVersionText);
         return p;
     }
     if (name == "initfailed") {
@@ -103,7 +104,7 @@ std::unique_ptr<CPromptBase> MakePrompt(const std::string& name, bool multi) {
             g_standInMain->Create(nullptr, rect, L"main", WS_POPUP);
             Say("main-window\n");
         });
-        p->SetMessage(L"下载器初始化失败，请检测您的网络是否连接正常。可以点击重试，尝试再次初始化!");
+        p->SetMessage(kInitialFailedText);
         return p;
     }
     if (name == "quillet") {
@@ -113,17 +114,17 @@ std::unique_ptr<CPromptBase> MakePrompt(const std::string& name, bool multi) {
     }
     if (name == "dlfailed") {
         auto p = std::make_unique<CDownLoadFailedDlg>();
-        p->SetMessage(L"下载失败，更多帮助，请点击反馈按钮");
+        p->SetMessage(kDownloadFailedText);
         return p;
     }
     if (name == "fileerr") {
         auto p = std::make_unique<CFileErrDlg>();
-        p->SetMessage(L"安装文件错误!点击继续打开文件目录。");
+        p->SetMessage(kFileErrorText);
         return p;
     }
     if (name == "checkfailed") {
         auto p = std::make_unique<CFileCheckFailedDlg>();
-        p->SetMessage(L"文件安全校验失败，更多帮助，请");
+        p->SetMessage(kCheckFailedText);
         p->SetMultiFileForm(multi);
         return p;
     }
@@ -135,12 +136,12 @@ std::unique_ptr<CPromptBase> MakePrompt(const std::string& name, bool multi) {
     }
     if (name == "installed") {
         auto p = std::make_unique<CQuilletInstalledDlg>();
-        p->SetMessage(L"您已经安装上Quillet，感谢您对我们的大力支持！");
+        p->SetMessage(kCompanionInstalledText);
         return p;
     }
     if (name == "diropen") {
         auto p = std::make_unique<CDirOpenFailedDlg>();
-        p->SetMessage(L"打开目录失败，目录不存在或已损坏！");
+        p->SetMessage(kFolderOpenFailedText);
         return p;
     }
     return nullptr;

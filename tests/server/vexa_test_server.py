@@ -50,6 +50,8 @@ Control (requests to /__* are not recorded):
       early-range &by=N                206 starting N bytes before the asked start (the
                                        Content-Range header tells the real start)
       wrong-total &total=T             206 whose Content-Range names total T
+      cap         &bytes=N             206 of at most N bytes from the asked start (a server
+                                       that caps the length of one reply)
       redirect    &to=/y&code=302      redirect (301/302/303/307) to /y
       held        &code=404            that status, but only once /__release names the path
                                        (requests wait for it, at most 120 s)
@@ -373,6 +375,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 start = max(0, start - int(params.get("by", "1")))
             if mode == "wrong-total":
                 total = int(params.get("total", str(size + 1)))
+            if mode == "cap":
+                end = min(end, start + int(params.get("bytes", "65536")) - 1)
             headers["Content-Range"] = "bytes %d-%d/%d" % (start, end, total)
         length = max(0, end + 1 - start)
 

@@ -47,6 +47,8 @@
 #include <string>
 #include <vector>
 
+#include "workflow/DownloadWindowIds.h"
+
 namespace {
 
 struct Search {
@@ -72,7 +74,7 @@ std::vector<HWND> WindowsTitled(const std::wstring& title) {
 }
 
 LRESULT CALLBACK FakeWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_COMMAND && LOWORD(wParam) == 2025) {
+    if (msg == WM_COMMAND && LOWORD(wParam) == kShowCommand) {
         std::printf("show\n");
         std::fflush(stdout);
         ::PostQuitMessage(0);

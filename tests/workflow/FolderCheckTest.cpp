@@ -55,12 +55,12 @@ TEST(FolderCheck, FatVolumeIsRefusedOnlyForFilesOverFourGibibytes) {
     EXPECT_EQ(CheckDownloadFolder(facts, Request(true)), FolderVerdict::kFatVolume);
 
     std::deque<PackageFile> files(2);
-    files[0].size = 4294967296ull;  // exactly 4 GiB still fits on FAT32
+    files[0].size = 4294967295ull;  // FAT32 holds 4 GiB less one byte, not a byte more
     files[1].size = 10;
     EXPECT_FALSE(HasFileOverFatLimit(files));
-    files[1].size = 4294967297ull;
+    files[1].size = 4294967296ull;
     EXPECT_TRUE(HasFileOverFatLimit(files));
-    EXPECT_EQ(TotalSizeOf(files), 4294967296ull + 4294967297ull);
+    EXPECT_EQ(TotalSizeOf(files), 4294967295ull + 4294967296ull);
 }
 
 TEST(FolderCheck, WritePermissionIsTestedOnTheTargetPathAndSecurityFoldersAreRefused) {

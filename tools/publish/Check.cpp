@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "HttpFetch.h"
+#include "RoutedFetch.h"
+#include "TailFetch.h"
 #include "config/PackageFileName.h"
 #include "config/ProfileDocument.h"
 #include "config/TextCodec.h"
@@ -33,21 +34,25 @@ private:
     std::unique_ptr<uint8_t[]> pixels_;
 };
 
-// Reads a whole (small) answer into memory.
-FetchResult FetchWhole(const std::string& url, size_t limit, int timeoutMs, std::string* body) {
+// Reads a whole (small) answer into memory, as the program's WinInet client asks for it:
+// redirects followed, its user agent.
+RoutedResult FetchWhole(const std::string& url, size_t limit, int timeoutMs, std::string* body) {
     FetchRequest request;
     request.url = url;
     request.timeoutMs = timeoutMs;
-    return Fetch(request, [&](const char* data, size_t size) {
+    request.userAgent = kProgramUserAgent;
+    return FetchFollowing(request, [&](const char* data, size_t size) {
         body->append(data, size);
         return body->size() <= limit;
     });
 }
 
-std::string StatusProblem(const FetchResult& fetched) {
-    if (!fetched.connected) return "unreachable: " + fetched.error;
-    if (fetched.head.status == 404) return "missing (404)";
-    return "answered " + std::to_string(fetched.head.status);
+// Why the program takes no answer but a 200 from here.
+std::string WholeProblem(const RoutedResult& routed) {
+    if (!routed.problem.empty()) return routed.problem;
+    if (!routed.fetched.connected || routed.fetched.head.status != 200)
+        return StatusProblem(routed.fetched);
+    return std::string();
 }
 
 class CChecker {
@@ -63,11 +68,11 @@ public:
             const PackageFile& part = v.parts[i];
             const std::string number = std::to_string(i + 1);
             const std::string link = Narrow(part.link);
-            CheckFile("file " + number, link, part, md5Required);
+            CheckFile("file " + number, link, part, true, md5Required);
             const std::string name = vexa::engine::FileNameOfLink(link);
             for (size_t s = 0; s < seeds.size(); ++s) {
                 CheckFile("seed " + number + "." + std::to_string(s + 1),
-                          vexa::engine::SeedFileUrl(seeds[s], name), part, md5Required);
+                          vexa::engine::SeedFileUrl(seeds[s], name), part, false, md5Required);
             }
         }
         if (!v.quilletDownloaderLink.empty()) CheckCompanion(Narrow(v.quilletDownloaderLink));
@@ -76,21 +81,18 @@ public:
 
 private:
     CheckRow& AddRow(const std::string& item, const std::string& url) {
-        report_.rows.push_back(CheckRow{item, url, "", "", "", ""});
+        report_.rows.push_back(CheckRow{item, url, "", "", "", "", ""});
         return report_.rows.back();
     }
 
     bool CheckDocument(const std::string& url) {
         CheckRow& row = AddRow("document", url);
         std::string bytes;
-        const FetchResult fetched = FetchWhole(url, kLargestDocument, timeoutMs_, &bytes);
-        report_.wireBytes += fetched.wireBytes;
-        if (fetched.connected) row.size = std::to_string(bytes.size());
-        // The program takes nothing but a 200 answer.
-        if (!fetched.connected || fetched.head.status != 200) {
-            row.problem = StatusProblem(fetched);
-            return false;
-        }
+        const RoutedResult routed = FetchWhole(url, kLargestDocument, timeoutMs_, &bytes);
+        report_.wireBytes += routed.fetched.wireBytes;
+        if (routed.fetched.connected) row.size = std::to_string(bytes.size());
+        row.problem = WholeProblem(routed);
+        if (!row.problem.empty()) return false;
         if (bytes.size() > kLargestDocument) {
             row.problem = "larger than 4 MiB";
             return false;
@@ -128,7 +130,7 @@ private:
     }
 
     void CheckFile(const std::string& item, const std::string& url, const PackageFile& part,
-                   bool md5Required) {
+                   bool fromOrigin, bool md5Required) {
         CheckRow& row = AddRow(item, url);
         const std::wstring nameProblem = PackageFileNameProblem(PackageFileNameOf(part.link));
         if (!nameProblem.empty()) row.problem = "file name: " + Narrow(nameProblem);
@@ -137,56 +139,20 @@ private:
             return;
         }
         CFingerprintHasher hasher(part.size);
-        FetchRequest request;
-        request.url = url;
-        request.timeoutMs = timeoutMs_;
-        request.ranged = true;
-        request.first = hasher.Span().offset;
-        request.last = part.size - 1;
-        const FetchResult fetched = Fetch(request, [&](const char* data, size_t size) {
-            hasher.Update(data, size);
-            return true;
-        });
+        const TailFetch fetched = FetchTail(url, fromOrigin, part.size, hasher.Span().offset,
+                                            timeoutMs_, [&](const char* data, size_t size) {
+                                                hasher.Update(data, size);
+                                                return true;
+                                            });
         report_.wireBytes += fetched.wireBytes;
-        JudgeRangeAnswer(fetched, request, part.size, row);
-        if (!row.problem.empty() || fetched.head.status != 206) return;
-        JudgeFingerprint(hasher, part.md5, md5Required, row);
-    }
-
-    void JudgeRangeAnswer(const FetchResult& fetched, const FetchRequest& request,
-                          uint64_t listedSize, CheckRow& row) {
-        const auto& head = fetched.head;
-        const auto& range = head.contentRange;
-        if (range.totalKnown) row.size = std::to_string(range.total);
-        if (!fetched.connected ||
-            (head.status != 206 && head.status != 200 && head.status != 416)) {
-            row.problem = StatusProblem(fetched);
+        row.size = fetched.size;
+        row.range = fetched.range;
+        row.via = fetched.via;
+        if (!fetched.problem.empty()) {
+            row.problem = fetched.problem;
             return;
         }
-        if (head.status == 200) {
-            if (head.hasContentLength) row.size = std::to_string(head.contentLength);
-            row.range = "no (200)";
-            row.problem = "no Range support: the engine needs ranges to share a file out";
-            if (head.hasContentLength && head.contentLength != listedSize)
-                row.problem = "size " + row.size + ", listed " + std::to_string(listedSize);
-            return;
-        }
-        if (head.status == 416) {
-            row.range = "416";
-            row.problem = "size " + (range.totalKnown ? row.size : std::string("unknown")) +
-                          ", listed " + std::to_string(listedSize);
-            return;
-        }
-        row.range = "206";
-        if (range.totalKnown && range.total != listedSize) {
-            row.problem = "size " + row.size + ", listed " + std::to_string(listedSize);
-        } else if (head.multipart || !range.valid || range.first != request.first ||
-                   range.last != request.last || !range.totalKnown) {
-            row.range = "206 bad";
-            row.problem = "Content-Range does not match the request";
-        } else if (!fetched.bodyComplete) {
-            row.problem = "the answer ended early: " + fetched.error;
-        }
+        if (row.problem.empty()) JudgeFingerprint(hasher, part.md5, md5Required, row);
     }
 
     void JudgeFingerprint(CFingerprintHasher& hasher, const std::wstring& listed, bool md5Required,
@@ -216,8 +182,15 @@ private:
         request.url = url;
         request.timeoutMs = timeoutMs_;
         request.ranged = true;
-        const FetchResult fetched = Fetch(request, [](const char*, size_t) { return false; });
+        const RoutedResult routed =
+            FetchFollowing(request, [](const char*, size_t) { return false; });
+        const FetchResult& fetched = routed.fetched;
         report_.wireBytes += fetched.wireBytes;
+        row.via = routed.visit ? routed.url : std::string();
+        if (!routed.problem.empty()) {
+            row.problem = routed.problem;
+            return;
+        }
         if (!fetched.connected || (fetched.head.status != 206 && fetched.head.status != 200)) {
             row.problem = StatusProblem(fetched);
             return;
@@ -233,13 +206,11 @@ private:
     void CheckSkin(const std::string& url) {
         CheckRow& row = AddRow("skin", url);
         std::string bytes;
-        const FetchResult fetched = FetchWhole(url, kLargestSkinImage, timeoutMs_, &bytes);
-        report_.wireBytes += fetched.wireBytes;
-        if (fetched.connected) row.size = std::to_string(bytes.size());
-        if (!fetched.connected || fetched.head.status != 200) {
-            row.problem = StatusProblem(fetched);
-            return;
-        }
+        const RoutedResult routed = FetchWhole(url, kLargestSkinImage, timeoutMs_, &bytes);
+        report_.wireBytes += routed.fetched.wireBytes;
+        if (routed.fetched.connected) row.size = std::to_string(bytes.size());
+        row.problem = WholeProblem(routed);
+        if (!row.problem.empty()) return;
         CPixelSink pixels;
         if (bytes.size() > kLargestSkinImage ||
             !DecodePng(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), pixels)) {
@@ -275,6 +246,7 @@ void PrintCheckTable(const CheckReport& report, std::FILE* out) {
                      row.range.empty() ? "-" : row.range.c_str(),
                      row.md5.empty() ? "-" : row.md5.c_str(), row.problem.empty() ? "ok" : "FAIL",
                      row.url.c_str());
+        if (!row.via.empty()) std::fprintf(out, "            > via %s\n", row.via.c_str());
         if (!row.problem.empty()) std::fprintf(out, "            ^ %s\n", row.problem.c_str());
     }
     std::fprintf(out, "%s: %zu item(s), %llu bytes fetched\n",

@@ -19,6 +19,7 @@ struct CheckRow {
     std::string range;    // how a Range request was answered
     std::string md5;      // the fingerprint against the listed text
     std::string problem;  // empty when the row passed
+    std::string via;      // the redirect target that answered, if the link redirected
 };
 
 struct CheckReport {

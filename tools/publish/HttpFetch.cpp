@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "engine/core/ChunkedDecoder.h"
+#include "engine/core/RedirectRule.h"
 #include "engine/core/TaskUrl.h"
 
 #ifdef _WIN32
@@ -104,8 +105,9 @@ private:
 
 std::string RequestText(const HttpUrl& url, const FetchRequest& request) {
     std::string text = "GET " + url.target + " HTTP/1.1\r\nHost: " + url.HostHeader() +
-                       "\r\nUser-Agent: " + kProgramUserAgent +
-                       "\r\nAccept: */*\r\nCache-Control: no-cache\r\nConnection: close\r\n";
+                       "\r\nUser-Agent: " + request.userAgent +
+                       "\r\nAccept: */*\r\nAccept-Encoding: identity\r\nCache-Control: "
+                       "no-cache\r\nConnection: close\r\n";
     if (request.ranged) {
         text += "Range: bytes=" + std::to_string(request.first) + "-" +
                 std::to_string(request.last) + "\r\n";
@@ -196,6 +198,9 @@ FetchResult Fetch(const FetchRequest& request, const BodySink& sink) {
         }
         if (!vexa::engine::ParseResponseHead(head.data(), end, result.head)) break;
         result.connected = true;
+        const bool redirect =
+            vexa::engine::IsRedirectStatus(result.head.status) && !result.head.location.empty();
+        if (redirect || (request.onHead && !request.onHead(result.head))) return result;
         CBodyReader body(result, sink);
         bool more = body.Feed(head.data() + end, head.size() - end);
         while (more) {

@@ -6,12 +6,14 @@
 #include <functional>
 #include <string>
 
+#include "base/UserAgent.h"
+#include "engine/core/EngineUserAgent.h"
 #include "engine/core/HttpResponseHead.h"
 
 namespace publish {
 
-// The user agent the program sends, so a server that treats it specially is checked as such.
-constexpr char kProgramUserAgent[] = "Mozila/4.0 (compatible; MSIE 5.0; QUILLET)";
+// Called with the head of the answer; returning false leaves the body unread.
+using HeadCheck = std::function<bool(const vexa::engine::HttpResponseHead& head)>;
 
 struct FetchRequest {
     std::string url;  // http:// only; non-ASCII is sent percent-encoded as UTF-8
@@ -19,6 +21,10 @@ struct FetchRequest {
     uint64_t first = 0;
     uint64_t last = 0;  // inclusive
     int timeoutMs = 10000;
+    // Files go through the engine; the document and the skin image through the program's
+    // WinInet client (kProgramUserAgent).
+    const char* userAgent = kEngineUserAgent;
+    HeadCheck onHead;  // optional
 };
 
 struct FetchResult {
@@ -33,6 +39,7 @@ struct FetchResult {
 // Called with each piece of the body; returning false stops reading (the connection closes).
 using BodySink = std::function<bool(const char* data, size_t size)>;
 
+// One exchange. The body of a redirect is not read.
 FetchResult Fetch(const FetchRequest& request, const BodySink& sink);
 
 }  // namespace publish

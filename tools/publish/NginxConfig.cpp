@@ -1,5 +1,7 @@
 #include "NginxConfig.h"
 
+#include "crashupload/CrashUploadRules.h"
+
 namespace publish {
 
 std::string NginxSiteText(const NginxSite& site) {
@@ -9,6 +11,10 @@ std::string NginxSiteText(const NginxSite& site) {
     t += "# The statistics log holds one line per usage report, fields separated by tabs:\n";
     t += "# time (ISO 8601), client address, path (/ClientApp/<report>/), query as sent.\n";
     t += std::string("log_format vexa_stats '") + kStatsLogFormat + "';\n\n";
+    t += "# Crash-dump uploads per client address: a run of the uploader at once, then one a\n";
+    t += "# minute; more are refused with 429 (the uploader keeps the dump for its next run).\n";
+    t += std::string("limit_req_zone $binary_remote_addr zone=vexa_crashdumps:1m rate=") +
+         kDumpRate + ";\n\n";
     t += "server {\n";
     t += "    listen " + site.listen + ";\n";
     t += "    server_name _;\n";
@@ -26,13 +32,24 @@ std::string NginxSiteText(const NginxSite& site) {
     t += "        default_type text/plain;\n";
     t += "        return 200 \"\";\n";
     t += "    }\n\n";
-    t += "    # Crash dumps from the uploader beside the program (PUT, see the README): stored\n";
-    t += "    # under crashdump/<package>/<version>/ in the web root (which nginx's worker user\n";
-    t += "    # must be able to write), never served back.\n";
-    t += "    location ^~ /crashdump/ {\n";
+    t += "    # Crash dumps from the uploader beside the program, anonymous like the reports:\n";
+    t += "    # PUT /crashdump/<package>/<version>/<name>.dmp only, stored under " + site.dumpRoot +
+         "\n";
+    t += "    # (outside the web root; nginx's worker user must be able to write it), never\n";
+    t += "    # served back. A body over the uploader's own bound is refused with 413 unread.\n";
+    t += "    location /crashdump/ {\n";
+    t += "        return 404;\n";
+    t += "    }\n";
+    t += "    location ~ \"^/crashdump/([^/]+/[^/]+/[^/]+\\.dmp)$\" {\n";
+    t += "        alias " + site.dumpRoot + "/$1;\n";
     t += "        dav_methods PUT;\n";
     t += "        create_full_put_path on;\n";
-    t += "        client_max_body_size 32m;\n";
+    t += "        dav_access user:rw;\n";
+    t += "        client_max_body_size " + std::to_string(kMaxDumpBytes) + ";\n";
+    t += "        client_body_temp_path " + site.dumpRoot + "/.incoming;\n";
+    t += "        limit_req zone=vexa_crashdumps burst=" + std::to_string(kDumpBurst) +
+         " nodelay;\n";
+    t += "        limit_req_status 429;\n";
     t += "        limit_except PUT { deny all; }\n";
     t += "    }\n\n";
     t += "    # Package files, seed copies, the skin image and the companion installer: static\n";

@@ -10,7 +10,13 @@ struct NginxSite {
     std::string webRoot;    // absolute
     std::string statsLog;   // absolute; one line per usage report
     std::string accessLog;  // absolute
+    std::string dumpRoot;   // absolute, outside the web root; crash dumps land here
 };
+
+// How often one client may upload: the uploader sends at most eleven dumps a run (each at
+// most kMaxDumpBytes, its own bound and the location's body limit).
+constexpr char kDumpRate[] = "1r/m";
+constexpr int kDumpBurst = 11;
 
 // A site to include inside an http block: the statistics log format and one server.
 std::string NginxSiteText(const NginxSite& site);

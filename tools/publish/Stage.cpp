@@ -1,5 +1,6 @@
 #include "Stage.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -128,11 +129,37 @@ private:
         result_.placed.push_back(urlPath + " <- " + source);
     }
 
+    // Links followed and no trailing separator, so two spellings of one folder compare equal.
+    static fs::path Resolved(const std::string& folder) {
+        std::error_code code;
+        fs::path path = fs::weakly_canonical(fs::absolute(PathOf(folder)), code);
+        if (code) path = fs::absolute(PathOf(folder)).lexically_normal();
+        return path.has_filename() ? path : path.parent_path();
+    }
+
+    // Uploads must never be served back, so they live outside the web root.
+    std::string DumpFolder(const std::string& confFolder) {
+        const fs::path dumps = Resolved(request_.dumpFolder.empty() ? confFolder + "/crashdumps"
+                                                                    : request_.dumpFolder);
+        const fs::path root = Resolved(request_.webRoot);
+        const auto inside = std::mismatch(root.begin(), root.end(), dumps.begin(), dumps.end());
+        if (inside.first == root.end()) {
+            result_.problems.push_back("the crash-dump folder " + Utf8Of(dumps) +
+                                       " is inside the web root (give --dumps)");
+            return std::string();
+        }
+        std::error_code code;
+        fs::create_directories(dumps / ".incoming", code);
+        return Utf8Of(dumps);
+    }
+
     void WriteNginxFiles() {
         const std::string folder = Utf8Of(fs::absolute(PathOf(request_.confFolder)));
         std::error_code code;
         fs::create_directories(PathOf(folder + "/temp"), code);
         NginxSite site;
+        site.dumpRoot = DumpFolder(folder);
+        if (site.dumpRoot.empty()) return;
         site.listen = request_.listen;
         site.webRoot = Utf8Of(fs::absolute(PathOf(request_.webRoot)));
         site.statsLog = folder + "/stats.log";

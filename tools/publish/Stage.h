@@ -14,6 +14,7 @@ struct StagedPackage {
 struct StageRequest {
     std::string webRoot;
     std::string confFolder;  // nginx files, logs and the run script go here
+    std::string dumpFolder;  // crash-dump uploads; empty: confFolder/crashdumps
     std::string listen = "127.0.0.1:8080";
     std::vector<StagedPackage> packages;
     std::vector<std::string> files;  // package files, seed copies, skin image, companion

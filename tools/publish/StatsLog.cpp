@@ -53,16 +53,40 @@ std::map<std::string, std::string> QueryValues(const std::string& query) {
     return values;
 }
 
+}  // namespace
+
+std::string DecodeQueryValue(const std::string& raw) { return Unescape(Unescape(raw, "\\x"), "%"); }
+
 std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string out = "\"";
+    // A spreadsheet takes a cell that starts like this for a formula; a report's values are
+    // whatever a client sent.
+    const bool formula =
+        !text.empty() && std::string("=+-@\t\r").find(text[0]) != std::string::npos;
+    if (!formula && text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string out = formula ? "\"'" : "\"";
     for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
     return out + "\"";
 }
 
-}  // namespace
-
-std::string DecodeQueryValue(const std::string& raw) { return Unescape(Unescape(raw, "\\x"), "%"); }
+std::string VisibleText(const std::string& text) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        // C1 controls (U+0080..U+009F) steer a terminal as the C0 ones do.
+        const bool c1 = c == 0xC2 && i + 1 < text.size() &&
+                        (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c < 0x20 || c == 0x7F || c1) {
+            const auto shown = c1 ? static_cast<unsigned char>(text[++i]) : c;
+            out += std::string("\\x") + kHex[shown >> 4] + kHex[shown & 0x0F];
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
 
 void AddStatsLine(const std::string& line, StatsSummary& summary) {
     std::string text = line;
@@ -103,12 +127,12 @@ void PrintStats(const StatsSummary& summary, std::FILE* out) {
     for (const auto& [id, stats] : summary.packages) {
         uint64_t completed = 0;
         for (const auto& entry : stats.completedByMd5) completed += entry.second;
-        std::fprintf(out, "package %s\n", id.empty() ? "(no name)" : id.c_str());
+        std::fprintf(out, "package %s\n", id.empty() ? "(no name)" : VisibleText(id).c_str());
         std::fprintf(out, "  copies started (distinct client ids): %zu\n",
                      stats.reportsByClient.size());
         for (const auto& [client, count] : stats.reportsByClient)
             std::fprintf(out, "    %-40s %llu report(s)\n",
-                         client.empty() ? "(none)" : client.c_str(),
+                         client.empty() ? "(none)" : VisibleText(client).c_str(),
                          static_cast<unsigned long long>(count));
         std::fprintf(out, "  downloads started: %llu\n",
                      static_cast<unsigned long long>(stats.downloadsStarted));
@@ -116,14 +140,14 @@ void PrintStats(const StatsSummary& summary, std::FILE* out) {
                      static_cast<unsigned long long>(completed));
         for (const auto& [md5, count] : stats.completedByMd5)
             std::fprintf(out, "    %llu x md5=%s\n", static_cast<unsigned long long>(count),
-                         md5.c_str());
+                         VisibleText(md5).c_str());
         std::fprintf(out, "  companion offers: %llu\n",
                      static_cast<unsigned long long>(stats.companionOffers));
         std::fprintf(out, "  download time reports: %llu (total %llu)\n",
                      static_cast<unsigned long long>(stats.downloadTimeReports),
                      static_cast<unsigned long long>(stats.downloadTimeTotal));
         for (const auto& [name, count] : stats.otherReports)
-            std::fprintf(out, "  other report %s: %llu\n", name.c_str(),
+            std::fprintf(out, "  other report %s: %llu\n", VisibleText(name).c_str(),
                          static_cast<unsigned long long>(count));
     }
     std::fprintf(out, "%llu line(s), %llu not a report\n",

@@ -33,6 +33,14 @@ void AddStatsLine(const std::string& line, StatsSummary& summary);
 // escapes undone.
 std::string DecodeQueryValue(const std::string& raw);
 
+// A CSV field: quoted when it holds a separator, a quote or a line break; one that a
+// spreadsheet would take for a formula (first character = + - @, tab or CR) quoted and
+// prefixed with "'".
+std::string CsvField(const std::string& text);
+
+// A value for the terminal: control characters (C0, DEL, C1) as "\xNN", a backslash doubled.
+std::string VisibleText(const std::string& text);
+
 void PrintStats(const StatsSummary& summary, std::FILE* out);
 void PrintStatsCsv(const StatsSummary& summary, std::FILE* out);
 

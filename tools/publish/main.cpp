@@ -35,7 +35,7 @@ int Usage() {
         "        [--companion-link URL] [--new-version-link URL] [--install-tip TEXT]\n"
         "        [--promotion-title TEXT] [--promotion-link URL] [--cancel-tips TEXT]\n"
         "        [--safecheck 1|0] [--encoding utf16|utf8] FILE...\n"
-        "  vexa_publish stage --root WEBROOT --conf FOLDER [--listen ADDR:PORT]\n"
+        "  vexa_publish stage --root WEBROOT --conf FOLDER [--dumps FOLDER] [--listen ADDR:PORT]\n"
         "        --package ID=DOCUMENT [--package ...] FILE...\n"
         "  vexa_publish check [--timeout MS] URL | ID --server HOST[:PORT] | ID --program "
         "COPY.exe\n"
@@ -141,12 +141,13 @@ int Author(const CArguments& args) {
 }
 
 int Stage(const CArguments& args) {
-    const std::string unknown = args.Unknown({"root", "conf", "listen", "package"});
+    const std::string unknown = args.Unknown({"root", "conf", "dumps", "listen", "package"});
     if (!unknown.empty()) return Refuse("unknown option " + unknown);
     if (!args.Has("root") || !args.Has("conf") || !args.Has("package")) return Usage();
     StageRequest request;
     request.webRoot = args.Value("root");
     request.confFolder = args.Value("conf");
+    request.dumpFolder = args.Value("dumps");
     request.listen = args.Value("listen", request.listen);
     for (const std::string& package : args.Values("package")) {
         const size_t equals = package.find('=');

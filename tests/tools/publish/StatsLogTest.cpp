@@ -5,8 +5,10 @@
 #include "StatsLog.h"
 
 using publish::AddStatsLine;
+using publish::CsvField;
 using publish::DecodeQueryValue;
 using publish::StatsSummary;
+using publish::VisibleText;
 
 TEST(StatsLog, DecodesPercentAndLogEscapes) {
     EXPECT_EQ(DecodeQueryValue("%7BCBF64884%7D"), "{CBF64884}");
@@ -14,6 +16,38 @@ TEST(StatsLog, DecodesPercentAndLogEscapes) {
     EXPECT_EQ(DecodeQueryValue("\\x22quoted\\x22"), "\"quoted\"");
     EXPECT_EQ(DecodeQueryValue("100%"), "100%");
     EXPECT_EQ(DecodeQueryValue("%zz%4"), "%zz%4");
+    EXPECT_EQ(DecodeQueryValue("a+b%2Bc%26d"), "a+b+c&d");
+}
+
+TEST(StatsLog, CsvFieldsAreQuotedAndNeverFormulas) {
+    const struct {
+        const char* value;
+        const char* field;
+    } cases[] = {
+        {"", ""},
+        {"{P}", "{P}"},
+        {"a,b", "\"a,b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"two\nlines", "\"two\nlines\""},
+        {"=HYPERLINK(\"x\")", "\"'=HYPERLINK(\"\"x\"\")\""},
+        {"+1", "\"'+1\""},
+        {"-2+3", "\"'-2+3\""},
+        {"@SUM(A1)", "\"'@SUM(A1)\""},
+        {"\t=1", "\"'\t=1\""},
+        {"\r=1", "\"'\r=1\""},
+        {"a=1", "a=1"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CsvField(c.value), c.field) << c.value;
+}
+
+TEST(StatsLog, TextOutputShowsControlCharactersEscaped) {
+    EXPECT_EQ(VisibleText("{P} 下载"), "{P} 下载");
+    EXPECT_EQ(VisibleText("a\x1b[2Jb\r\n\x7f"), "a\\x1b[2Jb\\x0d\\x0a\\x7f");
+    EXPECT_EQ(VisibleText("\xc2\x9b"
+                          "1m\xc2\xa0"),
+              "\\x9b"
+              "1m\xc2\xa0");
+    EXPECT_EQ(VisibleText("c:\\x1b"), "c:\\\\x1b");
 }
 
 TEST(StatsLog, CountsReportsPerPackageAndClient) {

@@ -126,11 +126,13 @@ def stage_and_serve(work, package_id, document, files, attempts=5):
 
 
 def check_rows(output):
-    """The check table as {item: (result, problem)}."""
+    """The check table as {item: (result, problem)}; a row's "> via" line is left out."""
     rows = {}
     last = None
     for line in output.splitlines():
         if line.startswith("ITEM") or line.startswith("PASSED") or line.startswith("FAILED"):
+            continue
+        if line.strip().startswith("> "):
             continue
         if line.strip().startswith("^ ") and last:
             rows[last] = (rows[last][0], line.strip()[2:])

@@ -1,16 +1,22 @@
 """A staged deployment passes `vexa_publish check`, and each planted fault is reported on
-the row it concerns (and only there), with a failing exit code."""
+the row it concerns (and only there), with a failing exit code. The same package on the test
+server shows that check takes what the engine takes (redirects, capped replies) and nothing
+else; the staged crash-dump location keeps uploads bounded and out of sight."""
 
+import http.client
 import os
 import shutil
 import sys
 import tempfile
 import unittest
 
+from fixture import Server
 from publish_site import check_rows, publish, stage_and_serve, write_pattern, write_png
 
 PACKAGE = "{6A1F0C52-9B7E-4D3A-8C21-0F5E2B7D9A14}"
+ROUTED = "{0D3C5B7A-2E4F-4A6B-9C8D-1E2F3A4B5C6D}"  # the small file on the test server
 WINDOW = 52428800
+MAX_DUMP = 32 << 20
 
 
 class DeploymentCheckTest(unittest.TestCase):
@@ -45,24 +51,37 @@ class DeploymentCheckTest(unittest.TestCase):
 
         cls.server, cls.port = stage_and_serve(cls.work, PACKAGE, author, cls.files)
         cls.www = os.path.join(cls.work, "www")
+        cls.faults = Server(root=cls.www)
+        base = "http://%s" % cls.faults.host
+        publish("author", "--out",
+                os.path.join(cls.www, "publish", "tool", "muldown", ROUTED + ".html"),
+                "--base-url", base + "/games/demo", "--game-name", "Routed",
+                "--new-version", "1.1.0.1011", "--game-start", "setup.exe",
+                "--seed", base + "/seed", cls.small)
 
     @classmethod
     def tearDownClass(cls):
+        cls.faults.stop(keep_root=True)
         cls.server.stop()
         shutil.rmtree(cls.work, ignore_errors=True)
 
     def tearDown(self):
+        self.faults.clear_faults()
         # Back to the correct deployment for the next case.
         publish("stage", "--root", self.www, "--conf", os.path.join(self.work, "conf"),
                 "--listen", "127.0.0.1:%d" % self.port, "--package",
                 "%s=%s" % (PACKAGE, self.doc), *self.files)
 
-    def check(self):
-        result = publish("check", "--server", "127.0.0.1:%d" % self.port, PACKAGE, check=False)
+    def check(self, server=None, package=PACKAGE):
+        result = publish("check", "--server", server or "127.0.0.1:%d" % self.port, package,
+                         check=False)
         return result.returncode, check_rows(result.stdout), result.stdout
 
-    def expect_only(self, item, words):
-        code, rows, text = self.check()
+    def check_routed(self):
+        return self.check(self.faults.host, ROUTED)
+
+    def expect_only(self, item, words, routed=False):
+        code, rows, text = self.check_routed() if routed else self.check()
         self.assertNotEqual(code, 0, text)
         self.assertIn(item, rows, text)
         self.assertEqual(rows[item][0], "FAIL", text)
@@ -130,6 +149,8 @@ class DeploymentCheckTest(unittest.TestCase):
         self.expect_only("document", "code page")
 
     def test_server_without_range(self):
+        """The engine reads a whole file from a link that ignores Range, in one stream, but
+        drops a seed that does."""
         site = os.path.join(self.work, "conf", "vexa-site.conf")
         with open(site) as f:
             text = f.read()
@@ -139,13 +160,106 @@ class DeploymentCheckTest(unittest.TestCase):
             self.server.restart()
             code, rows, out = self.check()
             self.assertNotEqual(code, 0, out)
-            for item in ("file 1", "seed 1.1", "file 2", "seed 2.1"):
+            for item in ("file 1", "file 2"):
+                self.assertEqual(rows[item][0], "ok", out)
+            for item in ("seed 1.1", "seed 2.1"):
                 self.assertEqual(rows[item][0], "FAIL", out)
                 self.assertIn("no Range support", rows[item][1], out)
         finally:
             with open(site, "w") as f:
                 f.write(text)
             self.server.restart()
+
+    def test_check_asks_as_the_engine_and_the_program_do(self):
+        self.faults.control("/__log/clear")
+        code, _, text = self.check_routed()
+        self.assertEqual(code, 0, text)
+        agents = {e["target"].split("?")[0]: e["headers"].get("User-Agent")
+                  for e in self.faults.log()}
+        self.assertEqual(agents["/publish/tool/muldown/%s.html" % ROUTED],
+                         "Mozila/4.0 (compatible; MSIE 5.0; QUILLET)")
+        self.assertEqual(agents["/games/demo/setup.exe"], "VexaP2SP/1.0")
+
+    def test_capped_replies_pass(self):
+        for prefix in ("/games/*", "/seed/*"):
+            self.faults.fault(prefix, "cap", bytes=256 * 1024)
+        code, rows, text = self.check_routed()
+        self.assertEqual(code, 0, text)
+        self.assertEqual([rows[i][0] for i in ("file 1", "seed 1.1")], ["ok", "ok"], text)
+        self.assertEqual(text.count("206 cap"), 2, text)
+
+    def test_redirected_link_passes_through_its_target(self):
+        os.makedirs(os.path.join(self.www, "cdn"), exist_ok=True)
+        shutil.copyfile(self.small, os.path.join(self.www, "cdn", "setup.exe"))
+        self.faults.fault("/games/demo/setup.exe", "redirect", to="/cdn/setup.exe", code=302)
+        code, rows, text = self.check_routed()
+        self.assertEqual(code, 0, text)
+        self.assertIn("> via http://%s/cdn/setup.exe" % self.faults.host, text)
+
+    def test_redirect_to_nowhere_fails_naming_the_target(self):
+        self.faults.fault("/games/demo/setup.exe", "redirect", to="/gone/setup.exe", code=301)
+        self.expect_only("file 1", "missing (404) (redirect target", routed=True)
+        self.faults.fault("/games/demo/setup.exe", "redirect", to="/games/demo/setup.exe")
+        self.expect_only("file 1", "more than 10 redirects", routed=True)
+
+    def test_whole_file_answers_pass_only_from_the_link(self):
+        for path in ("/games/demo/setup.exe", "/seed/setup.exe"):
+            self.faults.fault(path, "ignore-range")
+        self.expect_only("seed 1.1", "no Range support (200)", routed=True)
+        self.assertIn("no (200)", self.check_routed()[2])
+
+    def put(self, path, body, length=None):
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=60)
+        try:
+            connection.putrequest("PUT", path)
+            connection.putheader("Content-Length", str(len(body) if length is None else length))
+            connection.putheader("Content-Type", "application/octet-stream")
+            connection.endheaders()
+            connection.send(body)
+            return connection.getresponse().status
+        finally:
+            connection.close()
+
+    def get(self, path):
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=60)
+        try:
+            connection.request("GET", path)
+            answer = connection.getresponse()
+            return answer.status, answer.read()
+        finally:
+            connection.close()
+
+    def test_crash_dumps_are_bounded_and_never_served(self):
+        folder = "/crashdump/%7B6A1F0C52%7D/1.1.0.1011/"
+        dump = b"MDMP" + os.urandom(256 * 1024)
+        self.assertIn(self.put(folder + "c_20261208T000000Z_000.dmp", dump), (201, 204))
+        stored = os.path.join(self.work, "conf", "crashdumps", "{6A1F0C52}", "1.1.0.1011",
+                              "c_20261208T000000Z_000.dmp")
+        with open(stored, "rb") as f:
+            self.assertEqual(f.read(), dump)
+        status, body = self.get(folder + "c_20261208T000000Z_000.dmp")
+        self.assertNotEqual(status, 200)
+        self.assertNotIn(b"MDMP", body)
+        # A body beyond the uploader's own bound is refused before it is read.
+        self.assertEqual(self.put(folder + "c_20261208T000001Z_001.dmp", b"", MAX_DUMP + 1),
+                         413)
+        # Only dump names in the uploader's layout are stored.
+        self.assertEqual(self.put("/crashdump/x.dmp", b"MDMP"), 404)
+        self.assertEqual(self.put("/crashdump/a/b/c/d.html", b"MDMP"), 404)
+        # A flood from one client is cut off after about one uploader run.
+        answers = [self.put(folder + "c_20261208T000002Z_%03d.dmp" % n, b"MDMP")
+                   for n in range(20)]
+        self.assertIn(429, answers, answers)
+        refused = answers.index(429)
+        self.assertTrue(all(a in (201, 204) for a in answers[:refused]), answers)
+
+    def test_dump_folder_inside_the_web_root_is_refused(self):
+        result = publish("stage", "--root", self.www, "--conf", os.path.join(self.work, "conf"),
+                         "--dumps", os.path.join(self.www, "games", "..", "dumps"),
+                         "--listen", "127.0.0.1:%d" % self.port, "--package",
+                         "%s=%s" % (PACKAGE, self.doc), *self.files, check=False)
+        self.assertNotEqual(result.returncode, 0, result.stdout)
+        self.assertIn("inside the web root", result.stderr)
 
 
 if __name__ == "__main__":

@@ -59,6 +59,11 @@ class StatsCountTest(unittest.TestCase):
                     with open(log) as f:
                         lines = sum(1 for _ in f)
             self.assertEqual(lines, len(REPORTS), "reports in the log")
+            # The documented wire form, which a publisher's own server may read raw.
+            with open(log) as f:
+                raw = f.read()
+            self.assertIn("name=%s&from=1&mid=mid-A&" % P1, raw)
+            self.assertIn("&md5=" + LIST, raw)
             out = publish("stats", "--csv", log).stdout
             rows = {(r["package"], r["measure"], r["detail"]): int(r["count"])
                     for r in csv.DictReader(io.StringIO(out))}
