@@ -78,8 +78,8 @@ void HandOverToRunningCopy(const std::wstring& packageId) {
     HWND running = ::FindWindowW(packageId.c_str(), nullptr);
     DWORD_PTR result = 0;
     DWORD error = 0;
-    if (running && !::SendMessageTimeoutW(running, WM_COMMAND, kShowCommand, 0,
-                                          SMTO_ABORTIFHUNG, kHandOverTimeoutMs, &result)) {
+    if (running && !::SendMessageTimeoutW(running, WM_COMMAND, kShowCommand, 0, SMTO_ABORTIFHUNG,
+                                          kHandOverTimeoutMs, &result)) {
         error = ::GetLastError();
     }
     ReportStartup(StartupPath::HandedOver, error);
@@ -149,8 +149,7 @@ void TellUserWindowFailed() {
         ReportStartup(StartupPath::StartedAgain, 0);
         return;
     }
-    ::MessageBoxW(nullptr, kCannotStartText, kProgramName,
-                  MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    ::MessageBoxW(nullptr, kCannotStartText, kProgramName, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 // The configuration object is destroyed after the entry point returns, so a configuration

@@ -2,7 +2,7 @@
 
 #include <cwctype>
 
-#include "config/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/ExportBarrier.h"
+#include "base/TextCodec.h"
 #include "engine/EngineRegistry.h"
 #include "engine/StatusRecord.h"
 #include "engine/core/TaskUrl.h"
@@ -16,12 +17,10 @@ using vexa::engine::EngineRegistry;
 
 namespace {
 
+// A text the caller passed with its length in characters (no terminator needed).
 std::string ToUtf8(const wchar_t* text, int chars) {
     if (!text || chars <= 0) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, text, chars, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text, chars, &out[0], n, nullptr, nullptr);
-    return out;
+    return Utf8FromWide(std::wstring(text, static_cast<size_t>(chars)));
 }
 
 void EnsureWinsock() {

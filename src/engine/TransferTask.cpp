@@ -44,6 +44,7 @@ bool TransferTask::Start() {
     workersStop_ = false;
     restarts_ = 0;
     fileError_ = false;
+    abandoned_ = false;
     state_ = kStateRunning;
     std::vector<int> slots = SlotsPerSource();
     for (size_t i = 0; i < sources_.size(); ++i) {
@@ -52,7 +53,7 @@ bool TransferTask::Start() {
         sources_[i]->validator.clear();
     }
     running_ = true;
-    controller_ = std::thread([this] { ControllerLoop(); });
+    controller_ = std::thread([this] { ControllerMain(); });
     return true;
 }
 
@@ -77,7 +78,8 @@ TaskStatus TransferTask::Status() const {
 
 bool TransferTask::LoadUsableRecord(ProgressRecord& record) const {
     return file_.LoadRecord(record) && record.link == address_.link && record.totalSize > 0 &&
-           record.blockSize >= 4096 && record.blockSize <= (64u << 20);
+           record.totalSize <= settings_.maxFileSize && record.blockSize >= 4096 &&
+           record.blockSize <= (64u << 20);
 }
 
 // A task created over an earlier run's partial file reports what that run's record vouches
@@ -119,6 +121,38 @@ void TransferTask::RestoreFromRecord() {
     resumed_ = 0;
 }
 
+// The controller's thread entry: nothing thrown in it (a thread that cannot start, an
+// allocation that fails) may end the process; it ends the task with state 2, after every
+// connection has ended.
+void TransferTask::ControllerMain() {
+    try {
+        ControllerLoop();
+    } catch (...) {
+        EndAfterFault();
+    }
+}
+
+void TransferTask::EndAfterFault() {
+    abandoned_ = true;
+    StopWorkers();
+    originSpeed_ = 0;
+    seedSpeed_ = 0;
+    file_.Close();
+    state_ = kStateNoSource;
+    running_ = false;
+}
+
+void TransferTask::StopWorkers() {
+    workersStop_ = true;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        workCv_.notify_all();  // idle connections end now rather than at their next look
+    }
+    for (auto& t : workers_)
+        if (t.joinable()) t.join();
+    workers_.clear();
+}
+
 void TransferTask::ControllerLoop() {
     if (!file_.Open()) {
         state_ = kStateFileError;
@@ -143,7 +177,7 @@ void TransferTask::ControllerLoop() {
             std::lock_guard<std::mutex> lock(mu_);
             complete = planner_ && planner_->Complete();
         }
-        if (complete || fileError_.load() || AllSourcesDropped()) break;
+        if (complete || fileError_.load() || abandoned_.load() || AllSourcesDropped()) break;
         // Persist on the interval, and sooner while data pours in, so a crash loses
         // little even on a fast line.
         uint64_t since = now - lastPersist;
@@ -154,13 +188,7 @@ void TransferTask::ControllerLoop() {
             lastPersist = now;
         }
     }
-    workersStop_ = true;
-    {
-        std::lock_guard<std::mutex> lock(mu_);
-        workCv_.notify_all();  // idle connections end now rather than at their next look
-    }
-    for (auto& t : workers_) t.join();
-    workers_.clear();
+    StopWorkers();
     originSpeed_ = 0;
     seedSpeed_ = 0;
     if (complete) {

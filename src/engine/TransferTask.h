@@ -19,6 +19,7 @@
 #include "engine/core/ConnectionGovernor.h"
 #include "engine/core/EngineSettings.h"
 #include "engine/core/RangePlanner.h"
+#include "engine/core/ReplyRule.h"
 #include "engine/core/RetryPolicy.h"
 #include "engine/core/SourceRoute.h"
 #include "engine/core/TaskUrl.h"
@@ -90,7 +91,10 @@ private:
     enum class LeftBecause { Vanished, Unreachable };
 
     // TransferTask.cpp: lifecycle, controller, persistence.
+    void ControllerMain();
     void ControllerLoop();
+    void EndAfterFault();
+    void StopWorkers();
     std::vector<int> SlotsPerSource() const;
     void StartWorkers(const std::vector<int>& slots);
     void WaitForControl();
@@ -107,30 +111,34 @@ private:
     void ShowRecordedProgress();
     void RestoreFromRecord();
 
-    // TransferWorker.cpp: one connection's loop and the HTTP exchange.
+    // TransferWorker.cpp: one connection's loop, the HTTP exchange and what its reply means.
     void WorkerLoop(size_t sourceIndex, int slot);
+    void ServeConnection(Source& src, int connId, int slot);
     bool NextJob(Source& src, int slot, int conn, Job& job);
     void WaitForWork();
     Outcome Fetch(HttpConnection& conn, Source& src, int connId, Job& job);
     Outcome HandleStatus(HttpConnection& conn, Source& src, int connId, Job& job,
                          const HttpResponseHead& head);
-    Outcome HandleUnsatisfiableReply(Source& src, int connId, Job& job,
-                                     const HttpResponseHead& head);
+    ReplyContext ContextOf(const Source& src, const Job& job) const;
+    Outcome HandleUnsatisfiable(Source& src, Job& job, const HttpResponseHead& head);
+    void PlanEmptyFile();
     void ReturnToOriginalLink(Source& src, const Job& job, LeftBecause why);
     Outcome AcceptFirstReply(HttpConnection& conn, Source& src, int connId, Job& job,
                              const HttpResponseHead& head);
     bool VersionChanged(Source& src, const HttpResponseHead& head, uint64_t generation);
-    bool HandleUnsatisfiable(Source& src, int connId, Job& job, const ContentRange& cr,
-                             Outcome& outcome, bool& restart);
+    void Fail(Source& src, const Job& job, FailureKind kind, long long retryAfter = -1);
+    void FailExchange(Source& src, const Job& job, bool headMalformed, bool refused);
+    void FailTransport(Source& src, const Job& job, const HttpConnection& conn);
+    void GiveUp(Source& src);
+    void Abandon();
+
+    // TransferBody.cpp: reading a reply's body into the partial file.
     Outcome ReadBody(HttpConnection& conn, Source& src, Job& job, uint64_t bodyLength,
                      bool keepAlive);
     Outcome StreamChunked(HttpConnection& conn, Source& src, Job& job, bool keepAlive);
     uint64_t CurrentEnd(const Job& job);
     bool WriteChunk(Source& src, Job& job, uint64_t offset, const char* data, size_t size,
                     uint64_t& endNow);
-    void Fail(Source& src, const Job& job, FailureKind kind, long long retryAfter = -1);
-    void FailTransport(Source& src, const Job& job, const HttpConnection& conn);
-    void GiveUp(Source& src);
     uint64_t NowMs() const;
 
     TaskAddress address_;
@@ -155,6 +163,8 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<bool> workersStop_{false};
     std::atomic<bool> fileError_{false};
+    // The task cannot go on: a file larger than allowed, or a fault in one of its threads.
+    std::atomic<bool> abandoned_{false};
     std::atomic<bool> running_{false};
     std::atomic<uint64_t> total_{0}, done_{0}, duplicates_{0}, wire_{0}, resumed_{0};
     std::atomic<uint32_t> originSpeed_{0}, seedSpeed_{0};

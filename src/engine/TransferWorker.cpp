@@ -1,28 +1,22 @@
-// One connection's work: take a range, fetch it with a checked HTTP exchange, write it to
-// the partial file and tell the planner, and report failures to the source's health.
+// One connection's work: take a range, fetch it with a checked HTTP exchange and hand the
+// reply to the body readers (TransferBody.cpp). What a reply means for the job, the source
+// and the task is decided by the portable rules (ReplyRule, SizeRule, VersionRule); here the
+// facts are gathered under the task's lock and the verdicts carried out.
 #include <windows.h>
 
-#include <algorithm>
 #include <chrono>
 #include <random>
 
 #include "engine/TransferTask.h"
-#include "engine/core/ChunkedDecoder.h"
+#include "engine/core/RedirectRule.h"
 #include "engine/core/ReplyRule.h"
+#include "engine/core/SizeRule.h"
+#include "engine/core/VersionRule.h"
 
 namespace vexa::engine {
 namespace {
 
-const size_t kChunkBytes = 512 * 1024;
-// Bytes wait in memory at most this long before they go to the file, so a crash loses
-// little even on a slow connection.
-const uint64_t kMaxHoldMs = 250;
-const int kMaxRedirects = 10;
 const int kMaxRestarts = 3;
-
-bool IsRedirect(int status) {
-    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-}
 
 uint32_t RandomBits() {
     thread_local std::minstd_rand rng(GetCurrentThreadId() ^ static_cast<unsigned>(GetTickCount()));
@@ -38,6 +32,24 @@ long long RetryAfterOf(const HttpResponseHead& head) {
     return RetryAfterSeconds(head.retryAfter, unixNow);
 }
 
+// Counts the connection as busy from its first job until no job is left for it (the short
+// gaps between one request and the next are no idleness), and no longer once it ends.
+class BusyMark {
+public:
+    explicit BusyMark(std::atomic<int>& count) : count_(count) {}
+    ~BusyMark() { Set(false); }
+    BusyMark(const BusyMark&) = delete;
+    BusyMark& operator=(const BusyMark&) = delete;
+    void Set(bool busy) {
+        if (busy != busy_) count_ += busy ? 1 : -1;
+        busy_ = busy;
+    }
+
+private:
+    std::atomic<int>& count_;
+    bool busy_ = false;
+};
+
 }  // namespace
 
 void TransferTask::Fail(Source& src, const Job& job, FailureKind kind, long long retryAfter) {
@@ -48,15 +60,14 @@ void TransferTask::Fail(Source& src, const Job& job, FailureKind kind, long long
         src.governor.Lower(NowMs(), src.reading.load());
 }
 
-// The network did not carry the exchange: never a reason to give the source up. A refusal
-// while other connections to the server work says it wants fewer; with none working, the
-// server is down or restarting, which is an outage like any other. A redirect target may
-// be down for good, though (a CDN node that failed), and the link would name a live one:
-// new requests go back to the link, as from a target that went away.
+void TransferTask::FailExchange(Source& src, const Job& job, bool headMalformed, bool refused) {
+    const BrokenExchange verdict = JudgeBrokenExchange(headMalformed, refused, src.busy.load() > 1);
+    Fail(src, job, verdict.failure);
+    if (verdict.leaveTarget) ReturnToOriginalLink(src, job, LeftBecause::Unreachable);
+}
+
 void TransferTask::FailTransport(Source& src, const Job& job, const HttpConnection& conn) {
-    bool othersWork = src.busy.load() > 1;
-    Fail(src, job, conn.Refused() && othersWork ? FailureKind::Refused : FailureKind::Transport);
-    ReturnToOriginalLink(src, job, LeftBecause::Unreachable);
+    FailExchange(src, job, false, conn.Refused());
 }
 
 void TransferTask::GiveUp(Source& src) {
@@ -64,27 +75,41 @@ void TransferTask::GiveUp(Source& src) {
     src.health.Drop();
 }
 
+// The task cannot go on (a file larger than allowed, a fault in one of its threads): the
+// controller ends it with state 2 at its next look, which is now.
+void TransferTask::Abandon() {
+    abandoned_ = true;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        controlDue_ = true;
+    }
+    controlCv_.notify_one();
+    workCv_.notify_all();
+}
+
+// A thread entry: nothing a connection meets (an allocation that fails, anything thrown)
+// may end the process; it ends the task.
 void TransferTask::WorkerLoop(size_t sourceIndex, int slot) {
-    Source& src = *sources_[sourceIndex];
-    const int connId = static_cast<int>(sourceIndex) * 64 + slot;
+    try {
+        ServeConnection(*sources_[sourceIndex], static_cast<int>(sourceIndex) * 64 + slot, slot);
+    } catch (...) {
+        Abandon();
+    }
+}
+
+void TransferTask::ServeConnection(Source& src, int connId, int slot) {
     HttpConnection conn;
+    BusyMark busy(src.busy);
     uint64_t wireSeen = 0;
-    // Busy from the first job until no job is left for it, so the short gaps between one
-    // request and the next do not count as idle.
-    bool busy = false;
-    auto setBusy = [&](bool now) {
-        if (now != busy) src.busy += now ? 1 : -1;
-        busy = now;
-    };
-    while (!stop_.load() && !workersStop_.load()) {
+    while (!stop_.load() && !workersStop_.load() && !abandoned_.load()) {
         Job job;
         if (!NextJob(src, slot, connId, job)) {
-            setBusy(false);
+            busy.Set(false);
             conn.Close();
             WaitForWork();
             continue;
         }
-        setBusy(true);
+        busy.Set(true);
         Outcome outcome = Fetch(conn, src, connId, job);
         if (outcome != Outcome::Done) conn.Close();
         wire_ += conn.WireBytes() - wireSeen;
@@ -102,15 +127,15 @@ void TransferTask::WorkerLoop(size_t sourceIndex, int slot) {
         if (restart) ResetToProbe(job.generation);
         workCv_.notify_all();  // a released span or a new size is work for idle connections
     }
-    setBusy(false);
 }
 
 // Woken by new work or the end; the end is also checked under the lock, so an end that
 // came just before the wait is not missed.
 void TransferTask::WaitForWork() {
     std::unique_lock<std::mutex> lock(mu_);
-    workCv_.wait_for(lock, std::chrono::milliseconds(50),
-                     [&] { return stop_.load() || workersStop_.load(); });
+    workCv_.wait_for(lock, std::chrono::milliseconds(50), [&] {
+        return stop_.load() || workersStop_.load() || abandoned_.load();
+    });
 }
 
 bool TransferTask::NextJob(Source& src, int slot, int connId, Job& job) {
@@ -179,17 +204,14 @@ TransferTask::Outcome TransferTask::Fetch(HttpConnection& conn, Source& src, int
         }
         if (!ok) {
             if (stop_.load()) return Outcome::Stopped;
-            // A head that arrived but makes no sense is the server's fault, not the network's.
-            if (conn.HeadMalformed())
-                Fail(src, job, FailureKind::Transient);
-            else
-                FailTransport(src, job, conn);
+            FailExchange(src, job, conn.HeadMalformed(), conn.Refused());
             return Outcome::Failed;
         }
-        if (!IsRedirect(head.status) || head.location.empty()) break;
         HttpUrl next;
+        const RedirectStep step = NextRedirect(head, job.url, hop, kMaxRedirects, next);
+        if (step == RedirectStep::None) break;
         conn.Close();
-        if (hop >= kMaxRedirects || !ResolveLocation(job.url, head.location, next)) {
+        if (step == RedirectStep::GiveUp) {
             GiveUp(src);
             return Outcome::Failed;
         }
@@ -203,18 +225,11 @@ TransferTask::Outcome TransferTask::Fetch(HttpConnection& conn, Source& src, int
 TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& src, int connId,
                                                  Job& job, const HttpResponseHead& head) {
     ReplyContext context;
-    context.firstReply = job.span < 0;
-    context.fromOrigin = src.isOrigin;
-    context.redirected = job.visit && job.url.ToString() != src.route.Link().ToString();
-    context.from = job.from;
-    context.to = job.to;
     {
         std::lock_guard<std::mutex> lock(mu_);
-        context.knownTotal = planner_ ? planner_->TotalSize() : 0;
-        context.startedOver = job.generation != generation_;
+        context = ContextOf(src, job);
     }
-    if ((head.status == 206 || head.status == 200) && VersionChanged(src, head, job.generation))
-        return Outcome::Failed;
+    if (VersionChanged(src, head, job.generation)) return Outcome::Failed;
     const ReplyVerdict verdict = ClassifyReply(head, context);
     if (verdict.action == ReplyAction::AcceptFirst || verdict.action == ReplyAction::ReadBody) {
         std::lock_guard<std::mutex> lock(mu_);
@@ -229,7 +244,7 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
             RestartForChangedFile(src, job.generation);
             return Outcome::Failed;
         case ReplyAction::CheckUnsatisfiable:
-            return HandleUnsatisfiableReply(src, connId, job, head);
+            return HandleUnsatisfiable(src, job, head);
         case ReplyAction::BackToOriginalLink:
             ReturnToOriginalLink(src, job, LeftBecause::Vanished);
             return Outcome::Failed;
@@ -243,16 +258,56 @@ TransferTask::Outcome TransferTask::HandleStatus(HttpConnection& conn, Source& s
     return Outcome::Failed;
 }
 
-TransferTask::Outcome TransferTask::HandleUnsatisfiableReply(Source& src, int connId, Job& job,
-                                                             const HttpResponseHead& head) {
-    Outcome outcome = Outcome::Failed;
-    bool restart = false;
-    if (HandleUnsatisfiable(src, connId, job, head.contentRange, outcome, restart)) {
-        if (restart) RestartForChangedFile(src, job.generation);
-        return outcome;
+// What a reply to `job` is judged against: the download as it is now. Under the lock.
+ReplyContext TransferTask::ContextOf(const Source& src, const Job& job) const {
+    ReplyContext context;
+    context.firstReply = job.span < 0;
+    context.fromOrigin = src.isOrigin;
+    context.redirected = job.visit && job.url.ToString() != src.route.Link().ToString();
+    context.from = job.from;
+    context.to = job.to;
+    context.planned = planner_ != nullptr;
+    context.knownTotal = planner_ ? planner_->TotalSize() : 0;
+    context.startedOver = job.generation != generation_;
+    return context;
+}
+
+// A 416: the file is already complete, empty, or no longer the size we know. Judged under
+// the write gate, since an empty file is planned here.
+TransferTask::Outcome TransferTask::HandleUnsatisfiable(Source& src, Job& job,
+                                                        const HttpResponseHead& head) {
+    UnsatisfiableAction action = UnsatisfiableAction::Fail;
+    {
+        std::unique_lock<std::shared_mutex> gate(writeGate_);
+        std::lock_guard<std::mutex> lock(mu_);
+        action = JudgeUnsatisfiable(head.contentRange, ContextOf(src, job),
+                                    planner_ && planner_->Complete());
+        if (action == UnsatisfiableAction::EmptyFile) PlanEmptyFile();
+        // A seed holding another file under that name.
+        if (action == UnsatisfiableAction::OtherFile && !src.isOrigin) src.health.Drop();
+    }
+    switch (action) {
+        case UnsatisfiableAction::Complete:
+        case UnsatisfiableAction::EmptyFile:
+            return Outcome::Done;
+        case UnsatisfiableAction::OtherFile:
+            if (src.isOrigin) RestartForChangedFile(src, job.generation);
+            return Outcome::Failed;
+        case UnsatisfiableAction::Fail:
+            break;
     }
     Fail(src, job, FailureOfStatus(head.status));
     return Outcome::Failed;
+}
+
+// Under the write gate and the lock.
+void TransferTask::PlanEmptyFile() {
+    planner_ = std::make_unique<RangePlanner>(0, std::vector<uint8_t>(), settings_.planner);
+    blockSize_ = settings_.planner.blockSize;
+    validator_.clear();
+    total_ = 0;
+    done_ = 0;
+    file_.Truncate();
 }
 
 // A redirect target that went away or cannot be reached: go back to the link we were
@@ -265,97 +320,53 @@ void TransferTask::ReturnToOriginalLink(Source& src, const Job& job, LeftBecause
     if (deadEnd) src.health.OnFailure(FailureKind::Transient, NowMs(), -1, RandomBits(), job.round);
 }
 
-// Every reply head names the version it carries. The origin's decides: another version
-// there starts the download over at once, which also stops every connection still reading
-// the old one. A seed that changes its version under way is of no further use.
 bool TransferTask::VersionChanged(Source& src, const HttpResponseHead& head, uint64_t generation) {
-    bool changed = false;
+    VersionAction action = VersionAction::Same;
     {
         std::lock_guard<std::mutex> lock(mu_);
         if (generation != generation_) return false;
-        if (!src.isOrigin) {
-            if (src.validator.empty()) src.validator = head.StrongValidator();
-            if (!head.Contradicts(src.validator)) return false;
-            src.health.Drop();
-            return true;
-        }
-        changed = planner_ && !validator_.empty() && head.Contradicts(validator_);
-        if (!changed && head.status == 206 && !validator_.empty() &&
-            (head.etag == validator_ || head.lastModified == validator_))
-            validatorInHeads_ = true;
+        const VersionVerdict verdict = JudgeVersion(
+            head, src.isOrigin, src.isOrigin ? validator_ : src.validator, planner_ != nullptr);
+        if (!verdict.seedValidator.empty()) src.validator = verdict.seedValidator;
+        if (verdict.validatorInHead) validatorInHeads_ = true;
+        if (verdict.action == VersionAction::DropSeed) src.health.Drop();
+        action = verdict.action;
     }
-    if (changed) RestartForChangedFile(src, generation);
-    return changed;
-}
-
-// A 416: the file is already complete, empty, or no longer the size we know.
-bool TransferTask::HandleUnsatisfiable(Source& src, int connId, Job& job, const ContentRange& cr,
-                                       Outcome& outcome, bool& restart) {
-    std::unique_lock<std::shared_mutex> gate(writeGate_);
-    std::lock_guard<std::mutex> lock(mu_);
-    if (job.generation != generation_) return false;
-    if (planner_ && planner_->Complete()) {
-        outcome = Outcome::Done;
-        return true;
-    }
-    if (!planner_ && job.span < 0 && cr.totalKnown && cr.total == 0) {
-        planner_ = std::make_unique<RangePlanner>(0, std::vector<uint8_t>(), settings_.planner);
-        blockSize_ = settings_.planner.blockSize;
-        validator_.clear();
-        total_ = 0;
-        done_ = 0;
-        file_.Truncate();
-        outcome = Outcome::Done;
-        return true;
-    }
-    (void)connId;
-    if (planner_ && cr.totalKnown && cr.total != planner_->TotalSize()) {
-        if (src.isOrigin) {
-            restart = true;  // the file on the server changed size
-        } else {
-            src.health.Drop();  // a seed holding another file under that name
-        }
-        return true;
-    }
-    return false;
+    if (action == VersionAction::RestartOrigin) RestartForChangedFile(src, generation);
+    return action != VersionAction::Same;
 }
 
 TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Source& src, int connId,
                                                      Job& job, const HttpResponseHead& head) {
-    uint64_t total = 0;
-    uint64_t bodyLength = 0;
-    bool single = false;
-    if (head.status == 206) {
-        // Some servers cap the length of one reply: a shorter answer is fine, the rest of
-        // the file is asked for later.
-        const ContentRange& cr = head.contentRange;
-        if (!cr.valid || !cr.totalKnown || head.multipart || cr.first != 0 ||
-            (head.hasContentLength && head.contentLength != cr.last + 1)) {
+    const FirstReplyPlan plan = PlanFirstReply(head, settings_.maxFileSize);
+    switch (plan.kind) {
+        case FirstReplyKind::Unusable:
             Fail(src, job, FailureKind::Transient);
             return Outcome::Failed;
-        }
-        total = cr.total;
-        bodyLength = cr.last + 1;
-    } else {
-        if (!head.hasContentLength) {
-            if (head.chunked) return StreamChunked(conn, src, job, head.KeepAlive());
+        case FirstReplyKind::NoLength:
             GiveUp(src);  // no length, no way to know the file is whole
             return Outcome::Failed;
-        }
-        total = bodyLength = head.contentLength;
-        single = true;
+        case FirstReplyKind::TooLarge:
+            Abandon();
+            return Outcome::Failed;
+        case FirstReplyKind::Chunked:
+            return StreamChunked(conn, src, job, head.KeepAlive());
+        case FirstReplyKind::Ranged:
+        case FirstReplyKind::Whole:
+            break;
     }
+    const bool single = plan.kind == FirstReplyKind::Whole;
     {
         std::unique_lock<std::shared_mutex> gate(writeGate_);
         std::lock_guard<std::mutex> lock(mu_);
         if (job.generation != generation_ || planner_) return Outcome::Failed;
         PlannerPolicy policy = settings_.planner;
         blockSize_ = policy.blockSize;
-        planner_ = std::make_unique<RangePlanner>(total, std::vector<uint8_t>(), policy);
+        planner_ = std::make_unique<RangePlanner>(plan.total, std::vector<uint8_t>(), policy);
         singleStream_ = single;
         validator_ = src.isOrigin ? head.StrongValidator() : std::string();
         validatorInHeads_ = !single && !validator_.empty();
-        total_ = total;
+        total_ = plan.total;
         done_ = 0;
         file_.Truncate();
         // The record first: a disk that fills up before the first regular record must not
@@ -365,8 +376,8 @@ TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Sourc
             return Outcome::Failed;
         }
         Assignment a;
-        if (total == 0) return Outcome::Done;
-        planner_->Assign(connId, NowMs(), a, bodyLength);
+        if (plan.total == 0) return Outcome::Done;
+        planner_->Assign(connId, NowMs(), a, plan.bodyLength);
         workCv_.notify_all();  // the others may now split this connection's range
         controlDue_ = true;
         controlCv_.notify_one();
@@ -374,78 +385,7 @@ TransferTask::Outcome TransferTask::AcceptFirstReply(HttpConnection& conn, Sourc
         job.from = a.from;
         job.to = a.to;
     }
-    return ReadBody(conn, src, job, bodyLength, head.KeepAlive());
-}
-
-TransferTask::Outcome TransferTask::ReadBody(HttpConnection& conn, Source& src, Job& job,
-                                             uint64_t bodyLength, bool keepAlive) {
-    std::vector<char> buffer(kChunkBytes);
-    struct Reading {
-        std::atomic<int>& count;
-        explicit Reading(std::atomic<int>& c) : count(c) { ++count; }
-        ~Reading() { --count; }
-    } reading(src.reading);
-    const uint64_t bodyEnd = job.from + bodyLength;
-    uint64_t offset = job.from;    // next byte to write
-    uint64_t received = job.from;  // next byte to arrive
-    uint64_t endNow = job.to;
-    size_t fill = 0;
-    uint64_t lastDataMs = NowMs();
-    uint64_t heldSince = 0;
-    auto flush = [&]() -> bool {
-        if (fill == 0) return true;
-        bool ok = WriteChunk(src, job, offset, buffer.data(), fill, endNow);
-        offset += fill;
-        fill = 0;
-        return ok;
-    };
-    while (received < bodyEnd) {
-        if (stop_.load() || workersStop_.load()) {
-            flush();
-            return Outcome::Stopped;
-        }
-        // Never read past where this connection must stop: a span cut back by a faster
-        // connection, or finished by a racer, ends here and the rest stays unread.
-        uint64_t limit = CurrentEnd(job);
-        if (limit == 0 || received >= limit) {
-            if (!flush()) return Outcome::Failed;
-            if (received < bodyEnd || !keepAlive) conn.Close();
-            return Outcome::Done;
-        }
-        size_t room = static_cast<size_t>(
-            std::min<uint64_t>({buffer.size() - fill, bodyEnd - received, limit - received}));
-        size_t got = 0;
-        ReadStatus rs = conn.Read(buffer.data() + fill, room, got);
-        if (rs == ReadStatus::Data) {
-            if (fill == 0) heldSince = NowMs();
-            fill += got;
-            received += got;
-            lastDataMs = NowMs();
-            src.bytes += got;
-            if (fill == buffer.size() || received >= bodyEnd || received >= limit ||
-                NowMs() - heldSince >= kMaxHoldMs) {
-                if (!flush()) return Outcome::Failed;
-            }
-        } else if (rs == ReadStatus::Idle) {
-            if (!flush()) return Outcome::Failed;
-            if (NowMs() - lastDataMs >= settings_.stallTimeoutMs) {
-                FailTransport(src, job, conn);  // stalled
-                return Outcome::Failed;
-            }
-        } else {
-            flush();
-            FailTransport(src, job, conn);  // cut short or reset
-            return Outcome::Failed;
-        }
-        if (endNow == 0 || offset >= endNow) {
-            // The span is finished, by us or by a faster connection, or was cut back.
-            if (received < bodyEnd || !keepAlive) conn.Close();
-            return Outcome::Done;
-        }
-    }
-    if (!flush()) return Outcome::Failed;
-    if (!keepAlive) conn.Close();
-    return Outcome::Done;
+    return ReadBody(conn, src, job, plan.bodyLength, head.KeepAlive());
 }
 
 // The origin's file is not the one the partial file holds. Start over, but not forever: a
@@ -464,114 +404,6 @@ void TransferTask::RestartForChangedFile(Source& src, uint64_t generation) {
         }
     }
     if (ResetToProbe(generation)) ++restarts_;
-}
-
-// A reply without length or Range support, in chunks: written from the start as it comes;
-// the size is known, and the task complete, once the last chunk has arrived.
-TransferTask::Outcome TransferTask::StreamChunked(HttpConnection& conn, Source& src, Job& job,
-                                                  bool keepAlive) {
-    {
-        std::unique_lock<std::shared_mutex> gate(writeGate_);
-        std::lock_guard<std::mutex> lock(mu_);
-        if (job.generation != generation_ || planner_) return Outcome::Failed;
-        singleStream_ = true;
-        validator_.clear();
-        total_ = 0;
-        done_ = 0;
-        file_.Truncate();
-    }
-    ChunkedDecoder decoder;
-    std::vector<char> raw(kChunkBytes), body;
-    uint64_t offset = 0;
-    uint64_t lastDataMs = NowMs();
-    size_t got = 0, used = 0;
-    for (ChunkedDecoder::Status st = ChunkedDecoder::Status::NeedMore;
-         st != ChunkedDecoder::Status::Done;) {
-        if (stop_.load() || workersStop_.load()) return Outcome::Stopped;
-        ReadStatus rs = conn.Read(raw.data(), raw.size(), got);
-        if (rs == ReadStatus::Idle && NowMs() - lastDataMs < settings_.stallTimeoutMs) continue;
-        if (rs != ReadStatus::Data) {
-            FailTransport(src, job, conn);  // stalled, reset or closed before the end
-            return Outcome::Failed;
-        }
-        lastDataMs = NowMs();
-        src.bytes += got;
-        body.clear();
-        st = decoder.Feed(raw.data(), got, body, used);
-        if (st == ChunkedDecoder::Status::Error) {
-            Fail(src, job, FailureKind::Transient);
-            return Outcome::Failed;
-        }
-        if (body.empty()) continue;
-        std::shared_lock<std::shared_mutex> gate(writeGate_);
-        {
-            std::lock_guard<std::mutex> lock(mu_);
-            if (job.generation != generation_) return Outcome::Failed;
-        }
-        if (!file_.WriteAt(offset, body.data(), body.size())) {
-            fileError_ = true;
-            return Outcome::Failed;
-        }
-        offset += body.size();
-        done_ = offset;
-    }
-    {
-        std::lock_guard<std::mutex> lock(mu_);
-        if (job.generation != generation_) return Outcome::Failed;
-        PlannerPolicy policy = settings_.planner;
-        blockSize_ = policy.blockSize;
-        uint64_t blocks = (offset + policy.blockSize - 1) / policy.blockSize;
-        planner_ = std::make_unique<RangePlanner>(
-            offset, std::vector<uint8_t>(static_cast<size_t>((blocks + 7) / 8), 0xFF), policy);
-        total_ = offset;
-        done_ = offset;
-    }
-    if (!keepAlive || used < got) conn.Close();
-    return Outcome::Done;
-}
-
-uint64_t TransferTask::CurrentEnd(const Job& job) {
-    std::lock_guard<std::mutex> lock(mu_);
-    if (job.generation != generation_ || !planner_) return 0;
-    return planner_->EndOf(job.span);
-}
-
-bool TransferTask::WriteChunk(Source& src, Job& job, uint64_t offset, const char* data, size_t size,
-                              uint64_t& endNow) {
-    {
-        std::shared_lock<std::shared_mutex> gate(writeGate_);
-        uint64_t limit = 0;
-        {
-            std::lock_guard<std::mutex> lock(mu_);
-            if (job.generation != generation_ || !planner_) {
-                endNow = 0;
-                return true;
-            }
-            limit = planner_->EndOf(job.span);
-        }
-        if (limit == 0) {
-            endNow = 0;
-            return true;
-        }
-        size_t n =
-            offset >= limit ? 0 : static_cast<size_t>(std::min<uint64_t>(size, limit - offset));
-        if (n && !file_.WriteAt(offset, data, n)) {
-            fileError_ = true;
-            endNow = 0;
-            return false;
-        }
-    }
-    std::lock_guard<std::mutex> lock(mu_);
-    if (job.generation != generation_ || !planner_) {
-        endNow = 0;
-        return true;
-    }
-    planner_->Commit(job.span, offset, size, NowMs());
-    src.health.OnProgress();
-    endNow = planner_->EndOf(job.span);
-    done_ = planner_->DoneBytes();
-    if (planner_->Complete()) controlCv_.notify_one();
-    return true;
 }
 
 }  // namespace vexa::engine

@@ -87,7 +87,7 @@ private:
     int ShowDirErrPrompt(const std::wstring& text);
     void StartTransfer();
     void RecreateTasks();
-    void ResumeTransfer();
+    bool ResumeTransfer();
     void PauseTransfer();
     void ShutdownEngine();
     enum FileOutcome { kFileDone, kFileFailed, kFileWaiting };
@@ -173,7 +173,7 @@ private:
     int mainTask_ = kNoTask;
     int companionTask_ = kNoTask;
     bool fileFinished_ = false;
-    bool checkFailed_ = false;  // a file failed its check since the last start of a download
+    bool checkFailed_ = false;      // a file failed its check since the last start of a download
     bool closing_ = false;          // command 2026 ran: nothing may start any more
     bool userPaused_ = false;       // paused by the user: only resume goes on
     bool nextFileWaiting_ = false;  // the next file's turn came while paused

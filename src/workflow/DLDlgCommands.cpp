@@ -1,5 +1,4 @@
 // The download window's creation, messages and command table.
-#include "base/GdiHandles.h"
 #include "config/DeploymentValuesInstance.h"
 #include "config/DownloadFolder.h"
 #include "config/DownloaderConfig.h"
@@ -8,14 +7,12 @@
 #include "prompts/FileCheckFailedDlg.h"
 #include "prompts/PromptFamily.h"
 #include "shell/LinkOpener.h"
-#include "skin/DefaultWebWnd.h"
 #include "skin/SomHtmlView.h"
-#include "transfer/NetworkState.h"
 #include "workflow/ButtonModes.h"
 #include "workflow/DLDlg.h"
+#include "workflow/DiskFolderView.h"
 #include "workflow/FinishRules.h"
 #include "workflow/FolderCheck.h"
-#include "workflow/DiskFolderView.h"
 #include "workflow/MainWindowRules.h"
 #include "workflow/TransferDecisions.h"
 #include "workflow/WorkflowState.h"
@@ -89,7 +86,7 @@ LRESULT CDLDlg::OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
     return 0;
 }
 
-LRESULT CDLDlg::OnTimer(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled) {
+LRESULT CDLDlg::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
     switch (wParam) {
         case kProgressTimer:
             OnProgressTimer();
@@ -240,8 +237,7 @@ void CDLDlg::OnResumeCommand() {
             ResumeTransfer();
             break;
         case ResumeAction::kResume:
-            ResumeTransfer();
-            if (!worker_.Running() && turn_.Take()) StartWorker();
+            if (ResumeTransfer() && !worker_.Running() && turn_.Take()) StartWorker();
             break;
         case ResumeAction::kStartNextFile:
             if (StartDownload(false) && !worker_.Running()) StartWorker();

@@ -36,8 +36,7 @@ bool StartInstaller(const std::wstring& program) {
 // Shown over the window. A prompt that may come while a full-screen program (a game, a film)
 // runs is made hidden and placed first, then shown below that program without taking the
 // focus from it, or on top otherwise.
-int CDLDlg::ShowPromptOverWindow(CPromptBase& prompt, const wchar_t* title,
-                                 bool behindFullScreen) {
+int CDLDlg::ShowPromptOverWindow(CPromptBase& prompt, const wchar_t* title, bool behindFullScreen) {
     HWND made = behindFullScreen ? prompt.CreateHiddenPrompt(m_hWnd, title)
                                  : prompt.CreatePrompt(m_hWnd, title);
     if (!made) return prompt.GetResult();

@@ -9,6 +9,7 @@
 #include "transfer/FileIntegrity.h"
 #include "workflow/ButtonModes.h"
 #include "workflow/DLDlg.h"
+#include "workflow/DiskFolderView.h"
 #include "workflow/FolderCheck.h"
 #include "workflow/WorkflowState.h"
 #include "workflow/WorkflowTexts.h"
@@ -49,12 +50,9 @@ bool CDLDlg::StartDownload(bool refill) {
     }
     view_.ShowTargetFolder(targetFolder_);
     view_.ShowFolderLinks(true);
-    std::wstring target = CurrentTargetPath();
-    bool complete = false;
-    if (FileExists(target.c_str()) && services_.config->GetSafeCheck() != L"0") {
-        complete = CheckFileSize(target.c_str(), currentFile_.size) &&
-                   CheckFileMd5(target.c_str(), currentFile_.md5);
-    }
+    CDiskFolderView disk;
+    bool complete = IsFoundFileComplete(disk, CurrentTargetPath(), currentFile_,
+                                        services_.config->GetSafeCheck());
     state_.SaveDownloadFolder(targetFolder_);
     if (!complete) {
         if (!CreateGameTask()) return false;
@@ -147,15 +145,23 @@ void CDLDlg::RecreateTasks() {
     mainTask_ = engine_.Create(nullptr, currentFile_.link, CurrentTargetPath());
 }
 
-void CDLDlg::ResumeTransfer() {
+bool CDLDlg::ResumeTransfer() {
     // A companion that has finished is never started again: the game file goes on instead.
     if (CompanionActive() && !planner_.Companion().Finished()) {
         engine_.Start(companionTask_);
+    } else if (mainTask_ == kNoTask) {
+        // The engine refused the file's task when it was made again (restored, retried).
+        Trace(L"task refused");
+        view_.ShowButtonMode(kModePause);
+        ShowDownloadFailed();
+        turn_.Give();
+        return false;
     } else {
         engine_.Start(mainTask_);
     }
     SetTimer(kProgressTimer, 1000);
     view_.ShowButtonMode(kModePause);
+    return true;
 }
 
 void CDLDlg::PauseTransfer() {

@@ -1,6 +1,6 @@
 // Hiding into the notification area, coming back, and the only way out of the program.
-#include "probes/ScreenProbes.h"
 #include "config/DownloaderConfig.h"
+#include "probes/ScreenProbes.h"
 #include "workflow/DLDlg.h"
 #include "workflow/WorkflowTexts.h"
 

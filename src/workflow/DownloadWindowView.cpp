@@ -74,8 +74,8 @@ CDownloadWindowView::CDownloadWindowView(const std::wstring& backgroundPath,
 CDownloadWindowView::~CDownloadWindowView() = default;
 
 void CDownloadWindowView::Create(ISomWndManager* manager, HWND host,
-                                 const CDownloaderConfig& config, bool companionTicked,
-                                 bool online, unsigned pageTimeLimitMs) {
+                                 const CDownloaderConfig& config, bool companionTicked, bool online,
+                                 unsigned pageTimeLimitMs) {
     host_ = host;
     CreateFonts();
     CreateTitleButtons(manager);
@@ -148,7 +148,8 @@ void CDownloadWindowView::CreateTexts(ISomWndManager* manager, const CDownloader
     promotion_.SetLinkColors(kPromotionColour, kPromotionHoverColour);
     promotion_.SetTextColor(kPromotionColour);
     promotion_.SetMaxWidth(kPromotionMaxWidth);
-    promotion_.SetText(LinkMarkup(kPromotionCommand, kPromotionColour, EscapeMarkupText(promotion)));
+    promotion_.SetText(
+        LinkMarkup(kPromotionCommand, kPromotionColour, EscapeMarkupText(promotion)));
     if (promotion_.GetWidth() > kPromotionMaxWidth) {
         promotion_.SetSize(kPromotionMaxWidth, promotion_.GetHeight());
     }

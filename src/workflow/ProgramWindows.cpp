@@ -1,8 +1,8 @@
 #include "workflow/ProgramWindows.h"
 
+#include "config/DeploymentValuesInstance.h"
 #include "config/DownloaderConfig.h"
 #include "prompts/InitialFailedDlg.h"
-#include "config/DeploymentValuesInstance.h"
 #include "prompts/OlderVersionDlg.h"
 #include "prompts/PromptFamily.h"
 #include "shell/LinkOpener.h"

@@ -22,6 +22,12 @@ bool IsPackageFileValid(const IFolderView& view, const std::wstring& path, const
     return safecheck != L"1" || Md5Matches(view, path, file);
 }
 
+bool IsFoundFileComplete(const IFolderView& view, const std::wstring& path, const PackageFile& file,
+                         const std::wstring& safecheck) {
+    if (safecheck == L"0" || !view.FileExists(path)) return false;
+    return HasRightSize(view, path, file) && Md5Matches(view, path, file);
+}
+
 RestoredRun DetectRestoredRun(const IFolderView& view, const std::wstring& savedFolder,
                               const std::deque<PackageFile>& files, const std::wstring& safecheck) {
     RestoredRun run;

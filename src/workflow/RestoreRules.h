@@ -33,6 +33,11 @@ bool Md5Matches(const IFolderView& view, const std::wstring& path, const Package
 bool IsPackageFileValid(const IFolderView& view, const std::wstring& path, const PackageFile& file,
                         const std::wstring& safecheck);
 
+// A file already where a download starts is taken as complete, with no transfer, only when
+// checks are not switched off (`safecheck` "0") and both its size and its MD5 match.
+bool IsFoundFileComplete(const IFolderView& view, const std::wstring& path, const PackageFile& file,
+                         const std::wstring& safecheck);
+
 struct RestoredRun {
     int state = 0;              // an InitialState value
     std::wstring targetFolder;  // the saved folder with its backslash; empty with nothing found

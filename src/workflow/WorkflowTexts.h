@@ -11,7 +11,8 @@ std::wstring ProgramTitleFor(const std::wstring& gameName);
 constexpr wchar_t kProgramName[] = L"VexaYoral下载器";
 
 // Folder refusals (CDirErrDlg).
-constexpr wchar_t kFatVolumeText[] = L"磁盘格式为FAT32，无法保存大于4GB的文件，请更换为NTFS格式分区！";
+constexpr wchar_t kFatVolumeText[] =
+    L"磁盘格式为FAT32，无法保存大于4GB的文件，请更换为NTFS格式分区！";
 constexpr wchar_t kNoPermissionText[] = L"所选目录没有读写权限，请您重新选择目录!";
 constexpr wchar_t kSpaceShortText[] = L"磁盘空间不足，请您重新选择目录!";
 

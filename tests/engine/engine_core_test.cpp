@@ -260,6 +260,9 @@ TEST(Tuning, AppliesKnownPairsOnly) {
     EXPECT_FALSE(s.governor.adaptive);
     EXPECT_EQ(8, s.governor.maxPerServer);
     EXPECT_EQ(0, ApplyTuning("connections=0;dup_share=0.9", s));
+    EXPECT_EQ(1ull << 40, s.maxFileSize);
+    EXPECT_EQ(1, ApplyTuning("max_size=0;max_size=4194304", s));
+    EXPECT_EQ(4194304u, s.maxFileSize);
 }
 
 }  // namespace

@@ -29,6 +29,9 @@ Prints "port N" once listening on ADDRESS (127.0.0.1). Serves the files of DIR a
            then resets every connection before a reply (a node that went down)
   few3     like slow, but at most 3 connections at once: a request on a fourth answers 503
            (without Retry-After) and closes it; "few3-refused" counts those answers
+  huge63   like r, but names the size 2^63 - 1 (the file's own bytes follow)
+  huge64   ignores Range and names the length 2^64 - 1
+  endless  ignores Range and sends chunks without end ("bytes-endless" counts them)
 Control: /ctl/change/NAME rewrites the file with new content; /ctl/stats answers JSON of
 request counts per mode. The server stops by itself after --lifetime seconds.
 """
@@ -53,6 +56,7 @@ lock = threading.Lock()
 refusing = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
 refusing.bind((HOST, 0))
 REFUSING = "http://%s:%d/" % (HOST, refusing.getsockname()[1])
+HUGE = {"huge63": 2**63 - 1, "huge64": 2**64 - 1}  # sizes a server may claim
 
 
 def bump(key):
@@ -111,6 +115,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_simple(302, [("Location", "/r/" + name)])
         if mode in ("chunk", "chunkcut"):
             return self.send_chunked(path, cut=(mode == "chunkcut" and n == 1))
+        if mode == "endless":
+            return self.send_endless()
         if mode == "deadend":
             return self.send_simple(302, [("Location", "/gone/" + name)])
         if mode == "down" or (mode == "downhop" and n <= 2):
@@ -171,12 +177,22 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(b"%x;ext=1\r\n" % len(piece) + piece + b"\r\n")
         self.wfile.write(b"0\r\nX-Done: yes\r\n\r\n")
 
+    def send_endless(self):
+        self.send_response(200)
+        self.send_header("Transfer-Encoding", "chunked")
+        self.end_headers()
+        piece = os.urandom(65536)
+        while True:  # until the client hangs up
+            self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
+            with lock:
+                counts["bytes-endless"] = counts.get("bytes-endless", 0) + len(piece)
+
     def serve_file(self, mode, path):
-        size = os.path.getsize(path) - (1 if mode == "short" else 0)
+        size = HUGE.get(mode, os.path.getsize(path) - (1 if mode == "short" else 0))
         tag = etag_of(path)
         if mode == "flip":
             tag = '%s-%d"' % (tag[:-1], bump("flip-tags"))
-        rng = None if mode in ("n", "ncut") else self.parse_range(size)
+        rng = None if mode in ("n", "ncut", "huge64") else self.parse_range(size)
         if rng and self.headers.get("If-Range") not in (None, tag):
             rng = None
         if rng and mode == "flip" and self.headers.get("If-Range"):

@@ -222,6 +222,39 @@ def not_found_fails_at_once(fx):
     assert not os.path.exists(target)
 
 
+def partial_size(target):
+    return os.path.getsize(target + ".P2P") if os.path.exists(target + ".P2P") else 0
+
+
+@case
+def huge_size_ends_the_task(fx):
+    # Sizes near 2^63 and 2^64 (a range's total, a whole reply's length): nothing is planned
+    # or written for them, and the task fails at once instead of crashing or hanging.
+    fx.make("hg.bin", 2 * MiB)
+    for mode in ("huge63", "huge64"):
+        target = os.path.join(fx.out, mode + "-hg.bin")
+        rc, out, final = fx.run("%s/%s/hg.bin" % (fx.base, mode), target)
+        assert rc == 1 and field(final, "state") == 2, (mode, final)
+        assert field(final, "seconds") < 15, (mode, final)
+        assert not os.path.exists(target) and partial_size(target) == 0, mode
+
+
+@case
+def endless_body_ends_at_the_size_cap(fx):
+    cap = 4 * MiB
+    target = os.path.join(fx.out, "en.bin")
+    fx.make("en.bin", 1)
+    rc, out, final = fx.run(fx.base + "/endless/en.bin", target,
+                            tune=TUNE + ";max_size=%d" % cap)
+    assert rc == 1 and field(final, "state") == 2, final
+    assert not os.path.exists(target)
+    assert partial_size(target) <= cap
+    served = fx.stats().get("bytes-endless", 0)
+    print("  an endless stream: %d bytes served, %d kept" % (served, partial_size(target)))
+    # What the server pushed before the engine hung up: the cap and what sockets buffer.
+    assert cap <= served < cap + 32 * MiB, served
+
+
 @case
 def link_leading_only_to_a_dead_end_is_given_up(fx):
     fx.make("de.bin", 1 * MiB)
@@ -772,6 +805,7 @@ GROUPS = {
     ],
     "faults": [
         "reply_starting_early_is_never_written", "not_found_fails_at_once",
+        "huge_size_ends_the_task", "endless_body_ends_at_the_size_cap",
         "link_leading_only_to_a_dead_end_is_given_up",
         "link_leading_only_to_an_unreachable_target_is_given_up",
         "server_errors_then_success", "server_refusing_more_connections_gets_fewer",

@@ -145,3 +145,37 @@ TEST(ReplyRule, RepliesToADownloadThatStartedOverAreDiscarded) {
         EXPECT_EQ(ActionOf(Status(410), stale), ReplyAction::BackToOriginalLink);
     }
 }
+
+TEST(ReplyRule, ChunkFramingIsNeverTakenForTheRangesBytes) {
+    HttpResponseHead chunked = Partial(100, 199, 1000);
+    chunked.hasContentLength = false;
+    chunked.chunked = true;
+    ExpectFailure(chunked, Later(true), FailureKind::Transient);
+}
+
+TEST(ReplyRule, RedirectsAreFollowedToAnHttpTargetAndNotForever) {
+    HttpUrl asked, next;
+    ASSERT_TRUE(ParseHttpUrl("http://a.example/f/x.bin", asked));
+    HttpResponseHead moved = Status(302);
+    moved.location = "/g/x.bin";
+    EXPECT_EQ(NextRedirect(moved, asked, 0, 10, next), RedirectStep::Follow);
+    EXPECT_EQ(next.ToString(), "http://a.example/g/x.bin");
+    EXPECT_EQ(NextRedirect(moved, asked, 10, 10, next), RedirectStep::GiveUp);
+    moved.location = "https://b.example/x.bin";
+    EXPECT_EQ(NextRedirect(moved, asked, 0, 10, next), RedirectStep::GiveUp);
+    moved.location.clear();
+    EXPECT_EQ(NextRedirect(moved, asked, 0, 10, next), RedirectStep::None);
+    HttpResponseHead notModified = Status(304);
+    notModified.location = "/g/x.bin";
+    EXPECT_EQ(NextRedirect(notModified, asked, 0, 10, next), RedirectStep::None);
+}
+
+TEST(ReplyRule, ABrokenHeadIsTheServersFaultAndANetworkFailureLeavesTheTarget) {
+    BrokenExchange malformed = JudgeBrokenExchange(true, false, true);
+    EXPECT_EQ(malformed.failure, FailureKind::Transient);
+    EXPECT_FALSE(malformed.leaveTarget);
+    EXPECT_EQ(JudgeBrokenExchange(false, true, true).failure, FailureKind::Refused);
+    EXPECT_EQ(JudgeBrokenExchange(false, true, false).failure, FailureKind::Transport);
+    EXPECT_EQ(JudgeBrokenExchange(false, false, true).failure, FailureKind::Transport);
+    EXPECT_TRUE(JudgeBrokenExchange(false, false, false).leaveTarget);
+}

@@ -112,11 +112,12 @@ void RemoveScratchFolder(const std::wstring& folder) {
 class CWindowRig {
 public:
     explicit CWindowRig(std::vector<uint64_t> sizes, bool companion = false,
-                        DownloadWindowOptions options = DownloadWindowOptions())
+                        DownloadWindowOptions options = DownloadWindowOptions(),
+                        const wchar_t* safecheck = L"0")
         : folder_(NewScratchFolder()), config_(Site()) {
         ConfigValues values;
         values.gameName = L"Starfall";
-        values.safeCheck = L"0";
+        values.safeCheck = safecheck;
         if (companion) values.quilletDownloaderLink = kCompanionLink;
         for (size_t i = 0; i < sizes.size(); ++i) {
             PackageFile file;
@@ -462,6 +463,14 @@ TEST(DownloadWindow, ALinkTheEngineRefusesFailsAtOnce) {
     EXPECT_TRUE(companion.Saw(L"companion refused"));
     // Another copy may download the companion now.
     EXPECT_FALSE(HeldByAnyone(kCompanionMutex));
+
+    CWindowRig retried({100}, false, Quick(1, 3));
+    retried.StartDownload();
+    retried.tasks.refused = {L"part0.bin"};
+    retried.Ticks(2);
+    EXPECT_TRUE(retried.Saw(L"task refused"));
+    EXPECT_EQ(retried.Prompted(kDownloadFailedText), 1);
+    EXPECT_EQ(retried.Mode(), kModeRedownload);
 }
 
 // The damaged-file prompt's button downloads the package again instead of leading back to
@@ -502,4 +511,44 @@ TEST(DownloadWindow, QuitDuringTheNextFilesFolderPromptEnds) {
     rig.Tick();
     ASSERT_TRUE(rig.SentMessagesUntil([&] { return quitAsked; })) << rig.TraceText();
     EXPECT_TRUE(rig.Saw(L"quit"));
+}
+
+// With the MD5 check asked for, a file that fails it is never offered for installation: one
+// file leads to its folder, several to a fresh download.
+TEST(DownloadWindow, AFileThatFailsItsCheckLeadsToTheFolderOrADownloadAgain) {
+    CWindowRig one({100}, false, DownloadWindowOptions(), L"1");
+    one.StartDownload();
+    one.answers[kCheckFailedText] = {kPromptExtraButton};
+    one.tasks.Finish(0, 100);  // its MD5 is not the listed one
+    one.Tick();
+    EXPECT_TRUE(one.Saw(L"check failed"));
+    EXPECT_EQ(one.Prompted(L"Starfall下载完成，是否立即安装？"), 0);
+    EXPECT_EQ(one.Mode(), kModeInstall);
+    ASSERT_EQ(one.opened.size(), 1u);
+    EXPECT_EQ(one.opened[0], one.Target(0));
+    one.Command(kInstallCommand);
+    EXPECT_EQ(one.Prompted(kFileDamagedText), 1);
+
+    CWindowRig two({100, 200}, false, DownloadWindowOptions(), L"1");
+    two.StartDownload();
+    two.answers[kCheckFailedText] = {kPromptExtraButton};
+    two.tasks.Finish(0, 100);
+    two.Tick();
+    ASSERT_EQ(two.tasks.Count(), 2);
+    EXPECT_EQ(two.tasks.tasks[1].target, two.Target(0));
+    EXPECT_TRUE(two.tasks.tasks[1].started);
+}
+
+TEST(DownloadWindow, AHiddenWindowComesBackToAskAboutInstalling) {
+    CWindowRig rig({100});
+    rig.StartDownload();
+    rig.Command(kCloseCommand);  // into the notification area (or the taskbar without one)
+    HWND window = rig.Window().m_hWnd;
+    EXPECT_TRUE(!::IsWindowVisible(window) || ::IsIconic(window));
+    rig.onPrompt = [&](CPromptBase&) {
+        EXPECT_TRUE(::IsWindowVisible(window) && !::IsIconic(window));
+    };
+    rig.tasks.Finish(0, 100);
+    rig.Tick();
+    EXPECT_EQ(rig.Prompted(L"Starfall下载完成，是否立即安装？"), 1);
 }

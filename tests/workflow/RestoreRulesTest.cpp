@@ -188,3 +188,20 @@ TEST(RestoredPercent, StaysInRange) {
 }
 
 }  // namespace
+
+// Where a download starts, a file already there spares the transfer only when it is whole:
+// any check setting but "0" asks for the size and the MD5 both.
+TEST(FoundFile, IsCompleteOnlyWithRightSizeAndDigestUnlessChecksAreOff) {
+    CFakeFolder disk;
+    PackageFile file = File(L"a.bin", 1000, kMd5A);
+    const std::wstring path = kFolder + L"a.bin";
+    EXPECT_FALSE(IsFoundFileComplete(disk, path, file, L"1"));
+    disk.Add(path, 1000, kMd5A);
+    EXPECT_TRUE(IsFoundFileComplete(disk, path, file, L"1"));
+    EXPECT_TRUE(IsFoundFileComplete(disk, path, file, L""));
+    EXPECT_FALSE(IsFoundFileComplete(disk, path, file, L"0"));
+    disk.Add(path, 1000, kMd5B);
+    EXPECT_FALSE(IsFoundFileComplete(disk, path, file, L"2"));
+    disk.Add(path, 999, kMd5A);
+    EXPECT_FALSE(IsFoundFileComplete(disk, path, file, L"1"));
+}

@@ -125,38 +125,6 @@ class InstallTest(RestoreTest):
         self.assertEqual(modes[-1], "mode 3")
 
 
-class ResumeTest(RestoreTest):
-    def test_kill_during_a_download_then_a_second_start_resumes_it(self):
-        package_id = h.new_package_id()
-        package = Package(self.server, package_id, [24 * MiB + 12345], seed=31)
-        name = package.files[0][0]
-        self.server.fault("/files/" + name, "slow", rate=200000)
-        host = self.start(package_id)
-        self.choose_folder(host)
-        host.command(ids.START)
-        self.expect(host, "mode 2")
-        record = self.local(name + ".P2P.rec")
-        self.local(name + ".P2P")
-        wait_until(lambda: record_done(record) >= 3 * MiB, what="3 MiB on disk")
-        host.kill()
-        kept = record_done(record)
-        self.assertLess(kept, len(package.files[0][1]))
-        self.server.clear_faults()
-
-        second = self.start(package_id, "--answer", "CInstallGameDlg:0")
-        self.assertEqual(self.opening(second), ("restored 1 0", "mode 1"))
-        self.assertEqual(self.target_folder(second), h.windows_path(self.download_folder) + "\\")
-        second.screenshot("restored_partial")
-        self.finish_by_resume(second, package)
-        size = len(package.files[0][1])
-        refetched = self.server.bytes_sent("/files/" + name) - size
-        print("kept %d of %d bytes at the kill; fetched again %d bytes" % (kept, size, refetched),
-              flush=True)
-        # Only what had not reached the record is fetched again, not the file from the start.
-        self.assertLess(refetched, size // 4)
-        self.assertEqual(second.quit(), "exit 0")
-
-
 class ResumeSomeFilesTest(RestoreTest):
     def test_first_file_complete_and_second_partial_resumes_the_second(self):
         package_id = h.new_package_id()
@@ -345,8 +313,8 @@ class CheckFailedTest(RestoreTest):
         self.assertFalse(self.served_files(package.files[1][0]))
 
 
-GROUPS = {"install": InstallTest, "resume": ResumeTest, "resume3": ResumeSomeFilesTest,
-          "corrupt": CorruptTest, "hostile": HostileTest, "checkfailed": CheckFailedTest}
+GROUPS = {"install": InstallTest, "resume3": ResumeSomeFilesTest, "corrupt": CorruptTest,
+          "hostile": HostileTest, "checkfailed": CheckFailedTest}
 
 if __name__ == "__main__":
     h.run_group(GROUPS, "install")

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/Md5.h"
+#include "base/TextCodec.h"
 #include "engine/core/TaskUrl.h"
 
 namespace {
@@ -149,16 +150,6 @@ bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string Narrow(const std::wstring& w) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0,
-                                nullptr, nullptr);
-    std::string s(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), &s[0], n, nullptr,
-                            nullptr);
-    return s;
-}
-
 // The MD5 of a file as lower-case hex, or "" when it cannot be read.
 std::wstring FileMd5(const std::wstring& path) {
     HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -183,7 +174,7 @@ bool TargetComplete(const std::wstring& url, const std::wstring& target, uint64_
         return false;
     size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     vexa::engine::TaskAddress address;
-    if (!vexa::engine::ParseTaskAddress(Narrow(url), address) || address.expectedMd5.empty())
+    if (!vexa::engine::ParseTaskAddress(Utf8FromWide(url), address) || address.expectedMd5.empty())
         return true;
     std::wstring expected(address.expectedMd5.begin(), address.expectedMd5.end());
     return DigestTextsMatch(FileMd5(target), expected);

@@ -5,7 +5,7 @@
 // shellapi.h needs windows.h first
 #include <shellapi.h>
 
-#include "config/TextCodec.h"
+#include "base/TextCodec.h"
 #endif
 
 namespace publish {

@@ -4,10 +4,10 @@
 #include <set>
 
 #include "DocumentText.h"
+#include "base/TextCodec.h"
 #include "config/ConfigKeys.h"
 #include "config/PackageFileName.h"
 #include "config/ProfileDocument.h"
-#include "config/TextCodec.h"
 
 using namespace config_keys;
 

@@ -5,9 +5,9 @@
 
 #include "RoutedFetch.h"
 #include "TailFetch.h"
+#include "base/TextCodec.h"
 #include "config/PackageFileName.h"
 #include "config/ProfileDocument.h"
-#include "config/TextCodec.h"
 #include "engine/core/TaskUrl.h"
 #include "skin/PngDecoder.h"
 #include "transfer/Fingerprint.h"

@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "LocalFiles.h"
+#include "base/TextCodec.h"
 #include "config/ProfileText.h"
-#include "config/TextCodec.h"
 
 namespace publish {
 

@@ -6,7 +6,7 @@
 #include <system_error>
 #include <vector>
 
-#include "config/TextCodec.h"
+#include "base/TextCodec.h"
 #include "transfer/Fingerprint.h"
 #ifdef _WIN32
 #include "transfer/FileIntegrity.h"

@@ -6,8 +6,8 @@
 
 #include "LocalFiles.h"
 #include "NginxConfig.h"
+#include "base/TextCodec.h"
 #include "config/ProfileDocument.h"
-#include "config/TextCodec.h"
 #include "engine/core/TaskUrl.h"
 
 namespace fs = std::filesystem;

@@ -20,7 +20,7 @@
 #include "Stage.h"
 #include "Stamp.h"
 #include "StatsLog.h"
-#include "config/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace publish {
 namespace {

@@ -45,6 +45,11 @@ bool ApplyOne(const std::string& name, double v, EngineSettings& s) {
         s.planner.duplicateShare = v;
         return true;
     }
+    if (name == "max_size") {
+        if (v < 1) return false;
+        s.maxFileSize = static_cast<uint64_t>(v);
+        return true;
+    }
     if (name == "late_ms") return u32(s.planner.lateAfterMs, 0);
     if (name == "endgame_quiet_ms") return u32(s.planner.endgameQuietMs, 0);
     if (name == "retry_base_ms") return u32(s.retry.baseDelayMs, 1);

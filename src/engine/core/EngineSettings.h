@@ -8,6 +8,7 @@
 #include "engine/core/ConnectionGovernor.h"
 #include "engine/core/RangePlanner.h"
 #include "engine/core/RetryPolicy.h"
+#include "engine/core/SizeRule.h"
 
 namespace vexa::engine {
 
@@ -17,6 +18,7 @@ struct EngineSettings {
     uint32_t connectTimeoutMs = 10000;
     uint32_t stallTimeoutMs = 15000;  // no byte for this long: the connection is given up
     uint32_t persistIntervalMs = 1000;
+    uint64_t maxFileSize = kDefaultMaxFileSize;  // a larger file ends the task (state 2)
     PlannerPolicy planner;
     RetrySettings retry;
 };

@@ -1,5 +1,7 @@
 #include "engine/core/ReplyRule.h"
 
+#include "engine/core/RedirectRule.h"
+
 namespace vexa::engine {
 namespace {
 
@@ -30,7 +32,9 @@ ReplyVerdict ClassifyBytes(const HttpResponseHead& head, const ReplyContext& con
     // honoured. Never mix two versions of the file.
     if (head.status == 200) return OtherFile(context);
     const ContentRange& range = head.contentRange;
-    if (!range.valid || !range.totalKnown || head.multipart || range.first != context.from) {
+    // Chunk framing is not the range's bytes.
+    if (!range.valid || !range.totalKnown || head.multipart || head.chunked ||
+        range.first != context.from) {
         return FailAs(FailureKind::Transient);
     }
     if (range.total != context.knownTotal) return OtherFile(context);
@@ -58,6 +62,26 @@ ReplyVerdict ClassifyReply(const HttpResponseHead& head, const ReplyContext& con
         return Act(ReplyAction::BackToOriginalLink);
     }
     return FailAs(FailureOfStatus(status));
+}
+
+RedirectStep NextRedirect(const HttpResponseHead& head, const HttpUrl& asked, int hop,
+                          int maxRedirects, HttpUrl& next) {
+    if (!IsRedirectStatus(head.status) || head.location.empty()) return RedirectStep::None;
+    if (hop >= maxRedirects || !ResolveLocation(asked, head.location, next)) {
+        return RedirectStep::GiveUp;
+    }
+    return RedirectStep::Follow;
+}
+
+BrokenExchange JudgeBrokenExchange(bool headMalformed, bool refused, bool othersWork) {
+    BrokenExchange verdict;
+    if (headMalformed) {
+        verdict.failure = FailureKind::Transient;
+        return verdict;
+    }
+    verdict.failure = refused && othersWork ? FailureKind::Refused : FailureKind::Transport;
+    verdict.leaveTarget = true;
+    return verdict;
 }
 
 ChangeAction OnOriginChanged(uint64_t seenGeneration, uint64_t generation, int restarts,

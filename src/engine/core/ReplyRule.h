@@ -7,11 +7,13 @@
 
 #include "engine/core/HttpResponseHead.h"
 #include "engine/core/RetryPolicy.h"
+#include "engine/core/TaskUrl.h"
 
 namespace vexa::engine {
 
 struct ReplyContext {
     bool firstReply = false;   // the file's size is not known yet: this request sizes it
+    bool planned = false;      // the size is known and the download planned
     bool fromOrigin = false;   // the link itself, not a seed
     bool redirected = false;   // the request went to a redirect target, not the link given
     uint64_t from = 0;         // first byte asked for
@@ -49,6 +51,30 @@ enum class ChangeAction {
 // generation acts, so the others can neither start over twice nor spend the restart budget.
 ChangeAction OnOriginChanged(uint64_t seenGeneration, uint64_t generation, int restarts,
                              int maxRestarts);
+
+enum class RedirectStep {
+    None,    // not a redirect (or one without a target): judge the reply itself
+    Follow,  // ask the target named
+    GiveUp,  // too many hops, or a target that is no http address: the source is of no use
+};
+
+// A reply's head before its status is judged. `hop` counts the redirects followed for this
+// request so far; `next` receives the target to follow.
+RedirectStep NextRedirect(const HttpResponseHead& head, const HttpUrl& asked, int hop,
+                          int maxRedirects, HttpUrl& next);
+
+struct BrokenExchange {
+    FailureKind failure = FailureKind::Transport;
+    bool leaveTarget = false;  // requests go back from a redirect target to the link
+};
+
+// An exchange that brought no usable reply (nothing, a broken head, a body cut short or
+// stalled). A head that arrived but makes no sense is the server's fault, not the
+// network's. A refusal while other connections to the server work says it wants fewer;
+// with none working, the server is down or restarting, an outage like any other. A
+// redirect target may be down for good, though (a node that failed), and the link would
+// name a live one.
+BrokenExchange JudgeBrokenExchange(bool headMalformed, bool refused, bool othersWork);
 
 // How a reply that brings no usable bytes counts against its source. Throttled replies carry
 // a Retry-After the caller honours.

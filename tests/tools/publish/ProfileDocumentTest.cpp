@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/TextCodec.h"
 #include "config/ProfileDocument.h"
-#include "config/TextCodec.h"
 
 TEST(ProfileDocument, ReadsLikeThePrivateProfileFunctions) {
     CProfileDocument doc(

@@ -1,4 +1,4 @@
-#include "config/TextCodec.h"
+#include "base/TextCodec.h"
 
 #include <cstdint>
 #include <vector>
