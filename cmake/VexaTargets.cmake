@@ -226,6 +226,70 @@ function(vexa_desktop_test name)
     set_tests_properties(${name} PROPERTIES RESOURCE_GROUPS desktop:1)
 endfunction()
 
+# A Python test: `${VEXA_PYTHON} SCRIPT [GROUP]` (the script runs the group of cases named by
+# its argument), with the environment every scripted test finds its pieces by: the program as
+# shipped and its test build, the uploader, the download-window host, the stand-in installer,
+# the stamping tool, the test driver, the local test server, VEXA_ARTIFACTS and a PYTHONPATH
+# of tests/e2e and tests/support (the script's own folder comes first by itself).
+#
+#   vexa_e2e_test(NAME SCRIPT [GROUPS group...] [DESKTOP] [LABEL label] [COST s] [TIMEOUT s]
+#                 [PREFIX command...] [ENV VAR=value...])
+#
+# With GROUPS, one test NAME_group per group; without, one test NAME. DESKTOP: on a desktop of
+# its own (vexa_desktop_test). PREFIX: a command the script runs under (a server beside it, a
+# network namespace of its own). ENV: more variables, or other values (the later ones win). LABEL
+# defaults to e2e, TIMEOUT to 600 s.
+function(vexa_e2e_test name script)
+    cmake_parse_arguments(PARSE_ARGV 2 arg "DESKTOP" "LABEL;COST;TIMEOUT"
+                          "GROUPS;PREFIX;ENV")
+    if(NOT VEXA_BUILD_TESTS)
+        return()
+    endif()
+    set(prefix ${arg_PREFIX})
+    if(arg_DESKTOP)
+        list(PREPEND prefix ${VEXA_ON_DESKTOP})
+    endif()
+    set(env VEXA_ARTIFACTS=${VEXA_TEST_ARTIFACT_DIR}
+        VEXA_TEST_SERVER=${PROJECT_SOURCE_DIR}/tests/server/vexa_test_server.py
+        PYTHONPATH=${PROJECT_SOURCE_DIR}/tests/e2e:${PROJECT_SOURCE_DIR}/tests/support
+        PYTHONDONTWRITEBYTECODE=1)
+    if(WIN32)
+        list(APPEND env VEXA_PROGRAM=$<TARGET_FILE:VexaYoral>
+             VEXA_TEST_BUILD_PROGRAM=$<TARGET_FILE:VexaYoralTestBuild>
+             VEXA_UPLOADER=$<TARGET_FILE:Plorex>
+             VEXA_DLWINDOW_HOST=$<TARGET_FILE:dlwindow_host>
+             VEXA_STAND_IN_INSTALLER=$<TARGET_FILE:vexa_standin_installer>
+             VEXA_STAMP=${VEXA_HOST_TOOLS_DIR}/vexa_stamp
+             VEXA_TESTDRIVER=$<TARGET_FILE:vexa_testdriver>)
+    endif()
+    list(APPEND env ${arg_ENV})
+    set(tests)
+    if(arg_GROUPS)
+        foreach(group ${arg_GROUPS})
+            add_test(NAME ${name}_${group}
+                     COMMAND ${prefix} ${VEXA_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/${script} ${group})
+            list(APPEND tests ${name}_${group})
+        endforeach()
+    else()
+        add_test(NAME ${name} COMMAND ${prefix} ${VEXA_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/${script})
+        set(tests ${name})
+    endif()
+    if(NOT arg_LABEL)
+        set(arg_LABEL e2e)
+    endif()
+    if(NOT arg_TIMEOUT)
+        set(arg_TIMEOUT 600)
+    endif()
+    set_tests_properties(${tests} PROPERTIES LABELS ${arg_LABEL} TIMEOUT ${arg_TIMEOUT}
+                                             ENVIRONMENT "${env}")
+    if(arg_COST)
+        set_tests_properties(${tests} PROPERTIES COST ${arg_COST})
+    endif()
+    if(arg_DESKTOP)
+        set_tests_properties(${tests} PROPERTIES RESOURCE_GROUPS desktop:1)
+    endif()
+endfunction()
+
 # vexa_win_test for a GoogleTest executable that needs a desktop of its own.
 function(vexa_win_desktop_test name)
     if(WIN32 AND VEXA_BUILD_TESTS)

@@ -56,17 +56,20 @@ vexa_stop_xvfb() {
 # scripts that start it.
 export VEXA_WINESERVER_LOG="${VEXA_WINESERVER_LOG:-$VEXA_BUILD_DIR/wineserver.log}"
 
-# For scripts outside ctest that drive the end-to-end fixtures (tests/e2e, tests/workflow):
-# where the built programs, the test server and the artefacts are, as the tests are told.
+# For scripts outside ctest that drive the end-to-end fixtures (tests/e2e/fixture.py): where
+# the built programs, the test server and the artefacts are, as vexa_e2e_test() tells the
+# tests. The benchmark programs themselves are in $VEXA_BUILD_DIR/{host,win}/bench/.
 vexa_export_fixture_paths() {
-  # The test build: the program as shipped, plus the trace the fixtures follow.
-  export VEXA_PROGRAM="$VEXA_BUILD_DIR/win/src/app/VexaYoralTestBuild.exe"
+  export VEXA_PROGRAM="$VEXA_BUILD_DIR/win/src/app/VexaYoral.exe"
+  # The program as shipped plus the trace the fixtures follow.
+  export VEXA_TEST_BUILD_PROGRAM="$VEXA_BUILD_DIR/win/src/app/VexaYoralTestBuild.exe"
   export VEXA_DLWINDOW_HOST="$VEXA_BUILD_DIR/win/tests/workflow/dlwindow_host.exe"
+  export VEXA_STAND_IN_INSTALLER="$VEXA_BUILD_DIR/win/tests/support/vexa_standin_installer.exe"
   export VEXA_STAMP="$VEXA_BUILD_DIR/host/tools/vexa_stamp"
   export VEXA_TESTDRIVER="$VEXA_BUILD_DIR/win/tests/support/vexa_testdriver.exe"
   export VEXA_TEST_SERVER="$VEXA_ROOT/tests/server/vexa_test_server.py"
   export VEXA_ARTIFACTS="$VEXA_BUILD_DIR/test-artifacts"
-  export PYTHONPATH="$VEXA_ROOT/tests/e2e:$VEXA_ROOT/tests/workflow" PYTHONDONTWRITEBYTECODE=1
+  export PYTHONPATH="$VEXA_ROOT/tests/e2e:$VEXA_ROOT/tests/support" PYTHONDONTWRITEBYTECODE=1
 }
 
 # Keeps a wine server running so each test process starts in ~0.1 s instead of ~2.5 s, and

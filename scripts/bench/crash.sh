@@ -7,7 +7,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../env.sh"
 cd "$VEXA_ROOT"
 
-BENCH_EXE="$VEXA_BUILD_DIR/win/tests/crash/vexa_crash_bench.exe"
+BENCH_EXE="$VEXA_BUILD_DIR/win/bench/vexa_crash_bench.exe"
 [[ -x "$BENCH_EXE" ]] || { echo "build first: $BENCH_EXE is missing" >&2; exit 1; }
 vexa_warm_wine
 wine "$BENCH_EXE" "${1:-100}" "${2:-5}" 2>/dev/null

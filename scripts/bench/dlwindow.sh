@@ -16,8 +16,9 @@ vexa_warm_wine
 vexa_export_fixture_paths
 python3 - <<'PY'
 import os, subprocess, time
+import dlwindow_ids as ids
 import harness as h
-from dlwindow_fixture import Host, Server, to_unix
+from fixture import Host, Server, to_unix, write_document
 
 size = int(os.environ.get("BENCH_SIZE_MB", "512")) * 1048576
 rounds = os.environ.get("BENCH_ROUNDS", "200")
@@ -29,10 +30,8 @@ try:
     with open(path, "wb") as f:
         f.write(os.urandom(size))
     package_id = h.new_package_id()
-    server.put("/publish/tool/muldown/%s.html" % package_id,
-               ("[GameConfig]\r\nGameName=Bench\r\nGameSize=%d\r\nGameDownloadLink=%s\r\n"
-                "[DownLoader]\r\nNewVersion=1.0.0.1\r\n[Quillet]\r\nsafecheck=0\r\n"
-                % (size, server.url("/files/big.bin"))).encode())
+    write_document(server, package_id, [size], [server.url("/files/big.bin")], game_name="Bench",
+                   safecheck="0")
 
     out = os.path.join(server.root, "p2sp-get.bin")
     started = time.time()
@@ -48,7 +47,7 @@ try:
         host.start_window()
         host.wait_for("mode 0")
         started = time.time()
-        host.command(10)
+        host.command(ids.START)
         verified = host.wait_for("verified", 1200)
         seconds = time.time() - started
         bench = None
@@ -70,10 +69,8 @@ try:
     # Ticks and repaints are timed while a slowed download runs.
     small_id = h.new_package_id()
     server.put("/files/small.bin", os.urandom(8 * 1048576))
-    server.put("/publish/tool/muldown/%s.html" % small_id,
-               ("[GameConfig]\r\nGameName=Bench\r\nGameSize=%d\r\nGameDownloadLink=%s\r\n"
-                "[DownLoader]\r\nNewVersion=1.0.0.1\r\n[Quillet]\r\nsafecheck=0\r\n"
-                % (8 * 1048576, server.url("/files/small.bin"))).encode())
+    write_document(server, small_id, [8 * 1048576], [server.url("/files/small.bin")],
+                   game_name="Bench", safecheck="0")
     server.fault("/files/small.bin", "slow", rate=262144)
     _, bench = window_run("ticks", small_id, "--bench", rounds)
     mb = size / 1048576

@@ -8,7 +8,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../env.sh"
 cd "$VEXA_ROOT"
 
-BENCH_EXE="$VEXA_BUILD_DIR/win/tests/bench/vexa_bench.exe"
+BENCH_EXE="$VEXA_BUILD_DIR/win/bench/vexa_bench.exe"
 RESOURCES="$VEXA_BUILD_DIR/win/src/resources"
 [[ -x "$BENCH_EXE" ]] || { echo "build first: $BENCH_EXE is missing" >&2; exit 1; }
 WORK="$(mktemp -d "${TMPDIR:-/tmp}/vexa-bench.XXXXXX")"

@@ -20,8 +20,9 @@ vexa_warm_wine
 vexa_export_fixture_paths
 python3 - <<'PY'
 import hashlib, os, random, shutil, statistics, subprocess, tempfile, time
+import dlwindow_ids as ids
 import harness as h
-from dlwindow_fixture import Host, Server, to_unix
+from fixture import Host, Server, write_document
 
 runs = int(os.environ.get("BENCH_RUNS", "10"))
 size = int(os.environ.get("BENCH_SIZE_MB", "32")) * 1048576
@@ -30,29 +31,23 @@ moments = random.Random(int(os.environ.get("BENCH_SEED", "1")))
 MiB = 1048576.0
 
 
-def sent(server, name):
-    return sum(e.get("sent", 0) for e in server.log() if e["target"].endswith("/" + name))
-
-
 def window_run(server, root, name, data, delay):
     package_id = h.new_package_id()
-    server.put("/publish/tool/muldown/%s.html" % package_id,
-               ("[GameConfig]\r\nGameName=Bench\r\nGameSize=%d\r\nGameDownloadLink=%s\r\n"
-                "GameMd5=%s\r\n[DownLoader]\r\nNewVersion=1.0.0.1\r\n[Quillet]\r\nsafecheck=1\r\n"
-                % (size, server.url("/files/" + name), hashlib.md5(data).hexdigest())).encode())
+    write_document(server, package_id, [size], [server.url("/files/" + name)],
+                   [hashlib.md5(data).hexdigest()], game_name="Bench")
     folder = os.path.join(root, "w-" + name)
     os.makedirs(folder)
     choose = ("--choose", h.windows_path(folder))
     host = Host(os.path.join(root, "exe-" + name), package_id, server, *choose)
     host.start_window()
-    host.command(15)
+    host.command(ids.CHANGE_FOLDER)
     host.wait_for("path ")
-    host.command(10)
+    host.command(ids.START)
     if not host.wait_for("mode 2", 120):
         raise SystemExit("no download: %r" % host.seen[-20:])
     time.sleep(delay)
     host.kill()
-    before = sent(server, name)
+    before = server.bytes_sent("/files/" + name)
     again = Host(os.path.join(root, "exe-" + name), package_id, server,
                  "--answer", "CInstallGameDlg:0", *choose)
     again.start_window()
@@ -60,14 +55,14 @@ def window_run(server, root, name, data, delay):
     if not restored.startswith("restored 1"):
         again.kill()
         return None
-    again.command(11)
+    again.command(ids.RESUME)
     if not again.wait_for("verified", 600):
         raise SystemExit("not finished: %r" % again.seen[-20:])
     again.quit()
     with open(os.path.join(folder, name), "rb") as f:
         if hashlib.md5(f.read()).hexdigest() != hashlib.md5(data).hexdigest():
             raise SystemExit("wrong MD5 after the resume")
-    return sent(server, name) - size, before / delay
+    return server.bytes_sent("/files/" + name) - size, before / delay
 
 
 def aria_run(server, root, name, data, delay):
@@ -82,13 +77,13 @@ def aria_run(server, root, name, data, delay):
         return None
     first.kill()
     first.wait()
-    before = sent(server, name)
+    before = server.bytes_sent("/files/" + name)
     subprocess.run(command, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                    timeout=900)
     with open(os.path.join(folder, name), "rb") as f:
         if f.read() != data:
             raise SystemExit("aria2c: wrong content after the resume")
-    return sent(server, name) - size, before / delay
+    return server.bytes_sent("/files/" + name) - size, before / delay
 
 
 server = Server()

@@ -8,8 +8,8 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../env.sh"
 cd "$VEXA_ROOT"
 
-PNG_BENCH="$VEXA_BUILD_DIR/host/tests/skin/skin_png_bench"
-PAINT_BENCH="$VEXA_BUILD_DIR/win/tests/skin/skin_paint_bench.exe"
+PNG_BENCH="$VEXA_BUILD_DIR/host/bench/skin_png_bench"
+PAINT_BENCH="$VEXA_BUILD_DIR/win/bench/skin_paint_bench.exe"
 for f in "$PNG_BENCH" "$PAINT_BENCH"; do
   [[ -x "$f" ]] || { echo "build first: $f is missing" >&2; exit 1; }
 done

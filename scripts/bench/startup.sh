@@ -17,7 +17,7 @@ export BENCH_RUNS="${1:-5}"
 python3 - <<'PY'
 import os, statistics, subprocess, time
 import harness as h
-import program_fixture as f
+import fixture as f
 
 runs = int(os.environ["BENCH_RUNS"])
 folder = h.scratch_dir("bench_startup")

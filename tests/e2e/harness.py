@@ -1,10 +1,12 @@
-"""Helpers for end-to-end tests that run the real program under Wine.
+"""Runs the real program and the test programs under Wine, and looks at the screen, for the
+end-to-end tests (fixture.py builds on it).
 
-ctest passes the paths of the built pieces in the environment (see CMakeLists.txt):
-VEXA_PROGRAM (the unstamped program, as shipped), VEXA_TEST_BUILD_PROGRAM (the same program
-built with the test-only seams), VEXA_STAMP (the host stamping tool), VEXA_TESTDRIVER
-(a Windows helper that looks at windows from outside), VEXA_ARTIFACTS (a folder for
-screenshots and scratch files). WINEPREFIX and DISPLAY come from scripts/test.sh.
+ctest passes the paths of the built pieces in the environment (vexa_e2e_test() in
+cmake/VexaTargets.cmake): VEXA_PROGRAM (the unstamped program, as shipped),
+VEXA_TEST_BUILD_PROGRAM (the same program built with the test-only seams), VEXA_UPLOADER,
+VEXA_STAND_IN_INSTALLER, VEXA_STAMP (the host stamping tool), VEXA_TESTDRIVER (a Windows
+helper that looks at windows from outside), VEXA_ARTIFACTS (a folder for screenshots and
+scratch files). WINEPREFIX and DISPLAY come from scripts/test.sh.
 """
 
 import os
@@ -15,12 +17,12 @@ import time
 import unittest
 import uuid
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-import wine_run  # noqa: E402
+import wine_run
 
 PROGRAM = os.environ.get("VEXA_PROGRAM", "")
 TEST_BUILD_PROGRAM = os.environ.get("VEXA_TEST_BUILD_PROGRAM", "")
 UPLOADER = os.environ.get("VEXA_UPLOADER", "")
+STAND_IN_INSTALLER = os.environ.get("VEXA_STAND_IN_INSTALLER", "")
 STAMP = os.environ.get("VEXA_STAMP", "")
 TESTDRIVER = os.environ.get("VEXA_TESTDRIVER", "")
 ARTIFACTS = os.environ.get("VEXA_ARTIFACTS", tempfile.gettempdir())
@@ -55,19 +57,25 @@ def stamp(out_path, package_id, config_server=None, stats_server=None, version=N
 
 
 def wine_env():
+    """The environment of a Windows program; only here is Wine needed (the test server and
+    the documents are not)."""
+    missing = [name for name in ("DISPLAY", "WINEPREFIX") if not os.environ.get(name)]
+    if missing:
+        raise SystemExit("end-to-end tests need %s: run them through scripts/test.sh"
+                         % " and ".join(missing))
     env = dict(os.environ)
     env.setdefault("WINEDEBUG", "-all")
     env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d")
     return env
 
 
-def start(exe, *args, capture=False, env=None):
+def start(exe, *args, capture=False, env=None, out=None):
     """Starts a Windows program under Wine; returns a wine_run.Started (a Popen). With
     `capture` its output is read line by line with .readline() (never read it to its end:
-    see run()); describe() tells what it did so far. `env` adds variables to the
-    environment."""
+    see run()); with `out` it goes to that file. describe() tells what it did so far. `env`
+    adds variables to the environment."""
     return wine_run.Started(["wine", exe, *args], env=dict(wine_env(), **(env or {})),
-                            capture=capture)
+                            capture=capture, out=out)
 
 
 def run(exe, *args, timeout=120):
@@ -141,14 +149,45 @@ def wait_windows(count, title_prefix=MAIN_TITLE_PREFIX, seconds=120):
     return seen
 
 
-def screenshot(name, folder="screenshots"):
-    """Saves the whole virtual screen as ARTIFACTS/FOLDER/NAME.png; returns the path."""
+def wait_until(condition, seconds=120.0, what=None):
+    """The first true value of condition(), asked every 0.1 s for `seconds`; on time-out its
+    last value, or an AssertionError naming `what` when that is given."""
+    deadline = time.time() + seconds
+    while True:
+        value = condition()
+        if value or time.time() > deadline:
+            break
+        time.sleep(0.1)
+    if not value and what:
+        raise AssertionError("timed out waiting for " + what)
+    return value
+
+
+def screenshot(name, folder="screenshots", crop=None):
+    """Saves the whole virtual screen, or its area `crop` (width, height, left, top), as
+    ARTIFACTS/FOLDER/NAME.png; returns the path."""
     folder = os.path.join(ARTIFACTS, folder)
     os.makedirs(folder, exist_ok=True)
     path = os.path.join(folder, name + ".png")
-    subprocess.run(["import", "-window", "root", path], check=False,
+    area = ["-crop", "%dx%d+%d+%d" % crop] if crop else []
+    subprocess.run(["import", "-window", "root", *area, path], check=False,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return path
+
+
+def single_colour(path, area=None):
+    """True when the picture at PATH (or its AREA, (x, y, width, height)) is one flat colour,
+    or cannot be read."""
+    crop = ["-crop", "%dx%d+%d+%d" % (area[2], area[3], area[0], area[1]), "+repage"] if area else []
+    out = subprocess.run(["convert", path, *crop, "-format", "%k", "info:"], capture_output=True,
+                         text=True)
+    return out.returncode != 0 or out.stdout.strip() in ("", "1")
+
+
+def click(x, y):
+    """A left click at (x, y) on the screen, as a user's."""
+    subprocess.run(["xdotool", "mousemove", str(x), str(y)], check=True)
+    subprocess.run(["xdotool", "click", "1"], check=True)
 
 
 def stop(process, timeout=30):
@@ -170,12 +209,3 @@ def run_group(groups, default):
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     sys.exit(0 if result.wasSuccessful() else 1)
 
-
-def _check_environment():
-    missing = [name for name in ("DISPLAY", "WINEPREFIX") if not os.environ.get(name)]
-    if missing:
-        raise SystemExit("end-to-end tests need %s: run them through scripts/test.sh"
-                         % " and ".join(missing))
-
-
-_check_environment()

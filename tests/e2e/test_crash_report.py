@@ -9,21 +9,12 @@ import time
 import unittest
 
 import harness as h
-from server_client import Server
+from fixture import Server
 
 # Wine's WinInet would send the requests to a proxy named in these.
 for name in ("http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
              "ALL_PROXY", "no_proxy", "NO_PROXY"):
     os.environ.pop(name, None)
-
-
-def wait_for(condition, seconds):
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        if condition():
-            return True
-        time.sleep(0.2)
-    return condition()
 
 
 class CrashReportTest(unittest.TestCase):
@@ -61,14 +52,14 @@ class CrashReportTest(unittest.TestCase):
         print("fault to exit: %.2f s" % (time.time() - started))
 
         uploads = os.path.join(self.root, "crashdump", package_id, "4.3.2.1")
-        self.assertTrue(wait_for(lambda: os.path.isdir(uploads) and any(
+        self.assertTrue(h.wait_until(lambda: os.path.isdir(uploads) and any(
             n.endswith("_000.dmp") for n in os.listdir(uploads)), 90), "nothing was uploaded")
         (name,) = os.listdir(uploads)
         with open(os.path.join(uploads, name), "rb") as f:
             self.assertEqual(f.read(4), b"MDMP")
         dumps = os.path.join(self.folder, "dump")
         # The uploader deletes the dump once the server has answered.
-        self.assertTrue(wait_for(lambda: os.listdir(dumps) == [], 60), os.listdir(dumps))
+        self.assertTrue(h.wait_until(lambda: os.listdir(dumps) == [], 60), os.listdir(dumps))
 
 
 if __name__ == "__main__":

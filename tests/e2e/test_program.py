@@ -8,8 +8,9 @@ import subprocess
 import time
 import unittest
 
+import dlwindow_ids as ids
+import fixture as f
 import harness as h
-import program_fixture as f
 
 PROGRESS_PREFIX = "report progress "
 
@@ -34,7 +35,7 @@ class ProgramTest(unittest.TestCase):
         return server
 
     def start(self, name, package_id, server_host, env=None):
-        program = f.Program(self.folder, name, package_id, server_host, env)
+        program = f.Program(self.folder, name, package_id, server_host, env=env)
         self.programs.append(program)
         return program
 
@@ -66,7 +67,7 @@ class StartTest(ProgramTest):
         seen = program.wait_windows(lambda w: len(w) == 1)
         self.assertEqual([x[:2] for x in seen], [(404, 201)], seen)
         self.assertEqual(seen[0][3], "VexaYoral下载器-专版")  # the game is not known yet
-        f.screenshot("initialising_mid_progress")
+        program.screenshot("initialising_mid_progress")
 
         # Enter and Escape, typed and posted, do nothing to the initialising window.
         for key in (13, 27):
@@ -81,7 +82,7 @@ class StartTest(ProgramTest):
         program.expect(self, "mode 0")
         self.assertEqual(self.download_window(program), "VexaYoral下载器-Starfall专版")
         self.assertNotIn("main window closed", program.lines())
-        f.screenshot("download_window_downloaded_background")
+        program.screenshot("download_window_downloaded_background")
         # The progress reports of the document and the skin image only climb up to 40.
         percents = [int(l.split()[-1]) for l in program.lines() if l.startswith(PROGRESS_PREFIX)]
         self.assertTrue(percents and max(percents) <= 40, percents)
@@ -107,7 +108,7 @@ class StartTest(ProgramTest):
             program.expect(self, "report finished 5")
             program.expect(self, "background built-in")
             self.download_window(program)
-            f.screenshot("download_window_built_in_background_" + name)
+            program.screenshot("download_window_built_in_background_" + name)
             self.assertEqual(program.quit(), 0)
 
     def test_two_starts_leave_one_desktop_shortcut(self):
@@ -146,7 +147,7 @@ class FailureTest(ProgramTest):
         program.expect(self, "handover initial-failed")
         prompt = self.only_prompt(program)
         self.assertEqual(prompt[3], "VexaYoral下载器-专版")
-        f.screenshot("initialisation_failed_prompt")
+        program.screenshot("initialisation_failed_prompt")
 
         self.server(root=root, port=port)  # the server comes back
         retried = h.driver("send-command", h.MAIN_TITLE_PREFIX, 102)  # "重试"
@@ -156,7 +157,7 @@ class FailureTest(ProgramTest):
         program.expect(self, "handover download built-in")
         program.expect(self, "mode 0")
         self.download_window(program)
-        f.screenshot("download_window_after_retry")
+        program.screenshot("download_window_after_retry")
         self.assertEqual(program.quit(), 0)
 
     def test_a_newer_downloader_announced_gives_the_older_version_prompt(self):
@@ -170,7 +171,7 @@ class FailureTest(ProgramTest):
             program.expect(self, "handover older-version")
             prompt = self.only_prompt(program)
             self.assertEqual(prompt[3], "VexaYoral下载器-Starfall专版")
-            f.screenshot("older_version_prompt_" + name)
+            program.screenshot("older_version_prompt_" + name)
             # Its close box ends the program.
             h.driver("send-command", h.MAIN_TITLE_PREFIX, 100)
             self.assertEqual(program.proc.wait(timeout=120), 0)
@@ -186,7 +187,7 @@ class HostileTest(ProgramTest):
         program = self.start("markupname", package_id, server.host)
         program.expect(self, "mode 0")
         self.assertEqual(self.download_window(program), "VexaYoral下载器-%s专版" % name)
-        f.screenshot("download_window_markup_game_name")
+        program.screenshot("download_window_markup_game_name")
         self.assertEqual(program.quit(), 0)
 
     def test_a_file_name_that_leaves_the_folder_refuses_the_package(self):
@@ -202,7 +203,7 @@ class HostileTest(ProgramTest):
             # Retrying cannot help: the download-failed prompt, not "check the network".
             program.expect(self, "handover refused")
             self.only_prompt(program)
-            f.screenshot("hostile_link_refused_%d" % index)
+            program.screenshot("hostile_link_refused_%d" % index)
             h.driver("send-command", h.MAIN_TITLE_PREFIX, 100)
             self.assertEqual(program.proc.wait(timeout=120), 0)
             self.assertEqual([l for l in program.lines() if l.startswith(("mode", "path"))], [])
@@ -214,7 +215,7 @@ class HostileTest(ProgramTest):
 
 class InstallTest(ProgramTest):
     def test_download_to_the_install_prompt_and_install_starts_the_installer(self):
-        with open(f.STAND_IN_INSTALLER, "rb") as installer:
+        with open(h.STAND_IN_INSTALLER, "rb") as installer:
             data = installer.read()
         server = self.server()
         package_id = h.new_package_id()
@@ -225,21 +226,18 @@ class InstallTest(ProgramTest):
         self.download_window(program)
         folder = f.to_unix(program.expect(self, "path ")[len("path "):])
         try:
-            self.assertTrue(program.command(10))  # the download button
+            self.assertTrue(program.command(ids.START))
             program.expect(self, "mode 2")
             program.expect(self, "verified", timeout=300)
             program.expect(self, "prompt ")
             self.assertEqual(h.wait_windows(1, "DownloadFinished"), 1, program.lines())
-            f.screenshot("install_prompt")
+            program.screenshot("install_prompt")
             answered = h.driver("send-command", "DownloadFinished", 102)  # "立即安装"
             self.assertEqual(answered.returncode, 0, answered.describe())
             started = program.expect(self, "install ")
             self.assertTrue(started.endswith(name), started)
             marker = os.path.join(folder, name + ".ran")
-            deadline = time.time() + 120
-            while not os.path.exists(marker) and time.time() < deadline:
-                time.sleep(0.2)
-            self.assertTrue(os.path.exists(marker), "the installer did not run")
+            self.assertTrue(h.wait_until(lambda: os.path.exists(marker)), "the installer did not run")
             with open(os.path.join(folder, name), "rb") as downloaded:
                 self.assertEqual(downloaded.read(), data)
             self.assertEqual(program.quit(), 0)
@@ -259,14 +257,11 @@ class ResumeTest(ProgramTest):
         first.expect(self, "mode 0")
         folder = f.to_unix(first.expect(self, "path ")[len("path "):])
         try:
-            self.assertTrue(first.command(10))
+            self.assertTrue(first.command(ids.START))
             first.expect(self, "mode 2")
             record = os.path.join(folder, name + ".P2P.rec")
-            deadline = time.time() + 180
-            while f.record_done(record) < 2 * 1048576 and time.time() < deadline:
-                time.sleep(0.1)
-            first.proc.kill()  # kill -9 of the whole program
-            first.proc.wait(timeout=60)
+            h.wait_until(lambda: f.record_done(record) >= 2 * 1048576, 180)
+            first.kill()  # kill -9 of the whole program
             kept = f.record_done(record)
             self.assertGreaterEqual(kept, 2 * 1048576)
             self.assertLess(kept, len(data))
@@ -277,8 +272,8 @@ class ResumeTest(ProgramTest):
             self.assertEqual(second.expect(self, "restored "), "restored 1 0")
             second.expect(self, "mode 1")
             self.download_window(second)
-            f.screenshot("restored_partial_after_kill")
-            self.assertTrue(second.command(11))  # resume
+            second.screenshot("restored_partial_after_kill")
+            self.assertTrue(second.command(ids.RESUME))
             second.expect(self, "mode 2")
             second.expect(self, "verified", timeout=300)
             self.assertEqual(h.wait_windows(1, "DownloadFinished"), 1, second.lines())
@@ -314,11 +309,8 @@ class CloseTest(ProgramTest):
         try:
             self.assertEqual(closer.readline().strip(), "ready", closer.describe())
             program = self.start(name, package_id, server.host)
-            deadline = time.time() + 120
-            while not fetching():
-                self.assertLess(time.time(), deadline,
-                                "the document was not asked for\n" + program.proc.describe())
-                time.sleep(0.05)
+            self.assertTrue(h.wait_until(fetching),
+                            "the document was not asked for\n" + program.proc.describe())
             open(signal, "w").close()
             closed = time.monotonic()
             self.assertEqual(closer.wait(timeout=180), 0, closer.describe())

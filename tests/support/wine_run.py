@@ -124,19 +124,21 @@ class Started(subprocess.Popen):
     """A program running beside the test (a Popen that remembers what it said).
 
     With `capture` its output lines are read with readline() or lines() as they come;
-    without, the output goes to a file. describe() reports on the run so far (or its end).
+    without, the output goes to a file: a temporary one, or `out`, which stays. describe()
+    reports on the run so far (or its end).
     """
 
-    def __init__(self, args, env=None, cwd=None, capture=True):
+    def __init__(self, args, env=None, cwd=None, capture=True, out=None):
         self._err = tempfile.TemporaryFile()
-        self._out = None if capture else tempfile.TemporaryFile()
+        # Appended to, so that reading it meanwhile never moves where the program writes.
+        self._out = open(out, "a+b") if out else None if capture else tempfile.TemporaryFile()
         self._server = _ServerLog()
         self._t0 = time.monotonic()
         self._end = None
         self._seen = []
         self._closed = None  # the Outcome, once close() let go of the output files
         super().__init__(args, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
-                         stdout=subprocess.PIPE if capture else self._out, stderr=self._err,
+                         stdout=self._out or subprocess.PIPE, stderr=self._err,
                          text=True, encoding="utf-8", errors="replace")
 
     def readline(self):

@@ -4,25 +4,17 @@ downloading from the local test server. Run with a group name: basic, sequence, 
 companion, page (see tests/workflow/CMakeLists.txt). Screenshots go to test-artifacts/dlwindow/.
 """
 
-import hashlib
 import os
 import socket
-import time
 import unittest
 
+import dlwindow_ids as ids
 import harness as h
-from dlwindow_fixture import ACTION_BUTTON, COMPANION_BOX, Host, Package, Server, to_unix
+from fixture import (ACTION_BUTTON, COMPANION_BOX, Host, Package, Server, md5_of, to_unix,
+                     write_document)
 
-WM_COMMAND = 0x111
 WM_LBUTTONUP = 0x202
-TRAY_MESSAGE = 2025
-TRAY_ICON = 32513
 PAGE_AREA = (20, 56, 640, 245)  # the page view or the default picture
-
-
-def md5_of(path):
-    with open(path, "rb") as f:
-        return hashlib.md5(f.read()).hexdigest()
 
 
 class WindowTest(unittest.TestCase):
@@ -55,9 +47,7 @@ class WindowTest(unittest.TestCase):
         return host
 
     def expect(self, host, prefix, timeout=120.0):
-        line = host.wait_for(prefix, timeout)
-        self.assertIsNotNone(line, "no %r; output: %r" % (prefix, host.seen[-40:]))
-        return line
+        return host.expect(self, prefix, timeout)
 
     def target_folder(self, host):
         for line in reversed(host.seen):
@@ -66,13 +56,10 @@ class WindowTest(unittest.TestCase):
         self.fail("no folder shown; output: %r" % host.seen)
 
     def report_arrives(self, name, seconds=60):
-        deadline = time.time() + seconds
-        while time.time() < deadline:
-            for entry in self.server.log():
-                if entry["target"].startswith("/ClientApp/%s/" % name):
-                    return entry["target"]
-            time.sleep(0.2)
-        self.fail("no report %s" % name)
+        prefix = "/ClientApp/%s/" % name
+        return h.wait_until(lambda: next((e["target"] for e in self.server.log()
+                                          if e["target"].startswith(prefix)), None),
+                            seconds, what="report " + name)
 
     def served_files(self, name_part):
         return [entry for entry in self.server.log() if name_part in entry["target"]]
@@ -117,19 +104,19 @@ class BasicTest(WindowTest):
         self.assertIn("md5=" + package.files[0][2], self.report_arrives("statLogMuldownMd5"))
 
         # Close hides into the notification area; a tray click brings the window back.
-        host.command(13)
+        host.command(ids.CLOSE)
         self.expect(host, "hidden")
         self.assertFalse(host.visible())
-        host.message(TRAY_MESSAGE, TRAY_ICON, WM_LBUTTONUP)
+        host.message(ids.TRAY_MESSAGE, ids.TRAY_ICON, WM_LBUTTONUP)
         self.expect(host, "shown")
         self.assertTrue(host.visible())
 
         # A second start of the program for this package raises this window.
-        host.command(13)
+        host.command(ids.CLOSE)
         self.expect(host, "hidden")
         program = h.stamp(os.path.join(self.folder, "second.exe"), package_id)
         self.assertEqual(h.run(program, timeout=120).returncode, 0)
-        self.expect(host, "command 2025")
+        self.expect(host, "command %d" % ids.SHOW)
         self.expect(host, "shown")
 
         # "关闭" ends the program with the engine stopped.
@@ -156,7 +143,7 @@ class FaultTest(WindowTest):
         self.expect(host, "mode 0")
         host.click(ACTION_BUTTON)
         self.expect(host, "mode 2")
-        host.command(15)
+        host.command(ids.CHANGE_FOLDER)
         self.expect(host, "prompt 所选目录没有读写权限，请您重新选择目录!")
         self.server.release(failing)
         self.expect(host, "prompt 下载失败")
@@ -171,9 +158,7 @@ class FaultTest(WindowTest):
     def test_a_package_with_a_hostile_file_name_is_refused_before_anything_is_written(self):
         package_id = h.new_package_id()
         link = self.server.url("/files/x\\..\\..\\evil_%s.bin" % package_id[1:9])
-        self.server.put("/publish/tool/muldown/%s.html" % package_id,
-                        ("[GameConfig]\r\nGameName=Evil\r\nGameSize=1000\r\nGameDownloadLink=%s\r\n"
-                         "[DownLoader]\r\nNewVersion=1.0.0.1\r\n" % link).encode("ascii"))
+        write_document(self.server, package_id, [1000], [link], game_name="Evil")
         host = self.host(package_id, "--answer", "CDownLoadFailedDlg:0")
         self.expect(host, "mode 0")
         host.click(ACTION_BUTTON)
@@ -193,7 +178,7 @@ class FaultTest(WindowTest):
         host = self.host(package_id, "--choose", "Z:" + blocked.replace("/", "\\"),
                          "--answer", "CDirErrDlg:quit")
         self.expect(host, "mode 0")
-        host.command(15)
+        host.command(ids.CHANGE_FOLDER)
         self.expect(host, "prompt-window CDirErrDlg")
         self.expect(host, "prompt-result 4")
         self.assertEqual(host.quit(), "exit 7")
@@ -207,21 +192,19 @@ class FaultTest(WindowTest):
         host = self.host(package_id, "--choose", "Z:" + blocked.replace("/", "\\"),
                          "--answer", "CDirErrDlg:keep")
         self.expect(host, "mode 0")
-        host.command(15)
+        host.command(ids.CHANGE_FOLDER)
         self.expect(host, "prompt-window CDirErrDlg")
         self.assertEqual(host.quit(), "exit 0")
 
     def test_large_package_folders_fat_and_free_space(self):
         package_id = h.new_package_id()
-        self.server.put("/publish/tool/muldown/%s.html" % package_id,
-                        ("[GameConfig]\r\nGameName=Huge\r\nGameSize=%d\r\nGameDownloadLink=%s\r\n"
-                         "[DownLoader]\r\nNewVersion=1.0.0.1\r\n"
-                         % (1 << 50, self.server.url("/files/huge.bin"))).encode("ascii"))
+        write_document(self.server, package_id, [1 << 50], [self.server.url("/files/huge.bin")],
+                       game_name="Huge")
         host = self.host(package_id, "--choose", "Z:\\no\\such\\folder", "--choose", "Z:\\tmp",
                          "--choose", "cancel", "--answer", "CDirErrDlg:2",
                          "--answer", "CDirErrDlg:2")
         self.expect(host, "mode 0")
-        host.command(15)
+        host.command(ids.CHANGE_FOLDER)
         self.expect(host, "prompt 磁盘格式为FAT32，无法保存大于4GB的文件，请更换为NTFS格式分区！")
         self.expect(host, "prompt 磁盘空间不足，请您重新选择目录!")
         self.expect(host, "choose cancel")

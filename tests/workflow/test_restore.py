@@ -6,30 +6,19 @@ Screenshots go to test-artifacts/dlwindow/.
 """
 
 import os
-import time
 
+import dlwindow_ids as ids
 import harness as h
-from dlwindow_fixture import Host, Package, to_unix
-from program_fixture import record_done
-from test_dlwindow import WindowTest, md5_of
+from fixture import Package, md5_of, record_done
+from harness import wait_until
+from test_dlwindow import WindowTest
 
-STANDIN = os.environ.get("VEXA_STANDIN", "")
 MiB = 1048576
-
-
-def wait_until(condition, seconds=120.0, what="condition"):
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.1)
-    raise AssertionError("timed out waiting for " + what)
 
 
 def standin_bytes(size=0):
     """The stand-in installer, padded to `size` bytes (an appended overlay changes nothing)."""
-    with open(STANDIN, "rb") as f:
+    with open(h.STAND_IN_INSTALLER, "rb") as f:
         data = f.read()
     return data + bytes((i * 31) & 0xFF for i in range(max(0, size - len(data))))
 
@@ -53,7 +42,7 @@ class RestoreTest(WindowTest):
         return restored[0], modes[-1]
 
     def choose_folder(self, host):
-        host.command(15)
+        host.command(ids.CHANGE_FOLDER)
         self.expect(host, "path " + h.windows_path(self.download_folder))
 
     def local(self, name):
@@ -77,7 +66,7 @@ class RestoreTest(WindowTest):
             pass
 
     def finish_by_resume(self, host, package):
-        host.command(11)
+        host.command(ids.RESUME)
         self.expect(host, "mode 2")
         self.expect(host, "mode 3", timeout=240)
         self.expect(host, "report statLogMuldownMd5")
@@ -96,9 +85,9 @@ class InstallTest(RestoreTest):
         host = self.start(package_id, "--answer", "CInstallGameDlg:2@~" + h.windows_path(go))
         self.choose_folder(host)
         # Hidden in the notification area while it downloads.
-        host.command(13)
+        host.command(ids.CLOSE)
         self.expect(host, "hidden")
-        host.command(10)
+        host.command(ids.START)
         self.expect(host, "mode 2")
         self.expect(host, "verified")
         self.expect(host, "shown")
@@ -124,7 +113,7 @@ class InstallTest(RestoreTest):
         Package(self.server, package_id, [], contents=[(name, b"not a program\r\n" * 4096)])
         host = self.start(package_id, "--answer", "CInstallGameDlg:2", "--answer", "CFileErrDlg:0")
         self.choose_folder(host)
-        host.command(10)
+        host.command(ids.START)
         self.expect(host, "verified")
         self.expect(host, "install " + h.windows_path(self.local(name)))
         self.expect(host, "install failed")
@@ -144,7 +133,7 @@ class ResumeSomeFilesTest(RestoreTest):
         self.server.fault("/files/" + second_name, "slow", rate=150000)
         host = self.start(package_id)
         self.choose_folder(host)
-        host.command(10)
+        host.command(ids.START)
         self.expect(host, "verified")
         record = self.local(second_name + ".P2P.rec")
         self.local(second_name + ".P2P")
@@ -168,7 +157,7 @@ class ResumeSomeFilesTest(RestoreTest):
         self.server.fault("/files/" + second_name, "stall", at=0, seconds=120)
         host = self.start(package_id)
         self.choose_folder(host)
-        host.command(10)
+        host.command(ids.START)
         self.expect(host, "verified")
         host.kill()
         # Killed after the first file: what the second's start may have left holds no data,
@@ -194,7 +183,7 @@ class CorruptTest(RestoreTest):
         package = Package(self.server, package_id, [MiB, 2 * MiB + 9], seed=37)
         host = self.start(package_id, "--answer", "CInstallGameDlg:0")
         self.choose_folder(host)
-        host.command(10)
+        host.command(ids.START)
         self.expect(host, "mode 3", timeout=240)
         self.expect(host, "prompt-result 0")
         self.assertEqual(host.quit(), "exit 0")
@@ -244,10 +233,10 @@ class HostileTest(RestoreTest):
         host = self.start(package_id, "--answer", "CInstallGameDlg:2",
                           "--answer", "CFileErrDlg:1@~" + h.windows_path(go))
         self.choose_folder(host)
-        host.command(10)
+        host.command(ids.START)
         self.expect(host, "verified")
         self.expect(host, "prompt-window CInstallGameDlg")
-        self.expect(host, "command 18")
+        self.expect(host, "command %d" % ids.INSTALL)
         self.expect(host, "prompt 安装文件错误!点击继续打开文件目录。")
         self.shoot_then_answer(host, "CFileErrDlg", "file_error_prompt", go)
         self.expect(host, "answer CFileErrDlg 1")
@@ -265,7 +254,7 @@ class HostileTest(RestoreTest):
         host = self.start(package_id, "--answer", "CDirOpenFailedDlg:0@~" + h.windows_path(go))
         self.choose_folder(host)
         os.rmdir(self.download_folder)
-        host.command(16)
+        host.command(ids.OPEN_FOLDER)
         self.expect(host, "prompt 打开目录失败，目录不存在或已损坏！")
         self.shoot_then_answer(host, "CDirOpenFailedDlg", "folder_open_failed_prompt", go)
         self.expect(host, "prompt-result 0")
@@ -283,7 +272,7 @@ class CheckFailedTest(RestoreTest):
                           "--answer", "CFileCheckFailedDlg:1@~" + h.windows_path(go_check),
                           "--answer", "CFileDamagedDlg:0@~" + h.windows_path(go_damaged))
         self.choose_folder(host)
-        host.command(10)
+        host.command(ids.START)
         self.expect(host, "check failed")
         self.expect(host, "prompt 文件安全校验失败，更多帮助，请")
         self.shoot_then_answer(host, "CFileCheckFailedDlg", "check_failed_one_file", go_check)
@@ -291,7 +280,7 @@ class CheckFailedTest(RestoreTest):
         self.expect(host, "mode 3")
         # Nothing was deleted: the user decides.
         self.assertTrue(os.path.exists(self.local(name)))
-        host.command(18)
+        host.command(ids.INSTALL)
         self.expect(host, "prompt 下载文件被破坏，请重新下载!")
         self.shoot_then_answer(host, "CFileDamagedDlg", "damaged_file_prompt", go_damaged)
         self.expect(host, "prompt-result 0")
@@ -310,10 +299,10 @@ class CheckFailedTest(RestoreTest):
                           "--answer", "CFileCheckFailedDlg:2@~" + h.windows_path(go),
                           "--answer", "CFileCheckFailedDlg:3")
         self.choose_folder(host)
-        host.command(10)
+        host.command(ids.START)
         self.expect(host, "check failed")
         self.shoot_then_answer(host, "CFileCheckFailedDlg", "check_failed_multi_file", go)
-        self.expect(host, "command 20")
+        self.expect(host, "command %d" % ids.REDOWNLOAD)
         self.expect(host, "deleted " + h.windows_path(self.local(first)))
         self.expect(host, "check failed")  # fetched again, and still not the listed file
         self.expect(host, "answer CFileCheckFailedDlg 3")

@@ -10,10 +10,8 @@ import sys
 import tempfile
 import unittest
 
+from fixture import Server
 from publish_site import check_rows, publish, stage_and_serve, write_pattern, write_png
-
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "e2e"))
-from server_client import Server  # noqa: E402
 
 PACKAGE = "{6A1F0C52-9B7E-4D3A-8C21-0F5E2B7D9A14}"
 ROUTED = "{0D3C5B7A-2E4F-4A6B-9C8D-1E2F3A4B5C6D}"  # the small file on the test server
