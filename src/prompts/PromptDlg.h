@@ -113,6 +113,7 @@ class CPromptDlg : public CPromptBase {
 public:
     // Only CFileCheckFailedDlg reads it: several files failed the check.
     void SetMultiFileForm(BOOL multiFile) { multiFileForm_ = multiFile; }
+    bool IsMultiFileForm() const { return multiFileForm_ != FALSE; }
 
 protected:
     BOOL multiFileForm_ = FALSE;

@@ -18,6 +18,7 @@
 
 #include "config/DownloaderConfig.h"
 #include "probes/FileProbes.h"
+#include "prompts/FileCheckFailedDlg.h"
 #include "prompts/PromptDlg.h"
 #include "workflow/ButtonModes.h"
 #include "workflow/DLDlg.h"
@@ -130,6 +131,7 @@ public:
             values.parts.push_back(file);
         }
         config_.UseValues(values);
+        values_ = values;
         workflow_.SetPackage(values.parts);
         services_.config = &config_;
         services_.workflow = &workflow_;
@@ -168,6 +170,10 @@ public:
     }
 
     bool Created() const { return hwnd_ != nullptr; }
+    void SetGameStart(const std::wstring& program) {
+        values_.gameStart = program;
+        config_.UseValues(values_);
+    }
     CDLDlg& Window() { return *window_; }
     int Mode() const { return window_->GetButtonMode(); }
     const std::wstring& Folder() const { return folder_; }
@@ -247,6 +253,7 @@ private:
     }
 
     std::wstring folder_;
+    ConfigValues values_;
     CDownloaderConfig config_;
     CWorkflowState workflow_;
     DownloadWindowServices services_;
@@ -509,9 +516,10 @@ TEST(DownloadWindow, QuitDuringTheNextFilesFolderPromptEnds) {
     EXPECT_TRUE(rig.Saw(L"quit"));
 }
 
-// With the MD5 check asked for, a file that fails it is never offered for installation: one
-// file leads to its folder, several to a fresh download.
-TEST(DownloadWindow, AFileThatFailsItsCheckLeadsToTheFolderOrADownloadAgain) {
+// With the MD5 check asked for, a file that fails it is never offered for installation and
+// nothing is deleted unasked: one file leads to its folder (or stays), several are fetched
+// again from the first, the finished files deleted and the worker stopped.
+TEST(DownloadWindow, AFileThatFailsItsCheckIsNeverInstalled) {
     CWindowRig one({100}, false, DownloadWindowOptions(), L"1");
     one.StartDownload();
     one.answers[kCheckFailedText] = {kPromptExtraButton};
@@ -521,18 +529,53 @@ TEST(DownloadWindow, AFileThatFailsItsCheckLeadsToTheFolderOrADownloadAgain) {
     EXPECT_EQ(one.Prompted(L"Starfall下载完成，是否立即安装？"), 0);
     EXPECT_EQ(one.Mode(), kModeInstall);
     ASSERT_EQ(one.opened.size(), 1u);
-    EXPECT_EQ(one.opened[0], one.Target(0));
+    EXPECT_EQ(one.opened[0], one.Target(0));  // its folder, the file selected
+    EXPECT_TRUE(FileExists(one.Target(0).c_str()));
     one.Command(kInstallCommand);
     EXPECT_EQ(one.Prompted(kFileDamagedText), 1);
+    EXPECT_EQ(one.opened.size(), 1u);  // never started
 
-    CWindowRig two({100, 200}, false, DownloadWindowOptions(), L"1");
-    two.StartDownload();
-    two.answers[kCheckFailedText] = {kPromptExtraButton};
-    two.tasks.Finish(0, 100);
-    two.Tick();
-    ASSERT_EQ(two.tasks.Count(), 2);
-    EXPECT_EQ(two.tasks.tasks[1].target, two.Target(0));
-    EXPECT_TRUE(two.tasks.tasks[1].started);
+    CWindowRig three({100, 200, 300}, false, DownloadWindowOptions(), L"1");
+    bool multiFileForm = false;
+    three.onPrompt = [&](CPromptBase& prompt) {
+        if (auto* checkFailed = dynamic_cast<CFileCheckFailedDlg*>(&prompt)) {
+            multiFileForm = checkFailed->IsMultiFileForm();
+        }
+    };
+    three.StartDownload();
+    three.answers[kCheckFailedText] = {kPromptExtraButton};
+    three.tasks.Finish(0, 100);
+    three.Tick();
+    EXPECT_TRUE(multiFileForm);
+    EXPECT_TRUE(three.Saw(L"deleted " + three.Target(0)));
+    ASSERT_EQ(three.tasks.Count(), 2);
+    EXPECT_EQ(three.tasks.tasks[1].target, three.Target(0));
+    EXPECT_TRUE(three.tasks.tasks[1].started);
+    // The stopped worker never asks for the second file.
+    three.Ticks(2);
+    EXPECT_EQ(three.tasks.Count(), 2);
+}
+
+// Names from the configuration document never lead out of the download folder, and a
+// folder that is gone is said, not opened.
+TEST(DownloadWindow, InstallAndOpenStayInsideTheFolder) {
+    CWindowRig rig({100, 200});
+    rig.SetGameStart(L"..\\..\\x.exe");
+    rig.StartDownload();
+    rig.tasks.Finish(0, 100);
+    rig.Tick();
+    ASSERT_TRUE(rig.SentMessagesUntil([&] { return rig.tasks.Count() == 2; }));
+    rig.tasks.Finish(1, 200);
+    rig.Tick();
+    ASSERT_EQ(rig.Mode(), kModeInstall);
+    rig.Command(kInstallCommand);
+    EXPECT_EQ(rig.Prompted(kFileErrorText), 1);
+    EXPECT_TRUE(rig.opened.empty());
+
+    RemoveScratchFolder(rig.Folder());
+    rig.Command(kOpenFolderCommand);
+    EXPECT_EQ(rig.Prompted(kFolderOpenFailedText), 1);
+    EXPECT_TRUE(rig.opened.empty());
 }
 
 TEST(DownloadWindow, AHiddenWindowComesBackToAskAboutInstalling) {
