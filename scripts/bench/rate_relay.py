@@ -18,6 +18,16 @@ LIFETIME = float(sys.argv[4]) if len(sys.argv) > 4 else 1800
 BURST = 65536
 
 
+def shut_both(client, upstream):
+    # Ending both sockets wakes the pump of the other direction, so a relay never outlives
+    # either end.
+    for s in (client, upstream):
+        try:
+            s.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+
+
 def pump_up(client, upstream):
     try:
         while True:
@@ -27,11 +37,7 @@ def pump_up(client, upstream):
             upstream.sendall(data)
     except OSError:
         pass
-    for s in (client, upstream):
-        try:
-            s.shutdown(socket.SHUT_RDWR)
-        except OSError:
-            pass
+    shut_both(client, upstream)
 
 
 def pump_down(upstream, client):
@@ -51,11 +57,7 @@ def pump_down(upstream, client):
             tokens -= len(data)
     except OSError:
         pass
-    for s in (client, upstream):
-        try:
-            s.shutdown(socket.SHUT_RDWR)
-        except OSError:
-            pass
+    shut_both(client, upstream)
 
 
 def serve(client):
