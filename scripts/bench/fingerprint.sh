@@ -6,6 +6,7 @@
 # Usage: scripts/bench/fingerprint.sh   (after scripts/build.sh; prints figures only)
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../env.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 cd "$VEXA_ROOT"
 
 BENCH_EXE="$VEXA_BUILD_DIR/win/bench/vexa_bench.exe"
@@ -17,25 +18,10 @@ vexa_warm_wine
 
 WINDOW=52428800
 FILE="$WORK/package.bin"
-# 2 GiB: a sparse head and 64 MiB of real data at the end (both contenders read only the
-# tail, so the head needs no disk space).
-truncate -s $((2 * 1024 * 1024 * 1024)) "$FILE"
-dd if=/dev/urandom of="$FILE" bs=1M count=64 seek=$((2048 - 64)) conv=notrunc status=none
+bench_sparse_file "$FILE" $((2 * 1024 * 1024 * 1024))
 tail -c $WINDOW "$FILE" >/dev/null   # warm the page cache for both
 
-# Best wall time of 5 runs of a command; the command's stdout goes to $WORK/out.
-best_time() {
-  local best="" t
-  for _ in 1 2 3 4 5; do
-    local start end
-    start=$(date +%s.%N)
-    "$@" >"$WORK/out" 2>/dev/null
-    end=$(date +%s.%N)
-    t=$(echo "$end - $start" | bc -l)
-    if [[ -z "$best" ]] || (( $(echo "$t < $best" | bc -l) )); then best=$t; fi
-  done
-  echo "$best"
-}
+best_time() { bench_best_time 5 "$@"; }
 peak_kib() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F: '/Maximum resident/ {gsub(/ /,"",$2); print $2}'; }
 
 WIN_FILE="$(winepath -w "$FILE" 2>/dev/null)"   # once: winepath is a Wine process itself

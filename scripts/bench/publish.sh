@@ -10,6 +10,7 @@
 # Usage: scripts/bench/publish.sh
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../env.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 cd "$VEXA_ROOT"
 
 BENCH_BUILD="$VEXA_BUILD_DIR/host-bench"
@@ -29,28 +30,12 @@ trap cleanup EXIT
 WINDOW=52428800
 GIB=$((1024 * 1024 * 1024))
 
-# A sparse file of $2 bytes with 64 MiB of real data at its end.
-make_file() {
-  truncate -s "$2" "$1"
-  dd if=/dev/urandom of="$1" bs=1M count=64 seek=$(($2 / 1048576 - 64)) conv=notrunc status=none
-}
-# Best wall time of 3 runs; the command's stdout goes to $WORK/out.
-best_time() {
-  local best="" t start end
-  for _ in 1 2 3; do
-    start=$(date +%s.%N)
-    "$@" >"$WORK/out" 2>/dev/null
-    end=$(date +%s.%N)
-    t=$(echo "$end - $start" | bc -l)
-    if [[ -z "$best" ]] || (($(echo "$t < $best" | bc -l))); then best=$t; fi
-  done
-  echo "$best"
-}
+best_time() { bench_best_time 3 "$@"; }
 
 # --- 1. check of a 2 GiB file ----------------------------------------------------------
 mkdir -p "$WORK/files"
 BIG="$WORK/files/big_2gib.bin"
-make_file "$BIG" $((2 * GIB))
+bench_sparse_file "$BIG" $((2 * GIB))
 PORT=$("$PYTHON" -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 ID="{B0000000-0000-0000-0000-000000000001}"
 "$PUBLISH" author --out "$WORK/doc.html" --base-url "http://127.0.0.1:$PORT/g" \
@@ -80,7 +65,7 @@ rm -rf "$WORK/www" "$BIG"
 # --- 2. author on 4 GiB of files ----------------------------------------------------------
 FILES=()
 for i in 1 2 3 4; do
-  make_file "$WORK/files/part$i.bin" "$GIB"
+  bench_sparse_file "$WORK/files/part$i.bin" "$GIB"
   FILES+=("$WORK/files/part$i.bin")
 done
 for f in "${FILES[@]}"; do tail -c $WINDOW "$f" >/dev/null; done  # page cache for both

@@ -13,9 +13,21 @@ import sys
 import threading
 import time
 
+from loopback_server import serve_for
+
 LISTEN, UPSTREAM, RATE = int(sys.argv[1]), int(sys.argv[2]), float(sys.argv[3])
 LIFETIME = float(sys.argv[4]) if len(sys.argv) > 4 else 1800
 BURST = 65536
+
+
+def shut_both(client, upstream):
+    # Ending both sockets wakes the pump of the other direction, so a relay never outlives
+    # either end.
+    for s in (client, upstream):
+        try:
+            s.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
 
 
 def pump_up(client, upstream):
@@ -27,11 +39,7 @@ def pump_up(client, upstream):
             upstream.sendall(data)
     except OSError:
         pass
-    for s in (client, upstream):
-        try:
-            s.shutdown(socket.SHUT_RDWR)
-        except OSError:
-            pass
+    shut_both(client, upstream)
 
 
 def pump_down(upstream, client):
@@ -51,11 +59,7 @@ def pump_down(upstream, client):
             tokens -= len(data)
     except OSError:
         pass
-    for s in (client, upstream):
-        try:
-            s.shutdown(socket.SHUT_RDWR)
-        except OSError:
-            pass
+    shut_both(client, upstream)
 
 
 def serve(client):
@@ -73,19 +77,7 @@ def serve(client):
 
 
 def main():
-    listener = socket.socket()
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", LISTEN))
-    listener.listen(128)
-    print("ready", flush=True)
-    deadline = time.time() + LIFETIME
-    listener.settimeout(1)
-    while time.time() < deadline:
-        try:
-            client, _ = listener.accept()
-        except socket.timeout:
-            continue
-        threading.Thread(target=serve, args=(client,), daemon=True).start()
+    serve_for(LISTEN, LIFETIME, serve, 128, lambda: print("ready", flush=True))
 
 
 if __name__ == "__main__":

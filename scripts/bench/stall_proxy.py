@@ -20,6 +20,8 @@ import sys
 import threading
 import time
 
+from loopback_server import serve_for
+
 LISTEN, UPSTREAM, SIZE, STATE = int(sys.argv[1]), int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
 LIFETIME = float(sys.argv[5]) if len(sys.argv) > 5 else 600
 lock = threading.Lock()
@@ -156,18 +158,7 @@ def serve(client):
 
 
 def main():
-    server = socket.socket()
-    server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    server.bind(("127.0.0.1", LISTEN))
-    server.listen(64)
-    server.settimeout(1.0)
-    deadline = time.time() + LIFETIME
-    while time.time() < deadline:
-        try:
-            client, _ = server.accept()
-        except socket.timeout:
-            continue
-        threading.Thread(target=serve, args=(client,), daemon=True).start()
+    serve_for(LISTEN, LIFETIME, serve, 64)
 
 
 if __name__ == "__main__":

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/ScopedHandle.h"
+#include "base/TextCodec.h"
 
 namespace {
 
@@ -28,17 +29,6 @@ std::wstring LogFilePath() {
     return path;
 }
 
-std::string ToUtf8(const std::wstring& text) {
-    int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                     nullptr, 0, nullptr, nullptr);
-    std::string bytes(size > 0 ? static_cast<size_t>(size) : 0, '\0');
-    if (size > 0) {
-        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0],
-                              size, nullptr, nullptr);
-    }
-    return bytes;
-}
-
 // Appending writes go to the end of the file in one call, so lines of copies started at
 // the same time do not mix.
 void AppendLine(const std::wstring& path, const std::wstring& line) {
@@ -46,7 +36,7 @@ void AppendLine(const std::wstring& path, const std::wstring& line) {
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) return;
-    std::string bytes = ToUtf8(line + L"\r\n");
+    std::string bytes = Utf8FromWide(line + L"\r\n");
     DWORD written = 0;
     ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }

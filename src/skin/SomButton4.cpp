@@ -2,10 +2,8 @@
 
 #include <algorithm>
 
-#include "skin/ISomWndManager.h"
 #include "skin/SkinResourcesInstance.h"
 #include "skin/SkinText.h"
-#include "skin/SomClickProtocol.h"
 
 namespace {
 
@@ -70,21 +68,6 @@ void CSomButton4::Draw(HDC hdc, int, int) {
         DrawSkinText(hdc, x, y, label_, DefaultFont(), IsEnabled() ? 0 : kDisabledTextColour);
     }
 }
-
-BOOL CSomButton4::OnLButtonDown(POINT) { return PressSomElement(*this, pressed_); }
-
-BOOL CSomButton4::OnLButtonUp(POINT) { return ReleaseSomElement(*this, pressed_); }
-
-void CSomButton4::OnCaptureLost() {
-    if (!pressed_) return;
-    pressed_ = 0;
-    Redraw();
-    if (hover_) SendSomClick(*this);
-}
-
-void CSomButton4::OnMouseEnter(POINT) { SetSomHover(*this, hover_, true); }
-
-void CSomButton4::OnMouseLeave() { SetSomHover(*this, hover_, false); }
 
 void CMySomButton4::SetLabelColor(COLORREF colour) {
     labelColour_ = colour;

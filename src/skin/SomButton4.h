@@ -9,9 +9,9 @@
 #include <string>
 
 #include "skin/SomBitmap.h"
-#include "skin/SomWnd.h"
+#include "skin/SomPressable.h"
 
-class CSomButton4 : public CSomWnd {
+class CSomButton4 : public CSomPressable {
 public:
     static constexpr COLORREF kDisabledTextColour = 0x666666;
 
@@ -29,26 +29,16 @@ public:
     // strip height.
     virtual void UpdateLayout();
 
-    BOOL IsHover() const { return hover_; }
-    BOOL IsPressed() const { return pressed_; }
     int GetContentX() const { return contentX_; }
 
     void OnCreate() override;
     void Draw(HDC hdc, int limitRight, int part) override;
-    void OnCaptureLost() override;
-    BOOL OnLButtonDown(POINT point) override;
-    BOOL OnLButtonUp(POINT point) override;
-    BOOL OnLButtonDblClk(POINT point) override { return OnLButtonDown(point); }
-    void OnMouseEnter(POINT point) override;
-    void OnMouseLeave() override;
 
 protected:
     // 3 disabled, 2 pressed over the button, 1 hover, 0 otherwise.
     int VisualState() const;
     void DrawBackgroundFrame(HDC hdc);
 
-    BYTE hover_ = 0;
-    BYTE pressed_ = 0;
     std::wstring label_;
     CSomBitmap* icon_ = nullptr;
     int iconFrame_ = 0;

@@ -2,10 +2,8 @@
 
 #include <algorithm>
 
-#include "skin/ISomWndManager.h"
 #include "skin/SkinResourcesInstance.h"
 #include "skin/SkinText.h"
-#include "skin/SomClickProtocol.h"
 
 namespace {
 
@@ -68,27 +66,13 @@ void CSomCheckBox::Draw(HDC hdc, int, int) {
     box_->DrawFrame(hdc, 0, 1, CurrentFrame());
 }
 
-BOOL CSomCheckBox::OnLButtonDown(POINT) { return PressSomElement(*this, pressed_); }
-
-BOOL CSomCheckBox::OnLButtonUp(POINT) { return ReleaseSomElement(*this, pressed_); }
-
-void CSomCheckBox::OnCaptureLost() {
-    if (!pressed_) return;
-    pressed_ = 0;
-    if (hover_) {
-        if (radio_) {
-            checked_ = 1;
-        } else if (mixed_) {
-            checked_ = 1;
-            mixed_ = 0;
-        } else {
-            checked_ = !checked_;
-        }
+void CSomCheckBox::OnClicked() {
+    if (radio_) {
+        checked_ = 1;
+    } else if (mixed_) {
+        checked_ = 1;
+        mixed_ = 0;
+    } else {
+        checked_ = !checked_;
     }
-    Redraw();
-    if (hover_) SendSomClick(*this);
 }
-
-void CSomCheckBox::OnMouseEnter(POINT) { SetSomHover(*this, hover_, true); }
-
-void CSomCheckBox::OnMouseLeave() { SetSomHover(*this, hover_, false); }

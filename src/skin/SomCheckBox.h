@@ -7,9 +7,9 @@
 #include <string>
 
 #include "skin/SomBitmap.h"
-#include "skin/SomWnd.h"
+#include "skin/SomPressable.h"
 
-class CSomCheckBox : public CSomWnd {
+class CSomCheckBox : public CSomPressable {
 public:
     CSomCheckBox(CSomBitmap* boxImage, BOOL radio);  // image not owned
 
@@ -26,20 +26,15 @@ public:
 
     void OnCreate() override;
     void Draw(HDC hdc, int limitRight, int part) override;
-    void OnCaptureLost() override;
-    BOOL OnLButtonDown(POINT point) override;
-    BOOL OnLButtonUp(POINT point) override;
-    BOOL OnLButtonDblClk(POINT point) override { return OnLButtonDown(point); }
-    void OnMouseEnter(POINT point) override;
-    void OnMouseLeave() override;
 
     int CurrentFrame() const;
 
+protected:
+    void OnClicked() override;
+
 private:
-    BOOL hover_ = 0;
     BOOL checked_ = 0;
     BOOL mixed_ = 0;
-    BOOL pressed_ = 0;
     BOOL radio_;
     CSomBitmap* box_;
     std::wstring label_;

@@ -47,6 +47,7 @@
 #include <string>
 #include <vector>
 
+#include "base/TextCodec.h"
 #include "workflow/DownloadWindowIds.h"
 
 namespace {
@@ -180,17 +181,6 @@ int HoldDesktop(const std::wstring& title) {
     return 0;
 }
 
-std::string Utf8(const std::wstring& text) {
-    int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                     nullptr, 0, nullptr, nullptr);
-    std::string bytes(size > 0 ? static_cast<size_t>(size) : 0, '\0');
-    if (size > 0) {
-        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0],
-                              size, nullptr, nullptr);
-    }
-    return bytes;
-}
-
 int ListWindows(const std::wstring& title) {
     for (HWND hwnd : WindowsTitled(title)) {
         RECT rect = {};
@@ -200,8 +190,8 @@ int ListWindows(const std::wstring& title) {
         wchar_t text[512] = {};
         ::GetWindowTextW(hwnd, text, 511);
         std::string line = std::to_string(rect.right - rect.left) + " " +
-                           std::to_string(rect.bottom - rect.top) + " " + Utf8(name) + "\t" +
-                           Utf8(text) + "\n";
+                           std::to_string(rect.bottom - rect.top) + " " + Utf8FromWide(name) +
+                           "\t" + Utf8FromWide(text) + "\n";
         std::fwrite(line.data(), 1, line.size(), stdout);
     }
     std::fflush(stdout);

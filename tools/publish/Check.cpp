@@ -85,14 +85,20 @@ private:
         return report_.rows.back();
     }
 
+    // Fetches the row's whole file into *bytes and notes its size and any fetch problem;
+    // true when there was none.
+    bool FetchRow(CheckRow& row, size_t limit, std::string* bytes) {
+        const RoutedResult routed = FetchWhole(row.url, limit, timeoutMs_, bytes);
+        report_.wireBytes += routed.fetched.wireBytes;
+        if (routed.fetched.connected) row.size = std::to_string(bytes->size());
+        row.problem = WholeProblem(routed);
+        return row.problem.empty();
+    }
+
     bool CheckDocument(const std::string& url) {
         CheckRow& row = AddRow("document", url);
         std::string bytes;
-        const RoutedResult routed = FetchWhole(url, kLargestDocument, timeoutMs_, &bytes);
-        report_.wireBytes += routed.fetched.wireBytes;
-        if (routed.fetched.connected) row.size = std::to_string(bytes.size());
-        row.problem = WholeProblem(routed);
-        if (!row.problem.empty()) return false;
+        if (!FetchRow(row, kLargestDocument, &bytes)) return false;
         if (bytes.size() > kLargestDocument) {
             row.problem = "larger than 4 MiB";
             return false;
@@ -206,11 +212,7 @@ private:
     void CheckSkin(const std::string& url) {
         CheckRow& row = AddRow("skin", url);
         std::string bytes;
-        const RoutedResult routed = FetchWhole(url, kLargestSkinImage, timeoutMs_, &bytes);
-        report_.wireBytes += routed.fetched.wireBytes;
-        if (routed.fetched.connected) row.size = std::to_string(bytes.size());
-        row.problem = WholeProblem(routed);
-        if (!row.problem.empty()) return;
+        if (!FetchRow(row, kLargestSkinImage, &bytes)) return;
         CPixelSink pixels;
         if (bytes.size() > kLargestSkinImage ||
             !DecodePng(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), pixels)) {

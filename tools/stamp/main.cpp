@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Stamp.h"
@@ -33,6 +34,21 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes) {
     if (!in) return false;
     bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
+}
+
+// Reads and parses the program at path; says why on stderr when it cannot.
+bool LoadProgram(const std::string& path, stamp::PeImage* image) {
+    std::vector<uint8_t> bytes;
+    if (!ReadFile(path, &bytes)) {
+        std::fprintf(stderr, "vexa_stamp: cannot read %s\n", path.c_str());
+        return false;
+    }
+    std::string error;
+    if (!image->Load(std::move(bytes), &error)) {
+        std::fprintf(stderr, "vexa_stamp: %s: %s\n", path.c_str(), error.c_str());
+        return false;
+    }
+    return true;
 }
 
 bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -57,15 +73,11 @@ bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& by
 }
 
 int Show(const std::string& path) {
-    std::vector<uint8_t> bytes;
-    if (!ReadFile(path, &bytes)) {
-        std::fprintf(stderr, "vexa_stamp: cannot read %s\n", path.c_str());
-        return 1;
-    }
     stamp::PeImage image;
+    if (!LoadProgram(path, &image)) return 1;
     stamp::StampInfo info;
     std::string error;
-    if (!image.Load(std::move(bytes), &error) || !stamp::ReadStamp(image, &info, &error)) {
+    if (!stamp::ReadStamp(image, &info, &error)) {
         std::fprintf(stderr, "vexa_stamp: %s: %s\n", path.c_str(), error.c_str());
         return 1;
     }
@@ -107,14 +119,10 @@ int main(int argc, char** argv) {
     }
     if (in.empty() || out.empty() || !request.packageId) return Usage();
 
-    std::vector<uint8_t> bytes;
-    if (!ReadFile(in, &bytes)) {
-        std::fprintf(stderr, "vexa_stamp: cannot read %s\n", in.c_str());
-        return 1;
-    }
     stamp::PeImage image;
+    if (!LoadProgram(in, &image)) return 1;
     std::string error;
-    if (!image.Load(std::move(bytes), &error) || !stamp::ApplyStamp(image, request, &error)) {
+    if (!stamp::ApplyStamp(image, request, &error)) {
         std::fprintf(stderr, "vexa_stamp: %s: %s\n", in.c_str(), error.c_str());
         return 1;
     }
