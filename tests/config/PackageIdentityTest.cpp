@@ -26,32 +26,26 @@ IdResult QueryId(const wchar_t* module) {
 
 }  // namespace
 
-TEST(PackageIdentity, AnIdentifierOf38CharactersIsTakenWhole) {
-    IdResult result = QueryId(L"id_exact38.dll");
-    EXPECT_TRUE(result.found);
-    EXPECT_EQ(result.id, L"{CBF64884-192F-484C-8741-9223167E5D6B}");
-}
-
-TEST(PackageIdentity, ALongerIdentifierIsCutTo38Characters) {
-    IdResult result = QueryId(L"id_long.dll");
-    EXPECT_TRUE(result.found);
-    EXPECT_EQ(result.id, L"{CBF64884-192F-484C-8741-9223167E5D6B}");
-}
-
-TEST(PackageIdentity, OnlyTheFirstTranslationCounts) {
-    // The second translation has a FileDescription, the first does not.
-    IdResult result = QueryId(L"id_two_translations.dll");
-    EXPECT_FALSE(result.found);
-    EXPECT_EQ(result.id, L"");
-}
-
-TEST(PackageIdentity, NoVersionResourceGivesTheEmptyIdentifier) {
-    IdResult result = QueryId(L"no_version.dll");
-    EXPECT_FALSE(result.found);
-    EXPECT_EQ(result.id, L"");
-    IdResult missing = QueryId(L"does_not_exist.dll");
-    EXPECT_FALSE(missing.found);
-    EXPECT_EQ(missing.id, L"");
+// Longer identifiers are cut to 38 characters; only the first translation counts (the second
+// one of id_two_translations has a FileDescription, the first does not).
+TEST(PackageIdentity, IsTheFirstTranslationsIdentifierCutTo38Characters) {
+    const std::wstring id = L"{CBF64884-192F-484C-8741-9223167E5D6B}";
+    const struct {
+        const wchar_t* module;
+        bool found;
+        std::wstring id;
+    } cases[] = {
+        {L"id_exact38.dll", true, id},
+        {L"id_long.dll", true, id},
+        {L"id_two_translations.dll", false, L""},
+        {L"no_version.dll", false, L""},
+        {L"does_not_exist.dll", false, L""},
+    };
+    for (const auto& c : cases) {
+        IdResult result = QueryId(c.module);
+        EXPECT_EQ(result.found != FALSE, c.found) << c.module;
+        EXPECT_EQ(result.id, c.id) << c.module;
+    }
 }
 
 TEST(VersionText, IsTheFileVersionWithoutPadding) {

@@ -77,6 +77,12 @@ private:
     int closes_ = 0;
 };
 
+// The window owns itself from here on; its handle.
+HWND CreateSelfDeletingWindow(std::vector<std::string>* log) {
+    RECT rect = {0, 0, 60, 60};
+    return (new SelfDeletingWindow(log))->Create(nullptr, rect, L"self-deleting", WS_POPUP);
+}
+
 class SwallowingFilter : public CMessageFilter {
 public:
     UINT swallow;
@@ -129,9 +135,7 @@ TEST(WindowBase, AWindowStillOpenWhenItsObjectGoesIsDestroyedQuietly) {
 
 TEST(WindowBase, AWindowDestroyedInItsOwnHandlerHasItsFinalCallAfterTheHandlerReturns) {
     std::vector<std::string> log;
-    auto* window = new SelfDeletingWindow(&log);
-    RECT rect = {0, 0, 60, 60};
-    HWND hwnd = window->Create(nullptr, rect, L"self-deleting", WS_POPUP);
+    HWND hwnd = CreateSelfDeletingWindow(&log);
     ASSERT_NE(hwnd, nullptr);
 
     EXPECT_EQ(::SendMessageW(hwnd, kCloseFromHandler, 0, 0), 17);
@@ -142,9 +146,7 @@ TEST(WindowBase, AWindowDestroyedInItsOwnHandlerHasItsFinalCallAfterTheHandlerRe
 
 TEST(WindowBase, AWindowDestroyedFromOutsideDeletesItselfAtOnce) {
     std::vector<std::string> log;
-    auto* window = new SelfDeletingWindow(&log);
-    RECT rect = {0, 0, 60, 60};
-    HWND hwnd = window->Create(nullptr, rect, L"self-deleting", WS_POPUP);
+    HWND hwnd = CreateSelfDeletingWindow(&log);
     ASSERT_NE(hwnd, nullptr);
 
     ::DestroyWindow(hwnd);

@@ -31,6 +31,13 @@ std::wstring TempPng(const char* name, const Bytes& png) {
 
 UINT_PTR Source(const std::wstring& path) { return reinterpret_cast<UINT_PTR>(path.c_str()); }
 
+// Draws one frame at the top left of the target, after filling the target with `background`.
+void DrawFrameOver(CSomBitmap& bitmap, int frame, CPixels& target, COLORREF background) {
+    target.Fill(background);
+    bitmap.DrawFrame(target.DC(), 0, 0, frame);
+    ::GdiFlush();
+}
+
 BITMAP Header(HBITMAP bitmap) {
     BITMAP header = {};
     ::GetObjectW(bitmap, sizeof(header), &header);
@@ -66,15 +73,11 @@ TEST(SomBitmap, AlphaIsPremultipliedAndBlended) {
     CSomBitmap bitmap(Source(path), 1);
     ASSERT_TRUE(bitmap.HasAlpha());
     CPixels target(4, 1);
-    target.Fill(RGB(0, 0, 0));
-    bitmap.DrawFrame(target.DC(), 0, 0, 0);
-    ::GdiFlush();
+    DrawFrameOver(bitmap, 0, target, RGB(0, 0, 0));
     EXPECT_EQ(target.At(0, 0), RGB(100, 50, 25));
     EXPECT_EQ(target.At(1, 0), RGB(0, 0, 0));  // fully transparent: the target shows
 
-    target.Fill(RGB(0, 0, 200));
-    bitmap.DrawFrame(target.DC(), 0, 0, 0);
-    ::GdiFlush();
+    DrawFrameOver(bitmap, 0, target, RGB(0, 0, 200));
     COLORREF blended = target.At(0, 0);  // 25 + 200 * (255 - 128) / 255, rounded either way
     EXPECT_EQ(blended & 0xFFFF, RGB(100, 50, 0));
     EXPECT_NEAR(GetBValue(blended), 25 + 200 * 127 / 255, 1);
@@ -86,8 +89,7 @@ TEST(SomBitmap, OpaqueImagesAreCopiedAndStretched) {
     CSomBitmap bitmap(Source(path), 1);
     EXPECT_FALSE(bitmap.HasAlpha());
     CPixels target(8, 2);
-    target.Fill(RGB(255, 0, 0));
-    bitmap.DrawFrame(target.DC(), 0, 0, 0);
+    DrawFrameOver(bitmap, 0, target, RGB(255, 0, 0));
     bitmap.DrawStretched(target.DC(), 2, 0, 4, 2, 0);
     ::GdiFlush();
     EXPECT_EQ(target.At(0, 0), RGB(0x11, 0x22, 0x33));
@@ -106,12 +108,9 @@ TEST(SomBitmap, FramesAreEqualStripsAndTheWidthTruncates) {
     EXPECT_EQ(bitmap.GetFrameWidth(), 19);
     EXPECT_EQ(bitmap.GetHeight(), 1);
     CPixels target(19, 1);
-    bitmap.DrawFrame(target.DC(), 0, 0, 2);
-    ::GdiFlush();
+    DrawFrameOver(bitmap, 2, target, RGB(1, 2, 3));
     EXPECT_EQ(target.At(0, 0), RGB(0, 0, 255));
-    target.Fill(RGB(1, 2, 3));
-    bitmap.DrawFrame(target.DC(), 0, 0, 3);  // no such frame: nothing drawn
-    ::GdiFlush();
+    DrawFrameOver(bitmap, 3, target, RGB(1, 2, 3));  // no such frame: nothing drawn
     EXPECT_EQ(target.At(0, 0), RGB(1, 2, 3));
 }
 
@@ -126,8 +125,7 @@ TEST(SomBitmap, AFailedImageIsNeverLoadedAgain) {
     TempPng("late", EncodeRgb(4, 4, std::vector<uint32_t>(16, 0xFFFFFF)));
     EXPECT_EQ(bitmap.GetHeight(), 0);
     CPixels target(4, 4);
-    target.Fill(RGB(9, 9, 9));
-    bitmap.DrawFrame(target.DC(), 0, 0, 0);
+    DrawFrameOver(bitmap, 0, target, RGB(9, 9, 9));
     bitmap.DrawStretched(target.DC(), 0, 0, 4, 4, 0);
     ::GdiFlush();
     EXPECT_EQ(target.At(1, 1), RGB(9, 9, 9));

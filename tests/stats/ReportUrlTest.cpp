@@ -5,25 +5,26 @@
 
 #include "stats/ReportUrl.h"
 
+namespace {
+
+ClientAppReport Md5Report(const wchar_t* packageId, const wchar_t* machineId,
+                          const wchar_t* versionText, const wchar_t* md5List) {
+    return {kReportPackageVerified, packageId, machineId, versionText, true, md5List};
+}
+
+}  // namespace
+
 TEST(ReportUrl, PlainReportEndsWithAmpersand) {
-    ClientAppReport report;
-    report.name = kReportDownloadStarted;
-    report.packageId = L"{CBF64884-192F-484C-8741-9223167E5D6B}";
-    report.machineId = L"a1b2";
-    report.versionText = L"1.1.0.1011";
+    const ClientAppReport report{kReportDownloadStarted,
+                                 L"{CBF64884-192F-484C-8741-9223167E5D6B}", L"a1b2",
+                                 L"1.1.0.1011"};
     EXPECT_EQ(BuildClientAppReportUrl(L"stat.host:8080", report),
               L"http://stat.host:8080/ClientApp/statLogMuldownUrl/"
               L"?name={CBF64884-192F-484C-8741-9223167E5D6B}&from=0&mid=a1b2&ver=1.1.0.1011&");
 }
 
 TEST(ReportUrl, Md5ReportCarriesTheListAsWrittenAndFromOne) {
-    ClientAppReport report;
-    report.name = kReportPackageVerified;
-    report.packageId = L"{X}";
-    report.versionText = L"1.0.0.1";
-    report.withMd5 = true;
-    report.md5List = L"abc,DEF";
-    EXPECT_EQ(BuildClientAppReportUrl(L"h", report),
+    EXPECT_EQ(BuildClientAppReportUrl(L"h", Md5Report(L"{X}", L"", L"1.0.0.1", L"abc,DEF")),
               L"http://h/ClientApp/statLogMuldownMd5/?name={X}&from=1&mid=&ver=1.0.0.1&"
               L"md5=abc,DEF");
 }
@@ -31,14 +32,8 @@ TEST(ReportUrl, Md5ReportCarriesTheListAsWrittenAndFromOne) {
 // Values from a document or the identity module must never end a value early, add a
 // parameter or break the request line.
 TEST(ReportUrl, NoValueCanAddParametersOrBreakTheRequest) {
-    ClientAppReport report;
-    report.name = kReportPackageVerified;
-    report.packageId = L"{A}&from=9";
-    report.machineId = L"m id#frag";
-    report.versionText = L"1.0\r\nHost: x";
-    report.withMd5 = true;
-    report.md5List = L"a b,c?d=e/f%";
-    std::wstring url = BuildClientAppReportUrl(L"h", report);
+    std::wstring url = BuildClientAppReportUrl(
+        L"h", Md5Report(L"{A}&from=9", L"m id#frag", L"1.0\r\nHost: x", L"a b,c?d=e/f%"));
     EXPECT_EQ(url,
               L"http://h/ClientApp/statLogMuldownMd5/?name={A}%26from%3D9&from=1"
               L"&mid=m%20id%23frag&ver=1.0%0D%0AHost:%20x&md5=a%20b,c?d%3De/f%25");

@@ -11,6 +11,16 @@ namespace {
 
 using GetCid = int(WINAPI*)(wchar_t*, int);
 
+// A source that counts how often it asks for the module path.
+struct CountingSource {
+    std::wstring path;
+    int asked = 0;
+    CClientIdSource source{[this] {
+        ++asked;
+        return path;
+    }};
+};
+
 TEST(IdentityModule, GivesAStableHexIdentifierThatFitsTheBuffer) {
     CScratchFolder folder;
     std::wstring path = folder / L"Vexaverify.dll";
@@ -34,40 +44,31 @@ TEST(IdentityModule, GivesAStableHexIdentifierThatFitsTheBuffer) {
 
 TEST(ClientIdSource, UnpacksCallsAndDeletesTheModuleOnce) {
     CScratchFolder folder;
-    std::wstring path = folder / L"Vexaverify.dll";
-    int asked = 0;
-    CClientIdSource source([&] {
-        ++asked;
-        return path;
-    });
+    CountingSource counting{folder / L"Vexaverify.dll"};
+    const std::wstring& path = counting.path;
     std::wstring id;
-    ASSERT_TRUE(source.Get(&id));
+    ASSERT_TRUE(counting.source.Get(&id));
     EXPECT_EQ(id.size(), 32u);
     EXPECT_FALSE(CScratchFolder::Exists(path));
 
     // The second request answers from memory: a file at the module path stays as it is.
     ASSERT_TRUE(CScratchFolder::Write(path, std::string("not a module")));
     std::wstring again;
-    ASSERT_TRUE(source.Get(&again));
+    ASSERT_TRUE(counting.source.Get(&again));
     EXPECT_EQ(again, id);
-    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(counting.asked, 1);
     std::vector<uint8_t> kept = CScratchFolder::Read(path);
     EXPECT_EQ(std::string(kept.begin(), kept.end()), "not a module");
 }
 
 TEST(ClientIdSource, AFailedAttemptIsMadeAgain) {
     CScratchFolder folder;
-    std::wstring path = folder / L"missing-folder\\Vexaverify.dll";
-    int asked = 0;
-    CClientIdSource source([&] {
-        ++asked;
-        return path;
-    });
+    CountingSource counting{folder / L"missing-folder\\Vexaverify.dll"};
     std::wstring id = L"stale";
-    EXPECT_FALSE(source.Get(&id));
+    EXPECT_FALSE(counting.source.Get(&id));
     EXPECT_TRUE(id.empty());
-    EXPECT_FALSE(source.Get(&id));
-    EXPECT_EQ(asked, 2);
+    EXPECT_FALSE(counting.source.Get(&id));
+    EXPECT_EQ(counting.asked, 2);
 }
 
 }  // namespace

@@ -1,45 +1,39 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "workflow/ButtonModes.h"
 #include "workflow/DownloadFigures.h"
 #include "workflow/WorkflowState.h"
 
+namespace {
+
+using Figures = std::array<uint64_t, 4>;  // total, done, speed, percent
+
+Figures Shown(const ShownFigures& s) { return {s.total, s.done, s.speed, s.percent}; }
+
+}  // namespace
+
+// Readings below start as {package, completed files, main task done[, its speed or size]}.
 TEST(TickFigures, WithoutCompanionOnlyThePackageCounts) {
-    TickReading r;
-    r.totalBytes = 1000;
-    r.completedBytes = 200;
-    r.mainDone = 300;
-    r.mainSpeed = 50;
+    TickReading r{1000, 200, 300, 50};
     r.companionSize = 5000;  // ignored: no companion task
-    ShownFigures s = ComputeTickFigures(r);
-    EXPECT_EQ(s.total, 1000u);
-    EXPECT_EQ(s.done, 500u);
-    EXPECT_EQ(s.speed, 50u);
-    EXPECT_EQ(s.percent, 50u);
+    EXPECT_EQ(Shown(ComputeTickFigures(r)), (Figures{1000, 500, 50, 50}));
 }
 
 TEST(TickFigures, CompanionAddsItsSizeSpeedAndBytes) {
-    TickReading r;
-    r.totalBytes = 1000;
-    r.mainDone = 0;
+    TickReading r{1000, 0, 0};
     r.companionActive = true;
     r.companionSize = 1000;
     r.companionDone = 500;
     r.companionSpeed = 70;
-    ShownFigures s = ComputeTickFigures(r);
-    EXPECT_EQ(s.total, 2000u);
-    EXPECT_EQ(s.done, 500u);
-    EXPECT_EQ(s.speed, 70u);
-    EXPECT_EQ(s.percent, 25u);
+    EXPECT_EQ(Shown(ComputeTickFigures(r)), (Figures{2000, 500, 70, 25}));
     r.companionFinished = true;  // a finished companion counts whole
     EXPECT_EQ(ComputeTickFigures(r).done, 1000u);
 }
 
 TEST(TickFigures, AFileFinishedThisTickIsCountedOnceAndEmptyTotalShowsZero) {
-    TickReading r;
-    r.totalBytes = 1000;
-    r.completedBytes = 600;  // already includes the file that just ended
-    r.mainDone = 600;
+    TickReading r{1000, 600, 600};  // completed already includes the file that just ended
     r.fileFinishedThisTick = true;
     EXPECT_EQ(ComputeTickFigures(r).done, 600u);
     TickReading empty;
@@ -47,11 +41,7 @@ TEST(TickFigures, AFileFinishedThisTickIsCountedOnceAndEmptyTotalShowsZero) {
 }
 
 TEST(RefreshFigures, OneFilePackageShowsTheTaskBytesOnly) {
-    RefreshReading r;
-    r.totalBytes = 1000;
-    r.completedBytes = 0;
-    r.mainDone = 250;
-    r.mainSize = 1000;
+    RefreshReading r{1000, 0, 250, 1000};
     r.packageFileCount = 1;
     r.pendingCount = 1;
     RefreshFigures f = ComputeRefreshFigures(r);
@@ -63,11 +53,7 @@ TEST(RefreshFigures, OneFilePackageShowsTheTaskBytesOnly) {
 }
 
 TEST(RefreshFigures, SeveralFilesAddCompletedBytesAndCompanionStaysOutOfThePercent) {
-    RefreshReading r;
-    r.totalBytes = 3000;
-    r.completedBytes = 2000;
-    r.mainDone = 500;
-    r.mainSize = 1000;
+    RefreshReading r{3000, 2000, 500, 1000};
     r.companionTicked = true;
     r.companionSize = 1000;
     r.companionDone = 1000;

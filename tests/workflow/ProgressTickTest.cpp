@@ -21,6 +21,10 @@ TickFacts CompanionTick(uint64_t speed, int state) {
 
 bool Online() { return true; }
 
+bool EndedWithoutInstalling(const TickPlan& plan) {
+    return plan.companionEnded && !plan.installCompanion;
+}
+
 }  // namespace
 
 TEST(TickPlanner, TheCompanionEndsOnceAndItsInstallerRunsOncePerRun) {
@@ -41,9 +45,7 @@ TEST(TickPlanner, TheCompanionEndsOnceAndItsInstallerRunsOncePerRun) {
     // The next file of the package: no companion is started, and the finished companion task
     // read again must not start its installer a second time.
     planner.Companion().Skip();
-    TickPlan nextFile = planner.Plan(CompanionTick(0, 1), Online);
-    EXPECT_TRUE(nextFile.companionEnded);
-    EXPECT_FALSE(nextFile.installCompanion);
+    EXPECT_TRUE(EndedWithoutInstalling(planner.Plan(CompanionTick(0, 1), Online)));
 }
 
 TEST(TickPlanner, ASilentOrFailedCompanionIsDroppedWithoutInstalling) {
@@ -52,15 +54,11 @@ TEST(TickPlanner, ASilentOrFailedCompanionIsDroppedWithoutInstalling) {
     for (int second = 0; second < 5; ++second) {
         EXPECT_FALSE(silent.Plan(CompanionTick(0, 0), Online).companionEnded) << second;
     }
-    TickPlan dropped = silent.Plan(CompanionTick(0, 0), Online);
-    EXPECT_TRUE(dropped.companionEnded);
-    EXPECT_FALSE(dropped.installCompanion);
+    EXPECT_TRUE(EndedWithoutInstalling(silent.Plan(CompanionTick(0, 0), Online)));
 
     CTickPlanner failed(90, 3, 5);
     failed.Companion().Begin();
-    TickPlan plan = failed.Plan(CompanionTick(700, 2), Online);
-    EXPECT_TRUE(plan.companionEnded);
-    EXPECT_FALSE(plan.installCompanion);
+    EXPECT_TRUE(EndedWithoutInstalling(failed.Plan(CompanionTick(700, 2), Online)));
 }
 
 TEST(TickPlanner, SilentSecondsAskTheNetworkAndEndInARetryOrAWait) {
