@@ -117,9 +117,7 @@ std::wstring CDLDlg::CompanionFileName() const {
 std::wstring CDLDlg::CompanionTarget() const {
     std::wstring name = CompanionFileName();
     if (name.empty()) return {};
-    std::wstring folder = GetTempFolder(targetFolder_) + kCompanionFolder;
-    ::CreateDirectoryW(folder.c_str(), nullptr);  // there already after the first time
-    return folder + name;
+    return GetTempFolder(targetFolder_) + kCompanionFolder + name;
 }
 
 bool CDLDlg::ClaimCompanionMutex() {
@@ -135,7 +133,10 @@ bool CDLDlg::ClaimCompanionMutex() {
 void CDLDlg::ReleaseCompanionMutex() { companionMutex_.Reset(); }
 
 int CDLDlg::CreateCompanionTask(HWND owner) {
-    return engine_.Create(owner, services_.config->GetQuilletDownloaderLink(), CompanionTarget());
+    // Its folder is made when a task needs it, not every time the target is asked for.
+    std::wstring target = CompanionTarget();
+    ::CreateDirectoryW(target.substr(0, target.rfind(L'\\') + 1).c_str(), nullptr);
+    return engine_.Create(owner, services_.config->GetQuilletDownloaderLink(), target);
 }
 
 bool CDLDlg::StartCompanionTask() {
