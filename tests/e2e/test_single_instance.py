@@ -27,16 +27,20 @@ class SingleInstanceTest(unittest.TestCase):
         """What every program this test started did so far, for a failure message."""
         return "\n".join(process.describe() for process in self.processes)
 
-    def test_second_copy_hands_over_to_the_download_window_and_exits_0(self):
+    def second_copy_beside(self, fake_kind, seconds, name, timeout=120):
+        """A test driver's stand-in for a running copy (`fake_kind`), then a second copy of
+        the same package, which must end with 0. Returns the stand-in."""
         package_id = h.new_package_id()
-        exe = self.copy_for(package_id, "handover")
-        fake = h.start(h.TESTDRIVER, "fake-download-window", package_id, "300",
-                           capture=True)
+        exe = self.copy_for(package_id, name)
+        fake = h.start(h.TESTDRIVER, fake_kind, package_id, str(seconds), capture=True)
         self.processes.append(fake)
         self.assertEqual(fake.readline().strip(), "ready", fake.describe())
-
-        second = h.run(exe)
+        second = h.run(exe, timeout=timeout)
         self.assertEqual(second.returncode, 0, second.describe())
+        return fake
+
+    def test_second_copy_hands_over_to_the_download_window_and_exits_0(self):
+        fake = self.second_copy_beside("fake-download-window", 300, "handover")
         # The running copy's download window was asked to show itself.
         self.assertEqual(fake.readline().strip(), "show", fake.describe())
         self.assertEqual(fake.wait(timeout=60), 0, fake.describe())
@@ -46,26 +50,12 @@ class SingleInstanceTest(unittest.TestCase):
     def test_a_copy_whose_mutex_may_not_be_opened_counts_as_running(self):
         # An elevated copy, or one of another account: the mutex exists but this copy may
         # not open it, and CreateMutexW gives no handle at all.
-        package_id = h.new_package_id()
-        exe = self.copy_for(package_id, "locked")
-        fake = h.start(h.TESTDRIVER, "fake-locked-window", package_id, "120", capture=True)
-        self.processes.append(fake)
-        self.assertEqual(fake.stdout.readline().strip(), "ready")
-
-        second = h.run(exe, timeout=90)
-        self.assertEqual(second.returncode, 0)
-        self.assertEqual(fake.stdout.readline().strip(), "show")
+        fake = self.second_copy_beside("fake-locked-window", 120, "locked", timeout=90)
+        self.assertEqual(fake.readline().strip(), "show", fake.describe())
         self.assertEqual(h.count_windows(), 0, "the second copy must show nothing")
 
     def test_hand_over_to_a_copy_that_does_not_answer_ends_anyway(self):
-        package_id = h.new_package_id()
-        exe = self.copy_for(package_id, "hung")
-        fake = h.start(h.TESTDRIVER, "fake-hung-window", package_id, "400", capture=True)
-        self.processes.append(fake)
-        self.assertEqual(fake.stdout.readline().strip(), "ready")
-
-        second = h.run(exe, timeout=120)
-        self.assertEqual(second.returncode, 0)
+        fake = self.second_copy_beside("fake-hung-window", 400, "hung")
         self.assertIsNone(fake.poll(), "the second copy ended only when the first one did")
         self.assertEqual(h.count_windows(), 0, "the second copy must show nothing")
 

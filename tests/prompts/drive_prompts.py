@@ -7,7 +7,6 @@ Needs DISPLAY (an Xvfb), WINEPREFIX and wine on the path. Saves a screenshot of 
 as <out>/<case>.png. Exits non-zero when a prompt ends with the wrong result.
 """
 
-import argparse
 import os
 import queue
 import subprocess
@@ -160,11 +159,7 @@ def run_click(args, checks, case, name, point, expected, *extra, shot=True, hove
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--out", required=True)
-    args = parser.parse_args()
-    os.makedirs(args.out, exist_ok=True)
+    args = wine_run.program_and_output_arguments()
     checks = Checks()
 
     # Every prompt: a screenshot, and its close box answers 0.

@@ -294,13 +294,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 ACTIVE[0] -= 1
             LAST_REQUEST[0] = time.monotonic()
 
-    def store_upload(self):
+    def take_request_fault(self):
+        """The request's path, and the fault armed for it (mode, params), after its delay."""
         url = urllib.parse.urlsplit(self.path)
         fault = take_fault(urllib.parse.unquote(url.path))
         params = fault["params"] if fault else {}
         mode = fault["mode"] if fault else None
         if mode == "delay":
             time.sleep(int(params.get("ms", "1000")) / 1000.0)
+        return url, mode, params
+
+    def store_upload(self):
+        url, mode, params = self.take_request_fault()
+        if mode == "delay":
             self.close_connection = True
             return
         length = int(self.headers.get("Content-Length") or 0)
@@ -320,13 +326,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_simple(201, b"stored\n")
 
     def serve(self):
-        url = urllib.parse.urlsplit(self.path)
-        fault = take_fault(urllib.parse.unquote(url.path))
-        params = fault["params"] if fault else {}
-        mode = fault["mode"] if fault else None
-
-        if mode == "delay":
-            time.sleep(int(params.get("ms", "1000")) / 1000.0)
+        url, mode, params = self.take_request_fault()
         if mode == "held":
             release_of(urllib.parse.unquote(url.path)).wait(timeout=120)
         if mode in ("status", "held"):

@@ -5,7 +5,6 @@ picture, and the program must end cleanly. Saves a screenshot of the page area.
     page_fallback.py --exe page_show.exe --out <artefact folder>
 """
 
-import argparse
 import os
 import subprocess
 import sys
@@ -20,11 +19,7 @@ WAIT_SECONDS = 180
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--out", required=True)
-    args = parser.parse_args()
-    os.makedirs(args.out, exist_ok=True)
+    args = wine_run.program_and_output_arguments()
     subprocess.run(["xdotool", "mousemove", "2", "2"], check=False)
     proc = wine_run.Started(["wine", args.exe, "http://127.0.0.1:9/"])
     lines = []

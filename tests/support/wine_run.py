@@ -9,6 +9,7 @@ services that a program starts (the desktop process on the first window) inherit
 handles and can keep a pipe open long after the program has ended.
 """
 
+import argparse
 import itertools
 import os
 import subprocess
@@ -205,3 +206,14 @@ class Started(subprocess.Popen):
         for f in (self._err, self._out):
             if f:
                 f.close()
+
+
+def program_and_output_arguments():
+    """The arguments of a script that drives one test program: --exe (the program) and --out
+    (a folder for its screenshots, made here)."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--out", required=True)
+    args = parser.parse_args()
+    os.makedirs(args.out, exist_ok=True)
+    return args

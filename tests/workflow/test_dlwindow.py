@@ -169,31 +169,27 @@ class FaultTest(WindowTest):
         self.assertFalse(self.served_files("evil_"))
         self.assertEqual(host.quit(), "exit 0")
 
-    def test_quit_inside_a_prompt_ends_the_program(self):
+    def folder_error_prompt(self, seed, answer):
+        """Change folder to a file's path: the folder-error prompt opens and gets `answer`."""
         package_id = h.new_package_id()
-        Package(self.server, package_id, [1048576], seed=13)
-        blocked = os.path.join(self.folder, "b-file")
+        Package(self.server, package_id, [1048576], seed=seed)
+        blocked = os.path.join(self.folder, "blocked-%d" % seed)
         with open(blocked, "w") as f:
             f.write("x")
         host = self.host(package_id, "--choose", "Z:" + blocked.replace("/", "\\"),
-                         "--answer", "CDirErrDlg:quit")
+                         "--answer", "CDirErrDlg:" + answer)
         self.expect(host, "mode 0")
         host.command(ids.CHANGE_FOLDER)
         self.expect(host, "prompt-window CDirErrDlg")
+        return host
+
+    def test_quit_inside_a_prompt_ends_the_program(self):
+        host = self.folder_error_prompt(13, "quit")
         self.expect(host, "prompt-result 4")
         self.assertEqual(host.quit(), "exit 7")
 
     def test_close_from_the_tray_menu_while_a_prompt_is_open(self):
-        package_id = h.new_package_id()
-        Package(self.server, package_id, [1048576], seed=15)
-        blocked = os.path.join(self.folder, "c-file")
-        with open(blocked, "w") as f:
-            f.write("x")
-        host = self.host(package_id, "--choose", "Z:" + blocked.replace("/", "\\"),
-                         "--answer", "CDirErrDlg:keep")
-        self.expect(host, "mode 0")
-        host.command(ids.CHANGE_FOLDER)
-        self.expect(host, "prompt-window CDirErrDlg")
+        host = self.folder_error_prompt(15, "keep")
         self.assertEqual(host.quit(), "exit 0")
 
     def test_large_package_folders_fat_and_free_space(self):

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "AuthoredValues.h"
 #include "Author.h"
 #include "DocumentReaderWin.h"
 
@@ -40,23 +41,8 @@ TEST(AuthorProfile, Utf16DocumentReadsBackThroughThePlatformReader) {
     std::wstring missing;
     ASSERT_TRUE(publish::ParseWithProfileFunctions(result.document, &read, &missing))
         << missing.size();
-    ASSERT_EQ(read.parts.size(), request.files.size());
-    for (size_t i = 0; i < read.parts.size(); ++i) {
-        EXPECT_EQ(read.parts[i].size, request.files[i].size);
-        EXPECT_EQ(read.parts[i].md5, request.files[i].md5);
-        EXPECT_EQ(read.parts[i].link,
-                  L"http://dl.example.com/游戏/第" + std::to_wstring(i) + L"部分.bin");
-    }
-    const ConfigValues& v = request.values;
-    EXPECT_EQ(read.gameName, v.gameName);
-    EXPECT_EQ(read.gameStart, v.gameStart);
-    EXPECT_EQ(read.gameVersion, v.gameVersion);
-    EXPECT_EQ(read.quilletInstallTip, v.quilletInstallTip);
-    EXPECT_EQ(read.textPromotionTitle, v.textPromotionTitle);
-    EXPECT_EQ(read.cancelDownloadTips, v.cancelDownloadTips);
+    ExpectReadBackAsAuthored(read, request, L"http://dl.example.com/游戏/第", L"部分.bin");
     EXPECT_EQ(read.seedUrl, L"http://seed.example.net/镜像|http://127.0.0.1:8080/s/");
-    EXPECT_EQ(read.safeCheck, L"1");
-    EXPECT_EQ(read.newVersion, L"1.1.0.1011");
 }
 
 TEST(AuthorProfile, AsciiDocumentWithoutByteOrderMarkReadsBack) {

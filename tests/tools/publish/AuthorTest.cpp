@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "AuthoredValues.h"
 #include "Author.h"
 #include "config/ProfileDocument.h"
 
@@ -75,25 +76,8 @@ TEST(Author, ChineseTextsManyFilesAndSeedsReadBackExactly) {
     ASSERT_EQ(result.document.substr(0, 2), "\xFF\xFE");
     ConfigValues read = ReadAsProgram(result.document);
     ASSERT_EQ(read.parts.size(), 120u);
-    for (size_t i = 0; i < read.parts.size(); ++i) {
-        EXPECT_EQ(read.parts[i].size, request.files[i].size);
-        EXPECT_EQ(read.parts[i].md5, request.files[i].md5);
-        EXPECT_EQ(read.parts[i].link,
-                  L"http://dl.example.com/games/demo/游戏_第" + std::to_wstring(i) + L"部分.bin");
-    }
-    EXPECT_EQ(read.gameName, v.gameName);
-    EXPECT_EQ(read.gameVersion, v.gameVersion);
-    EXPECT_EQ(read.gameStart, v.gameStart);
+    ExpectReadBackAsAuthored(read, request, L"http://dl.example.com/games/demo/游戏_第", L"部分.bin");
     EXPECT_EQ(read.seedUrl, L"http://seed1.example.net/mirror|http://seed2.example.net:8080/f/");
-    EXPECT_EQ(read.quilletInstallTip, v.quilletInstallTip);
-    EXPECT_EQ(read.textPromotionTitle, v.textPromotionTitle);
-    EXPECT_EQ(read.textPromotionLink, v.textPromotionLink);
-    EXPECT_EQ(read.cancelDownloadTips, v.cancelDownloadTips);
-    EXPECT_EQ(read.embedLink2, v.embedLink2);
-    EXPECT_EQ(read.skinLink, v.skinLink);
-    EXPECT_EQ(read.quilletDownloaderLink, v.quilletDownloaderLink);
-    EXPECT_EQ(read.safeCheck, L"1");
-    EXPECT_EQ(read.newVersion, L"1.1.0.1011");
     EXPECT_EQ(read.newVersionDownloaderLink, L"http://home.example.com/");
 }
 
