@@ -201,6 +201,31 @@ function(vexa_gtest_executable name library)
     vexa_common_warnings(${name})
 endfunction()
 
+# A publisher's tool, built in both builds: natively (into build/host/tools, for the demo and
+# the tests) and as a Windows console program for publishers.
+function(vexa_tool name library)
+    add_executable(${name} ${ARGN})
+    target_link_libraries(${name} PRIVATE ${library})
+    vexa_common_warnings(${name})
+    if(NOT WIN32)
+        set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+    endif()
+endfunction()
+
+# A Windows program the tests start (a stand-in, a child that fails on demand, a driver):
+# wmain-based, with the program's warnings, linked with the LIBS given.
+function(vexa_test_program name)
+    cmake_parse_arguments(arg "WINDOWED" "" "SOURCES;LIBS" ${ARGN})
+    if(arg_WINDOWED)
+        add_executable(${name} WIN32 ${arg_SOURCES})
+    else()
+        add_executable(${name} ${arg_SOURCES})
+    endif()
+    target_link_options(${name} PRIVATE -municode)
+    target_link_libraries(${name} PRIVATE ${arg_LIBS})
+    vexa_common_warnings(${name})
+endfunction()
+
 # A GoogleTest executable registered with ctest under `label`, linked with `library`.
 function(vexa_gtest name label library)
     vexa_gtest_executable(${name} ${library} ${ARGN})

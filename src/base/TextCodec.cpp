@@ -123,3 +123,11 @@ std::string Utf16LeFromWide(const std::wstring& text) {
     }
     return out;
 }
+
+std::wstring TrimBlanks(const std::wstring& text) {
+    const wchar_t* blanks = L" \t\r\n\f\v";
+    size_t first = text.find_first_not_of(blanks);
+    if (first == std::wstring::npos) return std::wstring();
+    size_t last = text.find_last_not_of(blanks);
+    return text.substr(first, last - first + 1);
+}

@@ -8,3 +8,6 @@ std::wstring WideFromUtf8(const std::string& bytes);  // invalid sequences becom
 std::string Utf8FromWide(const std::wstring& text);
 std::wstring WideFromUtf16(const std::string& bytes, bool bigEndian);
 std::string Utf16LeFromWide(const std::wstring& text);
+
+// The text without the blanks (space, tab, line breaks) at either end.
+std::wstring TrimBlanks(const std::wstring& text);

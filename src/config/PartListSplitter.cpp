@@ -1,5 +1,6 @@
 #include "config/PartListSplitter.h"
 
+#include "base/TextCodec.h"
 #include "config/UnsignedDecimal.h"
 
 namespace {
@@ -32,19 +33,11 @@ private:
     size_t comma_ = std::wstring::npos;
 };
 
-// Documents are written by hand as "a, b" as often as "a,b": a blank kept in a link or an
-// MD5 text would make a request or a comparison fail.
-std::wstring TrimBlanks(const std::wstring& item) {
-    const wchar_t* blanks = L" \t\r\n\f\v";
-    size_t first = item.find_first_not_of(blanks);
-    if (first == std::wstring::npos) return std::wstring();
-    size_t last = item.find_last_not_of(blanks);
-    return item.substr(first, last - first + 1);
-}
-
 PackageFile MakeRecord(const std::wstring& size, const std::wstring& link,
                        const std::wstring& md5) {
     PackageFile record;
+    // Documents are written by hand as "a, b" as often as "a,b": a blank kept in a link or
+    // an MD5 text would make a request or a comparison fail.
     record.size = ParseUnsignedDecimal(TrimBlanks(size));
     record.link = TrimBlanks(link);
     record.md5 = TrimBlanks(md5);

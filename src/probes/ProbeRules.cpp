@@ -1,14 +1,8 @@
 #include "probes/ProbeRules.h"
 
-namespace {
+#include "base/TextCodec.h"
 
-std::wstring Trimmed(const std::wstring& text) {
-    const wchar_t* blanks = L" \t\r\n\f\v";
-    size_t first = text.find_first_not_of(blanks);
-    if (first == std::wstring::npos) return std::wstring();
-    size_t last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
-}
+namespace {
 
 uint64_t SaturatingSum(uint64_t a, uint64_t b) {
     uint64_t sum = a + b;
@@ -46,7 +40,7 @@ bool IsInsideProductFolder(const std::wstring& folder, const std::wstring& produ
     if (folder.size() == productPath.size()) return true;
     if (folder[productPath.size()] == L'\\') return true;
     if (!productPath.empty() && productPath.back() == L'\\') return true;
-    return Trimmed(folder).size() == Trimmed(productPath).size();
+    return TrimBlanks(folder).size() == TrimBlanks(productPath).size();
 }
 
 bool AreScreenEdgesCovered(int width, int height,

@@ -3,22 +3,27 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "crashupload/CrashUploadRules.h"
 
-TEST(CrashUploadRules, OnlyNumberedDumpsOfAProgramAreRecognised) {
-    std::wstring program;
+// What a parse gives: whether the value was taken, and the two parts it was split into.
+std::tuple<bool, std::wstring, int> Split(bool (*parse)(const std::wstring&, std::wstring*, int*),
+                                          const wchar_t* value) {
+    std::wstring text;
     int number = -1;
-    ASSERT_TRUE(ParseDumpFileName(L"setup.exe_007.dmp", &program, &number));
-    EXPECT_EQ(program, L"setup.exe");
-    EXPECT_EQ(number, 7);
-    ASSERT_TRUE(ParseDumpFileName(L"游 戏_x.exe_010.dmp", &program, &number));
-    EXPECT_EQ(program, L"游 戏_x.exe");
-    EXPECT_EQ(number, 10);
+    bool taken = parse(value, &text, &number);
+    return {taken, taken ? text : L"", taken ? number : -1};
+}
+
+TEST(CrashUploadRules, OnlyNumberedDumpsOfAProgramAreRecognised) {
+    using Parsed = std::tuple<bool, std::wstring, int>;
+    EXPECT_EQ(Split(ParseDumpFileName, L"setup.exe_007.dmp"), Parsed(true, L"setup.exe", 7));
+    EXPECT_EQ(Split(ParseDumpFileName, L"游 戏_x.exe_010.dmp"), Parsed(true, L"游 戏_x.exe", 10));
     for (const wchar_t* other :
          {L"setup.exe_011.dmp", L"setup.exe_07.dmp", L"setup.exe_0a7.dmp", L"setup.exe-007.dmp",
           L"setup.exe_007.DMP", L"_007.dmp", L"setup.exe_007.dmp.part", L".dmp", L""})
-        EXPECT_FALSE(ParseDumpFileName(other, &program, &number)) << std::wstring(other).size();
+        EXPECT_FALSE(std::get<0>(Split(ParseDumpFileName, other))) << std::wstring(other).size();
 }
 
 TEST(CrashUploadRules, ElevenNamesPerProgram) {
@@ -51,17 +56,12 @@ TEST(CrashUploadRules, PercentEncodingIsUtf8) {
 }
 
 TEST(CrashUploadRules, StampedServerValuesAreCheckedBeforeUse) {
-    std::wstring host;
-    int port = 0;
-    ASSERT_TRUE(SplitHostAndPort(L"stat.example.com", &host, &port));
-    EXPECT_EQ(host, L"stat.example.com");
-    EXPECT_EQ(port, 80);
-    ASSERT_TRUE(SplitHostAndPort(L"127.0.0.1:8124", &host, &port));
-    EXPECT_EQ(host, L"127.0.0.1");
-    EXPECT_EQ(port, 8124);
+    using Parsed = std::tuple<bool, std::wstring, int>;
+    EXPECT_EQ(Split(SplitHostAndPort, L"stat.example.com"), Parsed(true, L"stat.example.com", 80));
+    EXPECT_EQ(Split(SplitHostAndPort, L"127.0.0.1:8124"), Parsed(true, L"127.0.0.1", 8124));
     for (const wchar_t* bad : {L"", L":80", L"host:", L"host:0", L"host:65536", L"host:8x",
                                L"ho st", L"host/path", L"user@host", L"host:123456"})
-        EXPECT_FALSE(SplitHostAndPort(bad, &host, &port)) << std::wstring(bad).size();
+        EXPECT_FALSE(std::get<0>(Split(SplitHostAndPort, bad))) << std::wstring(bad).size();
 }
 
 TEST(CrashUploadRules, OnlySuccessAnswersCountAsReceived) {

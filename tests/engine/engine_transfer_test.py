@@ -172,6 +172,27 @@ def expect_download(fx, mode, name, want, seeds="", restarts=False):
     return final
 
 
+def expect_downloads(fx, *rows):
+    """Downloads through each misbehaving mode in turn: rows of (mode, size) or (mode, size,
+    counter, least), the server's counter that shows the misbehaviour really happened."""
+    for row in rows:
+        mode, size = row[0], row[1]
+        name = mode + ".bin"
+        expect_download(fx, mode, name, fx.make(name, size))
+        if len(row) > 2:
+            assert fx.stats().get(row[2], 0) >= row[3], fx.stats()
+
+
+def expect_given_up(fx, mode, name, size, **run):
+    """Downloads /MODE/NAME from a server that can never serve it: the task fails (exit 1,
+    state 2). Returns the "final" line and the target's path."""
+    fx.make(name, size)
+    target = os.path.join(fx.out, name)
+    rc, out, final = fx.run("%s/%s/%s" % (fx.base, mode, name), target, **run)
+    assert rc == 1 and field(final, "state") == 2, final
+    return final, target
+
+
 @case
 def range_server_multi_connection(fx):
     want = fx.make("r.bin", 6 * MiB + 123)
@@ -257,25 +278,11 @@ def endless_body_ends_at_the_size_cap(fx):
 
 @case
 def link_leading_only_to_a_dead_end_is_given_up(fx):
-    fx.make("de.bin", 1 * MiB)
-    target = os.path.join(fx.out, "de.bin")
-    rc, out, final = fx.run(fx.base + "/deadend/de.bin", target)
-    assert rc == 1 and field(final, "state") == 2, final
+    _, target = expect_given_up(fx, "deadend", "de.bin", 1 * MiB)
     # Every attempt of the link met the dead end once: a bad answer of the link each time,
     # retried with backoff until the run of them gives the source up.
     assert fx.stats().get("gone", 0) >= 8, fx.stats()
     assert not os.path.exists(target)
-
-
-def expect_downloads(fx, *rows):
-    """Downloads through each misbehaving mode in turn: rows of (mode, size) or (mode, size,
-    counter, least), the server's counter that shows the misbehaviour really happened."""
-    for row in rows:
-        mode, size = row[0], row[1]
-        name = mode + ".bin"
-        expect_download(fx, mode, name, fx.make(name, size))
-        if len(row) > 2:
-            assert fx.stats().get(row[2], 0) >= row[3], fx.stats()
 
 
 @case
@@ -321,10 +328,7 @@ def unreachable_redirect_target_goes_back_to_the_link(fx):
 
 @case
 def link_leading_only_to_an_unreachable_target_is_given_up(fx):
-    fx.make("dn.bin", 1 * MiB)
-    target = os.path.join(fx.out, "dn.bin")
-    rc, out, final = fx.run(fx.base + "/down/dn.bin", target, timeout=180)
-    assert rc == 1 and field(final, "state") == 2, final
+    final, target = expect_given_up(fx, "down", "dn.bin", 1 * MiB, timeout=180)
     print("  given up after %s s" % field(final, "seconds"))
     assert fx.stats().get("down", 0) >= 8, fx.stats()
     assert not os.path.exists(target)
@@ -485,10 +489,7 @@ def file_changed_mid_download_stops_every_connection(fx):
 
 @case
 def origin_that_keeps_changing_is_given_up(fx):
-    fx.make("f.bin", 4 * MiB)
-    target = os.path.join(fx.out, "f.bin")
-    rc, out, final = fx.run(fx.base + "/flip/f.bin", target)
-    assert rc == 1 and field(final, "state") == 2, final
+    final, _ = expect_given_up(fx, "flip", "f.bin", 4 * MiB)
     assert field(final, "seconds") < 30, final
 
 

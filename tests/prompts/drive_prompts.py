@@ -62,6 +62,9 @@ class Prompt:
         if not line:
             raise RuntimeError("the prompt did not appear\n" + self.proc.describe())
         _, x, y = line.split()
+        # The prompt says where it is as it shows itself; X maps it a moment later, and a
+        # click before that would land on whatever is below.
+        time.sleep(0.3)
         return int(x), int(y)
 
     def finish(self, timeout=WAIT_SECONDS):
@@ -140,7 +143,6 @@ def run_click(args, checks, case, name, point, expected, *extra, shot=True, hove
     prompt = Prompt(args.exe, name, "--owner", *extra)
     try:
         origin = prompt.origin()
-        time.sleep(0.3)
         if hover:
             xdotool("mousemove", origin[0] + point[0], origin[1] + point[1])
             time.sleep(0.4)
@@ -180,7 +182,6 @@ def main():
     prompt = Prompt(args.exe, "checkfailed", "--owner")
     try:
         origin = prompt.origin()
-        time.sleep(0.3)
         click(origin, FEEDBACK_LINK)
         checks.expect("checkfailed-link", "owner got command 17",
                       prompt.wait_for("owner-command 17") is not None, True)
@@ -196,7 +197,6 @@ def main():
     prompt = Prompt(args.exe, "initfailed")
     try:
         origin = prompt.origin()
-        time.sleep(0.3)
         click(origin, EXTRA_BUTTON)
         checks.expect("initfailed-retry", "new main window",
                       prompt.wait_for("main-window") is not None, True)
@@ -210,7 +210,6 @@ def main():
     prompt = Prompt(args.exe, "diropen", "--owner")
     try:
         origin = prompt.origin()
-        time.sleep(0.3)
         close_box = (origin[0] + CLOSE_BOX[0], origin[1] + CLOSE_BOX[1])
         prompt_window = window_under(close_box)
         xdotool("mousemove", origin[0] + BACKGROUND[0], origin[1] + BACKGROUND[1])

@@ -23,6 +23,13 @@ protected:
     CStatisticsDLEvent::Clock Clock() {
         return [this] { return now; };
     }
+    // One transfer that runs from `start` to `stop` on the tick clock.
+    void Transfer(CStatisticsDLEvent& event, DWORD start, DWORD stop) {
+        now = start;
+        event.OnTaskEvent(CStatisticsDLEvent::kTaskStarted);
+        now = stop;
+        event.OnTaskEvent(CStatisticsDLEvent::kTaskStopped);
+    }
 
     CTestTempFolder temp;
     std::wstring stateFile;
@@ -36,10 +43,7 @@ TEST_F(DownloadTimeTest, StartStopAddsToStoredTotal) {
     {
         CStatisticsDLEvent event(Clock(), stateFile);
         EXPECT_EQ(event.GetTotal(), 2000u);
-        now = 1000;
-        event.OnTaskEvent(CStatisticsDLEvent::kTaskStarted);
-        now = 4500;
-        event.OnTaskEvent(CStatisticsDLEvent::kTaskStopped);
+        Transfer(event, 1000, 4500);
         EXPECT_EQ(event.GetTotal(), 5500u);
     }
     EXPECT_EQ(StoredTotal(), L"5500");
@@ -56,10 +60,7 @@ TEST_F(DownloadTimeTest, StopWithoutStartCountsNothing) {
 
 TEST_F(DownloadTimeTest, ClockWrapBetweenStartAndStopCountsTheRealSpan) {
     CStatisticsDLEvent event(Clock(), stateFile);
-    now = 0xFFFFFF00u;
-    event.OnTaskEvent(CStatisticsDLEvent::kTaskStarted);
-    now = 0x100;
-    event.OnTaskEvent(CStatisticsDLEvent::kTaskStopped);
+    Transfer(event, 0xFFFFFF00u, 0x100);
     EXPECT_EQ(event.GetTotal(), 0x200u);
 }
 
@@ -67,10 +68,7 @@ TEST_F(DownloadTimeTest, WithoutStateFileStartsAtZeroAndWritesNothing) {
     {
         CStatisticsDLEvent event(Clock(), stateFile);
         EXPECT_EQ(event.GetTotal(), 0u);
-        now = 10;
-        event.OnTaskEvent(CStatisticsDLEvent::kTaskStarted);
-        now = 20;
-        event.OnTaskEvent(CStatisticsDLEvent::kTaskStopped);
+        Transfer(event, 10, 20);
     }
     EXPECT_FALSE(CTestTempFolder::Exists(stateFile));
 }

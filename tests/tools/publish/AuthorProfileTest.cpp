@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "AuthoredValues.h"
 #include "Author.h"
+#include "AuthoredValues.h"
 #include "DocumentReaderWin.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "AuthoredValues.h"
 #include "Author.h"
+#include "AuthoredValues.h"
 #include "config/ProfileDocument.h"
 
 namespace {
@@ -76,7 +76,8 @@ TEST(Author, ChineseTextsManyFilesAndSeedsReadBackExactly) {
     ASSERT_EQ(result.document.substr(0, 2), "\xFF\xFE");
     ConfigValues read = ReadAsProgram(result.document);
     ASSERT_EQ(read.parts.size(), 120u);
-    ExpectReadBackAsAuthored(read, request, L"http://dl.example.com/games/demo/游戏_第", L"部分.bin");
+    ExpectReadBackAsAuthored(read, request, L"http://dl.example.com/games/demo/游戏_第",
+                             L"部分.bin");
     EXPECT_EQ(read.seedUrl, L"http://seed1.example.net/mirror|http://seed2.example.net:8080/f/");
     EXPECT_EQ(read.newVersionDownloaderLink, L"http://home.example.com/");
 }

@@ -8,7 +8,8 @@
 
 #include "Author.h"
 
-inline void ExpectReadBackAsAuthored(const ConfigValues& read, const publish::AuthorRequest& request,
+inline void ExpectReadBackAsAuthored(const ConfigValues& read,
+                                     const publish::AuthorRequest& request,
                                      const std::wstring& linkBase, const std::wstring& linkEnd) {
     ASSERT_EQ(read.parts.size(), request.files.size());
     for (size_t i = 0; i < read.parts.size(); ++i) {
@@ -17,11 +18,11 @@ inline void ExpectReadBackAsAuthored(const ConfigValues& read, const publish::Au
         EXPECT_EQ(read.parts[i].link, linkBase + std::to_wstring(i) + linkEnd);
     }
     const ConfigValues& v = request.values;
-    for (auto field : {&ConfigValues::gameName, &ConfigValues::gameVersion, &ConfigValues::gameStart,
-                       &ConfigValues::quilletInstallTip, &ConfigValues::textPromotionTitle,
-                       &ConfigValues::textPromotionLink, &ConfigValues::cancelDownloadTips,
-                       &ConfigValues::embedLink2, &ConfigValues::skinLink,
-                       &ConfigValues::quilletDownloaderLink, &ConfigValues::safeCheck,
-                       &ConfigValues::newVersion})
+    for (auto field :
+         {&ConfigValues::gameName, &ConfigValues::gameVersion, &ConfigValues::gameStart,
+          &ConfigValues::quilletInstallTip, &ConfigValues::textPromotionTitle,
+          &ConfigValues::textPromotionLink, &ConfigValues::cancelDownloadTips,
+          &ConfigValues::embedLink2, &ConfigValues::skinLink, &ConfigValues::quilletDownloaderLink,
+          &ConfigValues::safeCheck, &ConfigValues::newVersion})
         EXPECT_EQ(read.*field, v.*field);
 }
