@@ -295,17 +295,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
             LAST_REQUEST[0] = time.monotonic()
 
     def take_request_fault(self):
-        """The request's path, and the fault armed for it (mode, params), after its delay."""
+        """The request's path and the fault armed for it (mode, params, and how many requests
+        it met before this one), after its delay."""
         url = urllib.parse.urlsplit(self.path)
         fault = take_fault(urllib.parse.unquote(url.path))
         params = fault["params"] if fault else {}
         mode = fault["mode"] if fault else None
         if mode == "delay":
             time.sleep(int(params.get("ms", "1000")) / 1000.0)
-        return url, mode, params
+        return url, mode, params, fault["index"] if fault else 0
 
     def store_upload(self):
-        url, mode, params = self.take_request_fault()
+        url, mode, params, _ = self.take_request_fault()
         if mode == "delay":
             self.close_connection = True
             return
@@ -326,7 +327,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_simple(201, b"stored\n")
 
     def serve(self):
-        url, mode, params = self.take_request_fault()
+        url, mode, params, index = self.take_request_fault()
         if mode == "held":
             release_of(urllib.parse.unquote(url.path)).wait(timeout=120)
         if mode in ("status", "held"):
@@ -350,9 +351,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         etag = '"%x-%x"' % (content.size, int(content.mtime))
         mtime = content.mtime
         if mode == "change":
-            content.xor = fault["index"] % 256
-            etag = '"change-%d"' % fault["index"]
-            mtime = mtime + fault["index"]
+            content.xor = index % 256
+            etag = '"change-%d"' % index
+            mtime = mtime + index
         validators = {"ETag": etag, "Last-Modified": email.utils.formatdate(mtime, usegmt=True),
                       "Accept-Ranges": "bytes"}
         try:

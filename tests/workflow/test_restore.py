@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The download window across restarts, verification and installation, end to end: the real
 window, prompts and engine under Wine and Xvfb against the local test server. Run with a group
-name: install, resume, resume3, corrupt, hostile, checkfailed (see tests/workflow/CMakeLists.txt).
+name: install, resume3, corrupt (see tests/workflow/CMakeLists.txt).
 Screenshots go to test-artifacts/dlwindow/.
 """
 
@@ -14,13 +14,6 @@ from harness import wait_until
 from test_dlwindow import WindowTest
 
 MiB = 1048576
-
-
-def standin_bytes(size=0):
-    """The stand-in installer, padded to `size` bytes (an appended overlay changes nothing)."""
-    with open(h.STAND_IN_INSTALLER, "rb") as f:
-        data = f.read()
-    return data + bytes((i * 31) & 0xFF for i in range(max(0, size - len(data))))
 
 
 class RestoreTest(WindowTest):
@@ -50,13 +43,6 @@ class RestoreTest(WindowTest):
         self.cleanup_paths.append(path)
         return path
 
-    def go_file(self, name):
-        path = os.path.join(self.folder, "%s-%s.go" % (self._testMethodName[:24], name))
-        if os.path.exists(path):
-            os.remove(path)
-        self.cleanup_paths.append(path)
-        return path
-
     def finish_by_resume(self, host, package):
         host.command(ids.RESUME)
         self.expect(host, "mode 2")
@@ -67,37 +53,6 @@ class RestoreTest(WindowTest):
 
 
 class InstallTest(RestoreTest):
-    def test_hidden_window_comes_back_to_ask_and_install_starts_the_installer(self):
-        package_id = h.new_package_id()
-        name = "setup_%s.exe" % package_id[1:9]
-        # Upper-case MD5 texts in the document are the same digests.
-        package = Package(self.server, package_id, [], md5_case=str.upper,
-                          contents=[(name, standin_bytes(3 * MiB))])
-        go = self.go_file("install")
-        host = self.start(package_id, "--answer", "CInstallGameDlg:2@~" + h.windows_path(go))
-        self.choose_folder(host)
-        # Hidden in the notification area while it downloads.
-        host.command(ids.CLOSE)
-        self.expect(host, "hidden")
-        host.command(ids.START)
-        self.expect(host, "mode 2")
-        self.expect(host, "verified")
-        self.expect(host, "shown")
-        self.expect(host, "prompt Starfall下载完成，是否立即安装？")
-        self.expect(host, "prompt-window CInstallGameDlg")
-        self.assertTrue(host.visible())
-        host.screenshot("install_prompt")
-        with open(go, "w"):
-            pass
-        program = h.windows_path(self.local(name))
-        self.expect(host, "install " + program)
-        marker = self.local(name + ".ran")
-        wait_until(lambda: os.path.exists(marker), what="the installer's marker")
-        with open(marker, encoding="utf-8") as f:
-            self.assertEqual(f.read().lower(), program.lower())
-        self.assertEqual(host.quit(), "exit 0")
-
-
     def test_an_installer_that_cannot_start_is_said_and_the_folder_offered(self):
         package_id = h.new_package_id()
         name = "setup_%s.exe" % package_id[1:9]
