@@ -12,7 +12,7 @@ import unittest
 import dlwindow_ids as ids
 import fixture as f
 import harness as h
-from publish_site import publish, stage_and_serve
+from publish_site import check_rows, publish, stage_and_serve
 
 REFUSED = "release refused: "
 
@@ -72,6 +72,12 @@ class Release:
     def host(self):
         return "127.0.0.1:%d" % self.port
 
+    def check(self, who="publisher"):
+        """The publisher's check of what nginx serves: its exit code and rows."""
+        url = "http://%s/publish/tool/muldown/%s.html" % (self.host(), self.id)
+        result = publish("check", "--publisher-key", self.public(who), url, check=False)
+        return result.returncode, check_rows(result.stdout)
+
     def stop(self):
         if self.nginx:
             self.nginx.stop()
@@ -126,6 +132,11 @@ class InstallTest(SignedTest):
     def test_signed_release_installs_with_either_key_and_unkeyed_copies_as_ever(self):
         release = self.release
         release.stage(5)
+        code, rows = release.check()
+        self.assertEqual(code, 0, rows)
+        self.assertEqual(rows["signature"][0], "ok")
+        self.assertEqual(rows["sha256 1"][0], "ok")
+        self.assertEqual(release.check("stranger")[1]["signature"][0], "FAIL")
         program = self.reach_download_window("signed", ["publisher"])
         folder = self.download(program)
         program.expect(self, "verified", timeout=300)
@@ -180,6 +191,8 @@ class SwapTest(SignedTest):
             data = bytearray(original.read())
         data[100] ^= 0xFF  # size unchanged; the keyed copy goes by the signed SHA-256
         release.replace_served(served, bytes(data))
+        code, rows = release.check()
+        self.assertEqual((code, rows["sha256 1"][0], rows["signature"][0]), (1, "FAIL", "ok"), rows)
         program = self.reach_download_window("swapped", ["publisher"])
         folder = self.download(program)
         program.expect(self, "not as signed")
