@@ -5,7 +5,7 @@
 #include <memory>
 #include <new>
 
-#include "base/ScopedHandle.h"
+#include "transfer/FileIntegrity.h"
 
 namespace {
 
@@ -15,15 +15,12 @@ constexpr DWORD kChunkSize = 4u << 20;
 
 bool FileSha256(const wchar_t* path, Sha256Bytes* digest) {
     digest->fill(0);
-    CScopedHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.IsValid()) return false;
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0) return false;
+    CScopedHandle file;
+    uint64_t left = 0;
+    if (!OpenFileToHash(path, &file, &left)) return false;
     std::unique_ptr<uint8_t[]> chunk(new (std::nothrow) uint8_t[kChunkSize]);
     if (chunk == nullptr) return false;
     CSha256 hash;
-    uint64_t left = static_cast<uint64_t>(size.QuadPart);
     while (left > 0) {
         DWORD want = left < kChunkSize ? static_cast<DWORD>(left) : kChunkSize;
         DWORD got = 0;
