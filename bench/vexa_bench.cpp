@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <bcrypt.h>
@@ -28,32 +29,39 @@ double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
     return static_cast<double>(to.QuadPart - from.QuadPart) / frequency.QuadPart;
 }
 
-int Fingerprint(const wchar_t* path) {
+// Runs `compute` (which fills in the digest's text) once and prints the text and its time.
+template <class Compute>
+int PrintTimed(const char* what, Compute compute) {
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
-    Md5Bytes digest;
-    bool ok = FileFingerprint(path, &digest);
+    std::string text;
+    bool ok = compute(&text);
     QueryPerformanceCounter(&end);
     if (!ok) {
-        std::fprintf(stderr, "fingerprint failed\n");
+        std::fprintf(stderr, "%s failed\n", what);
         return 1;
     }
-    std::printf("%ls  in-process %.3f s\n", DigestText(digest).c_str(), Seconds(start, end));
+    std::printf("%s  in-process %.3f s\n", text.c_str(), Seconds(start, end));
     return 0;
 }
 
+int Fingerprint(const wchar_t* path) {
+    return PrintTimed("fingerprint", [path](std::string* text) {
+        Md5Bytes digest;
+        if (!FileFingerprint(path, &digest)) return false;
+        const std::wstring wide = DigestText(digest);
+        text->assign(wide.begin(), wide.end());
+        return true;
+    });
+}
+
 int Sha256(const wchar_t* path) {
-    LARGE_INTEGER start, end;
-    QueryPerformanceCounter(&start);
-    Sha256Bytes digest;
-    bool ok = FileSha256(path, &digest);
-    QueryPerformanceCounter(&end);
-    if (!ok) {
-        std::fprintf(stderr, "sha256 failed\n");
-        return 1;
-    }
-    std::printf("%s  in-process %.3f s\n", Sha256Text(digest).c_str(), Seconds(start, end));
-    return 0;
+    return PrintTimed("sha256", [path](std::string* text) {
+        Sha256Bytes digest;
+        if (!FileSha256(path, &digest)) return false;
+        *text = Sha256Text(digest);
+        return true;
+    });
 }
 
 // The same file read the same way, hashed by the system's own SHA-256.
