@@ -37,33 +37,6 @@ install_packages() {
   fi
 }
 
-# libpng 1.6 for the mingw target, from Debian's source package, cached.
-build_libpng() {
-  local out="$CACHE/libpng-mingw"
-  [[ -f "$out/lib/libpng16.a" || -f "$out/lib/libpng.a" ]] && return 0
-  log "building libpng for mingw"
-  local d="$CACHE/libpng-src"
-  mkdir -p "$d"
-  if ! ls "$d"/libpng1.6_*.orig.tar.* >/dev/null 2>&1; then
-    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > "$d/src.sources"
-    mkdir -p "$d/lists/partial"
-    local opts=(-o Dir::Etc::sourcelist="$d/src.sources" -o Dir::Etc::sourceparts=/dev/null
-                -o Dir::State::Lists="$d/lists")
-    apt-get "${opts[@]}" update -qq
-    (cd "$d" && apt-get "${opts[@]}" source --download-only --tar-only libpng1.6 >/dev/null)
-  fi
-  rm -rf "$d/src" && mkdir -p "$d/src"
-  tar -xf "$d"/libpng1.6_*.orig.tar.* -C "$d/src" --strip-components=1
-  cmake -S "$d/src" -B "$d/build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$out" \
-    -DPNG_SHARED=OFF -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DPNG_STATIC=ON \
-    -DZLIB_LIBRARY=/usr/x86_64-w64-mingw32/lib/libz.a \
-    -DZLIB_INCLUDE_DIR=/usr/x86_64-w64-mingw32/include >/dev/null
-  cmake --build "$d/build" >/dev/null
-  cmake --install "$d/build" >/dev/null
-}
-
 # Debian source tarball of a package, fetched once into DIR with a private sources list
 # (the machine's own apt configuration is left alone).
 fetch_source_tarball() {
@@ -78,6 +51,25 @@ fetch_source_tarball() {
   (cd "$d" && apt-get "${opts[@]}" source --download-only --tar-only "$pkg" >/dev/null)
 }
 
+# libpng 1.6 for the mingw target, from Debian's source package, cached.
+build_libpng() {
+  local out="$CACHE/libpng-mingw"
+  [[ -f "$out/lib/libpng16.a" || -f "$out/lib/libpng.a" ]] && return 0
+  log "building libpng for mingw"
+  local d="$CACHE/libpng-src"
+  fetch_source_tarball libpng1.6 "$d" 'libpng1.6_*.orig.tar.*'
+  rm -rf "$d/src" && mkdir -p "$d/src"
+  tar -xf "$d"/libpng1.6_*.orig.tar.* -C "$d/src" --strip-components=1
+  cmake -S "$d/src" -B "$d/build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$out" \
+    -DPNG_SHARED=OFF -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DPNG_STATIC=ON \
+    -DZLIB_LIBRARY=/usr/x86_64-w64-mingw32/lib/libz.a \
+    -DZLIB_INCLUDE_DIR=/usr/x86_64-w64-mingw32/include >/dev/null
+  cmake --build "$d/build" >/dev/null
+  cmake --install "$d/build" >/dev/null
+}
+
 # libsodium for the mingw target (package signatures and file hashes), from Debian's
 # source package, cached like libpng.
 build_libsodium() {
@@ -89,9 +81,9 @@ build_libsodium() {
   rm -rf "$d/src" && mkdir -p "$d/src"
   tar -xf "$d"/libsodium_*.orig.tar.* -C "$d/src" --strip-components=1
   # The tarball is the upstream tree without a generated configure script.
-  (cd "$d/src" && autoreconf -fi >/dev/null 2>&1 && ./configure --host=x86_64-w64-mingw32 --prefix="$out" \
-      CC=x86_64-w64-mingw32-gcc-posix --disable-shared --enable-static \
-      --disable-ssp --with-pic=no >/dev/null &&
+  (cd "$d/src" && autoreconf -fi >/dev/null 2>&1 &&
+    ./configure --host=x86_64-w64-mingw32 --prefix="$out" CC=x86_64-w64-mingw32-gcc-posix \
+      --disable-shared --enable-static --disable-ssp --with-pic=no >/dev/null &&
     make -j2 >/dev/null && make install >/dev/null)
 }
 
