@@ -24,13 +24,35 @@ namespace {
 constexpr size_t kLargestSignature = 4096;
 constexpr size_t kHashChunk = 4u << 20;
 
+#ifdef _WIN32
+// A protected DACL that gives the running user full access and nobody else anything (no
+// inherited entries). Named by the user's own SID: the owner-rights SID is not understood
+// everywhere (Wine maps it to no access at all).
+std::wstring OwnerOnlyDescriptorText() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return std::wstring();
+    std::wstring text;
+    alignas(TOKEN_USER) char buffer[256];
+    DWORD size = 0;
+    wchar_t* sid = nullptr;
+    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid)) {
+        text = std::wstring(L"D:P(A;;FA;;;") + sid + L")";
+        LocalFree(sid);
+    }
+    CloseHandle(token);
+    return text;
+}
+#endif
+
 // Created new, never over an existing file, and readable by its owner only.
 bool WriteOwnerOnly(const std::string& path, const std::string& text) {
 #ifdef _WIN32
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    // Protected DACL: full access for the owner, nothing inherited, nobody else.
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;OW)", SDDL_REVISION_1,
-                                                              &descriptor, nullptr))
+    const std::wstring descriptorText = OwnerOnlyDescriptorText();
+    if (descriptorText.empty() ||
+        !ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            descriptorText.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
         return false;
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
     HANDLE file = CreateFileW(PathOf(path).c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
