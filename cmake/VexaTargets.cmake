@@ -15,6 +15,7 @@
 option(VEXA_BUILD_TESTS "Build the test executables" ON)
 set(VEXA_HOST_TOOLS_DIR "" CACHE PATH "Folder of the host build's tools (lzari_pack, vexa_stamp)")
 set(VEXA_LIBPNG_DIR "/var/cache/vexa-build/libpng-mingw" CACHE PATH "libpng built for mingw")
+set(VEXA_LIBSODIUM_DIR "/var/cache/vexa-build/libsodium-mingw" CACHE PATH "libsodium built for mingw")
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(VEXA_PYTHON ${Python3_EXECUTABLE} CACHE INTERNAL "Python 3 interpreter of the tests")
@@ -84,6 +85,14 @@ macro(vexa_setup_windows_build)
     target_include_directories(vexa_portable PUBLIC ${PROJECT_SOURCE_DIR}/src)
     vexa_common_warnings(vexa_portable)
 
+    # Signatures and file hashes of signed packages, for the portable code.
+    add_library(sodium_static STATIC IMPORTED GLOBAL)
+    set_target_properties(sodium_static PROPERTIES
+        IMPORTED_LOCATION ${VEXA_LIBSODIUM_DIR}/lib/libsodium.a
+        INTERFACE_INCLUDE_DIRECTORIES ${VEXA_LIBSODIUM_DIR}/include
+        INTERFACE_COMPILE_DEFINITIONS SODIUM_STATIC)
+    target_link_libraries(vexa_portable PUBLIC sodium_static)
+
     add_library(vexa_core STATIC)
     target_include_directories(vexa_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
     target_link_libraries(vexa_core PUBLIC vexa_portable)
@@ -124,6 +133,9 @@ macro(vexa_setup_host_build)
     target_include_directories(vexa_portable PUBLIC ${PROJECT_SOURCE_DIR}/src)
     vexa_common_warnings(vexa_portable)
     vexa_host_libpng(vexa_png)
+    # Debian's libsodium-dev: signatures and file hashes of signed packages.
+    find_library(VEXA_HOST_SODIUM NAMES sodium REQUIRED)
+    target_link_libraries(vexa_portable PUBLIC ${VEXA_HOST_SODIUM})
     vexa_add_googletest()
     if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
         # Once every folder has added its sources: the fuzzers' copy of the portable code.

@@ -17,7 +17,7 @@ PACKAGES=(
   googletest
   clang libclang-rt-14-dev
   python3 python3-pil
-  libpng-dev
+  libpng-dev libsodium-dev autoconf automake libtool
   nginx-light aria2 curl iproute2 time
   ccache stress-ng
 )
@@ -37,21 +37,27 @@ install_packages() {
   fi
 }
 
+# Debian source tarball of a package, fetched once into DIR with a private sources list
+# (the machine's own apt configuration is left alone).
+fetch_source_tarball() {
+  local pkg="$1" d="$2" pattern="$3"
+  mkdir -p "$d"
+  ls "$d"/$pattern >/dev/null 2>&1 && return 0
+  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > "$d/src.sources"
+  mkdir -p "$d/lists/partial"
+  local opts=(-o Dir::Etc::sourcelist="$d/src.sources" -o Dir::Etc::sourceparts=/dev/null
+              -o Dir::State::Lists="$d/lists")
+  apt-get "${opts[@]}" update -qq
+  (cd "$d" && apt-get "${opts[@]}" source --download-only --tar-only "$pkg" >/dev/null)
+}
+
 # libpng 1.6 for the mingw target, from Debian's source package, cached.
 build_libpng() {
   local out="$CACHE/libpng-mingw"
   [[ -f "$out/lib/libpng16.a" || -f "$out/lib/libpng.a" ]] && return 0
   log "building libpng for mingw"
   local d="$CACHE/libpng-src"
-  mkdir -p "$d"
-  if ! ls "$d"/libpng1.6_*.orig.tar.* >/dev/null 2>&1; then
-    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > "$d/src.sources"
-    mkdir -p "$d/lists/partial"
-    local opts=(-o Dir::Etc::sourcelist="$d/src.sources" -o Dir::Etc::sourceparts=/dev/null
-                -o Dir::State::Lists="$d/lists")
-    apt-get "${opts[@]}" update -qq
-    (cd "$d" && apt-get "${opts[@]}" source --download-only --tar-only libpng1.6 >/dev/null)
-  fi
+  fetch_source_tarball libpng1.6 "$d" 'libpng1.6_*.orig.tar.*'
   rm -rf "$d/src" && mkdir -p "$d/src"
   tar -xf "$d"/libpng1.6_*.orig.tar.* -C "$d/src" --strip-components=1
   cmake -S "$d/src" -B "$d/build" -G Ninja \
@@ -62,6 +68,23 @@ build_libpng() {
     -DZLIB_INCLUDE_DIR=/usr/x86_64-w64-mingw32/include >/dev/null
   cmake --build "$d/build" >/dev/null
   cmake --install "$d/build" >/dev/null
+}
+
+# libsodium for the mingw target (package signatures and file hashes), from Debian's
+# source package, cached like libpng.
+build_libsodium() {
+  local out="$CACHE/libsodium-mingw"
+  [[ -f "$out/lib/libsodium.a" ]] && return 0
+  log "building libsodium for mingw"
+  local d="$CACHE/libsodium-src"
+  fetch_source_tarball libsodium "$d" 'libsodium_*.orig.tar.*'
+  rm -rf "$d/src" && mkdir -p "$d/src"
+  tar -xf "$d"/libsodium_*.orig.tar.* -C "$d/src" --strip-components=1
+  # The tarball is the upstream tree without a generated configure script.
+  (cd "$d/src" && autoreconf -fi >/dev/null 2>&1 &&
+    ./configure --host=x86_64-w64-mingw32 --prefix="$out" CC=x86_64-w64-mingw32-gcc-posix \
+      --disable-shared --enable-static --disable-ssp --with-pic=no >/dev/null &&
+    make -j2 >/dev/null && make install >/dev/null)
 }
 
 # Private Wine prefix with Chinese font substitutes and without Mono/Gecko prompts.
@@ -124,6 +147,7 @@ copy_png_tests() {
 install_packages
 mkdir -p "$CACHE"
 build_libpng
+build_libsodium
 copy_png_tests
 make_wineprefix
 unmanaged_windows

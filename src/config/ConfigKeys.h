@@ -26,4 +26,10 @@ constexpr wchar_t kTextPromotionTitle[] = L"TextPromotionTitle";
 constexpr wchar_t kTextPromotionLink[] = L"TextPromotionLink";
 constexpr wchar_t kCancelDownloadTips[] = L"CancelDownloadTips";
 
+// A signed release's own keys (section GameConfig), which copies without a publisher key
+// never read: its serial, a number that only grows from release to release, and the SHA-256
+// of every package file, a comma-separated list in the order of GameDownloadLink.
+constexpr wchar_t kReleaseSerial[] = L"ReleaseSerial";
+constexpr wchar_t kGameSha256[] = L"GameSha256";
+
 }  // namespace config_keys

@@ -36,6 +36,8 @@ bool ParseDeploymentValues(const char* data, size_t size, DeploymentValues* valu
         else if (key == "StatsServer") values->statsServer = value;
         else if (key == "HomePage") values->homePage = value;
         else if (key == "FeedbackPage") values->feedbackPage = value;
+        else if (key == "PublisherKey" && values->publisherKeys.size() < kMaxPublisherKeys)
+            values->publisherKeys.push_back(value);
     }
     return true;
 }
@@ -46,11 +48,16 @@ bool FormatDeploymentSlot(const DeploymentValues& values, std::string* slot) {
     for (const std::string* value : all) {
         if (HasLineBreak(*value)) return false;
     }
+    if (values.publisherKeys.size() > kMaxPublisherKeys) return false;
+    for (const std::string& key : values.publisherKeys) {
+        if (HasLineBreak(key)) return false;
+    }
     std::string text = std::string(kDeployMagic) + "\n";
     text += "ConfigServer=" + values.configServer + "\n";
     text += "StatsServer=" + values.statsServer + "\n";
     text += "HomePage=" + values.homePage + "\n";
     text += "FeedbackPage=" + values.feedbackPage + "\n";
+    for (const std::string& key : values.publisherKeys) text += "PublisherKey=" + key + "\n";
     if (text.size() > kDeploySlotBytes) return false;
     text.resize(kDeploySlotBytes, ' ');
     *slot = text;

@@ -19,6 +19,7 @@ ConfigSite OwnSite() {
     site.packageId = ReadOwnPackageId();
     site.serverHost = ConfigServerHost();
     site.homePageUrl = MakerHomePageUrl();
+    site.publisherKeys = OwnDeploymentValues().publisherKeys;
     return site;
 }
 
@@ -80,18 +81,29 @@ int CDownloaderConfig::Init(IConfigInitCallback* callback) {
     if (callback) initCallback_ = callback;
     const std::wstring document = GetDocumentPath();
     int result = kConfigFetchFailed;
-    if (Fetch(GetConfigUrl(), document, kTagDocument, 0)) {
-        if (!ParseDocument()) {
-            result = kConfigKeyMissing;
-        } else if (values_.skinLink.empty() ||
-                   Fetch(values_.skinLink, GetSkinImagePath(), kTagSkinImage, kSkinCacheSeconds)) {
-            result = kConfigReady;
-        } else {
-            result = kConfigSkinFailed;
-        }
-    }
+    if (Fetch(GetConfigUrl(), document, kTagDocument, 0)) result = ReadFetchedDocument();
     if (!document.empty()) ::DeleteFileW(document.c_str());
     return result;
+}
+
+// A copy with publisher keys reads no key of a document before its signature and serial
+// hold, and takes it only when every file has its hash.
+int CDownloaderConfig::ReadFetchedDocument() {
+    SignedRelease release;
+    if (TakesSignedReleasesOnly()) {
+        releaseVerdict_ = JudgeFetchedRelease(&release);
+        if (releaseVerdict_ != ReleaseVerdict::kAccepted) {
+            values_.parts.clear();  // nothing of an earlier read may be taken for this one
+            return kConfigRefused;
+        }
+    }
+    if (!ParseDocument()) return kConfigKeyMissing;
+    if (TakesSignedReleasesOnly() && !AcceptRelease(release)) return kConfigRefused;
+    if (values_.skinLink.empty() ||
+        Fetch(values_.skinLink, GetSkinImagePath(), kTagSkinImage, kSkinCacheSeconds)) {
+        return kConfigReady;
+    }
+    return kConfigSkinFailed;
 }
 
 // The body arrives in a side file that takes the real name only once it is whole, and a

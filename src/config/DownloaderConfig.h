@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <vector>
 
 #include "config/ConfigDocument.h"
 #include "config/PackageFile.h"
+#include "config/SignedRelease.h"
 #include "transfer/HttpDownload.h"
 
 // Where a configuration object finds its package. The program's own object takes the
@@ -20,6 +22,8 @@ struct ConfigSite {
     std::wstring serverHost;   // host[:port] of the configuration server
     std::wstring homePageUrl;  // the maker's home page, default of NewVersionDownloaderLink
     std::wstring tempFolder;   // ends with a backslash; empty: the system's temporary folder
+    // The publisher's public key texts; any: only a signed release is taken.
+    std::vector<std::string> publisherKeys;
 };
 
 // Results of Init.
@@ -27,6 +31,7 @@ enum ConfigInitResult {
     kConfigFetchFailed = 0,  // the document could not be fetched
     kConfigKeyMissing = 1,   // a required key is missing or empty
     kConfigSkinFailed = 2,   // the document is valid, the skin image could not be fetched
+    kConfigRefused = 3,      // a copy with publisher keys refused the release (see verdict)
     kConfigReady = 5,        // the document is valid and the skin image is present or unused
 };
 
@@ -58,6 +63,8 @@ public:
     int OnHttpStatus(DWORD received, DWORD total, int state) override;
 
     std::wstring GetPackageId() const { return packageId_; }
+    bool TakesSignedReleasesOnly() const { return !site_.publisherKeys.empty(); }
+    ReleaseVerdict GetReleaseVerdict() const { return releaseVerdict_; }
     // Built on the first request that finds it empty, then kept.
     std::wstring GetVersionText();
 
@@ -92,6 +99,11 @@ private:
     std::wstring TempFileName(const wchar_t* suffix) const;  // folder + identifier + suffix
     bool Fetch(const std::wstring& url, const std::wstring& file, int tag, int64_t cacheSeconds);
     bool ParseDocument();
+    int ReadFetchedDocument();
+    // DownloaderConfigRelease.cpp: the signed release's checks around the parse.
+    ReleaseVerdict JudgeFetchedRelease(SignedRelease* release);
+    bool FetchSignatureText(std::string* text);
+    bool AcceptRelease(const SignedRelease& release);
 
     ConfigSite site_;
     IConfigInitCallback* initCallback_ = nullptr;  // not owned
@@ -104,6 +116,7 @@ private:
     std::wstring engineModulePath_;
     std::wstring verifyModulePath_;
     int requestTag_ = kTagNone;
+    ReleaseVerdict releaseVerdict_ = ReleaseVerdict::kAccepted;
 
     ConfigValues values_;  // what the document said
 };

@@ -9,5 +9,5 @@ struct PackageFile {
     uint64_t size = 0;   // expected size in bytes; 0 when not given
     std::wstring link;   // download link; the file's name is the text after the last "/"
     std::wstring md5;    // expected MD5 text, may be empty
-    std::wstring extra;  // reserved, left empty
+    std::wstring extra;  // the SHA-256 text a signed release names the file by; else empty
 };

@@ -9,6 +9,7 @@ namespace {
 
 constexpr wchar_t kSection[] = L"Norvane";
 constexpr DWORD kValueCapacity = 260;
+constexpr wchar_t kAcceptedSerial[] = L"ReleaseSerial";
 
 }  // namespace
 
@@ -17,6 +18,12 @@ bool CStateFile::Exists() const {
 }
 
 void CStateFile::Reset() const {
+    const std::wstring serial = Exists() ? Read(kAcceptedSerial) : std::wstring();
+    CreateEmpty();
+    if (!serial.empty()) Write(kAcceptedSerial, serial);
+}
+
+void CStateFile::CreateEmpty() const {
     DeleteFileW(path_.c_str());
     CScopedHandle file(CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -79,4 +86,13 @@ std::wstring StateFilePathFor(const std::wstring& tempFolder, const std::wstring
     std::wstring path = tempFolder;
     if (path.empty() || path.back() != L'\\') path += L'\\';
     return path + packageId + L".tmp.cfg";
+}
+
+uint64_t CStateFile::LoadAcceptedSerial() const {
+    return Exists() ? ParseUnsignedDecimal(Read(kAcceptedSerial)) : 0;
+}
+
+void CStateFile::SaveAcceptedSerial(uint64_t serial) const {
+    if (!Exists()) CreateEmpty();
+    Write(kAcceptedSerial, std::to_wstring(serial));
 }

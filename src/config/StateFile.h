@@ -20,7 +20,8 @@ public:
 
     const std::wstring& Path() const { return path_; }
     bool Exists() const;
-    // Deletes the file and creates it again, empty (but for a UTF-16 byte-order mark).
+    // Deletes the file and creates it again, empty (but for a UTF-16 byte-order mark and the
+    // accepted release serial, which outlives every download).
     void Reset() const;
 
     void SaveDownloadFolder(const std::wstring& folder) const;
@@ -36,8 +37,14 @@ public:
     uint64_t LoadQuilletSize() const;
     void SaveDownloadTotalTime(uint64_t milliseconds) const;
     uint64_t LoadDownloadTotalTime() const;
+    // The highest release serial a copy with publisher keys has accepted; 0 when none. Saving
+    // creates the file when it is missing: an older release must not pass merely because no
+    // download has started yet.
+    uint64_t LoadAcceptedSerial() const;
+    void SaveAcceptedSerial(uint64_t serial) const;
 
 private:
+    void CreateEmpty() const;
     void Write(const wchar_t* key, const std::wstring& value) const;
     std::wstring Read(const wchar_t* key) const;
 

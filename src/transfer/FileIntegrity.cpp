@@ -30,14 +30,22 @@ bool HashSpan(HANDLE file, CFingerprintHasher& hasher) {
 
 }  // namespace
 
+bool OpenFileToHash(const wchar_t* path, CScopedHandle* file, uint64_t* size) {
+    *file = CScopedHandle(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER length{};
+    if (!file->IsValid() || !GetFileSizeEx(file->Get(), &length) || length.QuadPart <= 0)
+        return false;
+    *size = static_cast<uint64_t>(length.QuadPart);
+    return true;
+}
+
 bool FileFingerprint(const wchar_t* path, Md5Bytes* digest) {
     digest->fill(0);
-    CScopedHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.IsValid()) return false;
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0) return false;
-    CFingerprintHasher hasher(static_cast<uint64_t>(size.QuadPart));
+    CScopedHandle file;
+    uint64_t size = 0;
+    if (!OpenFileToHash(path, &file, &size)) return false;
+    CFingerprintHasher hasher(size);
     if (!HashSpan(file.Get(), hasher)) return false;
     return hasher.Final(digest);
 }

@@ -8,7 +8,12 @@
 #include <string>
 
 #include "base/Md5.h"
+#include "base/ScopedHandle.h"
 #include "transfer/Fingerprint.h"
+
+// Opens the file for one sequential read and gives its size; false for a missing, unreadable
+// or empty file (nothing to hash).
+bool OpenFileToHash(const wchar_t* path, CScopedHandle* file, uint64_t* size);
 
 // The MD5 of the file's last kFingerprintWindow bytes (all of a smaller file), read in chunks
 // so that memory stays small. Fails, with an all-zero digest, for a missing, unreadable or

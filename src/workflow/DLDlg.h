@@ -126,6 +126,7 @@ private:
 
     // Verification, installation, the folder and the recovery commands (DLDlgFiles.cpp).
     bool VerifyFile(const std::wstring& path);
+    void RefuseUnsignedFile(const std::wstring& path);
     void ShowCheckFailed();
     void OnInstallCommand();
     void OnOpenFolderCommand();

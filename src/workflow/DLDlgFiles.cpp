@@ -18,6 +18,7 @@
 #include "workflow/DLDlg.h"
 #include "workflow/DiskFolderView.h"
 #include "workflow/FinishRules.h"
+#include "workflow/RestoreRules.h"
 #include "workflow/WorkflowState.h"
 #include "workflow/WorkflowTexts.h"
 
@@ -56,6 +57,10 @@ bool CDLDlg::VerifyFile(const std::wstring& path) {
     CDiskFolderView disk;
     bool valid = IsPackageFileValid(disk, path, currentFile_, services_.config->GetSafeCheck());
     Trace(valid ? L"verified" : L"check failed");
+    if (!valid && IsSignedFile(currentFile_)) {
+        RefuseUnsignedFile(path);
+        return false;
+    }
     if (!valid) {
         checkFailed_ = true;
         engine_.Remove(mainTask_);
@@ -80,6 +85,17 @@ bool CDLDlg::VerifyFile(const std::wstring& path) {
     view_.ShowButtonMode(kModeInstall);
     SendClientAppReport(L"statLogMuldownMd5", true);
     return true;
+}
+
+// A file that is not the one the publisher signed is never left where it could be started:
+// it goes, and the download-failed prompt offers to fetch it again.
+void CDLDlg::RefuseUnsignedFile(const std::wstring& path) {
+    Trace(L"not as signed " + path);
+    checkFailed_ = true;
+    engine_.Remove(mainTask_);
+    mainTask_ = kNoTask;
+    if (::DeleteFileW(path.c_str())) Trace(L"deleted " + path);
+    ShowDownloadFailed();
 }
 
 void CDLDlg::ShowCheckFailed() {

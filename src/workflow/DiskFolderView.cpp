@@ -4,6 +4,7 @@
 
 #include "probes/FileProbes.h"
 #include "transfer/FileIntegrity.h"
+#include "transfer/FileSha256.h"
 
 bool CDiskFolderView::FolderExists(const std::wstring& folder) const {
     return ::FolderExists(folder.c_str());
@@ -22,4 +23,11 @@ std::wstring CDiskFolderView::Md5Text(const std::wstring& path) const {
     Md5Bytes digest;
     if (!FileFingerprint(path.c_str(), &digest)) return std::wstring();
     return DigestText(digest);
+}
+
+std::wstring CDiskFolderView::Sha256Text(const std::wstring& path) const {
+    Sha256Bytes digest;
+    if (!FileSha256(path.c_str(), &digest)) return std::wstring();
+    const std::string text = ::Sha256Text(digest);
+    return std::wstring(text.begin(), text.end());
 }

@@ -9,4 +9,5 @@ public:
     bool FileExists(const std::wstring& path) const override;
     uint64_t FileSize(const std::wstring& path) const override;
     std::wstring Md5Text(const std::wstring& path) const override;
+    std::wstring Sha256Text(const std::wstring& path) const override;
 };

@@ -29,6 +29,11 @@ enum ElementId : UINT {
     kMainProgressId = 3,
 };
 
+std::wstring ReleaseVerdictTextW(ReleaseVerdict verdict) {
+    std::string text = ReleaseVerdictText(verdict);
+    return std::wstring(text.begin(), text.end());
+}
+
 std::wstring OwnProgramPath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
@@ -163,10 +168,17 @@ void CMainDlg::HandOver() {
     CDownloaderConfig& config = *services.config;
     const std::wstring title = ProgramTitleFor(config.GetGameName());
     const bool read = initResult_ == kConfigSkinFailed || initResult_ == kConfigReady;
+    // A release the publisher did not sign, or an older one, is refused like a package the
+    // program cannot take: retrying would fetch the same.
+    const bool refused = initResult_ == kConfigRefused;
+    if (refused) {
+        windows_->Trace(L"release refused: " +
+                        std::wstring(ReleaseVerdictTextW(config.GetReleaseVerdict())));
+    }
     if (!read || !PassesPackageCheck(services.workflow->Pending(), config.GetPackageId())) {
-        windows_->Trace(read ? L"package refused" : L"configuration not read");
+        windows_->Trace(read || refused ? L"package refused" : L"configuration not read");
         DestroyWindow();
-        if (read) {
+        if (read || refused) {
             windows_->ShowPackageRefusedPrompt(title);
         } else {
             windows_->ShowInitialFailedPrompt(title);

@@ -16,14 +16,23 @@ bool Md5Matches(const IFolderView& view, const std::wstring& path, const Package
     return !text.empty() && DigestTextsMatch(text, file.md5);
 }
 
+bool IsSignedFile(const PackageFile& file) { return !file.extra.empty(); }
+
+bool Sha256Matches(const IFolderView& view, const std::wstring& path, const PackageFile& file) {
+    std::wstring text = view.Sha256Text(path);
+    return !text.empty() && text == file.extra;
+}
+
 bool IsPackageFileValid(const IFolderView& view, const std::wstring& path, const PackageFile& file,
                         const std::wstring& safecheck) {
     if (!HasRightSize(view, path, file)) return false;
+    if (IsSignedFile(file)) return Sha256Matches(view, path, file);
     return safecheck != L"1" || Md5Matches(view, path, file);
 }
 
 bool IsFoundFileComplete(const IFolderView& view, const std::wstring& path, const PackageFile& file,
                          const std::wstring& safecheck) {
+    if (IsSignedFile(file)) return HasRightSize(view, path, file) && Sha256Matches(view, path, file);
     if (safecheck == L"0" || !view.FileExists(path)) return false;
     return HasRightSize(view, path, file) && Md5Matches(view, path, file);
 }

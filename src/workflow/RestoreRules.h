@@ -20,6 +20,8 @@ public:
     virtual uint64_t FileSize(const std::wstring& path) const = 0;
     // The file's MD5 text as the integrity check computes it; empty when it has none.
     virtual std::wstring Md5Text(const std::wstring& path) const = 0;
+    // The SHA-256 text of the whole file, lower case; empty when it has none.
+    virtual std::wstring Sha256Text(const std::wstring& path) const = 0;
 };
 
 // The file is there, is not empty and has exactly the listed size.
@@ -28,13 +30,21 @@ bool HasRightSize(const IFolderView& view, const std::wstring& path, const Packa
 // The file's MD5 is the listed one; the digits compare without regard to case.
 bool Md5Matches(const IFolderView& view, const std::wstring& path, const PackageFile& file);
 
-// The verdict on a finished or found file: with `safecheck` exactly "1" the right size and
-// the MD5, otherwise the right size alone.
+// The file is one of a signed release: the release names it by its SHA-256.
+bool IsSignedFile(const PackageFile& file);
+
+// The file's SHA-256 is the one the signed release names.
+bool Sha256Matches(const IFolderView& view, const std::wstring& path, const PackageFile& file);
+
+// The verdict on a finished or found file: the right size, and then for a file of a signed
+// release its SHA-256 (every byte, whatever `safecheck` says); otherwise, with `safecheck`
+// exactly "1", the MD5.
 bool IsPackageFileValid(const IFolderView& view, const std::wstring& path, const PackageFile& file,
                         const std::wstring& safecheck);
 
 // A file already where a download starts is taken as complete, with no transfer, only when
-// checks are not switched off (`safecheck` "0") and both its size and its MD5 match.
+// checks are not switched off (`safecheck` "0") and both its size and its MD5 match; a file
+// of a signed release only when its size and SHA-256 match.
 bool IsFoundFileComplete(const IFolderView& view, const std::wstring& path, const PackageFile& file,
                          const std::wstring& safecheck);
 

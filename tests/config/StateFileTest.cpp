@@ -31,6 +31,21 @@ TEST(StateFile, WithoutTheFileReadsGiveDefaultsAndWritesCreateNothing) {
     EXPECT_EQ(state.LoadDownloadTotalTime(), 0u);
 }
 
+// The highest accepted release serial outlives every fresh download (which resets the file),
+// and is kept even before any download made the file: a replay must not pass on a reset.
+TEST(StateFile, AcceptedSerialSurvivesResetAndNeedsNoDownload) {
+    CScratchFolder scratch;
+    CStateFile state(scratch / L"{ID}.tmp.cfg");
+    EXPECT_EQ(state.LoadAcceptedSerial(), 0u);
+    state.SaveAcceptedSerial(20261208);
+    EXPECT_TRUE(state.Exists());
+    EXPECT_EQ(state.LoadDownloadFolder(), L"");
+    state.SaveDownloadFolder(L"D:\\Games\\");
+    state.Reset();
+    EXPECT_EQ(state.LoadDownloadFolder(), L"");
+    EXPECT_EQ(state.LoadAcceptedSerial(), 20261208u);
+}
+
 TEST(StateFile, ResetStartsEmptyAndSavesAreReadBack) {
     CScratchFolder scratch;
     CStateFile state(scratch / L"{ID}.tmp.cfg");

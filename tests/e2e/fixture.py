@@ -192,11 +192,13 @@ class Program:
     PROGRAM = h.TEST_BUILD_PROGRAM
     SHOTS = "program"  # the screenshots' folder under the artefacts
 
-    def __init__(self, folder, name, package_id, server_host, *args, env=None):
+    def __init__(self, folder, name, package_id, server_host, *args, env=None,
+                 publisher_keys=()):
         os.makedirs(folder, exist_ok=True)
         self.id = package_id
         self.exe = h.stamp(os.path.join(folder, name + ".exe"), package_id, program=self.PROGRAM,
-                           config_server=server_host, stats_server=server_host)
+                           config_server=server_host, stats_server=server_host,
+                           publisher_keys=publisher_keys)
         # A trace per run: a test may start the same copy again after a kill.
         self.trace = os.path.join(folder, "%s.%d.trace" % (name, next(_runs)))
         if os.path.exists(self.trace):

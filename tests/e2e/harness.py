@@ -42,9 +42,10 @@ def scratch_dir(name):
 
 
 def stamp(out_path, package_id, config_server=None, stats_server=None, version=None,
-          program=None):
+          program=None, publisher_keys=()):
     """Makes a copy of the program (or of `program`, for example the uploader) for
-    `package_id`, with the given servers (default: none reachable); returns its path."""
+    `package_id`, with the given servers (default: none reachable) and publisher keys (key
+    texts); returns its path."""
     args = [STAMP, "--in", program or PROGRAM, "--out", out_path, "--id", package_id]
     # Without servers of the test's own, a closed loopback port: the program's first window
     # fetches its configuration at once, and tests send nothing beyond this machine.
@@ -52,6 +53,8 @@ def stamp(out_path, package_id, config_server=None, stats_server=None, version=N
     args += ["--stats-server", stats_server or NO_SERVER]
     if version:
         args += ["--version", version]
+    for key in publisher_keys:
+        args += ["--publisher-key", key]
     subprocess.run(args, check=True)
     return out_path
 

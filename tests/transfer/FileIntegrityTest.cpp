@@ -7,6 +7,7 @@
 #include "probes/FileProbes.h"
 #include "support/ScratchFolder.h"
 #include "transfer/FileIntegrity.h"
+#include "transfer/FileSha256.h"
 
 namespace {
 
@@ -24,6 +25,22 @@ std::wstring Fingerprint(const std::wstring& path) {
     Md5Bytes digest;
     if (!FileFingerprint(path.c_str(), &digest)) return L"failed";
     return DigestText(digest);
+}
+
+// A signed file's digest covers every byte, across the reader's chunk boundaries; a file with
+// nothing to hash has no digest at all.
+TEST(FileSha256, CoversTheWholeFileAndFailsWithoutOne) {
+    CScratchFolder folder;
+    std::vector<uint8_t> bytes = Pattern((4u << 20) + 3);
+    std::wstring path = folder / L"signed.bin";
+    ASSERT_TRUE(CScratchFolder::Write(path, bytes.data(), bytes.size()));
+    Sha256Bytes digest;
+    ASSERT_TRUE(FileSha256(path.c_str(), &digest));
+    EXPECT_EQ(digest, Sha256Digest(bytes.data(), bytes.size()));
+    std::wstring empty = folder / L"empty.bin";
+    ASSERT_TRUE(CScratchFolder::Write(empty, bytes.data(), 0));
+    EXPECT_FALSE(FileSha256(empty.c_str(), &digest));
+    EXPECT_FALSE(FileSha256((folder / L"missing.bin").c_str(), &digest));
 }
 
 TEST(FileFingerprint, HashesWholeFilesUpToTheWindowAndTheTailBeyondIt) {

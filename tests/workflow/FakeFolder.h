@@ -1,5 +1,5 @@
 #pragma once
-// A folder described by a table: path -> size and MD5 text. Folders are listed on their own.
+// A folder described by a table: path -> size, MD5 and SHA-256 text. Folders are listed on their own.
 
 #include <map>
 #include <set>
@@ -12,11 +12,13 @@ public:
     struct Entry {
         uint64_t size = 0;
         std::wstring md5;
+        std::wstring sha256;
     };
 
     void AddFolder(const std::wstring& folder) { folders_.insert(folder); }
-    void Add(const std::wstring& path, uint64_t size, const std::wstring& md5 = L"") {
-        files_[path] = {size, md5};
+    void Add(const std::wstring& path, uint64_t size, const std::wstring& md5 = L"",
+             const std::wstring& sha256 = L"") {
+        files_[path] = {size, md5, sha256};
     }
 
     bool FolderExists(const std::wstring& folder) const override {
@@ -30,6 +32,10 @@ public:
     std::wstring Md5Text(const std::wstring& path) const override {
         auto found = files_.find(path);
         return found == files_.end() ? std::wstring() : found->second.md5;
+    }
+    std::wstring Sha256Text(const std::wstring& path) const override {
+        auto found = files_.find(path);
+        return found == files_.end() ? std::wstring() : found->second.sha256;
     }
 
 private:

@@ -205,3 +205,29 @@ TEST(FoundFile, IsCompleteOnlyWithRightSizeAndDigestUnlessChecksAreOff) {
     disk.Add(path, 999, kMd5A);
     EXPECT_FALSE(IsFoundFileComplete(disk, path, file, L"1"));
 }
+
+// A file of a signed release is judged by its whole-file SHA-256, whatever `safecheck` says
+// and whatever its MD5 text: a file swapped with its MD5 text is still caught.
+TEST(SignedFile, IsValidOnlyWithTheSignedHash) {
+    CFakeFolder disk;
+    const std::wstring signedHash(64, L'5');
+    PackageFile file = File(L"a.bin", 1000, kMd5A);
+    file.extra = signedHash;
+    const std::wstring path = kFolder + L"a.bin";
+    disk.Add(path, 1000, kMd5A, std::wstring(64, L'6'));
+    for (const wchar_t* safecheck : {L"1", L"0", L""}) {
+        EXPECT_FALSE(IsPackageFileValid(disk, path, file, safecheck)) << safecheck;
+        EXPECT_FALSE(IsFoundFileComplete(disk, path, file, safecheck)) << safecheck;
+    }
+    disk.Add(path, 1000, kMd5B, signedHash);
+    for (const wchar_t* safecheck : {L"1", L"0", L""}) {
+        EXPECT_TRUE(IsPackageFileValid(disk, path, file, safecheck)) << safecheck;
+        EXPECT_TRUE(IsFoundFileComplete(disk, path, file, safecheck)) << safecheck;
+    }
+    disk.Add(path, 999, kMd5A, signedHash);
+    EXPECT_FALSE(IsPackageFileValid(disk, path, file, L"1"));
+    // Restoring a signed package re-checks what it finds: a changed file discards the run.
+    disk.AddFolder(kFolder);
+    disk.Add(path, 1000, kMd5A, std::wstring(64, L'6'));
+    EXPECT_TRUE(DetectRestoredRun(disk, kFolder, {file}, L"0").discardSavedFolder);
+}

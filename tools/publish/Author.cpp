@@ -176,7 +176,7 @@ private:
             links.push_back(part.link);
             md5s.push_back(part.md5);
         }
-        return {
+        std::vector<DocumentSection> sections = {
             {kGameConfig,
              {{kGameName, v.gameName},
               {kGameVersion, v.gameVersion},
@@ -198,6 +198,8 @@ private:
               {kSafeCheck, v.safeCheck},
               {kCancelDownloadTips, v.cancelDownloadTips}}},
         };
+        for (const auto& key : request_.releaseKeys) sections.front().keys.push_back(key);
+        return sections;
     }
 
     void Encode(const std::wstring& text) {

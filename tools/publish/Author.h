@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/ConfigDocument.h"
@@ -26,6 +27,9 @@ struct AuthorRequest {
     std::vector<std::wstring> seedBases;
     ConfigValues values;  // every value but the part list (which comes from the files)
     DocumentEncoding encoding = DocumentEncoding::kUtf16;
+    // Keys that only copies with publisher keys read (a signed release's serial and file
+    // hashes), written at the end of GameConfig.
+    std::vector<std::pair<std::wstring, std::wstring>> releaseKeys;
 };
 
 struct AuthorResult {

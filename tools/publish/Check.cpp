@@ -99,6 +99,7 @@ private:
         CheckRow& row = AddRow("document", url);
         std::string bytes;
         if (!FetchRow(row, kLargestDocument, &bytes)) return false;
+        report_.document = bytes;
         if (bytes.size() > kLargestDocument) {
             row.problem = "larger than 4 MiB";
             return false;

@@ -25,6 +25,7 @@ struct CheckRow {
 struct CheckReport {
     std::vector<CheckRow> rows;
     ConfigValues values;  // what the program reads from the document
+    std::string document;  // its bytes as served
     uint64_t wireBytes = 0;
     bool Passed() const;
 };

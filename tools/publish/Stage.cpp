@@ -6,6 +6,7 @@
 
 #include "LocalFiles.h"
 #include "NginxConfig.h"
+#include "Signing.h"
 #include "base/TextCodec.h"
 #include "config/ProfileDocument.h"
 #include "engine/core/TaskUrl.h"
@@ -99,7 +100,13 @@ private:
                                        Utf8FromWide(missing));
             return;
         }
-        Place(package.document, "/publish/tool/muldown/" + package.id + ".html");
+        const std::string documentPath = "/publish/tool/muldown/" + package.id + ".html";
+        Place(package.document, documentPath);
+        std::string error;
+        if (!StageSignature(package.document, request_.webRoot + documentPath,
+                            request_.signingKey ? &*request_.signingKey : nullptr, &error)) {
+            result_.problems.push_back(error);
+        }
         for (const Target& target : TargetsOf(values)) {
             vexa::engine::HttpUrl url;
             if (!vexa::engine::ParseHttpUrl(target.url, url)) {

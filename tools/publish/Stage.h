@@ -1,8 +1,11 @@
 #pragma once
 // Laying out a web root for published packages and the nginx configuration that serves it.
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "base/Ed25519.h"
 
 namespace publish {
 
@@ -18,6 +21,8 @@ struct StageRequest {
     std::string listen = "127.0.0.1:8080";
     std::vector<StagedPackage> packages;
     std::vector<std::string> files;  // package files, seed copies, skin image, companion
+    // Signs each staged document; without it a signature authored beside a document goes too.
+    std::optional<Ed25519SecretKey> signingKey;
 };
 
 struct StageResult {

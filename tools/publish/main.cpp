@@ -4,6 +4,7 @@
 //   vexa_publish stage --root WEBROOT --conf FOLDER --package ID=DOCUMENT FILE...
 //   vexa_publish check URL | ID --server HOST[:PORT] | ID --program COPY.exe
 //   vexa_publish stats [--csv] LOG
+//   vexa_publish keygen --out SECRET
 //
 // Run without arguments for the options of each command.
 
@@ -17,10 +18,12 @@
 #include "Author.h"
 #include "Check.h"
 #include "LocalFiles.h"
+#include "Signing.h"
 #include "Stage.h"
 #include "Stamp.h"
 #include "StatsLog.h"
 #include "base/TextCodec.h"
+#include "config/SignedRelease.h"
 
 namespace publish {
 namespace {
@@ -34,12 +37,14 @@ int Usage() {
         "        [--game-start FILE] [--seed http://BASE]... [--skin-link URL] [--embed-link URL]\n"
         "        [--companion-link URL] [--new-version-link URL] [--install-tip TEXT]\n"
         "        [--promotion-title TEXT] [--promotion-link URL] [--cancel-tips TEXT]\n"
-        "        [--safecheck 1|0] [--encoding utf16|utf8] FILE...\n"
+        "        [--safecheck 1|0] [--encoding utf16|utf8] [--sign SECRET [--serial N]] FILE...\n"
         "  vexa_publish stage --root WEBROOT --conf FOLDER [--dumps FOLDER] [--listen ADDR:PORT]\n"
-        "        --package ID=DOCUMENT [--package ...] FILE...\n"
+        "        --package ID=DOCUMENT [--package ...] [--sign SECRET] FILE...\n"
         "  vexa_publish check [--timeout MS] URL | ID --server HOST[:PORT] | ID --program "
         "COPY.exe\n"
-        "  vexa_publish stats [--csv] LOG\n");
+        "        [--publisher-key ed25519:HEX]...\n"
+        "  vexa_publish stats [--csv] LOG\n"
+        "  vexa_publish keygen --out SECRET   (writes SECRET and SECRET.pub)\n");
     return 2;
 }
 
@@ -89,7 +94,8 @@ int Author(const CArguments& args) {
     const std::string unknown = args.Unknown(
         {"out", "base-url", "game-name", "new-version", "program", "game-version", "game-start",
          "seed", "skin-link", "embed-link", "companion-link", "new-version-link", "install-tip",
-         "promotion-title", "promotion-link", "cancel-tips", "safecheck", "encoding"});
+         "promotion-title", "promotion-link", "cancel-tips", "safecheck", "encoding", "sign",
+         "serial"});
     if (!unknown.empty()) return Refuse("unknown option " + unknown);
     if (!args.Has("out") || !args.Has("base-url") || args.Operands().empty()) return Usage();
     AuthorRequest request;
@@ -120,6 +126,15 @@ int Author(const CArguments& args) {
     request.encoding = encoding == "utf8" ? DocumentEncoding::kUtf8 : DocumentEncoding::kUtf16;
     std::string error;
     if (!AddFiles(args.Operands(), request, &error)) return Refuse(error);
+    Ed25519SecretKey key;
+    if (args.Has("sign") && !LoadSecretKey(args.Value("sign"), &key, &error)) return Refuse(error);
+    if (args.Has("sign") || args.Has("serial")) {
+        uint64_t serial = SerialForNow();
+        if (args.Has("serial") && !ParseReleaseSerial(W(args.Value("serial")), &serial))
+            return Refuse("--serial takes a decimal number");
+        if (!ReleaseKeysOf(args.Operands(), serial, &request.releaseKeys, &error))
+            return Refuse(error);
+    }
 
     const AuthorResult result = AuthorDocument(request);
     for (const std::wstring& warning : result.warnings)
@@ -131,6 +146,11 @@ int Author(const CArguments& args) {
     }
     if (!WriteFileAtomically(args.Value("out"), result.document))
         return Refuse("cannot write " + args.Value("out"));
+    const std::string signature = SignatureAddressOf(args.Value("out"));
+    std::remove(signature.c_str());  // one of an earlier document would not fit this one
+    if (args.Has("sign") &&
+        !WriteFileAtomically(signature, SignatureFileText(key, result.document)))
+        return Refuse("cannot write " + signature);
     for (const PackageFile& part : result.read.parts) {
         std::printf("%s  %llu  %s\n", Utf8FromWide(part.md5).c_str(),
                     static_cast<unsigned long long>(part.size), Utf8FromWide(part.link).c_str());
@@ -141,7 +161,8 @@ int Author(const CArguments& args) {
 }
 
 int Stage(const CArguments& args) {
-    const std::string unknown = args.Unknown({"root", "conf", "dumps", "listen", "package"});
+    const std::string unknown =
+        args.Unknown({"root", "conf", "dumps", "listen", "package", "sign"});
     if (!unknown.empty()) return Refuse("unknown option " + unknown);
     if (!args.Has("root") || !args.Has("conf") || !args.Has("package")) return Usage();
     StageRequest request;
@@ -156,6 +177,11 @@ int Stage(const CArguments& args) {
         request.packages.push_back({package.substr(0, equals), package.substr(equals + 1)});
     }
     request.files = args.Operands();
+    if (args.Has("sign")) {
+        std::string error;
+        if (!LoadSecretKey(args.Value("sign"), &request.signingKey.emplace(), &error))
+            return Refuse(error);
+    }
     const StageResult result = StageSite(request);
     for (const std::string& line : result.placed) std::printf("%s\n", line.c_str());
     for (const std::string& problem : result.problems)
@@ -167,17 +193,19 @@ int Stage(const CArguments& args) {
 }
 
 int Check(const CArguments& args) {
-    const std::string unknown = args.Unknown({"server", "program", "timeout"});
+    const std::string unknown = args.Unknown({"server", "program", "timeout", "publisher-key"});
     if (!unknown.empty()) return Refuse("unknown option " + unknown);
     if (args.Operands().size() > 1) return Usage();
     std::string target = args.Operands().empty() ? "" : args.Operands()[0];
     std::string server = args.Value("server");
+    std::vector<std::string> keys = args.Values("publisher-key");
     if (args.Has("program")) {
         stamp::StampInfo info;
         std::string error;
         if (!ReadStampedCopy(args.Value("program"), &info, &error)) return Refuse(error);
         if (target.empty()) target = info.packageId;
         if (server.empty()) server = info.deployment.configServer;
+        if (keys.empty()) keys = info.deployment.publisherKeys;
     }
     if (target.empty()) return Usage();
     std::string url = target;
@@ -186,9 +214,22 @@ int Check(const CArguments& args) {
         url = "http://" + server + "/publish/tool/muldown/" + target + ".html";
     }
     const int timeoutMs = std::stoi(args.Value("timeout", "10000"));
-    const CheckReport report = CheckDeployment(url, timeoutMs);
+    CheckReport report = CheckDeployment(url, timeoutMs);
+    CheckSignedRelease(url, keys, timeoutMs, report);
     PrintCheckTable(report, stdout);
     return report.Passed() ? 0 : 1;
+}
+
+int Keygen(const CArguments& args) {
+    const std::string unknown = args.Unknown({"out"});
+    if (!unknown.empty()) return Refuse("unknown option " + unknown);
+    if (!args.Has("out")) return Usage();
+    std::string publicText, error;
+    if (!MakeKeyFiles(args.Value("out"), &publicText, &error)) return Refuse(error);
+    std::printf("secret key: %s (keep it off the web server; readable by you only)\n"
+                "public key: %s (also in %s.pub; stamp it with vexa_stamp --publisher-key)\n",
+                args.Value("out").c_str(), publicText.c_str(), args.Value("out").c_str());
+    return 0;
 }
 
 int Stats(const CArguments& args) {
@@ -221,5 +262,6 @@ int main(int argc, char** argv) {
     if (command == "stage") return Stage(args);
     if (command == "check") return Check(args);
     if (command == "stats") return Stats(args);
+    if (command == "keygen") return Keygen(args);
     return Usage();
 }

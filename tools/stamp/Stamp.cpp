@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/Ed25519.h"
+
 namespace stamp {
 namespace {
 
@@ -137,6 +139,25 @@ bool ApplyStamp(PeImage& image, const StampRequest& request, std::string* error)
     if (request.statsServer) values.statsServer = *request.statsServer;
     if (request.homePage) values.homePage = *request.homePage;
     if (request.feedbackPage) values.feedbackPage = *request.feedbackPage;
+    if (request.publisherKeys) {
+        for (const std::string& key : *request.publisherKeys) {
+            Ed25519PublicKey parsed;
+            if (!ParsePublicKeyText(key, &parsed)) {
+                if (error) *error = "not a publisher key: " + key;
+                return false;
+            }
+        }
+        if (request.publisherKeys->size() > kMaxPublisherKeys) {
+            if (error) *error = "a copy takes at most two publisher keys";
+            return false;
+        }
+        values.publisherKeys.clear();
+        for (const std::string& key : *request.publisherKeys) {
+            Ed25519PublicKey parsed;
+            ParsePublicKeyText(key, &parsed);
+            values.publisherKeys.push_back(PublicKeyText(parsed));  // one spelling in every copy
+        }
+    }
     std::string slot;
     if (!FormatDeploymentSlot(values, &slot)) {
         if (error) *error = "the deployment values hold a line break or do not fit the slot";

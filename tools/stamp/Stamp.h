@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "PeImage.h"
 #include "VersionBlock.h"
@@ -19,6 +20,8 @@ struct StampRequest {
     std::optional<std::string> homePage;
     std::optional<std::string> feedbackPage;
     std::optional<FileVersion> version;
+    // Replaces the copy's publisher keys (at most kMaxPublisherKeys; each "ed25519:" + hex).
+    std::optional<std::vector<std::string>> publisherKeys;
 };
 
 struct StampInfo {

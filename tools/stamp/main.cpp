@@ -3,6 +3,7 @@
 //   vexa_stamp --in VexaYoral.exe --out Game.exe --id {GUID}
 //              [--config-server HOST[:PORT]] [--stats-server HOST[:PORT]]
 //              [--home-page URL] [--feedback-page URL] [--version A.B.C.D]
+//              [--publisher-key ed25519:HEX [--publisher-key ed25519:HEX]]
 //   vexa_stamp --show FILE
 //
 // The output is written to a temporary file first and renamed into place, so an
@@ -25,6 +26,7 @@ int Usage() {
                  "usage: vexa_stamp --in PROGRAM --out COPY --id PACKAGE_ID\n"
                  "                  [--config-server HOST[:PORT]] [--stats-server HOST[:PORT]]\n"
                  "                  [--home-page URL] [--feedback-page URL] [--version A.B.C.D]\n"
+                 "                  [--publisher-key ed25519:HEX]... (at most two)\n"
                  "       vexa_stamp --show PROGRAM\n");
     return 2;
 }
@@ -86,6 +88,8 @@ int Show(const std::string& path) {
                 info.packageId.c_str(), stamp::FormatFileVersion(info.version).c_str(),
                 info.deployment.configServer.c_str(), info.deployment.statsServer.c_str(),
                 info.deployment.homePage.c_str(), info.deployment.feedbackPage.c_str());
+    for (const std::string& key : info.deployment.publisherKeys)
+        std::printf("PublisherKey=%s\n", key.c_str());
     return 0;
 }
 
@@ -106,6 +110,10 @@ int main(int argc, char** argv) {
         else if (arg == "--stats-server") request.statsServer = value;
         else if (arg == "--home-page") request.homePage = value;
         else if (arg == "--feedback-page") request.feedbackPage = value;
+        else if (arg == "--publisher-key") {
+            if (!request.publisherKeys) request.publisherKeys.emplace();
+            request.publisherKeys->push_back(value);
+        }
         else if (arg == "--version") {
             stamp::FileVersion version;
             if (!stamp::ParseFileVersion(value, &version)) {

@@ -1,0 +1,13 @@
+#pragma once
+// Bytes as lower-case hexadecimal text and back, for digests, keys and signatures that people
+// compare and documents carry.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+std::string HexText(const uint8_t* bytes, size_t length);
+
+// Exactly 2 * length hexadecimal digits of either case; false (and `bytes` unspecified) for
+// any other text.
+bool ParseHexText(const std::string& text, uint8_t* bytes, size_t length);
