@@ -4,6 +4,7 @@
 //   vexa_publish stage --root WEBROOT --conf FOLDER --package ID=DOCUMENT FILE...
 //   vexa_publish check URL | ID --server HOST[:PORT] | ID --program COPY.exe
 //   vexa_publish stats [--csv] LOG
+//   vexa_publish releases|rollback|prune --root WEBROOT ... ID
 //
 // Run without arguments for the options of each command.
 
@@ -17,6 +18,7 @@
 #include "Author.h"
 #include "Check.h"
 #include "LocalFiles.h"
+#include "ReleaseCommands.h"
 #include "Stage.h"
 #include "Stamp.h"
 #include "StatsLog.h"
@@ -36,7 +38,10 @@ int Usage() {
         "        [--promotion-title TEXT] [--promotion-link URL] [--cancel-tips TEXT]\n"
         "        [--safecheck 1|0] [--encoding utf16|utf8] FILE...\n"
         "  vexa_publish stage --root WEBROOT --conf FOLDER [--dumps FOLDER] [--listen ADDR:PORT]\n"
-        "        --package ID=DOCUMENT [--package ...] FILE...\n"
+        "        [--release NAME] --package ID=DOCUMENT [--package ...] FILE...\n"
+        "  vexa_publish releases --root WEBROOT ID\n"
+        "  vexa_publish rollback --root WEBROOT [--to NAME] ID\n"
+        "  vexa_publish prune --root WEBROOT --keep N ID\n"
         "  vexa_publish check [--timeout MS] URL | ID --server HOST[:PORT] | ID --program "
         "COPY.exe\n"
         "  vexa_publish stats [--csv] LOG\n");
@@ -141,7 +146,7 @@ int Author(const CArguments& args) {
 }
 
 int Stage(const CArguments& args) {
-    const std::string unknown = args.Unknown({"root", "conf", "dumps", "listen", "package"});
+    const std::string unknown = args.Unknown({"root", "conf", "dumps", "listen", "package", "release"});
     if (!unknown.empty()) return Refuse("unknown option " + unknown);
     if (!args.Has("root") || !args.Has("conf") || !args.Has("package")) return Usage();
     StageRequest request;
@@ -149,6 +154,7 @@ int Stage(const CArguments& args) {
     request.confFolder = args.Value("conf");
     request.dumpFolder = args.Value("dumps");
     request.listen = args.Value("listen", request.listen);
+    request.release = args.Value("release");
     for (const std::string& package : args.Values("package")) {
         const size_t equals = package.find('=');
         if (equals == std::string::npos || equals == 0)
@@ -221,5 +227,8 @@ int main(int argc, char** argv) {
     if (command == "stage") return Stage(args);
     if (command == "check") return Check(args);
     if (command == "stats") return Stats(args);
+    if (command == "releases") return ListReleases(args);
+    if (command == "rollback") return RollBack(args);
+    if (command == "prune") return PruneReleases(args);
     return Usage();
 }
