@@ -26,6 +26,18 @@ struct StatsSummary {
     uint64_t unreadable = 0;  // lines that are not a report
 };
 
+// One usage report as logged, its query values decoded.
+struct ReportLine {
+    std::string time;     // as nginx logged it (ISO 8601 with the server's offset)
+    std::string address;  // the client's address
+    std::string report;   // "statLogMuldownUrl", ...
+    std::map<std::string, std::string> values;  // name, from, mid, ver, md5, time...
+    std::string Value(const char* key) const;
+};
+
+// False for a line that is not a report (blank lines included: see `blank`).
+bool ParseReportLine(const std::string& line, ReportLine* report, bool* blank);
+
 // Adds one log line.
 void AddStatsLine(const std::string& line, StatsSummary& summary);
 

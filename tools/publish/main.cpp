@@ -3,7 +3,7 @@
 //   vexa_publish author --out DOCUMENT --base-url URL --game-name NAME FILE...
 //   vexa_publish stage --root WEBROOT --conf FOLDER --package ID=DOCUMENT FILE...
 //   vexa_publish check URL | ID --server HOST[:PORT] | ID --program COPY.exe
-//   vexa_publish stats [--csv] LOG
+//   vexa_publish stats [--db FILE] [--csv | --json] LOG | --raw [--csv] LOG
 //   vexa_publish releases|rollback|prune --root WEBROOT ... ID
 //
 // Run without arguments for the options of each command.
@@ -22,6 +22,9 @@
 #include "Stage.h"
 #include "Stamp.h"
 #include "StatsLog.h"
+#ifdef VEXA_PUBLISH_SQLITE
+#include "StatsCommand.h"
+#endif
 #include "base/TextCodec.h"
 
 namespace publish {
@@ -44,7 +47,8 @@ int Usage() {
         "  vexa_publish prune --root WEBROOT --keep N ID\n"
         "  vexa_publish check [--timeout MS] URL | ID --server HOST[:PORT] | ID --program "
         "COPY.exe\n"
-        "  vexa_publish stats [--csv] LOG\n");
+        "  vexa_publish stats [--db FILE] [--csv | --json] LOG   (by day and version)\n"
+        "  vexa_publish stats --raw [--csv] LOG                 (whole log, per client)\n");
     return 2;
 }
 
@@ -198,7 +202,10 @@ int Check(const CArguments& args) {
 }
 
 int Stats(const CArguments& args) {
-    const std::string unknown = args.Unknown({"csv"});
+#ifdef VEXA_PUBLISH_SQLITE
+    if (!args.Has("raw")) return StatsFromDatabase(args);
+#endif
+    const std::string unknown = args.Unknown({"csv", "raw"});
     if (!unknown.empty()) return Refuse("unknown option " + unknown);
     if (args.Operands().size() != 1) return Usage();
     std::ifstream in(PathOf(args.Operands()[0]), std::ios::binary);
@@ -221,7 +228,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> all = Utf8Arguments(argc, argv);
     if (all.empty()) return Usage();
     const std::string command = all[0];
-    const CArguments args(std::vector<std::string>(all.begin() + 1, all.end()), {"csv"});
+    const CArguments args(std::vector<std::string>(all.begin() + 1, all.end()), {"csv", "json", "raw"});
     if (!args.Ok()) return Refuse(args.Error());
     if (command == "author") return Author(args);
     if (command == "stage") return Stage(args);
