@@ -5,6 +5,7 @@
 //   vexa_publish check URL | ID --server HOST[:PORT] | ID --program COPY.exe
 //   vexa_publish stats [--db FILE] [--csv | --json] LOG | --raw [--csv] LOG
 //   vexa_publish releases|rollback|prune --root WEBROOT ... ID
+//   vexa_publish crashes --dumps FOLDER [--symbols FOLDER]
 //
 // Run without arguments for the options of each command.
 
@@ -24,6 +25,9 @@
 #include "StatsLog.h"
 #ifdef VEXA_PUBLISH_SQLITE
 #include "StatsCommand.h"
+#endif
+#ifdef VEXA_PUBLISH_CRASHES
+#include "Crashes.h"
 #endif
 #include "base/TextCodec.h"
 
@@ -45,6 +49,7 @@ int Usage() {
         "  vexa_publish releases --root WEBROOT ID\n"
         "  vexa_publish rollback --root WEBROOT [--to NAME] ID\n"
         "  vexa_publish prune --root WEBROOT --keep N ID\n"
+        "  vexa_publish crashes --dumps FOLDER [--symbols FOLDER] [--lldb PROGRAM]\n"
         "  vexa_publish check [--timeout MS] URL | ID --server HOST[:PORT] | ID --program "
         "COPY.exe\n"
         "  vexa_publish stats [--db FILE] [--csv | --json] LOG   (by day and version)\n"
@@ -237,5 +242,8 @@ int main(int argc, char** argv) {
     if (command == "releases") return ListReleases(args);
     if (command == "rollback") return RollBack(args);
     if (command == "prune") return PruneReleases(args);
+#ifdef VEXA_PUBLISH_CRASHES
+    if (command == "crashes") return CrashesCommand(args);
+#endif
     return Usage();
 }
