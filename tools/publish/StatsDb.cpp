@@ -17,7 +17,11 @@ constexpr char kSchema[] =
     "CREATE TABLE IF NOT EXISTS reports (at INTEGER, day TEXT, address TEXT, report TEXT,"
     " package TEXT, client TEXT, version TEXT, md5 TEXT, time_ms INTEGER);"
     "CREATE TABLE IF NOT EXISTS log_position (log TEXT PRIMARY KEY, head TEXT,"
-    " offset INTEGER);"
+    " offset INTEGER);";
+
+// Made after a first load (sorting once is much cheaper than growing them row by row) and
+// kept up to date by later, smaller loads.
+constexpr char kIndexes[] =
     "CREATE INDEX IF NOT EXISTS reports_by_group ON reports"
     " (package, day, version, client, report);"
     "CREATE INDEX IF NOT EXISTS reports_by_client ON reports (package, client, report, at);";
@@ -169,7 +173,7 @@ bool CStatsDb::Open(const std::string& path, std::string* error) {
         return false;
     }
     sqlite3_busy_timeout(db_, 10000);
-    return Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", error) &&
+    return Exec("PRAGMA synchronous=NORMAL; PRAGMA cache_size=-65536;", error) &&
            Exec(kSchema, error);
 }
 
@@ -209,6 +213,12 @@ bool CStatsDb::Load(const std::string& logPath, LoadResult* result, std::string*
         Exec("ROLLBACK", &ignored);
         return false;
     }
+    // A database without rows gets its indexes after the load.
+    Statement any = Prepare(db_, "SELECT 1 FROM reports LIMIT 1", error);
+    if (!any) return false;
+    const bool first = sqlite3_step(any.get()) != SQLITE_ROW;
+    any.reset();
+    if (!first && !Exec(kIndexes, error)) return false;
     in.seekg(static_cast<std::streamoff>(offset));
     std::string pending;
     std::vector<char> chunk(4 << 20);
@@ -262,7 +272,7 @@ bool CStatsDb::Load(const std::string& logPath, LoadResult* result, std::string*
         return false;
     }
     store.reset();
-    return Exec("COMMIT", error);
+    return Exec(kIndexes, error) && Exec("COMMIT", error);
 }
 
 bool CStatsDb::Query(std::vector<StatsRow>* rows, std::string* error) {

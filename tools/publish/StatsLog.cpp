@@ -99,7 +99,9 @@ bool ParseReportLine(const std::string& line, ReportLine* report, bool* blank) {
     *blank = text.empty();
     const std::vector<std::string> fields = Split(text, '\t');
     const std::string prefix = "/ClientApp/";
-    if (fields.size() < 4 || fields[2].compare(0, prefix.size(), prefix) != 0) return false;
+    if (fields.size() < 4 || fields[2].compare(0, prefix.size(), prefix) != 0 ||
+        fields[2] == kCheckProbePath)
+        return false;
     report->time = fields[0];
     report->address = fields[1];
     report->report = fields[2].substr(prefix.size());

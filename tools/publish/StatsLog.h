@@ -35,7 +35,10 @@ struct ReportLine {
     std::string Value(const char* key) const;
 };
 
-// False for a line that is not a report (blank lines included: see `blank`).
+// The path `check` asks to see that the statistics server answers; not a report.
+constexpr char kCheckProbePath[] = "/ClientApp/vexaPublishCheck/";
+
+// False for a line that is not a report (blank lines and `check`'s probe included).
 bool ParseReportLine(const std::string& line, ReportLine* report, bool* blank);
 
 // Adds one log line.

@@ -19,6 +19,7 @@
 #include "Author.h"
 #include "Check.h"
 #include "LocalFiles.h"
+#include "PlayerChecks.h"
 #include "ReleaseCommands.h"
 #include "Stage.h"
 #include "Stamp.h"
@@ -50,7 +51,7 @@ int Usage() {
         "  vexa_publish rollback --root WEBROOT [--to NAME] ID\n"
         "  vexa_publish prune --root WEBROOT --keep N ID\n"
         "  vexa_publish crashes --dumps FOLDER [--symbols FOLDER] [--lldb PROGRAM]\n"
-        "  vexa_publish check [--timeout MS] URL | ID --server HOST[:PORT] | ID --program "
+        "  vexa_publish check [--timeout MS] URL | ID --server HOST[:PORT] | [ID] --copy "
         "COPY.exe\n"
         "  vexa_publish stats [--db FILE] [--csv | --json] LOG   (by day and version)\n"
         "  vexa_publish stats --raw [--csv] LOG                 (whole log, per client)\n");
@@ -182,15 +183,16 @@ int Stage(const CArguments& args) {
 }
 
 int Check(const CArguments& args) {
-    const std::string unknown = args.Unknown({"server", "program", "timeout"});
+    const std::string unknown = args.Unknown({"server", "program", "copy", "timeout"});
     if (!unknown.empty()) return Refuse("unknown option " + unknown);
     if (args.Operands().size() > 1) return Usage();
     std::string target = args.Operands().empty() ? "" : args.Operands()[0];
     std::string server = args.Value("server");
-    if (args.Has("program")) {
+    const std::string copy = args.Value("copy", args.Value("program"));
+    if (!copy.empty()) {
         stamp::StampInfo info;
         std::string error;
-        if (!ReadStampedCopy(args.Value("program"), &info, &error)) return Refuse(error);
+        if (!ReadStampedCopy(copy, &info, &error)) return Refuse(error);
         if (target.empty()) target = info.packageId;
         if (server.empty()) server = info.deployment.configServer;
     }
@@ -201,7 +203,8 @@ int Check(const CArguments& args) {
         url = "http://" + server + "/publish/tool/muldown/" + target + ".html";
     }
     const int timeoutMs = std::stoi(args.Value("timeout", "10000"));
-    const CheckReport report = CheckDeployment(url, timeoutMs);
+    CheckReport report = CheckDeployment(url, timeoutMs);
+    CheckWhatPlayersMeet({copy, timeoutMs}, report);
     PrintCheckTable(report, stdout);
     return report.Passed() ? 0 : 1;
 }
