@@ -185,20 +185,13 @@ std::vector<ReleaseInfo> CReleaseStore::List() const {
     for (const auto& entry : mine->second) releases.push_back(entry.second);
     std::sort(releases.begin(), releases.end(),
               [](const ReleaseInfo& a, const ReleaseInfo& b) { return a.sequence < b.sequence; });
-    // The live document is a link to its release's document; a copy (another file system, or
-    // a file put there by hand) counts by its bytes, the newest equal release winning.
+    // The live document is a copy of its release's document: the newest release with the
+    // same bytes is the live one.
     const std::string live = LiveDocumentPath();
     if (!IsFile(live)) return releases;
     ReleaseInfo* byBytes = nullptr;
-    for (ReleaseInfo& release : releases) {
-        const std::string document = VersionFolder(release.name) + kDocument;
-        std::error_code code;
-        if (fs::equivalent(PathOf(live), PathOf(document), code) && !code) {
-            release.live = true;
-            return releases;
-        }
-        if (SameFileBytes(live, document)) byBytes = &release;
-    }
+    for (ReleaseInfo& release : releases)
+        if (SameFileBytes(live, VersionFolder(release.name) + kDocument)) byBytes = &release;
     if (byBytes) byBytes->live = true;
     return releases;
 }
@@ -264,9 +257,17 @@ bool CReleaseStore::GoLive(const std::string& name, std::string* error) {
         fs::create_directories(PathOf(served).parent_path(), code);
         if (!ReplaceAtomically(kept, served, error)) return false;
     }
+    // The live document is a copy: one edited in place by hand must not change the
+    // release's own.
     std::error_code code;
     fs::create_directories(PathOf(LiveDocumentPath()).parent_path(), code);
-    return ReplaceAtomically(folder + kDocument, LiveDocumentPath(), error);
+    std::string document;
+    if (!ReadWholeFile(folder + kDocument, &document) ||
+        !WriteFileAtomically(LiveDocumentPath(), document)) {
+        *error = "cannot write " + LiveDocumentPath();
+        return false;
+    }
+    return true;
 }
 
 void CReleaseStore::Discard(const std::string& name) {
