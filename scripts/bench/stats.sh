@@ -7,29 +7,27 @@
 # Usage: scripts/bench/stats.sh [REPORTS]
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../env.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 cd "$VEXA_ROOT"
 
 REPORTS="${1:-1000000}"
-BENCH_BUILD="$VEXA_BUILD_DIR/host-bench"
-CC=clang CXX=clang++ cmake -S . -B "$BENCH_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DVEXA_SANITIZE=OFF -DVEXA_BUILD_TESTS=OFF >/dev/null
-ninja -C "$BENCH_BUILD" vexa_publish >/dev/null
-PUBLISH="$BENCH_BUILD/tools/vexa_publish"
+PUBLISH="$(bench_publish_tool)"
 
 WORK="$(mktemp -d "${TMPDIR:-/tmp}/vexa-bench-stats.XXXXXX")"
 trap 'rm -rf "$WORK"' EXIT
 LOG="$WORK/stats.log"
 
-seconds() { local t0 t1; t0=$(date +%s.%N); "$@" >/dev/null 2>&1; t1=$(date +%s.%N); echo "$t1 - $t0" | bc; }
+# Wall time and processor time (user + system): on a shared machine the second says more.
+timed() { /usr/bin/time -f '%e s wall, %U + %S s cpu' "$@" 2>&1 >/dev/null | tail -n 1; }
 
 python3 bench/make_stats_log.py "$REPORTS" "$LOG"
 printf 'log: %s lines, %s MB\n' "$(wc -l <"$LOG")" "$(($(stat -c %s "$LOG") / 1000000))"
-printf 'first load and query:  %6.2f s\n' "$(seconds "$PUBLISH" stats "$LOG")"
-printf 'warm (query only):     %6.2f s\n' "$(seconds "$PUBLISH" stats "$LOG")"
-printf 'warm, --json:          %6.2f s\n' "$(seconds "$PUBLISH" stats --json "$LOG")"
+printf 'first load and query:  %s\n' "$(timed "$PUBLISH" stats "$LOG")"
+printf 'warm (query only):     %s\n' "$(timed "$PUBLISH" stats "$LOG")"
+printf 'warm, --json:          %s\n' "$(timed "$PUBLISH" stats --json "$LOG")"
 python3 bench/make_stats_log.py 10000 "$WORK/more.log"
 cat "$WORK/more.log" >>"$LOG"
-printf '10000 more, loaded:    %6.2f s\n' "$(seconds "$PUBLISH" stats "$LOG")"
+printf '10000 more, loaded:    %s\n' "$(timed "$PUBLISH" stats "$LOG")"
 printf 'db file: %s MB\n' "$(($(stat -c %s "$LOG.sqlite") / 1000000))"
 
 # The same figures another way: awk over the raw log. A download time is a completion's time

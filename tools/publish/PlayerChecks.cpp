@@ -32,17 +32,6 @@ std::wstring FoldedCase(std::wstring text) {
     return text;
 }
 
-bool ReadCopyStamp(const std::string& path, stamp::StampInfo* info, std::string* error) {
-    std::string bytes;
-    if (!ReadWholeFile(path, &bytes)) {
-        *error = "cannot read " + path;
-        return false;
-    }
-    stamp::PeImage image;
-    return image.Load(std::vector<uint8_t>(bytes.begin(), bytes.end()), error) &&
-           stamp::ReadStamp(image, info, error);
-}
-
 std::string StampText(const stamp::StampInfo& info) {
     return info.packageId + " " + stamp::FormatFileVersion(info.version) + " stats " +
            info.deployment.statsServer;
@@ -117,7 +106,7 @@ public:
             CheckCompanionSignature(Utf8FromWide(v.quilletDownloaderLink));
         if (request_.copyPath.empty()) return;
         std::string error;
-        if (!ReadCopyStamp(request_.copyPath, &copy_, &error)) {
+        if (!ReadStampedCopy(request_.copyPath, &copy_, &error)) {
             AddRow("version", request_.copyPath).problem = error;
             return;
         }
@@ -152,7 +141,7 @@ private:
         }
         stamp::StampInfo uploader;
         std::string error;
-        if (!ReadCopyStamp(Utf8Of(beside), &uploader, &error)) {
+        if (!ReadStampedCopy(Utf8Of(beside), &uploader, &error)) {
             row.problem = error;
             return;
         }
@@ -220,6 +209,17 @@ private:
 };
 
 }  // namespace
+
+bool ReadStampedCopy(const std::string& path, stamp::StampInfo* info, std::string* error) {
+    std::string bytes;
+    if (!ReadWholeFile(path, &bytes)) {
+        *error = "cannot read " + path;
+        return false;
+    }
+    stamp::PeImage image;
+    return image.Load(std::vector<uint8_t>(bytes.begin(), bytes.end()), error) &&
+           stamp::ReadStamp(image, info, error);
+}
 
 std::string GameStartProblem(const ConfigValues& values) {
     if (values.parts.size() < 2) return std::string();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "Check.h"
+#include "Stamp.h"
 
 namespace publish {
 
@@ -16,6 +17,9 @@ struct PlayerCheckRequest {
 };
 
 void CheckWhatPlayersMeet(const PlayerCheckRequest& request, CheckReport& report);
+
+// The stamp of a copy of the program (or of the uploader) on disk.
+bool ReadStampedCopy(const std::string& path, stamp::StampInfo* info, std::string* error);
 
 // The GameStart of a package of several files must be one of its files (compared as Windows
 // compares file names); empty when it is, or when one file needs none.

@@ -65,17 +65,6 @@ int Refuse(const std::string& why) {
 
 std::wstring W(const std::string& utf8) { return WideFromUtf8(utf8); }
 
-bool ReadStampedCopy(const std::string& path, stamp::StampInfo* info, std::string* error) {
-    std::string bytes;
-    if (!ReadWholeFile(path, &bytes)) {
-        *error = "cannot read " + path;
-        return false;
-    }
-    stamp::PeImage image;
-    return image.Load(std::vector<uint8_t>(bytes.begin(), bytes.end()), error) &&
-           stamp::ReadStamp(image, info, error);
-}
-
 bool AddFiles(const std::vector<std::string>& paths, AuthorRequest& request, std::string* error) {
     for (const std::string& path : paths) {
         PackageInput input;
