@@ -51,6 +51,8 @@ std::string ProgramOf(const std::string& symbols, const std::string& version) {
     return programs.empty() ? std::string() : programs.front();
 }
 
+void AddLines(const std::string& program, CrashStack* stack);
+
 // LLDB reads the dump through a name of our own in a private folder: the uploaded name is
 // not handed to its command parser.
 bool ReadStack(const std::string& lldb, const std::string& program, const DumpEntry& dump,
@@ -79,7 +81,70 @@ bool ReadStack(const std::string& lldb, const std::string& program, const DumpEn
         *error = "LLDB could not read it";
         return false;
     }
+    AddLines(program, stack);
     return true;
+}
+
+std::string FirstOnPath(std::initializer_list<const char*> names) {
+    for (const char* name : names)
+        if (OnPath(name)) return name;
+    return std::string();
+}
+
+// One symbolizer answer per address, blocks split by a blank line: for each function inlined
+// at the address (innermost first) its name, then "file:line:column".
+std::vector<std::vector<std::pair<std::string, std::string>>> SymbolizerBlocks(
+    const std::string& text) {
+    std::vector<std::vector<std::pair<std::string, std::string>>> blocks(1);
+    std::istringstream lines(text);
+    for (std::string name, place; std::getline(lines, name);) {
+        if (name.empty()) {
+            if (!blocks.back().empty()) blocks.emplace_back();
+            continue;
+        }
+        std::getline(lines, place);
+        blocks.back().push_back({name, place});
+    }
+    if (blocks.back().empty()) blocks.pop_back();
+    return blocks;
+}
+
+// LLDB walks the stack; LLVM's symbolizer names the program's own frames from the kept
+// debug file, with their lines and what was inlined into them (LLDB 14 reads no lines from
+// GCC 12's DWARF 5). A return address is looked up one byte back: at the call.
+void AddLines(const std::string& program, CrashStack* stack) {
+    const std::string symbolizer = FirstOnPath({"llvm-symbolizer", "llvm-symbolizer-14"});
+    std::error_code code;
+    const std::string debug =
+        fs::exists(PathOf(program + ".debug"), code) ? program + ".debug" : program;
+    const std::string module = Utf8Of(PathOf(program).filename());
+    std::vector<std::string> argv = {symbolizer, "--obj=" + debug, "--inlining", "--demangle"};
+    std::vector<size_t> ours;
+    for (size_t i = 0; i < stack->frames.size(); ++i) {
+        if (stack->frames[i].module != module) continue;
+        const unsigned long long address =
+            std::strtoull(stack->frames[i].address.c_str(), nullptr, 16) - (i > 0 ? 1 : 0);
+        char text[24];
+        std::snprintf(text, sizeof text, "0x%llx", address);
+        argv.push_back(text);
+        ours.push_back(i);
+    }
+    std::string output;
+    if (symbolizer.empty() || ours.empty() || !RunCapturing(argv, &output)) return;
+    const auto blocks = SymbolizerBlocks(output);
+    if (blocks.size() != ours.size()) return;
+    std::vector<CrashFrame> frames;
+    for (size_t i = 0, next = 0; i < stack->frames.size(); ++i) {
+        if (next < ours.size() && ours[next] == i && blocks[next].front().first != "??") {
+            for (const auto& [function, place] : blocks[next])
+                frames.push_back({stack->frames[i].address, module, function, place});
+            ++next;
+            continue;
+        }
+        if (next < ours.size() && ours[next] == i) ++next;
+        frames.push_back(stack->frames[i]);
+    }
+    stack->frames = frames;
 }
 
 void PrintStack(const CrashStack& stack) {
