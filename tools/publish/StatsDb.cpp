@@ -26,18 +26,45 @@ constexpr char kIndexes[] =
     " (package, day, version, client, report);"
     "CREATE INDEX IF NOT EXISTS reports_by_client ON reports (package, client, report, at);";
 
-constexpr char kGroups[] =
-    "SELECT package, day, version, COUNT(DISTINCT client),"
-    " SUM(report = 'statLogMuldownUrl'), SUM(report = 'statLogMuldownMd5'),"
-    " SUM(report = 'statLogQuilletMuldownUrl')"
-    " FROM reports GROUP BY package, day, version ORDER BY package, day, version";
+// The figures are kept up to date by every load, for the new rows only, so that a question
+// reads a few small tables instead of every report.
+constexpr char kSummarySchema[] =
+    "CREATE TABLE IF NOT EXISTS group_counts (package TEXT, day TEXT, version TEXT,"
+    " started INTEGER, completed INTEGER, offers INTEGER,"
+    " PRIMARY KEY (package, day, version)) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS group_clients (package TEXT, day TEXT, version TEXT,"
+    " client TEXT, PRIMARY KEY (package, day, version, client)) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS download_times (package TEXT, day TEXT, version TEXT,"
+    " seconds INTEGER);";
 
-// Each completion paired with the same copy's last start of the same package before it.
+// ?1 is the last row before the load. Each completion is paired with the same copy's last
+// start of the same package before it (rows of earlier loads included).
+std::string SummaryUpdate(int64_t lastRow) {
+    const std::string newRows = " FROM reports WHERE rowid > " + std::to_string(lastRow);
+    return "INSERT INTO group_counts SELECT package, day, version,"
+           " SUM(report = 'statLogMuldownUrl'), SUM(report = 'statLogMuldownMd5'),"
+           " SUM(report = 'statLogQuilletMuldownUrl')" +
+           newRows +
+           " GROUP BY package, day, version ON CONFLICT (package, day, version) DO UPDATE SET"
+           " started = started + excluded.started, completed = completed + excluded.completed,"
+           " offers = offers + excluded.offers;"
+           "INSERT OR IGNORE INTO group_clients SELECT DISTINCT package, day, version, client" +
+           newRows +
+           ";"
+           "INSERT INTO download_times SELECT m.package, m.day, m.version,"
+           " m.at - (SELECT MAX(s.at) FROM reports s WHERE s.package = m.package"
+           " AND s.client = m.client AND s.report = 'statLogMuldownUrl' AND s.at <= m.at)"
+           " FROM reports m WHERE m.rowid > " +
+           std::to_string(lastRow) + " AND m.report = 'statLogMuldownMd5' AND m.client <> '';";
+}
+
+constexpr char kGroups[] =
+    "SELECT g.package, g.day, g.version, (SELECT COUNT(*) FROM group_clients c"
+    " WHERE c.package = g.package AND c.day = g.day AND c.version = g.version),"
+    " g.started, g.completed, g.offers FROM group_counts g ORDER BY 1, 2, 3";
+
 constexpr char kDurations[] =
-    "SELECT m.package, m.day, m.version, m.at - (SELECT MAX(s.at) FROM reports s"
-    " WHERE s.package = m.package AND s.client = m.client"
-    " AND s.report = 'statLogMuldownUrl' AND s.at <= m.at)"
-    " FROM reports m WHERE m.report = 'statLogMuldownMd5' AND m.client <> ''";
+    "SELECT package, day, version, seconds FROM download_times WHERE seconds IS NOT NULL";
 
 // The first line of a log names it: a log that was rotated starts with another line.
 constexpr size_t kHeadBytes = 256;
@@ -174,7 +201,7 @@ bool CStatsDb::Open(const std::string& path, std::string* error) {
     }
     sqlite3_busy_timeout(db_, 10000);
     return Exec("PRAGMA synchronous=NORMAL; PRAGMA cache_size=-65536;", error) &&
-           Exec(kSchema, error);
+           Exec(kSchema, error) && Exec(kSummarySchema, error);
 }
 
 bool CStatsDb::Load(const std::string& logPath, LoadResult* result, std::string* error) {
@@ -214,11 +241,11 @@ bool CStatsDb::Load(const std::string& logPath, LoadResult* result, std::string*
         return false;
     }
     // A database without rows gets its indexes after the load.
-    Statement any = Prepare(db_, "SELECT 1 FROM reports LIMIT 1", error);
-    if (!any) return false;
-    const bool first = sqlite3_step(any.get()) != SQLITE_ROW;
-    any.reset();
-    if (!first && !Exec(kIndexes, error)) return false;
+    Statement last = Prepare(db_, "SELECT IFNULL(MAX(rowid), 0) FROM reports", error);
+    if (!last || sqlite3_step(last.get()) != SQLITE_ROW) return false;
+    const int64_t lastRow = sqlite3_column_int64(last.get(), 0);
+    last.reset();
+    if (lastRow > 0 && !Exec(kIndexes, error)) return false;
     in.seekg(static_cast<std::streamoff>(offset));
     std::string pending;
     std::vector<char> chunk(4 << 20);
@@ -272,7 +299,8 @@ bool CStatsDb::Load(const std::string& logPath, LoadResult* result, std::string*
         return false;
     }
     store.reset();
-    return Exec(kIndexes, error) && Exec("COMMIT", error);
+    return Exec(kIndexes, error) && Exec(SummaryUpdate(lastRow).c_str(), error) &&
+           Exec("COMMIT", error);
 }
 
 bool CStatsDb::Query(std::vector<StatsRow>* rows, std::string* error) {
