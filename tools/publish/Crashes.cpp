@@ -71,8 +71,8 @@ bool ReadStack(const std::string& lldb, const std::string& program, const DumpEn
     const bool placed = PlaceFile(dump.path, copy, error);
     const bool ran =
         placed && RunCapturing({"timeout", "120", lldb, "--batch", "--no-lldbinit", "-o",
-                                "target create \"" + program + "\" --core \"" + copy + "\"",
-                                "-o", "thread backtrace"},
+                                "target create \"" + program + "\" --core \"" + copy + "\"", "-o",
+                                "thread backtrace"},
                                &output);
     std::error_code code;
     fs::remove_all(folder, code);
@@ -266,8 +266,7 @@ int CrashesCommand(const CArguments& args) {
         return 2;
     }
     const std::vector<DumpEntry> dumps = FindDumps(args.Value("dumps"));
-    std::printf("%-40s %-12s %-20s %-19s %s\n", "PACKAGE", "VERSION", "CLIENT", "TIME (UTC)",
-                "NO");
+    std::printf("%-40s %-12s %-20s %-19s %s\n", "PACKAGE", "VERSION", "CLIENT", "TIME (UTC)", "NO");
     for (const DumpEntry& dump : dumps)
         std::printf("%-40s %-12s %-20s %-19s %s\n", dump.package.c_str(), dump.version.c_str(),
                     dump.client.c_str(), dump.time.c_str(), dump.number.c_str());

@@ -63,8 +63,8 @@ bool FetchCompanion(const std::string& url, int timeoutMs, const std::string& fi
         return written <= kLargestCompanion && static_cast<bool>(out);
     });
     report.wireBytes += routed.fetched.wireBytes;
-    if (!routed.problem.empty() || !routed.fetched.connected ||
-        routed.fetched.head.status != 200 || !routed.fetched.bodyComplete) {
+    if (!routed.problem.empty() || !routed.fetched.connected || routed.fetched.head.status != 200 ||
+        !routed.fetched.bodyComplete) {
         *problem = routed.problem.empty() ? StatusProblem(routed.fetched) : routed.problem;
         if (problem->empty()) *problem = "the installer did not arrive whole";
         return false;
@@ -85,8 +85,9 @@ void JudgeSignature(const std::string& output, CheckRow& row) {
         row.note = "Authenticode: digest and signer's chain verified (Debian's CA list)";
     } else {
         row.md5 = "signed";
-        row.note = "Authenticode: digest verified; the signer's chain does not reach Debian's CA "
-                   "list (Windows' own roots, revocation and time stamps are not checked here)";
+        row.note =
+            "Authenticode: digest verified; the signer's chain does not reach Debian's CA "
+            "list (Windows' own roots, revocation and time stamps are not checked here)";
     }
 }
 #endif
@@ -126,7 +127,8 @@ private:
         CheckRow& row = AddRow("version", request_.copyPath);
         row.size = own;
         if (IsDownloaderOlder(WideFromUtf8(own), report_.values.newVersion)) {
-            row.problem = "copies of version " + own + " would show only \"下载器版本过旧\" (NewVersion " +
+            row.problem = "copies of version " + own +
+                          " would show only \"下载器版本过旧\" (NewVersion " +
                           Utf8FromWide(report_.values.newVersion) + ")";
         }
     }
@@ -159,10 +161,10 @@ private:
                                                " (the program's reports need 200)"
                                          : "no answer";
         // A place that takes uploads for this package and version; GET must not read it back.
-        const std::string path = Utf8FromWide(
-            L"/crashdump/" + PercentEncode(WideFromUtf8(copy_.packageId)) + L"/" +
-            PercentEncode(WideFromUtf8(stamp::FormatFileVersion(copy_.version))) +
-            L"/vexa-check_20000101T000000Z_000.dmp");
+        const std::string path =
+            Utf8FromWide(L"/crashdump/" + PercentEncode(WideFromUtf8(copy_.packageId)) + L"/" +
+                         PercentEncode(WideFromUtf8(stamp::FormatFileVersion(copy_.version))) +
+                         L"/vexa-check_20000101T000000Z_000.dmp");
         CheckRow& dumps = AddRow("dump addr", base + path);
         const int dumpStatus = StatusOf(dumps.url, request_.timeoutMs, &report_.wireBytes);
         dumps.size = dumpStatus ? std::to_string(dumpStatus) : "";
@@ -184,7 +186,8 @@ private:
 #else
         if (!OnPath("osslsigncode")) {
             row.md5 = "not checked";
-            row.note = "no osslsigncode here to check the companion's signature (Debian: osslsigncode)";
+            row.note =
+                "no osslsigncode here to check the companion's signature (Debian: osslsigncode)";
             return;
         }
         char folder[] = "/tmp/vexa-companion.XXXXXX";

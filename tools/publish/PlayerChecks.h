@@ -12,7 +12,8 @@
 namespace publish {
 
 struct PlayerCheckRequest {
-    std::string copyPath;  // a stamped copy of the program; empty: the rows that need one are left out
+    std::string
+        copyPath;  // a stamped copy of the program; empty: the rows that need one are left out
     int timeoutMs = 10000;
 };
 

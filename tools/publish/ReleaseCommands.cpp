@@ -42,8 +42,8 @@ int ListReleases(const CArguments& args) {
     for (const ReleaseInfo& release : releases) {
         uint64_t bytes = 0;
         for (const ReleaseFile& file : release.files) bytes += file.size;
-        std::printf("%-4s %-24s %-21s %5zu  %llu\n", release.live ? "*" : "",
-                    release.name.c_str(), release.staged.c_str(), release.files.size(),
+        std::printf("%-4s %-24s %-21s %5zu  %llu\n", release.live ? "*" : "", release.name.c_str(),
+                    release.staged.c_str(), release.files.size(),
                     static_cast<unsigned long long>(bytes));
         anyLive = anyLive || release.live;
     }

@@ -277,8 +277,8 @@ void CReleaseStore::Discard(const std::string& name) {
 
 bool CReleaseStore::Rollback(const std::string& to, std::string* madeLive, std::string* error) {
     const std::vector<ReleaseInfo> releases = List();
-    const auto live = std::find_if(releases.begin(), releases.end(),
-                                   [](const ReleaseInfo& r) { return r.live; });
+    const auto live =
+        std::find_if(releases.begin(), releases.end(), [](const ReleaseInfo& r) { return r.live; });
     std::string target = to;
     if (target.empty()) {
         if (live == releases.end()) {
@@ -299,8 +299,8 @@ bool CReleaseStore::Rollback(const std::string& to, std::string* madeLive, std::
 
 bool CReleaseStore::Prune(size_t keep, std::vector<std::string>* removed, std::string* error) {
     std::vector<ReleaseInfo> releases = List();
-    const bool anyLive = std::any_of(releases.begin(), releases.end(),
-                                     [](const ReleaseInfo& r) { return r.live; });
+    const bool anyLive =
+        std::any_of(releases.begin(), releases.end(), [](const ReleaseInfo& r) { return r.live; });
     if (!anyLive && IsFile(LiveDocumentPath())) {
         // Its files may be any release's: keep them all until a release is live again.
         *error = "the live document of " + packageId_ + " is none of its releases";
@@ -347,9 +347,9 @@ std::vector<ReleaseConflict> CReleaseStore::Conflicts(const std::string& webRoot
             for (const auto& release : package.second) {
                 for (const ReleaseFile& kept : release.second.files) {
                     if (kept.urlPath != file.urlPath) continue;
-                    const bool same = kept.size == file.size && kept.md5 == file.md5 &&
-                                      SameFileBytes(file.source,
-                                                    release.first + kFiles + kept.urlPath);
+                    const bool same =
+                        kept.size == file.size && kept.md5 == file.md5 &&
+                        SameFileBytes(file.source, release.first + kFiles + kept.urlPath);
                     if (!same)
                         conflicts.push_back({file.urlPath, package.first, release.second.name});
                 }

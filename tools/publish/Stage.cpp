@@ -118,8 +118,8 @@ private:
             std::error_code code;
             if (earlier != byName_.end() &&
                 !std::filesystem::equivalent(PathOf(earlier->second), PathOf(file), code)) {
-                result_.problems.push_back("two files named " + name + " given: " +
-                                           earlier->second + " and " + file +
+                result_.problems.push_back("two files named " + name +
+                                           " given: " + earlier->second + " and " + file +
                                            " (one address serves one of them)");
             }
             byName_[name] = file;
@@ -174,11 +174,11 @@ private:
         if (target.listed && (file.size != target.listed->size ||
                               (!target.listed->md5.empty() &&
                                Lower(Utf8FromWide(target.listed->md5)) != file.md5))) {
-            result_.problems.push_back(
-                package.id + ": " + file.source + " (size " + std::to_string(file.size) +
-                ", MD5 " + file.md5 + ") is not the file the document lists for " + target.url +
-                " (size " + std::to_string(target.listed->size) + ", MD5 " +
-                Utf8FromWide(target.listed->md5) + ")");
+            result_.problems.push_back(package.id + ": " + file.source + " (size " +
+                                       std::to_string(file.size) + ", MD5 " + file.md5 +
+                                       ") is not the file the document lists for " + target.url +
+                                       " (size " + std::to_string(target.listed->size) + ", MD5 " +
+                                       Utf8FromWide(target.listed->md5) + ")");
             return;
         }
         plan.files.push_back(file);
@@ -215,8 +215,8 @@ private:
                 if (!earlier.second && !SameFileBytes(earlier.first->second.first, file.source))
                     result_.problems.push_back(
                         file.urlPath + " is named by " + earlier.first->second.second + " and " +
-                        plan.id + " for different files: " + earlier.first->second.first +
-                        " and " + file.source);
+                        plan.id + " for different files: " + earlier.first->second.first + " and " +
+                        file.source);
                 all.push_back(file);
             }
         }

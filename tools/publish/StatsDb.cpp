@@ -142,18 +142,18 @@ std::string Figure(double value, const char* format) {
 }  // namespace
 
 double StatsRow::CompletionRate() const {
-    return downloadsStarted == 0 ? -1 : static_cast<double>(downloadsCompleted) /
-                                             static_cast<double>(downloadsStarted);
+    return downloadsStarted == 0
+               ? -1
+               : static_cast<double>(downloadsCompleted) / static_cast<double>(downloadsStarted);
 }
 
 bool ParseIsoTime(const std::string& text, int64_t* seconds) {
     int year, month, day, hour, minute, second;
     if (text.size() < 19 || text[4] != '-' || text[7] != '-' || text[10] != 'T' ||
         text[13] != ':' || text[16] != ':' || !Digits(text, 0, 4, &year) ||
-        !Digits(text, 5, 2, &month) || !Digits(text, 8, 2, &day) ||
-        !Digits(text, 11, 2, &hour) || !Digits(text, 14, 2, &minute) ||
-        !Digits(text, 17, 2, &second) || month < 1 || month > 12 || day < 1 || day > 31 ||
-        hour > 23 || minute > 59 || second > 60)
+        !Digits(text, 5, 2, &month) || !Digits(text, 8, 2, &day) || !Digits(text, 11, 2, &hour) ||
+        !Digits(text, 14, 2, &minute) || !Digits(text, 17, 2, &second) || month < 1 || month > 12 ||
+        day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
         return false;
     int offset = 0;
     const std::string zone = text.substr(19);
@@ -164,9 +164,9 @@ bool ParseIsoTime(const std::string& text, int64_t* seconds) {
     } else if (!zone.empty() && zone != "Z") {
         return false;
     }
-    *seconds = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) *
-                   86400 +
-               hour * 3600 + minute * 60 + second - offset;
+    *seconds =
+        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 +
+        hour * 3600 + minute * 60 + second - offset;
     return true;
 }
 
@@ -177,7 +177,8 @@ double Median(std::vector<double> values) {
                      values.end());
     const double upper = values[middle];
     if (values.size() % 2 == 1) return upper;
-    return (*std::max_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(middle)) +
+    return (*std::max_element(values.begin(),
+                              values.begin() + static_cast<std::ptrdiff_t>(middle)) +
             upper) /
            2;
 }
@@ -218,8 +219,7 @@ bool CStatsDb::Load(const std::string& logPath, LoadResult* result, std::string*
     in.seekg(0, std::ios::end);
     const auto size = static_cast<uint64_t>(in.tellg());
 
-    Statement position = Prepare(db_, "SELECT head, offset FROM log_position WHERE log = ?",
-                                 error);
+    Statement position = Prepare(db_, "SELECT head, offset FROM log_position WHERE log = ?", error);
     if (!position) return false;
     BindText(position.get(), 1, logPath);
     uint64_t offset = 0;
@@ -233,8 +233,8 @@ bool CStatsDb::Load(const std::string& logPath, LoadResult* result, std::string*
     position.reset();
 
     if (!Exec("BEGIN IMMEDIATE", error)) return false;
-    Statement insert = Prepare(
-        db_, "INSERT INTO reports VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)", error);
+    Statement insert =
+        Prepare(db_, "INSERT INTO reports VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)", error);
     if (!insert) {
         std::string ignored;
         Exec("ROLLBACK", &ignored);
@@ -286,8 +286,8 @@ bool CStatsDb::Load(const std::string& logPath, LoadResult* result, std::string*
         pending.erase(0, start);
     }
     insert.reset();
-    Statement store = Prepare(db_, "INSERT OR REPLACE INTO log_position VALUES (?1, ?2, ?3)",
-                              error);
+    Statement store =
+        Prepare(db_, "INSERT OR REPLACE INTO log_position VALUES (?1, ?2, ?3)", error);
     if (!store) return false;
     BindText(store.get(), 1, logPath);
     BindText(store.get(), 2, head);
@@ -324,9 +324,9 @@ bool CStatsDb::Query(std::vector<StatsRow>* rows, std::string* error) {
     std::map<size_t, std::vector<double>> seconds;
     while (sqlite3_step(durations.get()) == SQLITE_ROW) {
         if (sqlite3_column_type(durations.get(), 3) == SQLITE_NULL) continue;
-        const auto found = index.find({ColumnText(durations.get(), 0),
-                                       ColumnText(durations.get(), 1),
-                                       ColumnText(durations.get(), 2)});
+        const auto found =
+            index.find({ColumnText(durations.get(), 0), ColumnText(durations.get(), 1),
+                        ColumnText(durations.get(), 2)});
         if (found != index.end())
             seconds[found->second].push_back(sqlite3_column_double(durations.get(), 3));
     }
@@ -382,8 +382,7 @@ void PrintStatsRowsJson(const std::vector<StatsRow>& rows, std::FILE* out) {
                      static_cast<unsigned long long>(row.copiesStarted),
                      static_cast<unsigned long long>(row.downloadsStarted),
                      static_cast<unsigned long long>(row.downloadsCompleted),
-                     rate.empty() ? "null" : rate.c_str(),
-                     median.empty() ? "null" : median.c_str(),
+                     rate.empty() ? "null" : rate.c_str(), median.empty() ? "null" : median.c_str(),
                      static_cast<unsigned long long>(row.companionOffers));
     }
     std::fprintf(out, "\n]\n");

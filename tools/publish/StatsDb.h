@@ -39,9 +39,9 @@ struct StatsRow {
 };
 
 struct LoadResult {
-    uint64_t lines = 0;       // new lines read
-    uint64_t reports = 0;     // of them, reports loaded
-    bool restarted = false;   // the log was replaced or cut: read from its start
+    uint64_t lines = 0;      // new lines read
+    uint64_t reports = 0;    // of them, reports loaded
+    bool restarted = false;  // the log was replaced or cut: read from its start
 };
 
 // Seconds since 1970 UTC of "yyyy-mm-ddThh:mm:ss[+hh:mm|Z]"; false for anything else.

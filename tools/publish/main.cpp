@@ -145,7 +145,8 @@ int Author(const CArguments& args) {
 }
 
 int Stage(const CArguments& args) {
-    const std::string unknown = args.Unknown({"root", "conf", "dumps", "listen", "package", "release"});
+    const std::string unknown =
+        args.Unknown({"root", "conf", "dumps", "listen", "package", "release"});
     if (!unknown.empty()) return Refuse("unknown option " + unknown);
     if (!args.Has("root") || !args.Has("conf") || !args.Has("package")) return Usage();
     StageRequest request;
@@ -225,7 +226,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> all = Utf8Arguments(argc, argv);
     if (all.empty()) return Usage();
     const std::string command = all[0];
-    const CArguments args(std::vector<std::string>(all.begin() + 1, all.end()), {"csv", "json", "raw"});
+    const CArguments args(std::vector<std::string>(all.begin() + 1, all.end()),
+                          {"csv", "json", "raw"});
     if (!args.Ok()) return Refuse(args.Error());
     if (command == "author") return Author(args);
     if (command == "stage") return Stage(args);

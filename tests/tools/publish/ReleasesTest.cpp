@@ -58,12 +58,12 @@ protected:
 TEST_F(ReleasesTest, RollbackAndPruneFollowTheLiveRelease) {
     CReleaseStore store(root_.string() + "/www", "{P}");
     const std::string skin = Given("skin.png", "skin");
-    Release(store, "r1", "doc 1", {File("/g/r1/a.bin", Given("a1", "one"), "m1"),
-                                   File("/skin.png", skin, "ms")});
-    Release(store, "r2", "doc 2", {File("/g/r2/a.bin", Given("a2", "two"), "m2"),
-                                   File("/skin.png", skin, "ms")});
-    Release(store, "r3", "doc 3", {File("/g/r3/a.bin", Given("a3", "three"), "m3"),
-                                   File("/skin.png", skin, "ms")});
+    Release(store, "r1", "doc 1",
+            {File("/g/r1/a.bin", Given("a1", "one"), "m1"), File("/skin.png", skin, "ms")});
+    Release(store, "r2", "doc 2",
+            {File("/g/r2/a.bin", Given("a2", "two"), "m2"), File("/skin.png", skin, "ms")});
+    Release(store, "r3", "doc 3",
+            {File("/g/r3/a.bin", Given("a3", "three"), "m3"), File("/skin.png", skin, "ms")});
     EXPECT_EQ(Live(store), "r3");
     EXPECT_EQ(Served("/publish/tool/muldown/{P}.html"), "doc 3");
 
@@ -97,8 +97,8 @@ TEST_F(ReleasesTest, AnAddressKeepsItsBytesAcrossReleasesAndPackages) {
     const std::string a = Given("a.bin", "same");
     Release(store, "r1", "doc", {File("/g/a.bin", a, "m")});
     EXPECT_TRUE(CReleaseStore::Conflicts(www, {File("/g/a.bin", a, "m")}).empty());
-    EXPECT_TRUE(CReleaseStore::Conflicts(www, {File("/g/a.bin", Given("copy", "same"), "m")})
-                    .empty());
+    EXPECT_TRUE(
+        CReleaseStore::Conflicts(www, {File("/g/a.bin", Given("copy", "same"), "m")}).empty());
     const auto other = CReleaseStore::Conflicts(www, {File("/g/a.bin", Given("b", "else"), "m")});
     ASSERT_EQ(other.size(), 1u);
     EXPECT_EQ(other[0].packageId + " " + other[0].release, "{P} r1");
@@ -126,9 +126,9 @@ TEST(ReleaseManifest, ReadsBackWhatItWroteAndRefusesTheRest) {
     EXPECT_EQ(back.files[0].urlPath, "/g/数据 1.bin");
     EXPECT_EQ(back.files[0].size, 7u);
     EXPECT_EQ(back.files[1].md5, "");
-    for (const char* broken : {"", "vexa-release 2\nname\tx\nsequence\t1\n",
-                               "vexa-release 1\nname\tx\n", "vexa-release 1\nsequence\t1\n",
-                               "vexa-release 1\nname\tx\nsequence\t1\nfile\t1\tm\n"}) {
+    for (const char* broken :
+         {"", "vexa-release 2\nname\tx\nsequence\t1\n", "vexa-release 1\nname\tx\n",
+          "vexa-release 1\nsequence\t1\n", "vexa-release 1\nname\tx\nsequence\t1\nfile\t1\tm\n"}) {
         ReleaseInfo ignored;
         EXPECT_FALSE(ParseManifest(broken, &ignored)) << broken;
     }

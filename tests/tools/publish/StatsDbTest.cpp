@@ -21,7 +21,8 @@ std::string Line(const std::string& time, const std::string& report, const std::
 
 std::string Start(const std::string& time, const std::string& mid, const std::string& ver = "1.0",
                   const std::string& name = "{P}") {
-    return Line(time, "statLogMuldownUrl", "name=" + name + "&from=0&mid=" + mid + "&ver=" + ver + "&");
+    return Line(time, "statLogMuldownUrl",
+                "name=" + name + "&from=0&mid=" + mid + "&ver=" + ver + "&");
 }
 
 std::string Done(const std::string& time, const std::string& mid, const std::string& ver = "1.0",
@@ -33,9 +34,10 @@ std::string Done(const std::string& time, const std::string& mid, const std::str
 class StatsDbTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("vexa-statsdb-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder_ =
+            std::filesystem::temp_directory_path() /
+            ("vexa-statsdb-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(folder_);
         std::filesystem::create_directories(folder_);
         log_ = (folder_ / "stats.log").string();
@@ -70,9 +72,9 @@ TEST_F(StatsDbTest, CountsByDayAndVersionAndPairsEachCompletionWithItsCopysLastS
     Write(Line(d1, "statLogQuilletMuldownUrl", "name={P}&from=0&mid=m1&ver=1.0&") +
           Start(d1, "m1") + Start("2026-12-01T10:05:00+08:00", "m1") + Done(d1b, "m1") +
           Start(d1, "m2") + Done("2026-12-01T10:20:00+08:00", "m2") +
-          Start(d1, "m3", "1.0", "{Q}") +          // another package: no pair for m3 of {P}
-          Done(d1b, "m3") +                         // completion without a start of its own
-          Done(d1b, "") + Start(d1, "") +           // no client id: counted, never paired
+          Start(d1, "m3", "1.0", "{Q}") +  // another package: no pair for m3 of {P}
+          Done(d1b, "m3") +                // completion without a start of its own
+          Done(d1b, "") + Start(d1, "") +  // no client id: counted, never paired
           Start("2026-12-02T00:30:00+08:00", "m1", "1.1") +  // the next day, another version
           "2026-12-01T10:00:00+08:00\t10.0.0.1\t/favicon.ico\t-\n");
     const LoadResult loaded = Load();
