@@ -22,6 +22,10 @@ bool OpenStore(const CArguments& args, const std::set<std::string>& known, std::
     }
     *root = args.Value("root");
     *id = args.Operands()[0];
+    if (!CReleaseStore::ValidPackageId(*id)) {
+        std::fprintf(stderr, "vexa_publish: not a package identifier: %s\n", id->c_str());
+        return false;
+    }
     return true;
 }
 

@@ -177,6 +177,10 @@ bool CReleaseStore::ValidName(const std::string& name) {
     });
 }
 
+bool CReleaseStore::ValidPackageId(const std::string& id) {
+    return !id.empty() && id != "." && id != ".." && id.find_first_of("/\\") == std::string::npos;
+}
+
 std::vector<ReleaseInfo> CReleaseStore::List() const {
     std::vector<ReleaseInfo> releases;
     const auto all = AllReleases(webRoot_);

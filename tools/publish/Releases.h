@@ -44,6 +44,8 @@ public:
     // A free name: `wanted` when given, otherwise the UTC time (with "-2", "-3"... when taken).
     std::string NameFor(const std::string& wanted) const;
     static bool ValidName(const std::string& name);
+    // An identifier that names one folder: no separator, not "." or "..", not empty.
+    static bool ValidPackageId(const std::string& id);
 
     // Lays the release out in its version folder (files first, the document last) without
     // making it live. On failure nothing of it is left behind.

@@ -140,6 +140,10 @@ private:
                                        Utf8FromWide(missing));
             return;
         }
+        if (!CReleaseStore::ValidPackageId(package.id)) {
+            result_.problems.push_back("not a package identifier: " + package.id);
+            return;
+        }
         CReleaseStore store(request_.webRoot, package.id);
         PlannedRelease plan{package.id, package.document, store.NameFor(request_.release), {}};
         std::error_code code;

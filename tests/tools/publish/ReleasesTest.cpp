@@ -110,6 +110,9 @@ TEST_F(ReleasesTest, AnAddressKeepsItsBytesAcrossReleasesAndPackages) {
     EXPECT_FALSE(store.Build("r1", a, {}, &error));
     EXPECT_FALSE(store.Build("../r9", a, {}, &error));
     EXPECT_FALSE(fs::exists(root_ / "www/.releases/r9"));
+    for (const char* id : {"", ".", "..", "../x", "a/b", "a\\b"})
+        EXPECT_FALSE(CReleaseStore::ValidPackageId(id)) << id;
+    EXPECT_TRUE(CReleaseStore::ValidPackageId("{CBF64884-192F-484C-8741-9223167E5D6B}"));
 }
 
 TEST(ReleaseManifest, ReadsBackWhatItWroteAndRefusesTheRest) {
