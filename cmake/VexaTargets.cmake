@@ -73,6 +73,19 @@ function(vexa_delay_imports out)
     set(VEXA_DELAY_IMPORT_DEFS ${defs} CACHE INTERNAL "Exports of the delay-loaded modules")
 endfunction()
 
+# A shipped program keeps its debug information in TARGET.exe.debug beside it, and the
+# program itself is stripped of it and names that file (a GNU debug link): the publisher
+# keeps both per released version for `vexa_publish crashes`. The stamp changes resources
+# only, so a stamped copy's code reads with the same file.
+function(vexa_keep_symbols target)
+    set(objcopy x86_64-w64-mingw32-objcopy)
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${objcopy} --only-keep-debug $<TARGET_FILE:${target}> $<TARGET_FILE:${target}>.debug
+        COMMAND ${objcopy} --strip-debug --add-gnu-debuglink=$<TARGET_FILE:${target}>.debug
+                $<TARGET_FILE:${target}>
+        VERBATIM)
+endfunction()
+
 macro(vexa_setup_windows_build)
     add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601
                             WINVER=0x0601 _WIN32_IE=0x0800)
@@ -80,6 +93,9 @@ macro(vexa_setup_windows_build)
     # copy of the program is one self-contained file.
     add_link_options(-static -static-libgcc -static-libstdc++)
     add_compile_options(-fno-strict-aliasing)
+    # Line tables and function names (no variables: small, and the code is the same as
+    # without): a crash dump of a shipped copy reads with them (vexa_keep_symbols).
+    add_compile_options(-g1)
 
     add_library(vexa_portable STATIC)
     target_include_directories(vexa_portable PUBLIC ${PROJECT_SOURCE_DIR}/src)

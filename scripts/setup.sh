@@ -18,6 +18,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   python3 python3-pil
   libpng-dev libsodium-dev autoconf automake libtool
+  libsqlite3-dev sqlite3 lldb-14 llvm-14 osslsigncode openssl
   nginx-light aria2 curl iproute2 time
   ccache stress-ng
 )

@@ -20,3 +20,12 @@ bench_best_time() {
   done
   echo "$best"
 }
+
+# vexa_publish built without sanitizers (in $VEXA_BUILD_DIR/host-bench); prints its path.
+bench_publish_tool() {
+  local build="$VEXA_BUILD_DIR/host-bench"
+  CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DVEXA_SANITIZE=OFF -DVEXA_BUILD_TESTS=OFF >/dev/null
+  ninja -C "$build" vexa_publish >/dev/null
+  echo "$build/tools/vexa_publish"
+}

@@ -13,11 +13,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/../env.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 cd "$VEXA_ROOT"
 
-BENCH_BUILD="$VEXA_BUILD_DIR/host-bench"
-CC=clang CXX=clang++ cmake -S . -B "$BENCH_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DVEXA_SANITIZE=OFF -DVEXA_BUILD_TESTS=OFF >/dev/null
-ninja -C "$BENCH_BUILD" vexa_publish >/dev/null
-PUBLISH="$BENCH_BUILD/tools/vexa_publish"
+PUBLISH="$(bench_publish_tool)"
 
 WORK="$(mktemp -d "${TMPDIR:-/tmp}/vexa-bench-publish.XXXXXX")"
 chmod 755 "$WORK"

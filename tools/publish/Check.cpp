@@ -11,6 +11,7 @@
 #include "engine/core/TaskUrl.h"
 #include "skin/PngDecoder.h"
 #include "transfer/Fingerprint.h"
+#include "workflow/MainWindowRules.h"
 #ifdef _WIN32
 #include "DocumentReaderWin.h"
 #endif
@@ -26,11 +27,14 @@ std::string Narrow(const std::wstring& text) { return Utf8FromWide(text); }
 class CPixelSink : public IPngPixelTarget {
 public:
     uint8_t* Allocate(const PngImageLayout& layout) override {
+        layout_ = layout;
         pixels_.reset(new uint8_t[layout.stride * layout.height]);
         return pixels_.get();
     }
+    const PngImageLayout& Layout() const { return layout_; }
 
 private:
+    PngImageLayout layout_;
     std::unique_ptr<uint8_t[]> pixels_;
 };
 
@@ -221,6 +225,13 @@ private:
             return;
         }
         row.md5 = "decodes";
+        const PngImageLayout& size = pixels.Layout();
+        if (size.width != kDownloadBackgroundWidth || size.height != kDownloadBackgroundHeight) {
+            row.problem = std::to_string(size.width) + " x " + std::to_string(size.height) +
+                          ": the program takes only " + std::to_string(kDownloadBackgroundWidth) +
+                          " x " + std::to_string(kDownloadBackgroundHeight) +
+                          " and shows its built-in background";
+        }
     }
 
     int timeoutMs_;
@@ -250,6 +261,7 @@ void PrintCheckTable(const CheckReport& report, std::FILE* out) {
                      row.md5.empty() ? "-" : row.md5.c_str(), row.problem.empty() ? "ok" : "FAIL",
                      row.url.c_str());
         if (!row.via.empty()) std::fprintf(out, "            > via %s\n", row.via.c_str());
+        if (!row.note.empty()) std::fprintf(out, "            > %s\n", row.note.c_str());
         if (!row.problem.empty()) std::fprintf(out, "            ^ %s\n", row.problem.c_str());
     }
     std::fprintf(out, "%s: %zu item(s), %llu bytes fetched\n",

@@ -20,6 +20,7 @@ struct CheckRow {
     std::string md5;      // the fingerprint against the listed text
     std::string problem;  // empty when the row passed
     std::string via;      // the redirect target that answered, if the link redirected
+    std::string note;     // what was and was not looked at, when that needs saying
 };
 
 struct CheckReport {

@@ -25,6 +25,11 @@ std::string NginxSiteText(const NginxSite& site) {
     t += "        default_type text/html;\n";
     t += "        add_header Cache-Control \"no-cache\";\n";
     t += "    }\n\n";
+    t += "    # The releases' own folders: the web root serves their files at the documents'\n";
+    t += "    # addresses, never from here.\n";
+    t += "    location ^~ /.releases/ {\n";
+    t += "        return 404;\n";
+    t += "    }\n\n";
     t += "    # Usage reports: the program ignores the answer, so an empty 200 is all it gets;\n";
     t += "    # each request is one line of the statistics log (vexa_publish stats reads it).\n";
     t += "    location ^~ /ClientApp/ {\n";

@@ -1,11 +1,13 @@
 #include "Stage.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <map>
 
 #include "LocalFiles.h"
 #include "NginxConfig.h"
+#include "Releases.h"
 #include "Signing.h"
 #include "base/TextCodec.h"
 #include "config/ProfileDocument.h"
@@ -18,7 +20,8 @@ namespace {
 
 struct Target {
     std::string url;
-    std::string name;  // the file name the address ends in
+    std::string name;           // the file name the address ends in
+    const PackageFile* listed;  // the part whose size and MD5 it must have; null: any
 };
 
 std::string PercentDecoded(const std::string& text) {
@@ -61,32 +64,70 @@ std::vector<Target> TargetsOf(const ConfigValues& values) {
     for (const PackageFile& part : values.parts) {
         const std::string link = Utf8FromWide(part.link);
         const std::string name = vexa::engine::FileNameOfLink(link);
-        targets.push_back({link, name});
+        targets.push_back({link, name, &part});
         for (const std::string& seed : seeds)
-            targets.push_back({vexa::engine::SeedFileUrl(seed, name), name});
+            targets.push_back({vexa::engine::SeedFileUrl(seed, name), name, &part});
     }
     for (const std::wstring* link : {&values.skinLink, &values.quilletDownloaderLink}) {
         if (link->empty()) continue;
         const std::string url = Utf8FromWide(*link);
-        targets.push_back({url, vexa::engine::FileNameOfLink(url)});
+        targets.push_back({url, vexa::engine::FileNameOfLink(url), nullptr});
     }
     return targets;
 }
 
+// One package's release as planned before anything is written.
+struct PlannedRelease {
+    std::string id;
+    std::string document;
+    std::string name;
+    std::vector<ReleaseFile> files;
+};
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// Everything is checked first (the files against the documents, the addresses against each
+// other and against the kept releases); only then are version folders made, and only when
+// all are made do the documents go live, so a refused stage leaves the live site as it was.
 class CStager {
 public:
     CStager(const StageRequest& request, StageResult& result)
         : request_(request), result_(result) {}
 
     void Run() {
-        for (const std::string& file : request_.files)
-            byName_[Utf8Of(PathOf(file).filename())] = file;
-        for (const StagedPackage& package : request_.packages) StagePackage(package);
-        if (result_.problems.empty()) WriteNginxFiles();
+        IndexGivenFiles();
+        for (const StagedPackage& package : request_.packages) Plan(package);
+        if (!result_.problems.empty()) return;
+        CheckAddresses();
+        const std::string dumps = DumpFolder(ConfFolder());
+        if (!result_.problems.empty()) return;
+        if (!BuildAll()) return;
+        WriteNginxFiles(dumps);
+        if (!result_.problems.empty()) return DiscardAll();
+        GoLiveAll();
     }
 
 private:
-    void StagePackage(const StagedPackage& package) {
+    void IndexGivenFiles() {
+        for (const std::string& file : request_.files) {
+            const std::string name = Utf8Of(PathOf(file).filename());
+            const auto earlier = byName_.find(name);
+            std::error_code code;
+            if (earlier != byName_.end() &&
+                !std::filesystem::equivalent(PathOf(earlier->second), PathOf(file), code)) {
+                result_.problems.push_back("two files named " + name +
+                                           " given: " + earlier->second + " and " + file +
+                                           " (one address serves one of them)");
+            }
+            byName_[name] = file;
+        }
+    }
+
+    void Plan(const StagedPackage& package) {
         std::string bytes;
         if (!ReadWholeFile(package.document, &bytes)) {
             result_.problems.push_back("cannot read " + package.document);
@@ -100,41 +141,145 @@ private:
                                        Utf8FromWide(missing));
             return;
         }
-        const std::string documentPath = "/publish/tool/muldown/" + package.id + ".html";
-        Place(package.document, documentPath);
-        std::string error;
-        if (!StageSignature(package.document, request_.webRoot + documentPath,
-                            request_.signingKey ? &*request_.signingKey : nullptr, &error)) {
-            result_.problems.push_back(error);
+        if (!CReleaseStore::ValidPackageId(package.id)) {
+            result_.problems.push_back("not a package identifier: " + package.id);
+            return;
         }
-        for (const Target& target : TargetsOf(values)) {
-            vexa::engine::HttpUrl url;
-            if (!vexa::engine::ParseHttpUrl(target.url, url)) {
-                result_.problems.push_back("not a plain http:// address: " + target.url);
-                continue;
-            }
-            auto found = byName_.find(PercentDecoded(target.name));
-            if (found == byName_.end()) {
-                result_.problems.push_back("no file given for " + target.url);
-                continue;
-            }
-            Place(found->second, PercentDecoded(url.target.substr(0, url.target.find('?'))));
+        CReleaseStore store(request_.webRoot, package.id);
+        PlannedRelease plan{package.id, package.document, store.NameFor(request_.release), {}};
+        std::error_code code;
+        if (!CReleaseStore::ValidName(plan.name) ||
+            std::filesystem::exists(PathOf(store.VersionFolder(plan.name)), code)) {
+            result_.problems.push_back("release " + plan.name + " of " + package.id +
+                                       " exists already or is not a usable name (letters, "
+                                       "digits, '.', '-', '_')");
         }
+        for (const Target& target : TargetsOf(values)) PlanFile(package, target, plan);
+        planned_.push_back(plan);
     }
 
-    void Place(const std::string& source, const std::string& urlPath) {
+    void PlanFile(const StagedPackage& package, const Target& target, PlannedRelease& plan) {
+        vexa::engine::HttpUrl url;
+        if (!vexa::engine::ParseHttpUrl(target.url, url)) {
+            result_.problems.push_back("not a plain http:// address: " + target.url);
+            return;
+        }
+        const auto found = byName_.find(PercentDecoded(target.name));
+        if (found == byName_.end()) {
+            result_.problems.push_back("no file given for " + target.url);
+            return;
+        }
+        const std::string urlPath = PercentDecoded(url.target.substr(0, url.target.find('?')));
         if (LeavesRoot(urlPath)) {
             result_.problems.push_back("a path leaves the web root: " + urlPath);
             return;
         }
-        std::string error;
-        const std::string target = request_.webRoot + urlPath;
-        if (!PlaceFile(source, target, &error)) {
-            result_.problems.push_back("cannot place " + source + " at " + target + ": " + error);
+        ReleaseFile file{urlPath, found->second, 0, std::string()};
+        if (!Measure(file)) return;
+        if (target.listed && (file.size != target.listed->size ||
+                              (!target.listed->md5.empty() &&
+                               Lower(Utf8FromWide(target.listed->md5)) != file.md5))) {
+            result_.problems.push_back(package.id + ": " + file.source + " (size " +
+                                       std::to_string(file.size) + ", MD5 " + file.md5 +
+                                       ") is not the file the document lists for " + target.url +
+                                       " (size " + std::to_string(target.listed->size) + ", MD5 " +
+                                       Utf8FromWide(target.listed->md5) + ")");
             return;
         }
-        result_.placed.push_back(urlPath + " <- " + source);
+        plan.files.push_back(file);
     }
+
+    bool Measure(ReleaseFile& file) {
+        auto known = measured_.find(file.source);
+        if (known == measured_.end()) {
+            std::error_code code;
+            const uint64_t size = std::filesystem::file_size(PathOf(file.source), code);
+            Md5Bytes digest;
+            if (code || (size > 0 && !FingerprintLocalFile(file.source, &digest))) {
+                result_.problems.push_back("cannot read " + file.source);
+                return false;
+            }
+            known = measured_
+                        .insert({file.source,
+                                 {size, size > 0 ? Lower(Utf8FromWide(DigestText(digest))) : ""}})
+                        .first;
+        }
+        file.size = known->second.first;
+        file.md5 = known->second.second;
+        return true;
+    }
+
+    // One address, one file: within this stage, and against every kept release (a player may
+    // be downloading that release's file right now).
+    void CheckAddresses() {
+        std::map<std::string, std::pair<std::string, std::string>> byPath;  // -> source, id
+        std::vector<ReleaseFile> all;
+        for (const PlannedRelease& plan : planned_) {
+            for (const ReleaseFile& file : plan.files) {
+                const auto earlier = byPath.insert({file.urlPath, {file.source, plan.id}});
+                if (!earlier.second && !SameFileBytes(earlier.first->second.first, file.source))
+                    result_.problems.push_back(
+                        file.urlPath + " is named by " + earlier.first->second.second + " and " +
+                        plan.id + " for different files: " + earlier.first->second.first + " and " +
+                        file.source);
+                all.push_back(file);
+            }
+        }
+        for (const ReleaseConflict& conflict : CReleaseStore::Conflicts(request_.webRoot, all)) {
+            result_.problems.push_back(
+                conflict.urlPath + " already serves other bytes for release " + conflict.release +
+                " of " + conflict.packageId +
+                " (a download of it may be running): give the new files new addresses, such as "
+                "a new --base-url folder, or prune that release first");
+        }
+    }
+
+    bool BuildAll() {
+        for (size_t i = 0; i < planned_.size(); ++i) {
+            std::string error;
+            CReleaseStore store(request_.webRoot, planned_[i].id);
+            bool built =
+                store.Build(planned_[i].name, planned_[i].document, planned_[i].files, &error);
+            // The signature is kept with the release's document and goes live with it.
+            if (built &&
+                !StageSignature(planned_[i].document,
+                                store.VersionFolder(planned_[i].name) + "/document.html",
+                                request_.signingKey ? &*request_.signingKey : nullptr, &error)) {
+                built = false;
+                planned_.resize(i + 1);
+            } else if (!built) {
+                planned_.resize(i);
+            }
+            if (!built) {
+                result_.problems.push_back(error);
+                DiscardAll();
+                return false;
+            }
+        }
+        return true;
+    }
+
+    void DiscardAll() {
+        for (const PlannedRelease& plan : planned_)
+            CReleaseStore(request_.webRoot, plan.id).Discard(plan.name);
+    }
+
+    void GoLiveAll() {
+        for (const PlannedRelease& plan : planned_) {
+            std::string error;
+            if (!CReleaseStore(request_.webRoot, plan.id).GoLive(plan.name, &error)) {
+                result_.problems.push_back(error);
+                continue;
+            }
+            result_.placed.push_back("/publish/tool/muldown/" + plan.id + ".html <- " +
+                                     plan.document);
+            for (const ReleaseFile& file : plan.files)
+                result_.placed.push_back(file.urlPath + " <- " + file.source);
+            result_.placed.push_back("live: " + plan.id + " release " + plan.name);
+        }
+    }
+
+    std::string ConfFolder() const { return Utf8Of(fs::absolute(PathOf(request_.confFolder))); }
 
     // Links followed and no trailing separator, so two spellings of one folder compare equal.
     static fs::path Resolved(const std::string& folder) {
@@ -160,13 +305,12 @@ private:
         return Utf8Of(dumps);
     }
 
-    void WriteNginxFiles() {
-        const std::string folder = Utf8Of(fs::absolute(PathOf(request_.confFolder)));
+    void WriteNginxFiles(const std::string& dumps) {
+        const std::string folder = ConfFolder();
         std::error_code code;
         fs::create_directories(PathOf(folder + "/temp"), code);
         NginxSite site;
-        site.dumpRoot = DumpFolder(folder);
-        if (site.dumpRoot.empty()) return;
+        site.dumpRoot = dumps;
         site.listen = request_.listen;
         site.webRoot = Utf8Of(fs::absolute(PathOf(request_.webRoot)));
         site.statsLog = folder + "/stats.log";
@@ -181,6 +325,8 @@ private:
     const StageRequest& request_;
     StageResult& result_;
     std::map<std::string, std::string> byName_;
+    std::map<std::string, std::pair<uint64_t, std::string>> measured_;  // size, fingerprint
+    std::vector<PlannedRelease> planned_;
 };
 
 }  // namespace

@@ -19,6 +19,7 @@ struct StageRequest {
     std::string confFolder;  // nginx files, logs and the run script go here
     std::string dumpFolder;  // crash-dump uploads; empty: confFolder/crashdumps
     std::string listen = "127.0.0.1:8080";
+    std::string release;  // the release's name; empty: the time of staging
     std::vector<StagedPackage> packages;
     std::vector<std::string> files;  // package files, seed copies, skin image, companion
     // Signs each staged document; without it a signature authored beside a document goes too.
@@ -31,8 +32,10 @@ struct StageResult {
 };
 
 // Every address a document names (files, their seed copies, the skin image, the companion
-// installer) gets the given file of the same name at its path under the web root; the
-// document itself goes to /publish/tool/muldown/<id>.html.
+// installer) gets the given file of the same name at its path under the web root, kept in a
+// new release of the package (Releases.h); the document goes live last, at
+// /publish/tool/muldown/<id>.html. A file that is not the one the document lists, or an
+// address that a kept release serves with other bytes, refuses the whole stage.
 StageResult StageSite(const StageRequest& request);
 
 }  // namespace publish

@@ -88,24 +88,41 @@ std::string VisibleText(const std::string& text) {
     return out;
 }
 
-void AddStatsLine(const std::string& line, StatsSummary& summary) {
+std::string ReportLine::Value(const char* key) const {
+    const auto found = values.find(key);
+    return found == values.end() ? std::string() : found->second;
+}
+
+bool ParseReportLine(const std::string& line, ReportLine* report, bool* blank) {
     std::string text = line;
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
-    if (text.empty()) return;
-    ++summary.lines;
+    *blank = text.empty();
     const std::vector<std::string> fields = Split(text, '\t');
     const std::string prefix = "/ClientApp/";
-    if (fields.size() < 4 || fields[2].compare(0, prefix.size(), prefix) != 0) {
+    if (fields.size() < 4 || fields[2].compare(0, prefix.size(), prefix) != 0 ||
+        fields[2] == kCheckProbePath)
+        return false;
+    report->time = fields[0];
+    report->address = fields[1];
+    report->report = fields[2].substr(prefix.size());
+    while (!report->report.empty() && report->report.back() == '/') report->report.pop_back();
+    report->values = QueryValues(fields[3]);
+    return true;
+}
+
+void AddStatsLine(const std::string& line, StatsSummary& summary) {
+    ReportLine parsed;
+    bool blank = false;
+    const bool ok = ParseReportLine(line, &parsed, &blank);
+    if (blank) return;
+    ++summary.lines;
+    if (!ok) {
         ++summary.unreadable;
         return;
     }
-    std::string report = fields[2].substr(prefix.size());
-    while (!report.empty() && report.back() == '/') report.pop_back();
-    const auto query = QueryValues(fields[3]);
-    const auto value = [&query](const char* key) {
-        auto found = query.find(key);
-        return found == query.end() ? std::string() : found->second;
-    };
+    const std::string& report = parsed.report;
+    const auto& query = parsed.values;
+    const auto value = [&parsed](const char* key) { return parsed.Value(key); };
     PackageStats& stats = summary.packages[value("name")];
     ++stats.reportsByClient[value("mid")];
     ++stats.versions[value("ver")];

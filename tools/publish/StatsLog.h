@@ -26,6 +26,21 @@ struct StatsSummary {
     uint64_t unreadable = 0;  // lines that are not a report
 };
 
+// One usage report as logged, its query values decoded.
+struct ReportLine {
+    std::string time;     // as nginx logged it (ISO 8601 with the server's offset)
+    std::string address;  // the client's address
+    std::string report;   // "statLogMuldownUrl", ...
+    std::map<std::string, std::string> values;  // name, from, mid, ver, md5, time...
+    std::string Value(const char* key) const;
+};
+
+// The path `check` asks to see that the statistics server answers; not a report.
+constexpr char kCheckProbePath[] = "/ClientApp/vexaPublishCheck/";
+
+// False for a line that is not a report (blank lines and `check`'s probe included).
+bool ParseReportLine(const std::string& line, ReportLine* report, bool* blank);
+
 // Adds one log line.
 void AddStatsLine(const std::string& line, StatsSummary& summary);
 

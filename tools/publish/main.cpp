@@ -3,7 +3,9 @@
 //   vexa_publish author --out DOCUMENT --base-url URL --game-name NAME FILE...
 //   vexa_publish stage --root WEBROOT --conf FOLDER --package ID=DOCUMENT FILE...
 //   vexa_publish check URL | ID --server HOST[:PORT] | ID --program COPY.exe
-//   vexa_publish stats [--csv] LOG
+//   vexa_publish stats [--db FILE] [--csv | --json] LOG | --raw [--csv] LOG
+//   vexa_publish releases|rollback|prune --root WEBROOT ... ID
+//   vexa_publish crashes --dumps FOLDER [--symbols FOLDER]
 //   vexa_publish keygen --out SECRET
 //
 // Run without arguments for the options of each command.
@@ -18,10 +20,18 @@
 #include "Author.h"
 #include "Check.h"
 #include "LocalFiles.h"
+#include "PlayerChecks.h"
+#include "ReleaseCommands.h"
 #include "Signing.h"
 #include "Stage.h"
 #include "Stamp.h"
 #include "StatsLog.h"
+#ifdef VEXA_PUBLISH_SQLITE
+#include "StatsCommand.h"
+#endif
+#ifdef VEXA_PUBLISH_CRASHES
+#include "Crashes.h"
+#endif
 #include "base/TextCodec.h"
 #include "config/SignedRelease.h"
 
@@ -39,11 +49,16 @@ int Usage() {
         "        [--promotion-title TEXT] [--promotion-link URL] [--cancel-tips TEXT]\n"
         "        [--safecheck 1|0] [--encoding utf16|utf8] [--sign SECRET [--serial N]] FILE...\n"
         "  vexa_publish stage --root WEBROOT --conf FOLDER [--dumps FOLDER] [--listen ADDR:PORT]\n"
-        "        --package ID=DOCUMENT [--package ...] [--sign SECRET] FILE...\n"
-        "  vexa_publish check [--timeout MS] URL | ID --server HOST[:PORT] | ID --program "
+        "        [--release NAME] --package ID=DOCUMENT [--package ...] [--sign SECRET] FILE...\n"
+        "  vexa_publish releases --root WEBROOT ID\n"
+        "  vexa_publish rollback --root WEBROOT [--to NAME] ID\n"
+        "  vexa_publish prune --root WEBROOT --keep N ID\n"
+        "  vexa_publish crashes --dumps FOLDER [--symbols FOLDER] [--lldb PROGRAM]\n"
+        "  vexa_publish check [--timeout MS] URL | ID --server HOST[:PORT] | [ID] --copy "
         "COPY.exe\n"
         "        [--publisher-key ed25519:HEX]...\n"
-        "  vexa_publish stats [--csv] LOG\n"
+        "  vexa_publish stats [--db FILE] [--csv | --json] LOG   (by day and version)\n"
+        "  vexa_publish stats --raw [--csv] LOG                 (whole log, per client)\n"
         "  vexa_publish keygen --out SECRET   (writes SECRET and SECRET.pub)\n");
     return 2;
 }
@@ -54,17 +69,6 @@ int Refuse(const std::string& why) {
 }
 
 std::wstring W(const std::string& utf8) { return WideFromUtf8(utf8); }
-
-bool ReadStampedCopy(const std::string& path, stamp::StampInfo* info, std::string* error) {
-    std::string bytes;
-    if (!ReadWholeFile(path, &bytes)) {
-        *error = "cannot read " + path;
-        return false;
-    }
-    stamp::PeImage image;
-    return image.Load(std::vector<uint8_t>(bytes.begin(), bytes.end()), error) &&
-           stamp::ReadStamp(image, info, error);
-}
 
 bool AddFiles(const std::vector<std::string>& paths, AuthorRequest& request, std::string* error) {
     for (const std::string& path : paths) {
@@ -91,11 +95,12 @@ bool AddFiles(const std::vector<std::string>& paths, AuthorRequest& request, std
 }
 
 int Author(const CArguments& args) {
-    const std::string unknown = args.Unknown(
-        {"out", "base-url", "game-name", "new-version", "program", "game-version", "game-start",
-         "seed", "skin-link", "embed-link", "companion-link", "new-version-link", "install-tip",
-         "promotion-title", "promotion-link", "cancel-tips", "safecheck", "encoding", "sign",
-         "serial"});
+    const std::string unknown =
+        args.Unknown({"out",         "base-url",        "game-name",      "new-version",
+                      "program",     "game-version",    "game-start",     "seed",
+                      "skin-link",   "embed-link",      "companion-link", "new-version-link",
+                      "install-tip", "promotion-title", "promotion-link", "cancel-tips",
+                      "safecheck",   "encoding",        "sign",           "serial"});
     if (!unknown.empty()) return Refuse("unknown option " + unknown);
     if (!args.Has("out") || !args.Has("base-url") || args.Operands().empty()) return Usage();
     AuthorRequest request;
@@ -162,7 +167,7 @@ int Author(const CArguments& args) {
 
 int Stage(const CArguments& args) {
     const std::string unknown =
-        args.Unknown({"root", "conf", "dumps", "listen", "package", "sign"});
+        args.Unknown({"root", "conf", "dumps", "listen", "package", "release", "sign"});
     if (!unknown.empty()) return Refuse("unknown option " + unknown);
     if (!args.Has("root") || !args.Has("conf") || !args.Has("package")) return Usage();
     StageRequest request;
@@ -170,6 +175,7 @@ int Stage(const CArguments& args) {
     request.confFolder = args.Value("conf");
     request.dumpFolder = args.Value("dumps");
     request.listen = args.Value("listen", request.listen);
+    request.release = args.Value("release");
     for (const std::string& package : args.Values("package")) {
         const size_t equals = package.find('=');
         if (equals == std::string::npos || equals == 0)
@@ -193,16 +199,18 @@ int Stage(const CArguments& args) {
 }
 
 int Check(const CArguments& args) {
-    const std::string unknown = args.Unknown({"server", "program", "timeout", "publisher-key"});
+    const std::string unknown =
+        args.Unknown({"server", "program", "copy", "timeout", "publisher-key"});
     if (!unknown.empty()) return Refuse("unknown option " + unknown);
     if (args.Operands().size() > 1) return Usage();
     std::string target = args.Operands().empty() ? "" : args.Operands()[0];
     std::string server = args.Value("server");
     std::vector<std::string> keys = args.Values("publisher-key");
-    if (args.Has("program")) {
+    const std::string copy = args.Value("copy", args.Value("program"));
+    if (!copy.empty()) {
         stamp::StampInfo info;
         std::string error;
-        if (!ReadStampedCopy(args.Value("program"), &info, &error)) return Refuse(error);
+        if (!ReadStampedCopy(copy, &info, &error)) return Refuse(error);
         if (target.empty()) target = info.packageId;
         if (server.empty()) server = info.deployment.configServer;
         if (keys.empty()) keys = info.deployment.publisherKeys;
@@ -216,6 +224,7 @@ int Check(const CArguments& args) {
     const int timeoutMs = std::stoi(args.Value("timeout", "10000"));
     CheckReport report = CheckDeployment(url, timeoutMs);
     CheckSignedRelease(url, keys, timeoutMs, report);
+    CheckWhatPlayersMeet({copy, timeoutMs}, report);
     PrintCheckTable(report, stdout);
     return report.Passed() ? 0 : 1;
 }
@@ -226,14 +235,18 @@ int Keygen(const CArguments& args) {
     if (!args.Has("out")) return Usage();
     std::string publicText, error;
     if (!MakeKeyFiles(args.Value("out"), &publicText, &error)) return Refuse(error);
-    std::printf("secret key: %s (keep it off the web server; readable by you only)\n"
-                "public key: %s (also in %s.pub; stamp it with vexa_stamp --publisher-key)\n",
-                args.Value("out").c_str(), publicText.c_str(), args.Value("out").c_str());
+    std::printf(
+        "secret key: %s (keep it off the web server; readable by you only)\n"
+        "public key: %s (also in %s.pub; stamp it with vexa_stamp --publisher-key)\n",
+        args.Value("out").c_str(), publicText.c_str(), args.Value("out").c_str());
     return 0;
 }
 
 int Stats(const CArguments& args) {
-    const std::string unknown = args.Unknown({"csv"});
+#ifdef VEXA_PUBLISH_SQLITE
+    if (!args.Has("raw")) return StatsFromDatabase(args);
+#endif
+    const std::string unknown = args.Unknown({"csv", "raw"});
     if (!unknown.empty()) return Refuse("unknown option " + unknown);
     if (args.Operands().size() != 1) return Usage();
     std::ifstream in(PathOf(args.Operands()[0]), std::ios::binary);
@@ -256,12 +269,19 @@ int main(int argc, char** argv) {
     std::vector<std::string> all = Utf8Arguments(argc, argv);
     if (all.empty()) return Usage();
     const std::string command = all[0];
-    const CArguments args(std::vector<std::string>(all.begin() + 1, all.end()), {"csv"});
+    const CArguments args(std::vector<std::string>(all.begin() + 1, all.end()),
+                          {"csv", "json", "raw"});
     if (!args.Ok()) return Refuse(args.Error());
     if (command == "author") return Author(args);
     if (command == "stage") return Stage(args);
     if (command == "check") return Check(args);
     if (command == "stats") return Stats(args);
     if (command == "keygen") return Keygen(args);
+    if (command == "releases") return ListReleases(args);
+    if (command == "rollback") return RollBack(args);
+    if (command == "prune") return PruneReleases(args);
+#ifdef VEXA_PUBLISH_CRASHES
+    if (command == "crashes") return CrashesCommand(args);
+#endif
     return Usage();
 }

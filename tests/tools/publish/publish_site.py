@@ -38,7 +38,7 @@ def write_pattern(path, size, seed):
             n += 1
 
 
-def write_png(path, width=4, height=3):
+def write_png(path, width=680, height=420):
     def chunk(kind, data):
         body = kind + data
         return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
@@ -48,6 +48,33 @@ def write_png(path, width=4, height=3):
         f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
         f.write(chunk(b"IDAT", zlib.compress(rows)))
         f.write(chunk(b"IEND", b""))
+
+
+def write_pe(path, payload=b"\xc3"):
+    """A minimal x86-64 Windows program (one section holding `payload`), for signing."""
+    optional = struct.pack("<HBBIIIIIQIIHHHHHHIIIIHHQQQQII", 0x20B, 14, 0, 0x200, 0, 0, 0x1000,
+                           0x1000, 0x140000000, 0x1000, 0x200, 6, 0, 0, 0, 6, 0, 0, 0x2000,
+                           0x200, 0, 2, 0x8160, 0x100000, 0x1000, 0x100000, 0x1000, 0, 16)
+    optional += bytes(16 * 8)
+    headers = (b"MZ" + bytes(58) + struct.pack("<I", 0x40) + b"PE\0\0" +
+               struct.pack("<HHIIIHH", 0x8664, 1, 0, 0, 0, len(optional), 0x22) + optional +
+               struct.pack("<8sIIIIIIHHI", b".text", 0x200, 0x1000, 0x200, 0x200, 0, 0, 0, 0,
+                           0x60000020))
+    with open(path, "wb") as f:
+        f.write(headers.ljust(0x200, b"\0") + payload.ljust(0x200, b"\xcc"))
+
+
+def sign_pe(path, work):
+    """Signs `path` in place with a self-signed certificate made in `work` (osslsigncode)."""
+    key, cert = os.path.join(work, "signer.key"), os.path.join(work, "signer.pem")
+    if not os.path.exists(cert):
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout",
+                        key, "-out", cert, "-days", "30", "-subj", "/CN=Vexa Test Signer"],
+                       check=True, capture_output=True, timeout=120)
+    signed = path + ".signed"
+    subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", path, "-out",
+                    signed], check=True, capture_output=True, timeout=120)
+    os.replace(signed, path)
 
 
 def publish(*args, check=True):

@@ -21,7 +21,7 @@ class DemoTest(unittest.TestCase):
                                 timeout=540)
         out = result.stdout + result.stderr
         self.assertEqual(result.returncode, 0, out)
-        self.assertIn("PASSED: 9 item(s)", out)
+        self.assertIn("PASSED: 11 item(s)", out)
         shots = re.findall(r"^\[demo\] stage [\w-]+: (\S+\.png)$", out, re.M)
         self.assertTrue(shots, out)
         for shot in shots:

@@ -11,7 +11,8 @@ import tempfile
 import unittest
 
 from fixture import Server
-from publish_site import check_rows, publish, stage_and_serve, write_pattern, write_png
+from publish_site import (check_rows, publish, sign_pe, stage_and_serve, write_pattern,
+                          write_pe, write_png)
 
 PACKAGE = "{6A1F0C52-9B7E-4D3A-8C21-0F5E2B7D9A14}"
 ROUTED = "{0D3C5B7A-2E4F-4A6B-9C8D-1E2F3A4B5C6D}"  # the small file on the test server
@@ -34,7 +35,8 @@ class DeploymentCheckTest(unittest.TestCase):
         write_pattern(cls.small, 3 * 1024 * 1024 + 17, 1)
         write_pattern(cls.large, WINDOW + 1024 * 1024 + 5, 2)
         write_png(cls.skin)
-        write_pattern(cls.companion, 4096, 3)
+        write_pe(cls.companion, b"companion")
+        sign_pe(cls.companion, cls.work)
         cls.files = [cls.small, cls.large, cls.skin, cls.companion]
 
         def author(port):
@@ -100,10 +102,13 @@ class DeploymentCheckTest(unittest.TestCase):
         code, rows, text = self.check()
         self.assertEqual(code, 0, text)
         self.assertEqual(sorted(rows), sorted(["document", "file 1", "seed 1.1", "file 2",
-                                               "seed 2.1", "companion", "skin"]), text)
+                                               "seed 2.1", "companion", "skin", "gamestart",
+                                               "signature"]), text)
+        # A signer of our own: the signature verifies, its chain is named as unchecked.
+        self.assertIn("does not reach Debian's CA list", text)
         fetched = int(text.strip().splitlines()[-1].split(",")[1].split()[0])
         tails = 2 * (3 * 1024 * 1024 + 17) + 2 * WINDOW
-        self.assertLess(fetched, tails + 64 * 1024, text)
+        self.assertLess(fetched, tails + 64 * 1024 + 8 * 1024, text)  # and the companion
 
     def test_wrong_size(self):
         with open(self.small, "rb") as f:
@@ -138,6 +143,34 @@ class DeploymentCheckTest(unittest.TestCase):
         with open(self.skin, "rb") as f:
             self.replace("/skin/skin.png", f.read()[:-20])
         self.expect_only("skin", "does not decode")
+
+    def test_skin_of_another_size(self):
+        other = os.path.join(self.work, "small.png")
+        write_png(other, 4, 3)
+        with open(other, "rb") as f:
+            self.replace("/skin/skin.png", f.read())
+        self.expect_only("skin", "4 x 3: the program takes only 680 x 420")
+
+    def test_companion_unsigned_or_changed_after_signing(self):
+        unsigned = os.path.join(self.work, "unsigned.exe")
+        write_pe(unsigned, b"companion")
+        with open(unsigned, "rb") as f:
+            self.replace("/quillet/QuilletSetup.exe", f.read())
+        self.expect_only("signature", "no Authenticode signature")
+        with open(self.companion, "rb") as f:
+            data = bytearray(f.read())
+        data[0x210] ^= 0xFF  # inside the signed section
+        self.replace("/quillet/QuilletSetup.exe", bytes(data))
+        self.expect_only("signature", "changed after signing")
+
+    def test_game_start_that_names_no_file(self):
+        with open(self.doc, "rb") as f:
+            text = f.read().decode("utf-16")
+        self.assertIn("GameStart=setup.exe", text)
+        self.replace("/publish/tool/muldown/%s.html" % PACKAGE,
+                     text.replace("GameStart=setup.exe", "GameStart=Setup.exe.lnk")
+                     .encode("utf-16"))
+        self.expect_only("gamestart", "names no file of the package")
 
     def test_document_that_reads_differently_elsewhere(self):
         with open(self.doc, "rb") as f:

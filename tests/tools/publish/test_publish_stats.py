@@ -64,7 +64,7 @@ class StatsCountTest(unittest.TestCase):
                 raw = f.read()
             self.assertIn("name=%s&from=1&mid=mid-A&" % P1, raw)
             self.assertIn("&md5=" + LIST, raw)
-            out = publish("stats", "--csv", log).stdout
+            out = publish("stats", "--raw", "--csv", log).stdout
             rows = {(r["package"], r["measure"], r["detail"]): int(r["count"])
                     for r in csv.DictReader(io.StringIO(out))}
             self.assertEqual(rows[(P1, "copies_started", "")], 3, out)
@@ -75,6 +75,12 @@ class StatsCountTest(unittest.TestCase):
             self.assertEqual(rows[(P2, "copies_started", "")], 1, out)
             self.assertEqual(rows[(P2, "downloads_started", "")], 1, out)
             self.assertNotIn((P2, "downloads_completed", LIST), rows, out)
+            # The same log through the statistics database, by day and version.
+            out = publish("stats", "--csv", log).stdout
+            by_package = {r["package"]: r for r in csv.DictReader(io.StringIO(out))}
+            self.assertEqual(by_package[P1]["downloads_started"], "3", out)
+            self.assertEqual(by_package[P1]["downloads_completed"], "2", out)
+            self.assertEqual(by_package[P2]["copies_started"], "1", out)
         finally:
             if sender:
                 sender.terminate()

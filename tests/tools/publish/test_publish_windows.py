@@ -11,6 +11,9 @@ import unittest
 from publish_site import check_rows, publish, stage_and_serve, write_pattern, write_png
 
 WINDOWS_PUBLISH = os.environ.get("VEXA_PUBLISH_EXE", "")
+STAMP = os.environ.get("VEXA_STAMP", "")
+PROGRAM = os.environ.get("VEXA_PROGRAM", "")
+UPLOADER = os.environ.get("VEXA_UPLOADER", "")
 PACKAGE = "{0D6B7A21-44C3-4E8F-9B1A-7C2E5F3D8A90}"
 
 
@@ -54,13 +57,77 @@ class WindowsBuildTest(unittest.TestCase):
 
             code, out = run_windows("check", "--server", "127.0.0.1:%d" % port, PACKAGE)
             self.assertEqual(code, 0, out)
-            self.assertIn("PASSED: 6 item(s)", out)
+            self.assertIn("PASSED: 7 item(s)", out)
 
             os.remove(os.path.join(work, "www", "seed", "data.bin"))
             code, out = run_windows("check", "--server", "127.0.0.1:%d" % port, PACKAGE)
             self.assertEqual(code, 1, out)
             rows = check_rows(out)
             self.assertEqual(rows["seed 2.1"], ("FAIL", "missing (404)"), out)
+        finally:
+            server.stop()
+            shutil.rmtree(work, ignore_errors=True)
+
+    def test_check_with_a_stamped_copy(self):
+        """The copy's version against NewVersion, the uploader beside it, and the addresses
+        its reports and dumps go to."""
+        root = os.environ.get("VEXA_ARTIFACTS", tempfile.gettempdir())
+        work = tempfile.mkdtemp(prefix="publish-copy-", dir=root)
+        setup = os.path.join(work, "setup.exe")
+        write_pattern(setup, 100000, 9)
+
+        def author(port):
+            doc = os.path.join(work, "doc.html")
+            publish("author", "--out", doc, "--base-url", "http://127.0.0.1:%d/g" % port,
+                    "--game-name", "Copy", "--new-version", "1.1.0.1011", setup)
+            return doc
+
+        server, port = stage_and_serve(work, PACKAGE, author, [setup])
+        copies = os.path.join(work, "copy")
+        os.makedirs(copies)
+
+        def stamp(program, name, version):
+            subprocess.run([STAMP, "--in", program, "--out", os.path.join(copies, name), "--id",
+                            PACKAGE, "--config-server", "127.0.0.1:%d" % port,
+                            "--stats-server", "127.0.0.1:%d" % port, "--version", version],
+                           check=True, capture_output=True, timeout=120)
+
+        def check():
+            result = publish("check", "--copy", os.path.join(copies, "Game.exe"), check=False)
+            return result.returncode, check_rows(result.stdout), result.stdout
+
+        try:
+            stamp(PROGRAM, "Game.exe", "1.1.0.1011")
+            code, rows, out = check()
+            self.assertEqual(rows["uploader"][0], "FAIL", out)
+            self.assertIn("no Plorex.exe beside the copy", out)
+            stamp(UPLOADER, "Plorex.exe", "1.1.0.1012")
+            code, rows, out = check()
+            self.assertIn("stamped %s 1.1.0.1012" % PACKAGE, out)
+            stamp(UPLOADER, "Plorex.exe", "1.1.0.1011")
+            code, rows, out = check()
+            self.assertEqual(code, 0, out)
+            for item in ("version", "uploader", "stats addr", "dump addr"):
+                self.assertEqual(rows[item][0], "ok", out)
+            # Nine characters against ten: every copy of this version is told it is too old.
+            stamp(PROGRAM, "Game.exe", "1.1.0.999")
+            stamp(UPLOADER, "Plorex.exe", "1.1.0.999")
+            code, rows, out = check()
+            self.assertEqual([name for name, row in rows.items() if row[0] != "ok"],
+                             ["version"], out)
+            self.assertIn("下载器版本过旧", out)
+            # No location for dumps on the statistics server.
+            site = os.path.join(work, "conf", "vexa-site.conf")
+            with open(site) as f:
+                text = f.read()
+            with open(site, "w") as f:
+                f.write(text.replace("location /crashdump/ {\n        return 404;",
+                                     "location /crashdump/ {\n        return 404;\n    }\n"
+                                     "    location /unused/ {").replace(
+                                         "location ~ \"^/crashdump/", "location ~ \"^/unused/"))
+            server.restart()
+            code, rows, out = check()
+            self.assertIn("404: no crash-dump location", out)
         finally:
             server.stop()
             shutil.rmtree(work, ignore_errors=True)
