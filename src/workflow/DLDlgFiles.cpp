@@ -54,8 +54,11 @@ bool CDLDlg::VerifyFile(const std::wstring& path) {
     CWorkflowState& workflow = *services_.workflow;
     bool last = workflow.PendingCount() == 1;
     if (last) view_.ShowPercent(100);
-    CDiskFolderView disk;
+    // A signed file is hashed whole while the window goes on answering: the tray menu may
+    // end the program meanwhile.
+    CAnsweringDiskView disk(m_hWnd);
     bool valid = IsPackageFileValid(disk, path, currentFile_, services_.config->GetSafeCheck());
+    if (closing_) return valid;
     Trace(valid ? L"verified" : L"check failed");
     if (!valid && IsSignedFile(currentFile_)) {
         RefuseUnsignedFile(path);

@@ -50,9 +50,10 @@ bool CDLDlg::StartDownload(bool refill) {
     }
     view_.ShowTargetFolder(targetFolder_);
     view_.ShowFolderLinks(true);
-    CDiskFolderView disk;
+    CAnsweringDiskView disk(m_hWnd);  // a signed file found there is hashed whole
     bool complete = IsFoundFileComplete(disk, CurrentTargetPath(), currentFile_,
                                         services_.config->GetSafeCheck());
+    if (closing_) return false;  // the tray menu ended the program meanwhile
     state_.SaveDownloadFolder(targetFolder_);
     if (!complete) {
         if (!CreateGameTask()) return false;

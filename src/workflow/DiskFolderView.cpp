@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "probes/FileProbes.h"
+#include "shell/DispatchingWait.h"
 #include "transfer/FileIntegrity.h"
 #include "transfer/FileSha256.h"
 
@@ -30,4 +31,10 @@ std::wstring CDiskFolderView::Sha256Text(const std::wstring& path) const {
     if (!FileSha256(path.c_str(), &digest)) return std::wstring();
     const std::string text = ::Sha256Text(digest);
     return std::wstring(text.begin(), text.end());
+}
+
+std::wstring CAnsweringDiskView::Sha256Text(const std::wstring& path) const {
+    std::wstring text;
+    RunWhileDispatching(window_, [&] { text = CDiskFolderView::Sha256Text(path); });
+    return text;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "shell/AppModule.h"
+#include "shell/DispatchingWait.h"
 #include "shell/MessageLoop.h"
 #include "shell/Window.h"
 
@@ -21,9 +22,9 @@ public:
     bool finalSeen = false;
 
     BEGIN_MSG_MAP(CountingWindow)
-        MESSAGE_HANDLER(WM_CREATE, OnCreate)
-        MESSAGE_HANDLER(kPing, OnPing)
-        COMMAND_ID_HANDLER(7, OnSeven)
+    MESSAGE_HANDLER(WM_CREATE, OnCreate)
+    MESSAGE_HANDLER(kPing, OnPing)
+    COMMAND_ID_HANDLER(7, OnSeven)
     END_MSG_MAP()
 
     void OnFinalMessage(HWND) override { finalSeen = true; }
@@ -51,8 +52,8 @@ public:
     ~SelfDeletingWindow() override { log_->push_back("deleted"); }
 
     BEGIN_MSG_MAP(SelfDeletingWindow)
-        MESSAGE_HANDLER(kCloseFromHandler, OnClose)
-        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+    MESSAGE_HANDLER(kCloseFromHandler, OnClose)
+    MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
     END_MSG_MAP()
 
     void OnFinalMessage(HWND) override {
@@ -196,4 +197,29 @@ TEST(AppModule, KeepsOneLoopPerThreadAndRegistersAClassNameOnce) {
     WNDCLASSEXW info = {sizeof(info)};
     EXPECT_FALSE(::GetClassInfoExW(::GetModuleHandleW(nullptr), L"VexaModuleTestClass", &info))
         << "Term releases the program's window classes";
+}
+
+// Work that only ends once the window has answered it (a message sent from the work's own
+// thread): it can end only if the waiting thread goes on taking messages. The owner is
+// disabled meanwhile and enabled after, and a quit that came meanwhile is not lost.
+TEST(DispatchingWait, TheWindowAnswersWhileTheWorkRuns) {
+    CountingWindow window;
+    RECT rect = {0, 0, 40, 40};
+    ASSERT_NE(window.Create(nullptr, rect, L"waiting", WS_POPUP), nullptr);
+    const DWORD windowThread = ::GetCurrentThreadId();
+    bool disabledDuringWork = false;
+    LRESULT answer = 0;
+    ASSERT_TRUE(RunWhileDispatching(window.m_hWnd, [&] {
+        disabledDuringWork = !::IsWindowEnabled(window.m_hWnd);
+        ::PostThreadMessageW(windowThread, WM_QUIT, 3, 0);  // as the tray menu's quit would
+        answer = ::SendMessageW(window.m_hWnd, kPing, 1, 0);
+    }));
+    EXPECT_TRUE(disabledDuringWork);
+    EXPECT_EQ(answer, 42);
+    EXPECT_EQ(window.pings, 1);
+    EXPECT_TRUE(::IsWindowEnabled(window.m_hWnd));
+    MSG msg;
+    ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 3u);
+    window.DestroyWindow();
 }

@@ -3,15 +3,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/HexText.h"
+
 namespace publish {
 namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // Undoes escapes of the form <lead>HH (lead "%" for URLs, "\x" for nginx's log).
 std::string Unescape(const std::string& text, const std::string& lead) {
@@ -19,8 +14,8 @@ std::string Unescape(const std::string& text, const std::string& lead) {
     for (size_t i = 0; i < text.size();) {
         const size_t hex = i + lead.size();
         if (text.compare(i, lead.size(), lead) == 0 && hex + 2 <= text.size() &&
-            HexValue(text[hex]) >= 0 && HexValue(text[hex + 1]) >= 0) {
-            out += static_cast<char>(HexValue(text[hex]) * 16 + HexValue(text[hex + 1]));
+            HexDigitValue(text[hex]) >= 0 && HexDigitValue(text[hex + 1]) >= 0) {
+            out += static_cast<char>(HexDigitValue(text[hex]) * 16 + HexDigitValue(text[hex + 1]));
             i = hex + 2;
         } else {
             out += text[i++];
