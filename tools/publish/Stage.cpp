@@ -6,6 +6,7 @@
 
 #include "LocalFiles.h"
 #include "NginxConfig.h"
+#include "SwarmStage.h"
 #include "base/TextCodec.h"
 #include "config/ProfileDocument.h"
 #include "engine/core/TaskUrl.h"
@@ -80,7 +81,11 @@ public:
     void Run() {
         for (const std::string& file : request_.files)
             byName_[Utf8Of(PathOf(file).filename())] = file;
+        swarm_.tracker = request_.tracker;
         for (const StagedPackage& package : request_.packages) StagePackage(package);
+        result_.placed.insert(result_.placed.end(), swarm_.placed.begin(), swarm_.placed.end());
+        result_.problems.insert(result_.problems.end(), swarm_.problems.begin(),
+                                swarm_.problems.end());
         if (result_.problems.empty()) WriteNginxFiles();
     }
 
@@ -112,6 +117,20 @@ private:
                 continue;
             }
             Place(found->second, PercentDecoded(url.target.substr(0, url.target.find('?'))));
+        }
+        if (!request_.tracker.empty()) StageTorrents(values);
+    }
+
+    void StageTorrents(const ConfigValues& values) {
+        const auto seeds = vexa::engine::SplitSeedList(Utf8FromWide(values.seedUrl));
+        for (const PackageFile& part : values.parts) {
+            const std::string link = Utf8FromWide(part.link);
+            vexa::engine::HttpUrl url;
+            if (!vexa::engine::ParseHttpUrl(link, url)) continue;  // reported above
+            const std::string path =
+                request_.webRoot + PercentDecoded(url.target.substr(0, url.target.find('?')));
+            std::error_code code;
+            if (fs::is_regular_file(PathOf(path), code)) StageTorrent(link, seeds, path, swarm_);
         }
     }
 
@@ -169,11 +188,14 @@ private:
             !WriteFileAtomically(folder + "/nginx.conf", NginxMainText(folder, siteFile))) {
             result_.problems.push_back("cannot write the nginx configuration in " + folder);
         }
+        if (!request_.tracker.empty() && !WriteTrackerConfig(folder, swarm_))
+            result_.problems.push_back("cannot write the tracker's configuration in " + folder);
     }
 
     const StageRequest& request_;
     StageResult& result_;
     std::map<std::string, std::string> byName_;
+    SwarmStage swarm_;
 };
 
 }  // namespace

@@ -18,6 +18,9 @@ struct StageRequest {
     std::string listen = "127.0.0.1:8080";
     std::vector<StagedPackage> packages;
     std::vector<std::string> files;  // package files, seed copies, skin image, companion
+    // Not empty: a torrent beside every package file, announcing to this tracker ("none":
+    // peers find each other on the local network only), and the tracker's configuration.
+    std::string tracker;
 };
 
 struct StageResult {

@@ -36,6 +36,7 @@ int Usage() {
         "        [--promotion-title TEXT] [--promotion-link URL] [--cancel-tips TEXT]\n"
         "        [--safecheck 1|0] [--encoding utf16|utf8] FILE...\n"
         "  vexa_publish stage --root WEBROOT --conf FOLDER [--dumps FOLDER] [--listen ADDR:PORT]\n"
+        "        [--tracker http://HOST:PORT/announce | --tracker none]\n"
         "        --package ID=DOCUMENT [--package ...] FILE...\n"
         "  vexa_publish check [--timeout MS] URL | ID --server HOST[:PORT] | ID --program "
         "COPY.exe\n"
@@ -141,7 +142,8 @@ int Author(const CArguments& args) {
 }
 
 int Stage(const CArguments& args) {
-    const std::string unknown = args.Unknown({"root", "conf", "dumps", "listen", "package"});
+    const std::string unknown =
+        args.Unknown({"root", "conf", "dumps", "listen", "package", "tracker"});
     if (!unknown.empty()) return Refuse("unknown option " + unknown);
     if (!args.Has("root") || !args.Has("conf") || !args.Has("package")) return Usage();
     StageRequest request;
@@ -149,6 +151,7 @@ int Stage(const CArguments& args) {
     request.confFolder = args.Value("conf");
     request.dumpFolder = args.Value("dumps");
     request.listen = args.Value("listen", request.listen);
+    request.tracker = args.Value("tracker");
     for (const std::string& package : args.Values("package")) {
         const size_t equals = package.find('=');
         if (equals == std::string::npos || equals == 0)
