@@ -142,8 +142,9 @@ private:
 #endif
     }
 
-    // The swarm's torrent beside a file is optional; one that is there must fit the file.
-    // Returns its row, or past the end when there is none to check the tail against.
+    // The swarm's torrent beside a file is optional (no row when there is none); one that is
+    // there must fit the file. Returns its row, or past the end when there is no torrent to
+    // check the tail against.
     size_t CheckTorrent(const std::string& item, const std::string& link, const PackageFile& part,
                         CTorrentCheck& torrent) {
         const size_t index = report_.rows.size();
@@ -153,7 +154,7 @@ private:
         report_.wireBytes += routed.fetched.wireBytes;
         const int status = routed.fetched.connected ? routed.fetched.head.status : 0;
         if (routed.problem.empty() && (status == 404 || status == 410)) {
-            row.md5 = "none (HTTP only)";
+            report_.rows.pop_back();  // an HTTP-only file: nothing to show
             return SIZE_MAX;
         }
         row.problem = WholeProblem(routed);

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "engine/core/EngineSettings.h"
+
 namespace vexa::engine {
 namespace {
 
@@ -64,19 +66,9 @@ bool ApplyOne(const std::string& name, const std::string& value, SwarmSettings& 
 }  // namespace
 
 int ApplySwarmTuning(const std::string& text, SwarmSettings& settings) {
-    int applied = 0;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(';', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string pair = text.substr(start, end - start);
-        const size_t equals = pair.find('=');
-        if (equals != std::string::npos &&
-            ApplyOne(pair.substr(0, equals), pair.substr(equals + 1), settings))
-            ++applied;
-        start = end + 1;
-    }
-    return applied;
+    return ForEachTuningPair(text, [&](const std::string& name, const std::string& value) {
+        return ApplyOne(name, value, settings);
+    });
 }
 
 }  // namespace vexa::engine
