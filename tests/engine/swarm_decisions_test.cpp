@@ -43,7 +43,6 @@ TEST(SwarmSettings, DefaultsListenCapTheUploadAndFindLocalPeers) {
     EXPECT_TRUE(s.listen);
     EXPECT_TRUE(s.localDiscovery);
     EXPECT_EQ(512 * 1024, s.uploadLimit);
-    EXPECT_FALSE(s.lieAsSeed);
 }
 
 TEST(SwarmSettings, TuningTakesItsOwnNamesAndIgnoresTheRest) {

@@ -29,13 +29,10 @@ struct SwarmSettings {
     int connectionsLimit = 200;
     // A peer that serves this copy nothing it can use is not kept connected for long.
     int inactivityTimeoutS = 60;
-    // Test hook: pieces are served without checking them against their hashes first (a
-    // seed that lies). Never set by the program.
-    bool lieAsSeed = false;
 };
 
 // Applies the swarm's names of the tuning text: swarm, listen, listen_ip, listen_port,
-// upload_kib, lsd, utp, webseed_request_kib, peers, peer_timeout_s, lie. Unknown names (the
+// upload_kib, lsd, utp, webseed_request_kib, peers, peer_timeout_s. Unknown names (the
 // HTTP side's) and bad values are ignored. Returns the number applied.
 int ApplySwarmTuning(const std::string& text, SwarmSettings& settings);
 
