@@ -308,24 +308,25 @@ say "screenshots:"
 for file in "${SHOTS[@]}"; do echo "  $file"; done
 
 # --- 7. two copies sharing through the swarm ------------------------------------------------
-# Each copy has a loopback address of its own (the swarm tells peers apart by address);
-# local discovery stays off here, it would announce beyond loopback.
+# Under Wine the loopback adapter shows only 127.0.0.1, and the swarm listens only on
+# addresses an adapter shows: both copies use it. Local discovery stays off here, it would
+# announce beyond loopback.
 P2SP_GET="$VEXA_BUILD_DIR/win/tools/p2sp-get/p2sp-get.exe"
 ENGINE_DLL="$VEXA_BUILD_DIR/win/src/engine/VexaP2SP.dll"
 share() {
-  local ip="$1" dir="$DEMO_DIR/copy-$1"; shift
+  local dir="$DEMO_DIR/copy-$1"; shift
   mkdir -p "$dir"
   wine "$P2SP_GET" --engine "$(winepath -w "$ENGINE_DLL")" --interval 1000 \
-    --tune "lsd=0;utp=0;listen_ip=$ip" "$@" "$BASE/games/demo/demo_part2.bin" \
+    --tune "lsd=0;utp=0;listen_ip=127.0.0.1" "$@" "$BASE/games/demo/demo_part2.bin" \
     "$(winepath -w "$dir")\\demo_part2.bin" </dev/null
 }
 if [[ -f "$P2SP_GET" ]]; then
   say "two copies share demo_part2.bin: the first downloads it and stays to serve it"
-  share 127.0.0.2 --serve-for 120 >"$DEMO_DIR/copy-1.txt" 2>&1 &
+  share 1 --serve-for 60 >"$DEMO_DIR/copy-1.txt" 2>&1 &
   FIRST_PID=$!
   for _ in $(seq 600); do grep -q '^serving' "$DEMO_DIR/copy-1.txt" 2>/dev/null && break; sleep 0.2; done
   grep '^final' "$DEMO_DIR/copy-1.txt" | sed 's/^/  first copy:  /'
-  share 127.0.0.3 >"$DEMO_DIR/copy-2.txt" 2>&1 || true
+  share 2 >"$DEMO_DIR/copy-2.txt" 2>&1 || true
   grep '^progress' "$DEMO_DIR/copy-2.txt" | tail -3 | sed 's/^/  second copy: /'
   grep '^final' "$DEMO_DIR/copy-2.txt" | sed 's/^/  second copy: /'
   "$PYTHON" - "$DEMO_DIR/copy-2.txt" <<'PY'
