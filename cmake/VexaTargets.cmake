@@ -397,3 +397,35 @@ function(vexa_fuzz_target name)
     # COST: ctest starts the long tests first, so the short ones fill the gaps at the end.
     set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS fuzz COST ${VEXA_FUZZ_SECONDS})
 endfunction()
+
+# libtorrent-rasterbar, for the engine's swarm and the publisher's torrents. The Windows build
+# links the static library scripts/setup.sh builds for mingw from Debian's source package
+# (with a private copy of Debian's Boost headers); the host build links Debian's own.
+set(VEXA_LIBTORRENT_DIR "/var/cache/vexa-build/libtorrent-mingw" CACHE PATH
+    "libtorrent-rasterbar built for mingw")
+set(VEXA_BOOST_INCLUDE_DIR "/var/cache/vexa-build/boost-headers/include" CACHE PATH
+    "Boost headers for the mingw build of libtorrent")
+function(vexa_use_libtorrent target scope)
+    if(WIN32)
+        if(NOT TARGET vexa_libtorrent)
+            add_library(vexa_libtorrent STATIC IMPORTED GLOBAL)
+            set_target_properties(vexa_libtorrent PROPERTIES
+                IMPORTED_LOCATION ${VEXA_LIBTORRENT_DIR}/lib/libtorrent-rasterbar.a
+                INTERFACE_SYSTEM_INCLUDE_DIRECTORIES
+                    "${VEXA_LIBTORRENT_DIR}/include;${VEXA_BOOST_INCLUDE_DIR}"
+                INTERFACE_INCLUDE_DIRECTORIES
+                    "${VEXA_LIBTORRENT_DIR}/include;${VEXA_BOOST_INCLUDE_DIR}"
+                INTERFACE_COMPILE_DEFINITIONS
+                    "BOOST_ASIO_ENABLE_CANCELIO;BOOST_ASIO_NO_DEPRECATED;TORRENT_NO_DEPRECATE"
+                INTERFACE_LINK_LIBRARIES "bcrypt;mswsock;ws2_32;iphlpapi;crypt32")
+        endif()
+        target_link_libraries(${target} ${scope} vexa_libtorrent)
+        # The library's Boost.Asio was compiled for Windows 6.0; every unit that includes its
+        # headers must see the same value or the two disagree on the layout of asio's types.
+        target_compile_options(${target} ${scope} -U_WIN32_WINNT -D_WIN32_WINNT=0x0600
+                               -UWINVER -DWINVER=0x0600)
+    else()
+        find_package(LibtorrentRasterbar CONFIG REQUIRED)
+        target_link_libraries(${target} ${scope} LibtorrentRasterbar::torrent-rasterbar)
+    endif()
+endfunction()

@@ -5,17 +5,21 @@
 #  1. makes a demo package: three files of a few tens of MiB and a companion installer
 #     stand-in (generated), the skin image;
 #  2. `vexa_publish author` writes its configuration document, `vexa_publish stage` lays out
-#     a web root (document, files, a seed copy of every file) and an nginx configuration;
-#  3. starts that nginx on 127.0.0.1 (a free port, a bounded lifetime) and prints
-#     `vexa_publish check`'s table;
+#     a web root (document, files, a seed copy of every file, a torrent beside every file)
+#     and the configurations of nginx and of the publisher's tracker (opentracker);
+#  3. starts that nginx and the tracker on 127.0.0.1 (free ports, a bounded lifetime) and
+#     prints `vexa_publish check`'s table;
 #  4. stamps a copy of the program for the package against that server and runs it;
 #  5. with a display ($DISPLAY reachable) you drive the program and the demo ends when you
 #     close it; without one the demo runs under Xvfb and drives the program itself: the
 #     initialising window, the download window, the download of the three files, the install
 #     prompt and "立即安装", which starts the installer (a stand-in that records it ran, in
 #     test builds), saving a screenshot at each stage it reaches (the paths are printed);
-#  6. prints the statistics the program reported (`vexa_publish stats`) and stops everything
-#     it started.
+#  6. prints the statistics the program reported (`vexa_publish stats`);
+#  7. two copies of the engine (its front end p2sp-get) share a file through the swarm: the
+#     first downloads it and stays to serve it, the second takes part of it from the first
+#     (its status record's peer bytes and seed speed are printed); then stops everything it
+#     started.
 #
 # VEXA_DEMO_SKIP_BUILD=1 uses the build as it is; VEXA_DEMO_STAGE_SECONDS bounds the wait
 # for each further stage (default 15); VEXA_DEMO_LIFETIME bounds nginx's life (default 1800);
@@ -63,8 +67,10 @@ cp src/resources/skin/105.png "$DEMO_DIR/package/demo_skin.png"
 #        so a failed start tries another) ----------------------------------------------
 free_port() { "$PYTHON" -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 NGINX_PID=""
+TRACKER_PID=""
 PROGRAM_PID=""
 cleanup() {
+  if [[ -n "$TRACKER_PID" ]]; then kill "$TRACKER_PID" 2>/dev/null || true; fi
   if [[ -n "$PROGRAM_PID" ]]; then kill "$PROGRAM_PID" 2>/dev/null || true; fi
   if [[ -n "${WINE_STARTED:-}" && "${VEXA_DEMO_HEADLESS:-0}" != 1 ]]; then
     wineserver -k >/dev/null 2>&1 || true
@@ -78,6 +84,7 @@ nginx_globals="daemon off;"
 [[ $(id -u) == 0 ]] && nginx_globals+=" user root;"  # workers must read the build folder
 for attempt in 1 2 3 4 5; do
   PORT="$(free_port)"
+  TRACKER_PORT="$(free_port)"
   BASE="http://127.0.0.1:$PORT"
   "$PUBLISH" author --out "$DEMO_DIR/document.html" --base-url "$BASE/games/demo" \
     --game-name "演示游戏 VexaYoral Demo" --game-version "1.0 演示版" --new-version 1.1.0.1011 \
@@ -88,7 +95,7 @@ for attempt in 1 2 3 4 5; do
     "$DEMO_DIR/package/demo_part1.bin" "$DEMO_DIR/package/demo_part2.bin" \
     "$DEMO_DIR/package/demo_setup.exe" >"$DEMO_DIR/author.txt"
   "$PUBLISH" stage --root "$DEMO_DIR/www" --conf "$DEMO_DIR/nginx" --listen "127.0.0.1:$PORT" \
-    --package "$DEMO_ID=$DEMO_DIR/document.html" "$DEMO_DIR"/package/* >"$DEMO_DIR/stage.txt"
+    --tracker "http://127.0.0.1:$TRACKER_PORT/announce" --package "$DEMO_ID=$DEMO_DIR/document.html" "$DEMO_DIR"/package/* >"$DEMO_DIR/stage.txt"
   timeout "${VEXA_DEMO_LIFETIME:-1800}" nginx -p "$DEMO_DIR/nginx" -c "$DEMO_DIR/nginx/nginx.conf" \
     -g "$nginx_globals" >"$DEMO_DIR/nginx/nginx.out" 2>&1 </dev/null &
   NGINX_PID=$!
@@ -103,6 +110,10 @@ for attempt in 1 2 3 4 5; do
 done
 [[ -n "$NGINX_PID" ]] || { say "nginx did not start: $(cat "$DEMO_DIR/nginx/nginx.out")"; exit 1; }
 say "package $DEMO_ID served by nginx at $BASE (configuration: $DEMO_DIR/nginx/vexa-site.conf)"
+timeout "${VEXA_DEMO_LIFETIME:-1800}" opentracker -f "$DEMO_DIR/nginx/opentracker.conf" \
+  >"$DEMO_DIR/nginx/opentracker.out" 2>&1 </dev/null &
+TRACKER_PID=$!
+say "tracker at http://127.0.0.1:$TRACKER_PORT/announce (configuration: $DEMO_DIR/nginx/opentracker.conf)"
 cat "$DEMO_DIR/author.txt"
 
 # --- 3. the publisher's check ----------------------------------------------------------------
@@ -299,6 +310,41 @@ touch "$STATS_LOG"
 "$PUBLISH" stats "$STATS_LOG"
 say "screenshots:"
 for file in "${SHOTS[@]}"; do echo "  $file"; done
+
+# --- 7. two copies sharing through the swarm ------------------------------------------------
+# Under Wine the loopback adapter shows only 127.0.0.1, and the swarm listens only on
+# addresses an adapter shows: both copies use it. Local discovery stays off here, it would
+# announce beyond loopback.
+P2SP_GET="$VEXA_BUILD_DIR/win/tools/p2sp-get/p2sp-get.exe"
+ENGINE_DLL="$VEXA_BUILD_DIR/win/src/engine/VexaP2SP.dll"
+share() {
+  local dir="$DEMO_DIR/copy-$1"; shift
+  mkdir -p "$dir"
+  wine "$P2SP_GET" --engine "$(winepath -w "$ENGINE_DLL")" --interval 1000 \
+    --tune "lsd=0;utp=0;listen_ip=127.0.0.1" "$@" "$BASE/games/demo/demo_part2.bin" \
+    "$(winepath -w "$dir")\\demo_part2.bin" </dev/null
+}
+if [[ -f "$P2SP_GET" ]]; then
+  say "two copies share demo_part2.bin: the first downloads it and stays to serve it"
+  share 1 --serve-for 60 >"$DEMO_DIR/copy-1.txt" 2>&1 &
+  FIRST_PID=$!
+  for _ in $(seq 600); do grep -q '^serving' "$DEMO_DIR/copy-1.txt" 2>/dev/null && break; sleep 0.2; done
+  grep '^final' "$DEMO_DIR/copy-1.txt" | sed 's/^/  first copy:  /'
+  share 2 >"$DEMO_DIR/copy-2.txt" 2>&1 || true
+  grep '^progress' "$DEMO_DIR/copy-2.txt" | tail -3 | sed 's/^/  second copy: /'
+  grep '^final' "$DEMO_DIR/copy-2.txt" | sed 's/^/  second copy: /'
+  "$PYTHON" - "$DEMO_DIR/copy-2.txt" <<'PY'
+import sys
+final = [l for l in open(sys.argv[1]) if l.startswith("final")]
+fields = dict(p.split("=", 1) for p in final[0].split()[1:] if "=" in p) if final else {}
+total, peers = int(fields.get("total", 0)), int(fields.get("peer_bytes", 0))
+if total:
+    print("[demo] the second copy took %d of %d bytes (%.0f %%) from the first copy" %
+          (peers, total, 100.0 * peers / total))
+PY
+  kill "$FIRST_PID" 2>/dev/null || true
+  wait "$FIRST_PID" 2>/dev/null || true
+fi
 # A headless run leaves nothing of the package behind on this machine.
 if ((headless)) && [[ -n "$DOWNLOAD_DIR" && -d "$DOWNLOAD_DIR" ]]; then
   for name in demo_part1.bin demo_part2.bin demo_setup.exe; do

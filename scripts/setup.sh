@@ -19,6 +19,7 @@ PACKAGES=(
   python3 python3-pil
   libpng-dev libsodium-dev autoconf automake libtool
   libsqlite3-dev sqlite3 lldb-14 llvm-14 osslsigncode openssl
+  libboost-dev libtorrent-rasterbar-dev python3-libtorrent opentracker
   nginx-light aria2 curl iproute2 time
   ccache stress-ng
 )
@@ -88,6 +89,39 @@ build_libsodium() {
     make -j2 >/dev/null && make install >/dev/null)
 }
 
+# libtorrent-rasterbar for the mingw target, from Debian's source package, static, built
+# against a private copy of Debian's Boost headers (never the host's /usr/include, which
+# would drag host system headers into a Windows build). No OpenSSL: hashing goes through
+# the Windows crypto API.
+build_libtorrent() {
+  local out="$CACHE/libtorrent-mingw"
+  [[ -f "$out/lib/libtorrent-rasterbar.a" ]] && return 0
+  log "building libtorrent-rasterbar for mingw (several minutes)"
+  local d="$CACHE/libtorrent-src"
+  fetch_source_tarball libtorrent-rasterbar "$d" 'libtorrent-rasterbar_*.orig.tar.*'
+  local boost="$CACHE/boost-headers"
+  if [[ ! -d "$boost/include/boost" ]]; then
+    rm -rf "$boost" && mkdir -p "$boost/include"
+    cp -r /usr/include/boost "$boost/include/boost"
+  fi
+  cat > "$d/toolchain.cmake" <<TC
+include("$ROOT/cmake/mingw-w64.cmake")
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 "$boost")
+TC
+  rm -rf "$d/src" "$d/build" && mkdir -p "$d/src"
+  tar -xf "$d"/libtorrent-rasterbar_*.orig.tar.* -C "$d/src" --strip-components=1
+  cmake -S "$d/src" -B "$d/build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$d/toolchain.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_STANDARD=17 -DCMAKE_INSTALL_PREFIX="$out" \
+    -DBUILD_SHARED_LIBS=OFF -Ddeprecated-functions=OFF \
+    -DBoost_INCLUDE_DIR="$boost/include" -DBoost_NO_BOOST_CMAKE=ON \
+    -DCMAKE_DISABLE_FIND_PACKAGE_OpenSSL=ON -DCMAKE_DISABLE_FIND_PACKAGE_GnuTLS=ON \
+    -DCMAKE_DISABLE_FIND_PACKAGE_LibGcrypt=ON >/dev/null
+  nice -n 10 cmake --build "$d/build" -j 2 >/dev/null
+  cmake --install "$d/build" >/dev/null
+  rm -rf "$d/build" "$d/src"
+}
+
 # Private Wine prefix with Chinese font substitutes and without Mono/Gecko prompts.
 make_wineprefix() {
   [[ -f "$PREFIX_DIR/.vexa-ready" ]] && return 0
@@ -149,6 +183,7 @@ install_packages
 mkdir -p "$CACHE"
 build_libpng
 build_libsodium
+build_libtorrent
 copy_png_tests
 make_wineprefix
 unmanaged_windows

@@ -30,13 +30,16 @@ void EngineRegistry::SetSeeds(const std::string& seedText) {
 void EngineRegistry::SetTuning(const std::string& tuning) {
     std::unique_lock<std::shared_mutex> lock(mu_);
     ApplyTuning(tuning, settings_);
+    SwarmSettings swarm = swarm_.Settings();
+    ApplySwarmTuning(tuning, swarm);
+    swarm_.Configure(swarm);
 }
 
 int EngineRegistry::Create(const std::string& url, const std::wstring& targetPath) {
     TaskAddress address;
     if (!ParseTaskAddress(url, address) || targetPath.empty() || targetPath.size() > 32000)
         return -1;
-    std::vector<std::shared_ptr<TransferTask>> replaced;
+    std::vector<std::shared_ptr<AssistedTask>> replaced;
     std::unique_lock<std::shared_mutex> lock(mu_);
     for (auto it = tasks_.begin(); it != tasks_.end();) {
         if (SamePath(it->second->TargetPath(), targetPath)) {
@@ -47,20 +50,20 @@ int EngineRegistry::Create(const std::string& url, const std::wstring& targetPat
         }
     }
     int id = nextId_++;
-    tasks_[id] = std::make_shared<TransferTask>(address, targetPath, seeds_, settings_);
+    tasks_[id] = std::make_shared<AssistedTask>(address, targetPath, seeds_, settings_, swarm_);
     lock.unlock();
-    for (auto& task : replaced) task->Stop();
+    for (auto& task : replaced) task->Retire();
     return id;
 }
 
-std::shared_ptr<TransferTask> EngineRegistry::Find(int id) const {
+std::shared_ptr<AssistedTask> EngineRegistry::Find(int id) const {
     std::shared_lock<std::shared_mutex> lock(mu_);
     auto it = tasks_.find(id);
     return it == tasks_.end() ? nullptr : it->second;
 }
 
 bool EngineRegistry::Remove(int id) {
-    std::shared_ptr<TransferTask> task;
+    std::shared_ptr<AssistedTask> task;
     {
         std::unique_lock<std::shared_mutex> lock(mu_);
         auto it = tasks_.find(id);
@@ -68,17 +71,19 @@ bool EngineRegistry::Remove(int id) {
         task = it->second;
         tasks_.erase(it);
     }
-    task->Stop();
+    task->Retire();
     return true;
 }
 
 void EngineRegistry::StopAll() {
-    std::map<int, std::shared_ptr<TransferTask>> all;
+    std::map<int, std::shared_ptr<AssistedTask>> all;
     {
         std::unique_lock<std::shared_mutex> lock(mu_);
         all.swap(tasks_);
     }
     for (auto& entry : all) entry.second->Stop();
+    all.clear();
+    swarm_.Shutdown();
 }
 
 }  // namespace vexa::engine

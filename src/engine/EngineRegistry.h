@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/TransferTask.h"
+#include "engine/core/SwarmSettings.h"
+#include "engine/swarm/AssistedTask.h"
+#include "engine/swarm/SwarmSession.h"
 
 namespace vexa::engine {
 
@@ -22,16 +24,18 @@ public:
     // -1 when the address or path is unusable. A task for the same target replaces the
     // old one (stopped first), so two tasks never write one partial file.
     int Create(const std::string& url, const std::wstring& targetPath);
-    std::shared_ptr<TransferTask> Find(int id) const;
+    std::shared_ptr<AssistedTask> Find(int id) const;
     bool Remove(int id);
+    // Stops every task and ends the swarm (finished files stop being served).
     void StopAll();
 
 private:
     mutable std::shared_mutex mu_;
-    std::map<int, std::shared_ptr<TransferTask>> tasks_;
+    std::map<int, std::shared_ptr<AssistedTask>> tasks_;
     int nextId_ = 0;
     std::vector<std::string> seeds_;
     EngineSettings settings_;
+    SwarmHost swarm_;
 };
 
 }  // namespace vexa::engine

@@ -43,6 +43,14 @@ struct TaskStatus {
     uint64_t duplicateBytes = 0;
     uint64_t wireBytes = 0;
     uint64_t resumedBytes = 0;
+    // Swarm downloads only.
+    bool swarm = false;
+    uint64_t peerBytes = 0;    // payload that came from peers
+    uint32_t peerSpeed = 0;    // part of seedSpeed
+    uint64_t failedBytes = 0;  // pieces that failed their hash check
+    uint32_t uploadSpeed = 0;  // serving others
+    uint64_t uploadBytes = 0;
+    uint32_t peersBanned = 0;
 };
 
 class TransferTask {

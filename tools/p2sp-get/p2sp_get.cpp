@@ -1,5 +1,5 @@
 // p2sp-get [--engine DLL] [--seeds TEXT] [--tune TEXT] [--interval MS] [--pause-at BYTES]
-//          [--quiet] [--overwrite] URL TARGET
+//          [--quiet] [--overwrite] [--serve-for SECONDS] URL TARGET
 //
 // Loads the transfer engine module by path (default: VexaP2SP.dll beside this program),
 // downloads URL (a plain http link or the "PDown://b7=1|link|h1=md5" form) to TARGET with
@@ -8,6 +8,8 @@
 // later, as the program does when the user pauses and resumes.
 // A target that is already complete (no partial file beside it, and the task's MD5, when
 // it names one, matches) is left alone; --overwrite downloads it again.
+// --serve-for keeps the engine running that long after the file is complete, as the program
+// does while its window or tray icon stays: a swarm download goes on serving peers.
 // Exit code: 0 finished, 1 the task failed, 2 the engine could not be loaded or used.
 #include <windows.h>
 
@@ -64,6 +66,7 @@ struct Engine {
 struct Options {
     std::wstring engine, seeds, tune, url, target;
     DWORD intervalMs = 1000;
+    DWORD serveSeconds = 0;
     unsigned long long pauseAt = 0;
     bool quiet = false;
     bool overwrite = false;
@@ -73,6 +76,10 @@ struct Status {
     uint64_t total = 0, done = 0, duplicates = 0, wire = 0, resumed = 0;
     uint32_t originSpeed = 0, seedSpeed = 0;
     uint8_t state = 0;
+    // Swarm downloads.
+    uint8_t swarm = 0;
+    uint64_t peerBytes = 0, uploaded = 0, failed = 0;
+    uint32_t peerSpeed = 0, uploadSpeed = 0, banned = 0;
 };
 
 Status ReadRecord(const unsigned char* r) {
@@ -85,6 +92,13 @@ Status ReadRecord(const unsigned char* r) {
     std::memcpy(&s.originSpeed, r + 60, 4);
     std::memcpy(&s.seedSpeed, r + 64, 4);
     s.state = r[69];
+    s.swarm = r[70];
+    std::memcpy(&s.peerBytes, r + 48, 8);
+    std::memcpy(&s.peerSpeed, r + 72, 4);
+    std::memcpy(&s.uploadSpeed, r + 76, 4);
+    std::memcpy(&s.uploaded, r + 80, 8);
+    std::memcpy(&s.failed, r + 88, 8);
+    std::memcpy(&s.banned, r + 96, 4);
     return s;
 }
 
@@ -124,6 +138,8 @@ bool ParseArgs(int argc, wchar_t** argv, Options& o) {
             o.intervalMs = static_cast<DWORD>(_wtoi(argv[++i]));
         else if (a == L"--pause-at" && hasValue)
             o.pauseAt = _wcstoui64(argv[++i], nullptr, 10);
+        else if (a == L"--serve-for" && hasValue)
+            o.serveSeconds = static_cast<DWORD>(_wtoi(argv[++i]));
         else if (a == L"--quiet")
             o.quiet = true;
         else if (a == L"--overwrite")
@@ -180,6 +196,29 @@ bool TargetComplete(const std::wstring& url, const std::wstring& target, uint64_
     return DigestTextsMatch(FileMd5(target), expected);
 }
 
+// The swarm's figures, for tasks that went through it.
+std::string SwarmText(const Status& s) {
+    if (!s.swarm) return std::string();
+    char text[256];
+    std::snprintf(text, sizeof(text),
+                  " swarm=1 peer_bytes=%llu peer_speed=%u upload=%llu upload_speed=%u "
+                  "failed=%llu banned=%u",
+                  static_cast<unsigned long long>(s.peerBytes), s.peerSpeed,
+                  static_cast<unsigned long long>(s.uploaded), s.uploadSpeed,
+                  static_cast<unsigned long long>(s.failed), s.banned);
+    return text;
+}
+
+void Serve(const Engine& engine, int id, const Options& o) {
+    for (DWORD waited = 0; waited < o.serveSeconds * 1000; waited += o.intervalMs) {
+        Sleep(o.intervalMs);
+        if (o.quiet) continue;
+        const Status s = QueryStatus(engine, id);
+        std::printf("serving%s\n", SwarmText(s).c_str());
+        std::fflush(stdout);
+    }
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -187,7 +226,8 @@ int wmain(int argc, wchar_t** argv) {
     if (!ParseArgs(argc, argv, o)) {
         std::fprintf(stderr,
                      "usage: p2sp-get [--engine DLL] [--seeds TEXT] [--tune TEXT] "
-                     "[--interval MS] [--pause-at BYTES] [--quiet] [--overwrite] URL TARGET\n");
+                     "[--interval MS] [--pause-at BYTES] [--quiet] [--overwrite] "
+                     "[--serve-for SECONDS] URL TARGET\n");
         return 2;
     }
     uint64_t size = 0;
@@ -232,10 +272,10 @@ int wmain(int argc, wchar_t** argv) {
         if (ms > maxQueryMs) maxQueryMs = ms;
         s = ReadRecord(record);
         if (!o.quiet) {
-            std::printf("progress done=%llu total=%llu origin=%u seeds=%u state=%u\n",
+            std::printf("progress done=%llu total=%llu origin=%u seeds=%u state=%u%s\n",
                         static_cast<unsigned long long>(s.done),
                         static_cast<unsigned long long>(s.total), s.originSpeed, s.seedSpeed,
-                        s.state);
+                        s.state, SwarmText(s).c_str());
             std::fflush(stdout);
         }
         if (s.state != 0) break;
@@ -257,14 +297,15 @@ int wmain(int argc, wchar_t** argv) {
     }
     QueryPerformanceCounter(&t1);
     double seconds = static_cast<double>(t1.QuadPart - t0.QuadPart) / freq.QuadPart;
+    if (s.state == 1) Serve(engine, id, o);
     engine.stop(id);
     engine.uninit();
     std::printf(
         "final state=%u done=%llu total=%llu wire=%llu duplicates=%llu resumed=%llu "
-        "seconds=%.3f max_query_ms=%.3f\n",
+        "seconds=%.3f max_query_ms=%.3f%s\n",
         s.state, static_cast<unsigned long long>(s.done), static_cast<unsigned long long>(s.total),
         static_cast<unsigned long long>(s.wire), static_cast<unsigned long long>(s.duplicates),
-        static_cast<unsigned long long>(s.resumed), seconds, maxQueryMs);
+        static_cast<unsigned long long>(s.resumed), seconds, maxQueryMs, SwarmText(s).c_str());
     std::fflush(stdout);
     return s.state == 1 ? 0 : 1;
 }

@@ -5,9 +5,11 @@
 
 #include "RoutedFetch.h"
 #include "TailFetch.h"
+#include "TorrentCheck.h"
 #include "base/TextCodec.h"
 #include "config/PackageFileName.h"
 #include "config/ProfileDocument.h"
+#include "engine/core/SwarmAddress.h"
 #include "engine/core/TaskUrl.h"
 #include "skin/PngDecoder.h"
 #include "transfer/Fingerprint.h"
@@ -21,6 +23,7 @@ namespace {
 
 constexpr size_t kLargestDocument = 4u << 20;
 constexpr size_t kLargestSkinImage = 16u << 20;
+constexpr size_t kLargestTorrent = 16u << 20;
 
 std::string Narrow(const std::wstring& text) { return Utf8FromWide(text); }
 
@@ -72,7 +75,11 @@ public:
             const PackageFile& part = v.parts[i];
             const std::string number = std::to_string(i + 1);
             const std::string link = Narrow(part.link);
-            CheckFile("file " + number, link, part, true, md5Required);
+            CTorrentCheck torrent;
+            const size_t torrentRow = CheckTorrent("torrent " + number, link, part, torrent);
+            CheckFile("file " + number, link, part, true, md5Required,
+                      torrentRow < report_.rows.size() ? &torrent : nullptr);
+            if (torrentRow < report_.rows.size()) JudgeTorrentTail(torrent, report_.rows[torrentRow]);
             const std::string name = vexa::engine::FileNameOfLink(link);
             for (size_t s = 0; s < seeds.size(); ++s) {
                 CheckFile("seed " + number + "." + std::to_string(s + 1),
@@ -140,8 +147,36 @@ private:
 #endif
     }
 
+    // The swarm's torrent beside a file is optional (no row when there is none); one that is
+    // there must fit the file. Returns its row, or past the end when there is no torrent to
+    // check the tail against.
+    size_t CheckTorrent(const std::string& item, const std::string& link, const PackageFile& part,
+                        CTorrentCheck& torrent) {
+        const size_t index = report_.rows.size();
+        CheckRow& row = AddRow(item, vexa::engine::TorrentAddressOf(link));
+        std::string bytes;
+        const RoutedResult routed = FetchWhole(row.url, kLargestTorrent, timeoutMs_, &bytes);
+        report_.wireBytes += routed.fetched.wireBytes;
+        const int status = routed.fetched.connected ? routed.fetched.head.status : 0;
+        if (routed.problem.empty() && (status == 404 || status == 410)) {
+            report_.rows.pop_back();  // an HTTP-only file: nothing to show
+            return SIZE_MAX;
+        }
+        row.problem = WholeProblem(routed);
+        if (row.problem.empty() && bytes.size() > kLargestTorrent) row.problem = "larger than 16 MiB";
+        if (row.problem.empty()) row.problem = torrent.Load(bytes, part.size, link);
+        row.size = std::to_string(bytes.size());
+        return row.problem.empty() ? index : SIZE_MAX;
+    }
+
+    void JudgeTorrentTail(CTorrentCheck& torrent, CheckRow& row) {
+        row.problem = torrent.FinishTail();
+        row.md5 = std::to_string(torrent.PiecesChecked()) + " pieces";
+        if (!row.problem.empty()) row.md5 = "differs";
+    }
+
     void CheckFile(const std::string& item, const std::string& url, const PackageFile& part,
-                   bool fromOrigin, bool md5Required) {
+                   bool fromOrigin, bool md5Required, CTorrentCheck* torrent = nullptr) {
         CheckRow& row = AddRow(item, url);
         const std::wstring nameProblem = PackageFileNameProblem(PackageFileNameOf(part.link));
         if (!nameProblem.empty()) row.problem = "file name: " + Narrow(nameProblem);
@@ -150,9 +185,11 @@ private:
             return;
         }
         CFingerprintHasher hasher(part.size);
+        if (torrent) torrent->BeginTail(hasher.Span().offset);
         const TailFetch fetched = FetchTail(url, fromOrigin, part.size, hasher.Span().offset,
                                             timeoutMs_, [&](const char* data, size_t size) {
                                                 hasher.Update(data, size);
+                                                if (torrent) torrent->Update(data, size);
                                                 return true;
                                             });
         report_.wireBytes += fetched.wireBytes;

@@ -9,6 +9,7 @@
 #include "NginxConfig.h"
 #include "Releases.h"
 #include "Signing.h"
+#include "SwarmStage.h"
 #include "base/TextCodec.h"
 #include "config/ProfileDocument.h"
 #include "engine/core/TaskUrl.h"
@@ -109,6 +110,8 @@ public:
         WriteNginxFiles(dumps);
         if (!result_.problems.empty()) return DiscardAll();
         GoLiveAll();
+        // Torrents are made of the files as they are served, so only once they are live.
+        if (!request_.tracker.empty()) StageSwarm();
     }
 
 private:
@@ -156,6 +159,33 @@ private:
         }
         for (const Target& target : TargetsOf(values)) PlanFile(package, target, plan);
         planned_.push_back(plan);
+        plannedValues_.push_back(values);
+    }
+
+    // A torrent beside every package file of the releases made live, and the tracker's
+    // configuration naming them.
+    void StageSwarm() {
+        swarm_.tracker = request_.tracker;
+        for (const ConfigValues& values : plannedValues_) StageTorrents(values);
+        result_.placed.insert(result_.placed.end(), swarm_.placed.begin(), swarm_.placed.end());
+        result_.problems.insert(result_.problems.end(), swarm_.problems.begin(),
+                                swarm_.problems.end());
+        if (!WriteTrackerConfig(ConfFolder(), swarm_))
+            result_.problems.push_back("cannot write the tracker's configuration in " +
+                                       ConfFolder());
+    }
+
+    void StageTorrents(const ConfigValues& values) {
+        const auto seeds = vexa::engine::SplitSeedList(Utf8FromWide(values.seedUrl));
+        for (const PackageFile& part : values.parts) {
+            const std::string link = Utf8FromWide(part.link);
+            vexa::engine::HttpUrl url;
+            if (!vexa::engine::ParseHttpUrl(link, url)) continue;  // reported above
+            const std::string path =
+                request_.webRoot + PercentDecoded(url.target.substr(0, url.target.find('?')));
+            std::error_code code;
+            if (fs::is_regular_file(PathOf(path), code)) StageTorrent(link, seeds, path, swarm_);
+        }
     }
 
     void PlanFile(const StagedPackage& package, const Target& target, PlannedRelease& plan) {
@@ -327,6 +357,8 @@ private:
     std::map<std::string, std::string> byName_;
     std::map<std::string, std::pair<uint64_t, std::string>> measured_;  // size, fingerprint
     std::vector<PlannedRelease> planned_;
+    std::vector<ConfigValues> plannedValues_;  // the documents of planned_, in order
+    SwarmStage swarm_;
 };
 
 }  // namespace

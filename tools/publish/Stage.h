@@ -24,6 +24,9 @@ struct StageRequest {
     std::vector<std::string> files;  // package files, seed copies, skin image, companion
     // Signs each staged document; without it a signature authored beside a document goes too.
     std::optional<Ed25519SecretKey> signingKey;
+    // Not empty: a torrent beside every package file, announcing to this tracker ("none":
+    // peers find each other on the local network only), and the tracker's configuration.
+    std::string tracker;
 };
 
 struct StageResult {

@@ -49,6 +49,7 @@ int Usage() {
         "        [--promotion-title TEXT] [--promotion-link URL] [--cancel-tips TEXT]\n"
         "        [--safecheck 1|0] [--encoding utf16|utf8] [--sign SECRET [--serial N]] FILE...\n"
         "  vexa_publish stage --root WEBROOT --conf FOLDER [--dumps FOLDER] [--listen ADDR:PORT]\n"
+        "        [--tracker http://HOST:PORT/announce | --tracker none]\n"
         "        [--release NAME] --package ID=DOCUMENT [--package ...] [--sign SECRET] FILE...\n"
         "  vexa_publish releases --root WEBROOT ID\n"
         "  vexa_publish rollback --root WEBROOT [--to NAME] ID\n"
@@ -167,7 +168,7 @@ int Author(const CArguments& args) {
 
 int Stage(const CArguments& args) {
     const std::string unknown =
-        args.Unknown({"root", "conf", "dumps", "listen", "package", "release", "sign"});
+        args.Unknown({"root", "conf", "dumps", "listen", "package", "release", "sign", "tracker"});
     if (!unknown.empty()) return Refuse("unknown option " + unknown);
     if (!args.Has("root") || !args.Has("conf") || !args.Has("package")) return Usage();
     StageRequest request;
@@ -176,6 +177,7 @@ int Stage(const CArguments& args) {
     request.dumpFolder = args.Value("dumps");
     request.listen = args.Value("listen", request.listen);
     request.release = args.Value("release");
+    request.tracker = args.Value("tracker");
     for (const std::string& package : args.Values("package")) {
         const size_t equals = package.find('=');
         if (equals == std::string::npos || equals == 0)

@@ -61,7 +61,7 @@ bool ApplyOne(const std::string& name, double v, EngineSettings& s) {
 
 }  // namespace
 
-int ApplyTuning(const std::string& text, EngineSettings& settings) {
+int ForEachTuningPair(const std::string& text, const TuningPairFn& apply) {
     int applied = 0;
     size_t start = 0;
     while (start < text.size()) {
@@ -69,13 +69,17 @@ int ApplyTuning(const std::string& text, EngineSettings& settings) {
         if (end == std::string::npos) end = text.size();
         std::string pair = text.substr(start, end - start);
         size_t eq = pair.find('=');
-        double v = 0;
-        if (eq != std::string::npos && ToNumber(pair.substr(eq + 1), v) &&
-            ApplyOne(pair.substr(0, eq), v, settings))
-            ++applied;
+        if (eq != std::string::npos && apply(pair.substr(0, eq), pair.substr(eq + 1))) ++applied;
         start = end + 1;
     }
     return applied;
+}
+
+int ApplyTuning(const std::string& text, EngineSettings& settings) {
+    return ForEachTuningPair(text, [&](const std::string& name, const std::string& value) {
+        double v = 0;
+        return ToNumber(value, v) && ApplyOne(name, v, settings);
+    });
 }
 
 }  // namespace vexa::engine

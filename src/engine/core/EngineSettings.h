@@ -3,6 +3,7 @@
 // change them with the tuning text "name=value;name=value" (SetP2spOption option 100).
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "engine/core/ConnectionGovernor.h"
@@ -22,6 +23,11 @@ struct EngineSettings {
     PlannerPolicy planner;
     RetrySettings retry;
 };
+
+// Calls `apply` with the name and value of every "name=value" pair of a tuning text; returns
+// the number of pairs it accepted.
+using TuningPairFn = std::function<bool(const std::string& name, const std::string& value)>;
+int ForEachTuningPair(const std::string& text, const TuningPairFn& apply);
 
 // Applies every known "name=value" pair; unknown names and bad numbers are ignored.
 // Returns the number of pairs applied.

@@ -110,6 +110,33 @@ class DeploymentCheckTest(unittest.TestCase):
         tails = 2 * (3 * 1024 * 1024 + 17) + 2 * WINDOW
         self.assertLess(fetched, tails + 64 * 1024 + 8 * 1024, text)  # and the companion
 
+    def test_staged_torrents_pass_and_a_torrent_of_other_data_fails_alone(self):
+        torrents = [os.path.join(self.www, "games", "demo", name + ".torrent")
+                    for name in ("setup.exe", "数据.bin")]
+        try:
+            publish("stage", "--root", self.www, "--conf", os.path.join(self.work, "conf"),
+                    "--listen", "127.0.0.1:%d" % self.port, "--tracker",
+                    "http://127.0.0.1:6969/announce", "--package",
+                    "%s=%s" % (PACKAGE, self.doc), *self.files)
+            code, rows, text = self.check()
+            self.assertEqual(code, 0, text)
+            self.assertEqual(rows.get("torrent 1"), ("ok", ""), text)
+            self.assertEqual(rows.get("torrent 2"), ("ok", ""), text)
+            # The last piece's hash no longer matches the file's last bytes.
+            with open(torrents[0], "rb") as f:
+                data = bytearray(f.read())
+            key = data.index(b"6:pieces")
+            colon = data.index(b":", key + 8)
+            end = colon + 1 + int(data[key + 8:colon])
+            data[end - 1] ^= 0xFF
+            with open(torrents[0], "wb") as f:
+                f.write(data)
+            self.expect_only("torrent 1", "does not match its hash")
+        finally:
+            for path in torrents:
+                if os.path.exists(path):
+                    os.remove(path)
+
     def test_wrong_size(self):
         with open(self.small, "rb") as f:
             self.replace("/games/demo/setup.exe", f.read() + b"x")

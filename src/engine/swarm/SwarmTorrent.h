@@ -1,0 +1,51 @@
+#pragma once
+// One task's file in the swarm. The file lives as TARGET.P2P while pieces arrive (from peers
+// and web seeds at once, each piece checked against its hash before it counts); when the
+// last one has passed, it is renamed to TARGET and keeps being served to others.
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include <libtorrent/alert.hpp>
+#include <libtorrent/torrent_handle.hpp>
+
+#include "engine/TransferTask.h"
+#include "engine/core/SourceLedger.h"
+
+namespace vexa::engine {
+
+class SwarmTorrent {
+public:
+    // `originEndpoint`: "address:port" of the link's server, to tell its web seed apart.
+    SwarmTorrent(lt::torrent_handle handle, std::wstring targetPath, std::string originEndpoint);
+    SwarmTorrent(const SwarmTorrent&) = delete;
+    SwarmTorrent& operator=(const SwarmTorrent&) = delete;
+
+    void Resume();
+    // Pauses an unfinished download; a finished file keeps being served.
+    void Pause();
+    TaskStatus Status();
+    bool Finished() const { return state_.load() == kStateFinished; }
+    const lt::torrent_handle& Handle() const { return handle_; }
+
+    // Called on the session's alert thread.
+    void OnAlert(const lt::alert& alert);
+
+private:
+    void BeginFinish();
+    void Sample(TaskStatus& status);
+
+    lt::torrent_handle handle_;
+    std::wstring targetPath_;
+    std::string originEndpoint_;
+    std::atomic<uint8_t> state_{kStateRunning};
+    std::atomic<bool> finishing_{false};
+    std::atomic<uint32_t> bans_{0};
+    std::mutex mu_;  // guards the ledger and resumed_
+    SourceLedger ledger_;
+    uint64_t resumed_ = 0;
+};
+
+}  // namespace vexa::engine

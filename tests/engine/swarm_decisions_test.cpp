@@ -1,0 +1,109 @@
+// The swarm's decisions that need no network: where a torrent is looked for, which torrents
+// a task trusts with its file, the swarm's tuning, and the bytes and speeds per kind of
+// source when connections come and go.
+#include <gtest/gtest.h>
+
+#include "engine/core/SourceLedger.h"
+#include "engine/core/SwarmAddress.h"
+#include "engine/core/SwarmSettings.h"
+
+using namespace vexa::engine;
+
+namespace {
+
+TEST(SwarmAddress, TorrentSitsBesideTheFileWithTheQueryKept) {
+    EXPECT_EQ("http://h/g/a.bin.torrent", TorrentAddressOf("http://h/g/a.bin"));
+    EXPECT_EQ("http://h/g/a.bin.torrent?v=2", TorrentAddressOf("http://h/g/a.bin?v=2"));
+    EXPECT_EQ("http://h:81/%E6%95%B0.bin.torrent", TorrentAddressOf("http://h:81/%E6%95%B0.bin"));
+}
+
+TEST(SwarmAddress, OnlyASingleHashedFileWithinTheLimitIsTrusted) {
+    struct Case {
+        TorrentFacts facts;
+        TorrentFit fit;
+    } cases[] = {
+        {{1, 1000, true, true}, TorrentFit::kUsable},
+        {{1, 1000, true, false}, TorrentFit::kUsable},  // v2 only
+        {{1, 1000, false, true}, TorrentFit::kUsable},  // v1 only
+        {{2, 1000, true, true}, TorrentFit::kSeveralFiles},
+        {{0, 0, true, true}, TorrentFit::kEmpty},
+        {{1, 0, true, true}, TorrentFit::kEmpty},
+        {{1, 1001, true, true}, TorrentFit::kTooLarge},
+        {{1, 1000, false, false}, TorrentFit::kNoHashes},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.fit, JudgeTorrent(c.facts, 1000))
+            << c.facts.files << " files, " << c.facts.size << " bytes";
+    }
+}
+
+TEST(SwarmSettings, DefaultsListenCapTheUploadAndFindLocalPeers) {
+    SwarmSettings s;
+    EXPECT_TRUE(s.enabled);
+    EXPECT_TRUE(s.listen);
+    EXPECT_TRUE(s.localDiscovery);
+    EXPECT_EQ(512 * 1024, s.uploadLimit);
+}
+
+TEST(SwarmSettings, TuningTakesItsOwnNamesAndIgnoresTheRest) {
+    SwarmSettings s;
+    EXPECT_EQ(6, ApplySwarmTuning("connections=4;swarm=0;listen_ip=127.0.0.7;listen_port=7001;"
+                                  "upload_kib=0;utp=0;lsd=0;piece=262144",
+                                  s));
+    EXPECT_FALSE(s.enabled);
+    EXPECT_EQ("127.0.0.7", s.listenIp);
+    EXPECT_EQ(7001, s.listenPort);
+    EXPECT_EQ(0, s.uploadLimit);  // unlimited
+    EXPECT_FALSE(s.utp);
+    EXPECT_FALSE(s.localDiscovery);
+}
+
+TEST(SwarmSettings, BadValuesLeaveTheSettingAlone) {
+    SwarmSettings s;
+    const char* bad[] = {"listen_ip=127.0.0",    "listen_ip=127.0.0.256", "listen_ip=a.b.c.d",
+                         "listen_ip=1.2.3.4.5", "listen_port=65536",     "upload_kib=-1",
+                         "utp=2",               "lsd=",                  "peers=1",
+                         "webseed_request_kib=8", "swarm=yes"};
+    for (const char* text : bad) {
+        EXPECT_EQ(0, ApplySwarmTuning(text, s)) << text;
+    }
+    EXPECT_TRUE(s.listenIp.empty());
+    EXPECT_EQ(512 * 1024, s.uploadLimit);
+    EXPECT_TRUE(s.utp);
+}
+
+ConnectionSample Peer(const std::string& key, uint64_t received, uint32_t rate = 0,
+                      SourceKind kind = SourceKind::kPeer) {
+    return ConnectionSample{key, kind, received, rate};
+}
+
+TEST(SourceLedger, ClosedConnectionsKeepWhatTheyDeliveredAndReconnectsStartOver) {
+    SourceLedger ledger;
+    ledger.Update({Peer("p 127.0.0.2:1", 100), Peer("w 127.0.0.9:80", 50, 0, SourceKind::kOrigin)});
+    ledger.Update({Peer("p 127.0.0.2:1", 300), Peer("w 127.0.0.9:80", 80, 0, SourceKind::kOrigin)});
+    EXPECT_EQ(300u, ledger.Bytes(SourceKind::kPeer));
+    EXPECT_EQ(80u, ledger.Bytes(SourceKind::kOrigin));
+    // The peer went away, then came back on the same address with a fresh counter.
+    ledger.Update({});
+    ledger.Update({Peer("p 127.0.0.2:1", 40)});
+    EXPECT_EQ(340u, ledger.Bytes(SourceKind::kPeer));
+    // A counter below the last one seen, without a gap between looks: also a new connection.
+    ledger.Update({Peer("p 127.0.0.2:1", 10)});
+    EXPECT_EQ(350u, ledger.Bytes(SourceKind::kPeer));
+    EXPECT_EQ(0u, ledger.Bytes(SourceKind::kSeedServer));
+}
+
+TEST(SourceLedger, OnlyTheOriginsWebSeedIsTheOriginAndPeersCountAmongTheOthers) {
+    EXPECT_EQ(SourceKind::kOrigin, KindOfSource(true, "127.0.0.9:80", "127.0.0.9:80"));
+    EXPECT_EQ(SourceKind::kSeedServer, KindOfSource(true, "127.0.0.8:80", "127.0.0.9:80"));
+    EXPECT_EQ(SourceKind::kSeedServer, KindOfSource(true, "127.0.0.9:80", ""));
+    EXPECT_EQ(SourceKind::kPeer, KindOfSource(false, "127.0.0.9:80", "127.0.0.9:80"));
+    const SourceSpeeds s = SpeedsOf({Peer("a", 0, 100, SourceKind::kOrigin),
+                                     Peer("b", 0, 20, SourceKind::kSeedServer), Peer("c", 0, 3),
+                                     Peer("d", 0, 4)});
+    EXPECT_EQ(100u, s.origin);
+    EXPECT_EQ(27u, s.others);
+    EXPECT_EQ(7u, s.peers);
+}
+
+}  // namespace
