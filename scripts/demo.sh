@@ -329,10 +329,14 @@ if [[ -f "$P2SP_GET" ]]; then
   share 1 --serve-for 60 >"$DEMO_DIR/copy-1.txt" 2>&1 &
   FIRST_PID=$!
   for _ in $(seq 600); do grep -q '^serving' "$DEMO_DIR/copy-1.txt" 2>/dev/null && break; sleep 0.2; done
-  grep '^final' "$DEMO_DIR/copy-1.txt" | sed 's/^/  first copy:  /'
+  # The first copy's "final" line comes only when it stops serving; its first "serving"
+  # line says it has the whole file. (|| true: a line missing is shown as missing, and under
+  # pipefail it must not end the demo.)
+  { grep -m1 '^serving' "$DEMO_DIR/copy-1.txt" || echo "not serving yet"; } |
+    sed 's/^/  first copy:  /'
   share 2 >"$DEMO_DIR/copy-2.txt" 2>&1 || true
-  grep '^progress' "$DEMO_DIR/copy-2.txt" | tail -3 | sed 's/^/  second copy: /'
-  grep '^final' "$DEMO_DIR/copy-2.txt" | sed 's/^/  second copy: /'
+  { grep '^progress' "$DEMO_DIR/copy-2.txt" || true; } | tail -3 | sed 's/^/  second copy: /'
+  { grep '^final' "$DEMO_DIR/copy-2.txt" || echo "no final line"; } | sed 's/^/  second copy: /'
   "$PYTHON" - "$DEMO_DIR/copy-2.txt" <<'PY'
 import sys
 final = [l for l in open(sys.argv[1]) if l.startswith("final")]

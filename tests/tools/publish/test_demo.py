@@ -21,7 +21,9 @@ class DemoTest(unittest.TestCase):
                                 timeout=540)
         out = result.stdout + result.stderr
         self.assertEqual(result.returncode, 0, out)
-        self.assertIn("PASSED: 11 item(s)", out)
+        # The document, three files with a seed copy and a torrent each, the companion, the
+        # skin, GameStart and the companion's signature.
+        self.assertIn("PASSED: 14 item(s)", out)
         shots = re.findall(r"^\[demo\] stage [\w-]+: (\S+\.png)$", out, re.M)
         self.assertTrue(shots, out)
         for shot in shots:
@@ -31,6 +33,7 @@ class DemoTest(unittest.TestCase):
                       "06-installer-started"):
             self.assertIn("stage %s:" % stage, out)
         self.assertIn("line(s),", out)  # the statistics summary
+        self.assertIn("the second copy took", out)  # two engine copies, one swarm
 
 
 if __name__ == "__main__":

@@ -322,5 +322,26 @@ class DeploymentCheckTest(unittest.TestCase):
         self.assertIn("inside the web root", result.stderr)
 
 
+# Groups of cases, one ctest test each so they run side by side (each stages its own site).
+GROUPS = {
+    "files": ["test_correct_deployment_passes_fetching_only_the_tails",
+              "test_staged_torrents_pass_and_a_torrent_of_other_data_fails_alone",
+              "test_wrong_size", "test_wrong_content_in_the_tail",
+              "test_change_before_the_tail_is_not_seen", "test_missing_file",
+              "test_seed_of_another_size"],
+    "items": ["test_broken_skin_image", "test_skin_of_another_size",
+              "test_companion_unsigned_or_changed_after_signing",
+              "test_game_start_that_names_no_file",
+              "test_document_that_reads_differently_elsewhere",
+              "test_crash_dumps_are_bounded_and_never_served",
+              "test_dump_folder_inside_the_web_root_is_refused"],
+    "routes": ["test_server_without_range", "test_check_asks_as_the_engine_and_the_program_do",
+               "test_capped_replies_pass", "test_redirected_link_passes_through_its_target",
+               "test_redirect_to_nowhere_fails_naming_the_target",
+               "test_whole_file_answers_pass_only_from_the_link"],
+}
+
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    names = GROUPS[sys.argv[1]] if len(sys.argv) > 1 else [n for g in GROUPS.values() for n in g]
+    suite = unittest.TestSuite(DeploymentCheckTest(name) for name in names)
+    sys.exit(0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1)
