@@ -1,12 +1,12 @@
 #include "TorrentCheck.h"
 
 #include <algorithm>
-
 #include <libtorrent/hasher.hpp>
 #include <libtorrent/torrent_info.hpp>
 
 #include "engine/core/SwarmAddress.h"
 #include "engine/core/TaskUrl.h"
+#include "engine/swarm/TorrentFactsOf.h"
 
 namespace publish {
 
@@ -16,25 +16,20 @@ CTorrentCheck::~CTorrentCheck() = default;
 std::string CTorrentCheck::Load(const std::string& bytes, uint64_t listedSize,
                                 const std::string& link) {
     lt::error_code code;
-    auto info = std::make_shared<lt::torrent_info>(
-        lt::span<const char>(bytes.data(), static_cast<std::ptrdiff_t>(bytes.size())), code,
-        lt::from_span);
-    if (code) return "not a torrent: " + code.message();
-    vexa::engine::TorrentFacts facts;
-    const lt::file_storage& files = info->files();
-    for (lt::file_index_t i : files.file_range()) {
-        if (files.pad_file_at(i)) continue;
-        ++facts.files;
-        facts.size += static_cast<uint64_t>(files.file_size(i));
-    }
-    facts.hasV1 = info->info_hashes().has_v1();
-    facts.hasV2 = info->info_hashes().has_v2();
+    auto info = vexa::engine::ReadTorrent(bytes, code);
+    if (!info) return "not a torrent: " + code.message();
+    const vexa::engine::TorrentFacts facts = vexa::engine::TorrentFactsOf(*info);
     switch (vexa::engine::JudgeTorrent(facts, UINT64_MAX)) {
-        case vexa::engine::TorrentFit::kUsable: break;
-        case vexa::engine::TorrentFit::kSeveralFiles: return "describes several files";
-        case vexa::engine::TorrentFit::kEmpty: return "describes no data";
-        case vexa::engine::TorrentFit::kTooLarge: return "too large";
-        case vexa::engine::TorrentFit::kNoHashes: return "carries no piece hashes";
+        case vexa::engine::TorrentFit::kUsable:
+            break;
+        case vexa::engine::TorrentFit::kSeveralFiles:
+            return "describes several files";
+        case vexa::engine::TorrentFit::kEmpty:
+            return "describes no data";
+        case vexa::engine::TorrentFit::kTooLarge:
+            return "too large";
+        case vexa::engine::TorrentFit::kNoHashes:
+            return "carries no piece hashes";
     }
     if (facts.size != listedSize)
         return "describes " + std::to_string(facts.size) + " bytes, the document lists " +
@@ -63,8 +58,8 @@ void CTorrentCheck::Update(const char* data, size_t size) {
     while (size > 0 && problem_.empty()) {
         // Bytes before the first whole piece of the tail cannot be checked.
         if (piece_.empty() && offset_ % pieceLength != 0) {
-            const size_t skip = static_cast<size_t>(
-                std::min<uint64_t>(size, pieceLength - offset_ % pieceLength));
+            const size_t skip =
+                static_cast<size_t>(std::min<uint64_t>(size, pieceLength - offset_ % pieceLength));
             data += skip;
             size -= skip;
             offset_ += skip;

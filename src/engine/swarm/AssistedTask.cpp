@@ -6,6 +6,7 @@
 #include <libtorrent/torrent_info.hpp>
 
 #include "engine/core/SwarmAddress.h"
+#include "engine/swarm/TorrentFactsOf.h"
 #include "engine/swarm/TorrentProbe.h"
 
 namespace vexa::engine {
@@ -31,19 +32,10 @@ std::string EndpointOf(const std::string& link) {
 
 std::shared_ptr<const lt::torrent_info> ParseTorrent(const std::string& bytes, uint64_t maxSize) {
     lt::error_code code;
-    auto info = std::make_shared<lt::torrent_info>(lt::span<const char>(bytes.data(),
-                                                   static_cast<std::ptrdiff_t>(bytes.size())),
-                                                   code, lt::from_span);
-    if (code || !info->is_valid()) return nullptr;
-    TorrentFacts facts;
+    std::shared_ptr<const lt::torrent_info> info = ReadTorrent(bytes, code);
+    if (!info || !info->is_valid()) return nullptr;
+    const TorrentFacts facts = TorrentFactsOf(*info);
     const lt::file_storage& files = info->files();
-    for (lt::file_index_t i : files.file_range()) {
-        if (files.pad_file_at(i)) continue;
-        ++facts.files;
-        facts.size += static_cast<uint64_t>(files.file_size(i));
-    }
-    facts.hasV1 = info->info_hashes().has_v1();
-    facts.hasV2 = info->info_hashes().has_v2();
     // The swarm keeps the file as the torrent's first file.
     if (files.num_files() == 0 || files.pad_file_at(lt::file_index_t(0))) return nullptr;
     return JudgeTorrent(facts, maxSize) == TorrentFit::kUsable ? info : nullptr;
