@@ -50,8 +50,9 @@ def write_png(path, width=680, height=420):
         f.write(chunk(b"IEND", b""))
 
 
-def write_pe(path, payload=b"\xc3"):
-    """A minimal x86-64 Windows program (one section holding `payload`), for signing."""
+def write_pe(path, payload=b""):
+    """A minimal x86-64 Windows program for signing: its entry point returns at once (the
+    program may be started: a demo's companion is), followed by `payload` as data."""
     optional = struct.pack("<HBBIIIIIQIIHHHHHHIIIIHHQQQQII", 0x20B, 14, 0, 0x200, 0, 0, 0x1000,
                            0x1000, 0x140000000, 0x1000, 0x200, 6, 0, 0, 0, 6, 0, 0, 0x2000,
                            0x200, 0, 2, 0x8160, 0x100000, 0x1000, 0x100000, 0x1000, 0, 16)
@@ -61,7 +62,7 @@ def write_pe(path, payload=b"\xc3"):
                struct.pack("<8sIIIIIIHHI", b".text", 0x200, 0x1000, 0x200, 0x200, 0, 0, 0, 0,
                            0x60000020))
     with open(path, "wb") as f:
-        f.write(headers.ljust(0x200, b"\0") + payload.ljust(0x200, b"\xcc"))
+        f.write(headers.ljust(0x200, b"\0") + (b"\xc3" + payload).ljust(0x200, b"\xcc"))
 
 
 def sign_pe(path, work):
