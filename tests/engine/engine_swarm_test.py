@@ -138,13 +138,20 @@ def swarm_download(fx, mode, name, tune=SWARM_TUNE):
     return target, final
 
 
+def published_with_tracker(fx, name, size):
+    """A file of `size` on the slow origin with its torrent, and the tracker that lists it
+    running; returns the file's MD5."""
+    want = fx.make(name, size)
+    fx.tracker = Tracker()
+    publish(fx, name, "slow", fx.tracker)
+    fx.tracker.start()
+    return want
+
+
 @case
 def peer_carries_a_slow_origin(fx):
     size = 24 * MiB + 4321
-    want = fx.make("pc.bin", size)
-    fx.tracker = Tracker()
-    publish(fx, "pc.bin", "slow", fx.tracker)
-    fx.tracker.start()
+    want = published_with_tracker(fx, "pc.bin", size)
     peer = Peer(os.path.join(fx.data, "pc.bin.torrent"), fx.data, "127.0.0.2")
     try:
         before = served(fx, "slow")
@@ -172,10 +179,7 @@ def damaged_copy(fx, name, folder):
 @case
 def lying_peer_is_banned_and_the_file_is_right(fx):
     size = 8 * MiB
-    want = fx.make("lie.bin", size)
-    fx.tracker = Tracker()
-    publish(fx, "lie.bin", "slow", fx.tracker)
-    fx.tracker.start()
+    want = published_with_tracker(fx, "lie.bin", size)
     liar_dir = os.path.join(fx.dir, "liar")
     damaged_copy(fx, "lie.bin", liar_dir)
     liar = Peer(os.path.join(fx.data, "lie.bin.torrent"), liar_dir, "127.0.0.4", lie=True)
@@ -204,10 +208,7 @@ def no_torrent_is_the_http_download(fx):
 @case
 def killed_swarm_download_resumes_verifying_pieces(fx):
     size = 8 * MiB
-    want = fx.make("ks.bin", size)
-    fx.tracker = Tracker()
-    publish(fx, "ks.bin", "slow", fx.tracker)
-    fx.tracker.start()
+    want = published_with_tracker(fx, "ks.bin", size)
     target = os.path.join(fx.out, "ks.bin")
     url = fx.base + "/slow/ks.bin"
     p = fx.start(url, target, tune=SWARM_TUNE)

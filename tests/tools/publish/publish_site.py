@@ -153,6 +153,21 @@ def stage_and_serve(work, package_id, document, files, attempts=5):
     raise last
 
 
+def stage_one_file(work, package_id, name, size, seed, game_name, new_version):
+    """A package of one generated file (work/NAME) staged and served: (server, port, file)."""
+    path = os.path.join(work, name)
+    write_pattern(path, size, seed)
+
+    def author(port):
+        doc = os.path.join(work, "doc.html")
+        publish("author", "--out", doc, "--base-url", "http://127.0.0.1:%d/g" % port,
+                "--game-name", game_name, "--new-version", new_version, path)
+        return doc
+
+    server, port = stage_and_serve(work, package_id, author, [path])
+    return server, port, path
+
+
 def check_rows(output):
     """The check table as {item: (result, problem)}; a row's "> via" line is left out."""
     rows = {}

@@ -12,7 +12,7 @@ import tempfile
 import time
 import unittest
 
-from publish_site import publish, stage_and_serve, write_pattern
+from publish_site import publish, stage_one_file
 
 SENDER = os.environ.get("VEXA_REPORT_SENDER", "")
 P1 = "{11111111-2222-3333-4444-555555555555}"
@@ -35,16 +35,7 @@ class StatsCountTest(unittest.TestCase):
         root = os.environ.get("VEXA_ARTIFACTS", tempfile.gettempdir())
         os.makedirs(root, exist_ok=True)
         work = tempfile.mkdtemp(prefix="publish-stats-", dir=root)
-        game = os.path.join(work, "game.bin")
-        write_pattern(game, 1000, 1)
-
-        def author(port):
-            doc = os.path.join(work, "doc.html")
-            publish("author", "--out", doc, "--base-url", "http://127.0.0.1:%d/g" % port,
-                    "--game-name", "Stats", "--new-version", "1.0.0.1", game)
-            return doc
-
-        server, port = stage_and_serve(work, P1, author, [game])
+        server, port, _ = stage_one_file(work, P1, "game.bin", 1000, 1, "Stats", "1.0.0.1")
         sender = None
         try:
             log = os.path.join(work, "conf", "stats.log")

@@ -8,7 +8,8 @@ import sys
 import tempfile
 import unittest
 
-from publish_site import check_rows, publish, stage_and_serve, write_pattern, write_png
+from publish_site import (check_rows, publish, stage_and_serve, stage_one_file, write_pattern,
+                          write_png)
 
 WINDOWS_PUBLISH = os.environ.get("VEXA_PUBLISH_EXE", "")
 STAMP = os.environ.get("VEXA_STAMP", "")
@@ -73,16 +74,8 @@ class WindowsBuildTest(unittest.TestCase):
         its reports and dumps go to."""
         root = os.environ.get("VEXA_ARTIFACTS", tempfile.gettempdir())
         work = tempfile.mkdtemp(prefix="publish-copy-", dir=root)
-        setup = os.path.join(work, "setup.exe")
-        write_pattern(setup, 100000, 9)
-
-        def author(port):
-            doc = os.path.join(work, "doc.html")
-            publish("author", "--out", doc, "--base-url", "http://127.0.0.1:%d/g" % port,
-                    "--game-name", "Copy", "--new-version", "1.1.0.1011", setup)
-            return doc
-
-        server, port = stage_and_serve(work, PACKAGE, author, [setup])
+        server, port, setup = stage_one_file(work, PACKAGE, "setup.exe", 100000, 9, "Copy",
+                                             "1.1.0.1011")
         copies = os.path.join(work, "copy")
         os.makedirs(copies)
 
