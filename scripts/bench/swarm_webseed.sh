@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Does the swarm's HTTP side (libtorrent's web seeds) keep up with the engine's own HTTP
-# scheduler? The same file from the same nginx on 127.0.0.1, fetched by the engine front end
-# twice: once where no torrent is published (the engine's HTTP scheduler), once where one is
-# and no peer exists (everything through web seeds). Scenarios: unthrottled, and every
-# connection capped by a relay (servers that cap each connection, where the HTTP scheduler
-# opens more connections). Prints time and MB/s per run and the medians; not a pass/fail test.
+# Does the swarm's HTTP side keep up with the engine's own HTTP scheduler? The same file from
+# the same nginx on 127.0.0.1, fetched by the engine front end three ways: where no torrent is
+# published (the HTTP scheduler), and where one is and no peer exists, once with the engine's
+# own connections fetching pieces for the swarm (the default) and once through the swarm's
+# web seeds (http_feed=0). Scenarios: unthrottled, and every connection capped by a relay
+# (servers that cap each connection, where the HTTP side opens more connections). Prints time
+# and MB/s per run and the medians; not a pass/fail test.
 #
 #   scripts/bench/swarm_webseed.sh     (needs a built tree: scripts/build.sh)
 #   BENCH_SIZE_MB=256  BENCH_RATE_MB=4 (per-connection cap)  BENCH_RUNS=3
@@ -61,17 +62,17 @@ done
 
 vexa_warm_wine
 TUNE="lsd=0;utp=0;listen_ip=127.0.0.3"
-run() {  # run URL: prints seconds
+run() {  # run URL [TUNE]: prints seconds
   rm -f "$WORK/out/f.bin"*
   local out
-  out=$(wine "$EXE" --engine "$(winepath -w "$DLL")" --quiet --tune "$TUNE" "$1" \
+  out=$(wine "$EXE" --engine "$(winepath -w "$DLL")" --quiet --interval 50 --tune "$TUNE${2:+;$2}" "$1" \
         "$(winepath -w "$WORK/out")\\f.bin" 2>/dev/null | grep '^final')
   cmp -s "$WORK/out/f.bin" "$WORK/www/plain/f.bin" || { echo "WRONG CONTENT from $1" >&2; }
   sed -n 's/.* seconds=\([0-9.]*\).*/\1/p' <<<"$out"
 }
-measure() {  # measure LABEL URL
+measure() {  # measure LABEL URL [TUNE]
   local times=() t
-  for _ in $(seq "$RUNS"); do t=$(run "$2"); times+=("$t"); done
+  for _ in $(seq "$RUNS"); do t=$(run "$2" "${3:-}"); times+=("$t"); done
   "$PYTHON" - "$1" "$SIZE_MB" "${times[@]}" <<'PY'
 import statistics, sys
 label, size = sys.argv[1], float(sys.argv[2])
@@ -83,6 +84,8 @@ PY
 }
 echo "file: $SIZE_MB MiB from nginx on 127.0.0.1; $RUNS runs each"
 measure "HTTP scheduler, unthrottled" "http://127.0.0.1:$PORT/plain/f.bin"
-measure "web seeds, unthrottled" "http://127.0.0.1:$PORT/ws$PORT/f.bin"
+measure "swarm, engine's connections, unthrottled" "http://127.0.0.1:$PORT/ws$PORT/f.bin"
+measure "swarm, web seeds, unthrottled" "http://127.0.0.1:$PORT/ws$PORT/f.bin" "http_feed=0"
 measure "HTTP scheduler, ${RATE_MB} MiB/s per connection" "http://127.0.0.1:$RELAY/plain/f.bin"
-measure "web seeds, ${RATE_MB} MiB/s per connection" "http://127.0.0.1:$RELAY/ws$RELAY/f.bin"
+measure "swarm, engine's connections, ${RATE_MB} MiB/s per conn." "http://127.0.0.1:$RELAY/ws$RELAY/f.bin"
+measure "swarm, web seeds, ${RATE_MB} MiB/s per connection" "http://127.0.0.1:$RELAY/ws$RELAY/f.bin" "http_feed=0"

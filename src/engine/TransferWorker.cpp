@@ -5,8 +5,8 @@
 #include <windows.h>
 
 #include <chrono>
-#include <random>
 
+#include "engine/RetryTiming.h"
 #include "engine/TransferTask.h"
 #include "engine/core/RedirectRule.h"
 #include "engine/core/ReplyRule.h"
@@ -17,20 +17,6 @@ namespace vexa::engine {
 namespace {
 
 const int kMaxRestarts = 3;
-
-uint32_t RandomBits() {
-    thread_local std::minstd_rand rng(GetCurrentThreadId() ^ static_cast<unsigned>(GetTickCount()));
-    return static_cast<uint32_t>(rng());
-}
-
-long long RetryAfterOf(const HttpResponseHead& head) {
-    if (!head.hasRetryAfter) return -1;
-    FILETIME ft;
-    GetSystemTimeAsFileTime(&ft);
-    ULARGE_INTEGER t{{ft.dwLowDateTime, ft.dwHighDateTime}};
-    long long unixNow = static_cast<long long>(t.QuadPart / 10000000ULL) - 11644473600LL;
-    return RetryAfterSeconds(head.retryAfter, unixNow);
-}
 
 // Counts the connection as busy from its first job until no job is left for it (the short
 // gaps between one request and the next are no idleness), and no longer once it ends.

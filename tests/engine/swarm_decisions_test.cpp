@@ -1,8 +1,9 @@
 // The swarm's decisions that need no network: where a torrent is looked for, which torrents
-// a task trusts with its file, the swarm's tuning, and the bytes and speeds per kind of
-// source when connections come and go.
+// a task trusts with its file, the swarm's tuning, the bytes and speeds per kind of source
+// when connections come and go, and which pieces the servers are asked for.
 #include <gtest/gtest.h>
 
+#include "engine/core/FeedPicker.h"
 #include "engine/core/SourceLedger.h"
 #include "engine/core/SwarmAddress.h"
 #include "engine/core/SwarmSettings.h"
@@ -47,9 +48,10 @@ TEST(SwarmSettings, DefaultsListenCapTheUploadAndFindLocalPeers) {
 
 TEST(SwarmSettings, TuningTakesItsOwnNamesAndIgnoresTheRest) {
     SwarmSettings s;
-    EXPECT_EQ(6, ApplySwarmTuning("connections=4;swarm=0;listen_ip=127.0.0.7;listen_port=7001;"
-                                  "upload_kib=0;utp=0;lsd=0;piece=262144",
+    EXPECT_EQ(7, ApplySwarmTuning("connections=4;swarm=0;listen_ip=127.0.0.7;listen_port=7001;"
+                                  "upload_kib=0;utp=0;lsd=0;piece=262144;http_feed=0",
                                   s));
+    EXPECT_FALSE(s.httpFeed);
     EXPECT_FALSE(s.enabled);
     EXPECT_EQ("127.0.0.7", s.listenIp);
     EXPECT_EQ(7001, s.listenPort);
@@ -104,6 +106,99 @@ TEST(SourceLedger, OnlyTheOriginsWebSeedIsTheOriginAndPeersCountAmongTheOthers) 
     EXPECT_EQ(100u, s.origin);
     EXPECT_EQ(27u, s.others);
     EXPECT_EQ(7u, s.peers);
+}
+
+FeedView ViewOf(const std::string& availability, uint32_t peerRate = 0,
+               const std::string& peersFetching = "") {
+    FeedView v;
+    for (char c : availability) {
+        v.have.push_back(c == 'h');
+        v.availability.push_back(c >= '0' && c <= '9' ? c - '0' : 0);
+    }
+    for (char c : peersFetching) v.peersFetching.push_back(c == 'f');
+    v.peerRate = peerRate;
+    return v;
+}
+
+std::vector<int> Drain(FeedPicker& picker, int source = 0, uint32_t live = 1) {
+    std::vector<int> order;
+    for (int piece; (piece = picker.Next(source, live)) != FeedPicker::kNone;) order.push_back(piece);
+    return order;
+}
+
+TEST(FeedPicker, AloneItTakesEveryMissingPieceOnceFromItsOwnStart) {
+    FeedPicker picker(6, 6 * 7 + 4);
+    picker.SetView(ViewOf("0h0000"), 0);
+    EXPECT_EQ((std::vector<int>{4, 5, 0, 2, 3}), Drain(picker));
+    picker.Release(5);  // the fetch failed
+    EXPECT_EQ((std::vector<int>{5}), Drain(picker));
+}
+
+TEST(FeedPicker, PiecesPeersCanGiveAreLeftToThemWhileTheyKeepUp) {
+    const uint32_t MB = 1 << 20;
+    struct Case {
+        uint32_t httpRate;  // what the servers showed lately (0: nothing yet)
+        uint32_t peerRate;
+        std::vector<int> taken;
+    } cases[] = {
+        {0, 2 * MB, {0}},               // floor met: only what nobody has
+        {0, MB / 2, {0, 2, 3, 1}},      // below the floor: peers' pieces too, their queue last
+        {10 * MB, 6 * MB, {0}},         // half the servers' rate met
+        {10 * MB, 4 * MB, {0, 2, 3, 1}},
+    };
+    for (const Case& c : cases) {
+        FeedPicker picker(4, 0);
+        picker.ObserveHttp(0, 0);
+        picker.ObserveHttp(1000, c.httpRate);
+        picker.SetView(ViewOf("0222", c.peerRate, "-f--"), 1000);
+        EXPECT_EQ(c.taken, Drain(picker)) << c.httpRate << " " << c.peerRate;
+    }
+}
+
+TEST(FeedPicker, AFailedPieceGoesToAnotherServerWhileOneIsLeft) {
+    FeedPicker picker(2, 0);
+    picker.SetView(ViewOf("00"), 0);
+    ASSERT_EQ(0, picker.Next(0, 0b11));
+    picker.Delivered(0, 0, 10);
+    EXPECT_EQ(FeedPicker::kNone, picker.Checked(1, false));  // not the servers' piece
+    EXPECT_EQ(0, picker.Checked(0, false));
+    EXPECT_EQ(1, picker.Next(0, 0b11));
+    EXPECT_EQ(FeedPicker::kNone, picker.Next(0, 0b11));
+    EXPECT_EQ(0, picker.Next(1, 0b11));
+    picker.Release(0);
+    EXPECT_EQ(0, picker.Next(0, 0b01));  // the other server is gone: try again
+    picker.Delivered(0, 0, 20);
+    EXPECT_EQ(0, picker.Checked(0, true));
+    picker.Release(1);
+    EXPECT_EQ((std::vector<int>{1}), Drain(picker, 0, 0b11));
+}
+
+TEST(FeedPicker, AViewOlderThanAVerdictOrADeliveryChangesNothing) {
+    FeedPicker picker(3, 0);
+    picker.SetView(ViewOf("000"), 100);
+    ASSERT_EQ((std::vector<int>{0, 1, 2}), Drain(picker));
+    picker.Delivered(0, 0, 150);
+    picker.Delivered(1, 0, 150);
+    picker.Release(2);
+    picker.Checked(0, true);
+    picker.SetView(ViewOf("000"), 120);  // looked at before both deliveries
+    EXPECT_EQ((std::vector<int>{2}), Drain(picker));
+    picker.Release(2);
+    // No verdict for a minute: the swarm dropped the piece unseen.
+    picker.SetView(ViewOf("000"), 150 + 60001);
+    EXPECT_EQ((std::vector<int>{1, 2}), Drain(picker));
+}
+
+TEST(RateWindow, TheBestSecondOfTheWindowCounts) {
+    RateWindow w(3000);
+    w.Observe(0, 0);
+    w.Observe(500, 100);  // not a second yet
+    EXPECT_EQ(0u, w.Best());
+    w.Observe(1000, 4000);
+    w.Observe(2000, 5000);
+    EXPECT_EQ(4000u, w.Best());
+    w.Observe(6000, 5000);  // the fast second is older than the window
+    EXPECT_EQ(0u, w.Best());
 }
 
 }  // namespace

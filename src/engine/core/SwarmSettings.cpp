@@ -45,6 +45,7 @@ bool ApplyOne(const std::string& name, const std::string& value, SwarmSettings& 
     if (name == "listen") return flag(s.listen);
     if (name == "lsd") return flag(s.localDiscovery);
     if (name == "utp") return flag(s.utp);
+    if (name == "http_feed") return flag(s.httpFeed);
     if (name == "upload_kib") return integer(s.uploadLimit, 0, 1 << 20, 1024);
     if (name == "webseed_request_kib") return integer(s.webSeedRequestBytes, 16, 16384, 1024);
     if (name == "peers") return integer(s.connectionsLimit, 2, 2000, 1);

@@ -23,6 +23,10 @@ struct SwarmSettings {
     int uploadLimit = 512 * 1024;
     bool localDiscovery = true;  // BEP 14 on the local network
     bool utp = true;             // loopback tests turn it off: uTP over loopback is slow
+    // The engine's own HTTP connections fetch the pieces that come from the link and its
+    // seed copies (the swarm's web seeds open one connection per server, several times
+    // slower from servers that cap each connection); 0 leaves them to the web seeds.
+    bool httpFeed = true;
     // Web-seed requests are kept to about a piece so the origin is not asked for long ranges
     // that peers also deliver.
     int webSeedRequestBytes = 1 << 20;
@@ -32,7 +36,7 @@ struct SwarmSettings {
 };
 
 // Applies the swarm's names of the tuning text: swarm, listen, listen_ip, listen_port,
-// upload_kib, lsd, utp, webseed_request_kib, peers, peer_timeout_s. Unknown names (the
+// upload_kib, lsd, utp, http_feed, webseed_request_kib, peers, peer_timeout_s. Unknown names (the
 // HTTP side's) and bad values are ignored. Returns the number applied.
 int ApplySwarmTuning(const std::string& text, SwarmSettings& settings);
 

@@ -56,11 +56,11 @@ AssistedTask::AssistedTask(TaskAddress address, std::wstring targetPath,
 
 AssistedTask::~AssistedTask() { Stop(); }
 
-std::vector<std::string> AssistedTask::WebSeeds() const {
-    std::vector<std::string> seeds{address_.link};
+std::vector<FeedSourceAddress> AssistedTask::Servers() const {
+    std::vector<FeedSourceAddress> servers{{address_.link, true}};
     const std::string name = FileNameOfLink(address_.link);
-    for (const std::string& base : seedBases_) seeds.push_back(SeedFileUrl(base, name));
-    return seeds;
+    for (const std::string& base : seedBases_) servers.push_back({SeedFileUrl(base, name), false});
+    return servers;
 }
 
 bool AssistedTask::JoinSwarm(const std::string& torrentBytes) {
@@ -69,8 +69,9 @@ bool AssistedTask::JoinSwarm(const std::string& torrentBytes) {
     SwarmJoin join;
     join.torrent = info;
     join.targetPath = targetPath_;
-    join.webSeeds = WebSeeds();
+    join.servers = Servers();
     join.originEndpoint = EndpointOf(address_.link);
+    join.http = settings_;
     std::string error;
     auto torrent = swarm_.Session().Join(join, &error);
     if (!torrent) return false;

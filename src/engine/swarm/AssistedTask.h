@@ -37,7 +37,7 @@ private:
 
     void Decide();
     bool JoinSwarm(const std::string& torrentBytes);
-    std::vector<std::string> WebSeeds() const;
+    std::vector<FeedSourceAddress> Servers() const;
 
     TaskAddress address_;
     std::wstring targetPath_;

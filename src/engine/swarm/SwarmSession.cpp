@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include <libtorrent/add_torrent_params.hpp>
 #include <libtorrent/alert_types.hpp>
 #include <libtorrent/settings_pack.hpp>
@@ -26,6 +28,7 @@ lt::settings_pack PackOf(const SwarmSettings& s) {
                                                  lt::alert_category::error |
                                                  lt::alert_category::storage |
                                                  lt::alert_category::peer |
+                                                 lt::alert_category::piece_progress |
                                                  lt::alert_category::connect);
     p.set_str(lt::settings_pack::listen_interfaces, ListenInterfaces(s));
     if (!s.listenIp.empty()) p.set_str(lt::settings_pack::outgoing_interfaces, s.listenIp);
@@ -49,10 +52,28 @@ lt::settings_pack PackOf(const SwarmSettings& s) {
     return p;
 }
 
+// The task's servers, then the torrent's own web seeds (a folder address names the file
+// inside it), each once.
+std::vector<FeedSourceAddress> ServersOf(const SwarmJoin& join, const lt::torrent_info& info) {
+    std::vector<FeedSourceAddress> servers = join.servers;
+    for (const lt::web_seed_entry& seed : info.web_seeds()) {
+        if (seed.type != lt::web_seed_entry::url_seed) continue;
+        FeedSourceAddress address;
+        address.url = seed.url;
+        if (!address.url.empty() && address.url.back() == '/')
+            address.url += info.files().file_path(lt::file_index_t(0));
+        const bool known = std::any_of(servers.begin(), servers.end(), [&](const FeedSourceAddress& s) {
+            return s.url == address.url;
+        });
+        if (!known) servers.push_back(address);
+    }
+    return servers;
+}
+
 }  // namespace
 
 SwarmSession::SwarmSession(const SwarmSettings& settings)
-    : session_(lt::session_params(PackOf(settings))) {
+    : settings_(settings), session_(lt::session_params(PackOf(settings))) {
     alerts_ = std::thread([this] { AlertLoop(); });
 }
 
@@ -110,11 +131,17 @@ std::shared_ptr<SwarmTorrent> SwarmSession::Join(const SwarmJoin& join, std::str
         return nullptr;
     }
     lt::add_torrent_params params;
-    params.ti = std::make_shared<lt::torrent_info>(*join.torrent);
+    auto info = std::make_shared<lt::torrent_info>(*join.torrent);
+    std::vector<FeedSourceAddress> servers = ServersOf(join, *info);
+    if (settings_.httpFeed) {
+        info->set_web_seeds({});  // the engine's own connections fetch from them instead
+    } else {
+        for (const FeedSourceAddress& server : join.servers) params.url_seeds.push_back(server.url);
+    }
+    params.ti = info;
     params.save_path = Utf8FromWide(join.targetPath.substr(0, slash));
     params.renamed_files[lt::file_index_t(0)] =
         Utf8FromWide(join.targetPath.substr(slash + 1) + L".P2P");
-    params.url_seeds = join.webSeeds;
     params.flags &= ~lt::torrent_flags::auto_managed;
     params.flags |= lt::torrent_flags::paused;
     lt::error_code code;
@@ -123,7 +150,10 @@ std::shared_ptr<SwarmTorrent> SwarmSession::Join(const SwarmJoin& join, std::str
         *error = code.message();
         return nullptr;
     }
-    auto torrent = std::make_shared<SwarmTorrent>(handle, join.targetPath, join.originEndpoint);
+    std::unique_ptr<PieceFeeder> feeder;
+    if (settings_.httpFeed) feeder = std::make_unique<PieceFeeder>(handle, std::move(servers), join.http);
+    auto torrent = std::make_shared<SwarmTorrent>(handle, join.targetPath, join.originEndpoint,
+                                                  std::move(feeder));
     std::lock_guard<std::mutex> lock(mu_);
     torrents_[handle] = torrent;
     return torrent;

@@ -14,7 +14,9 @@
 #include <libtorrent/session.hpp>
 #include <libtorrent/torrent_info.hpp>
 
+#include "engine/core/EngineSettings.h"
 #include "engine/core/SwarmSettings.h"
+#include "engine/swarm/PieceFeeder.h"
 #include "engine/swarm/SwarmTorrent.h"
 
 namespace vexa::engine {
@@ -22,8 +24,9 @@ namespace vexa::engine {
 struct SwarmJoin {
     std::shared_ptr<const lt::torrent_info> torrent;
     std::wstring targetPath;
-    std::vector<std::string> webSeeds;  // the task's link and seed copies, beside the torrent's
+    std::vector<FeedSourceAddress> servers;  // the task's link and seed copies
     std::string originEndpoint;
+    EngineSettings http;  // for the engine's own connections to the servers
 };
 
 class SwarmSession {
@@ -44,6 +47,7 @@ private:
     void AlertLoop();
     void RemoveAndWait(const lt::torrent_handle& handle);
 
+    SwarmSettings settings_;
     lt::session session_;
     std::mutex mu_;  // guards torrents_
     std::map<lt::torrent_handle, std::shared_ptr<SwarmTorrent>> torrents_;

@@ -49,10 +49,15 @@ uint64_t VerifiedBytes(const lt::torrent_status& st, const lt::torrent_handle& h
 }  // namespace
 
 SwarmTorrent::SwarmTorrent(lt::torrent_handle handle, std::wstring targetPath,
-                           std::string originEndpoint)
+                           std::string originEndpoint, std::unique_ptr<PieceFeeder> feeder)
     : handle_(std::move(handle)),
       targetPath_(std::move(targetPath)),
-      originEndpoint_(std::move(originEndpoint)) {}
+      originEndpoint_(std::move(originEndpoint)),
+      feeder_(std::move(feeder)) {}
+
+SwarmTorrent::~SwarmTorrent() {
+    if (feeder_) feeder_->Stop();
+}
 
 void SwarmTorrent::Resume() {
     OnHandle([&] {
@@ -63,10 +68,13 @@ void SwarmTorrent::Resume() {
         }
         handle_.resume();
     });
+    if (feeder_ && !Finished() && !finishing_.load()) feeder_->Start();
 }
 
 void SwarmTorrent::Pause() {
-    if (!Finished() && !finishing_.load()) OnHandle([&] { handle_.pause(); });
+    if (Finished() || finishing_.load()) return;
+    if (feeder_) feeder_->Stop();
+    OnHandle([&] { handle_.pause(); });
 }
 
 // The complete file takes the target's name. A stale target is removed only now that a
@@ -74,6 +82,7 @@ void SwarmTorrent::Pause() {
 // disk thread, which holds the file.
 void SwarmTorrent::BeginFinish() {
     if (finishing_.exchange(true)) return;
+    if (feeder_) feeder_->Halt();
     DeleteFileW(targetPath_.c_str());
     // The HTTP side's record, left by a run before the torrent was published.
     DeleteFileW((targetPath_ + L".P2P.rec").c_str());
@@ -83,7 +92,11 @@ void SwarmTorrent::BeginFinish() {
 }
 
 void SwarmTorrent::OnAlert(const lt::alert& alert) {
-    if (lt::alert_cast<lt::torrent_finished_alert>(&alert)) {
+    if (auto* passed = lt::alert_cast<lt::piece_finished_alert>(&alert)) {
+        if (feeder_) feeder_->OnPieceChecked(static_cast<int>(passed->piece_index), true);
+    } else if (auto* failed = lt::alert_cast<lt::hash_failed_alert>(&alert)) {
+        if (feeder_) feeder_->OnPieceChecked(static_cast<int>(failed->piece_index), false);
+    } else if (lt::alert_cast<lt::torrent_finished_alert>(&alert)) {
         BeginFinish();
     } else if (auto* changed = lt::alert_cast<lt::state_changed_alert>(&alert)) {
         if (changed->state == lt::torrent_status::seeding ||
@@ -129,6 +142,10 @@ void SwarmTorrent::Sample(TaskStatus& status) {
         sample.rate = Rate(p.payload_down_speed);
         live.push_back(std::move(sample));
     }
+    if (feeder_) {
+        const std::vector<ConnectionSample> servers = feeder_->Samples();
+        live.insert(live.end(), servers.begin(), servers.end());
+    }
     const SourceSpeeds speeds = SpeedsOf(live);
     std::lock_guard<std::mutex> lock(mu_);
     ledger_.Update(live);
@@ -150,7 +167,7 @@ TaskStatus SwarmTorrent::Status() {
         std::lock_guard<std::mutex> lock(mu_);
         s.resumedBytes = resumed_;
     }
-    s.wireBytes = Bytes(st.total_download);
+    s.wireBytes = Bytes(st.total_download) + (feeder_ ? feeder_->WireBytes() : 0);
     s.duplicateBytes = Bytes(st.total_redundant_bytes);
     s.failedBytes = Bytes(st.total_failed_bytes);
     s.uploadSpeed = Rate(st.upload_payload_rate);

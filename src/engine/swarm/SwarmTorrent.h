@@ -13,13 +13,17 @@
 
 #include "engine/TransferTask.h"
 #include "engine/core/SourceLedger.h"
+#include "engine/swarm/PieceFeeder.h"
 
 namespace vexa::engine {
 
 class SwarmTorrent {
 public:
     // `originEndpoint`: "address:port" of the link's server, to tell its web seed apart.
-    SwarmTorrent(lt::torrent_handle handle, std::wstring targetPath, std::string originEndpoint);
+    // `feeder`: the engine's own connections to the servers; null when web seeds fetch.
+    SwarmTorrent(lt::torrent_handle handle, std::wstring targetPath, std::string originEndpoint,
+                 std::unique_ptr<PieceFeeder> feeder);
+    ~SwarmTorrent();
     SwarmTorrent(const SwarmTorrent&) = delete;
     SwarmTorrent& operator=(const SwarmTorrent&) = delete;
 
@@ -40,6 +44,7 @@ private:
     lt::torrent_handle handle_;
     std::wstring targetPath_;
     std::string originEndpoint_;
+    std::unique_ptr<PieceFeeder> feeder_;
     std::atomic<uint8_t> state_{kStateRunning};
     std::atomic<bool> finishing_{false};
     std::atomic<uint32_t> bans_{0};

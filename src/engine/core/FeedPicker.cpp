@@ -1,0 +1,132 @@
+#include "engine/core/FeedPicker.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace vexa::engine {
+
+void RateWindow::Observe(uint64_t nowMs, uint64_t bytes) {
+    if (!started_) {
+        started_ = true;
+        secondStartMs_ = nowMs;
+        bytesAtSecondStart_ = bytes;
+        return;
+    }
+    const uint64_t elapsed = nowMs - secondStartMs_;
+    if (elapsed < 1000) return;
+    const uint64_t rate = (bytes - bytesAtSecondStart_) * 1000 / elapsed;
+    seconds_.push_back({nowMs, static_cast<uint32_t>(std::min<uint64_t>(rate, UINT32_MAX))});
+    secondStartMs_ = nowMs;
+    bytesAtSecondStart_ = bytes;
+    while (!seconds_.empty() && nowMs - seconds_.front().endMs > windowMs_) seconds_.pop_front();
+}
+
+uint32_t RateWindow::Best() const {
+    uint32_t best = 0;
+    for (const Second& s : seconds_) best = std::max(best, s.rate);
+    return best;
+}
+
+FeedPicker::FeedPicker(int pieces, uint32_t startSeed, const FeedPolicy& policy)
+    : policy_(policy),
+      start_(pieces > 0 ? static_cast<int>(startSeed % static_cast<uint32_t>(pieces)) : 0),
+      capacity_(policy.capacityWindowMs),
+      taken_(pieces > 0 ? pieces : 0, false),
+      deliveredBy_(taken_.size(), kNone),
+      deliveredAt_(taken_.size(), 0),
+      passed_(taken_.size(), false),
+      failedFrom_(taken_.size(), 0) {}
+
+void FeedPicker::SetView(FeedView view, uint64_t nowMs) {
+    const size_t n = taken_.size();
+    view.have.resize(n, false);
+    view.peersFetching.resize(n, false);
+    view.availability.resize(n, 0);
+    view_ = std::move(view);
+    for (size_t piece = 0; piece < n; ++piece) {
+        if (view_.have[piece]) passed_[piece] = true;
+        view_.have[piece] = passed_[piece];
+        if (deliveredBy_[piece] == kNone) continue;
+        // A view taken before a delivery carries an earlier time than the delivery.
+        const bool overdue = nowMs > deliveredAt_[piece] + policy_.verdictWaitMs;
+        if (view_.have[piece] || overdue)
+            Release(static_cast<int>(piece));
+    }
+}
+
+bool FeedPicker::Helping() const {
+    const uint32_t best = capacity_.Best();
+    const double enough = best > 0 ? policy_.helpShare * best : policy_.helpFloor;
+    return view_.peerRate < enough;
+}
+
+bool FeedPicker::Fits(int piece, Tier tier) const {
+    if (taken_[piece] || passed_[piece]) return false;
+    switch (tier) {
+        case Tier::kNobodyHasIt:
+            return view_.availability[piece] == 0 && !view_.peersFetching[piece];
+        case Tier::kPeersHaveIt:
+            return !view_.peersFetching[piece];
+        case Tier::kPeersFetchIt:
+            return true;
+    }
+    return false;
+}
+
+// A piece whose copy from this source failed goes to another source while one that has
+// not failed it is still in use; with none left, a server that sent one bad piece (a
+// proxy's fault, say) may try again, and a source that keeps failing is dropped by its
+// owner.
+bool FeedPicker::Allowed(int piece, int source, uint32_t liveSources) const {
+    const uint32_t failed = failedFrom_[piece];
+    if (!(failed & (1u << source))) return true;
+    return (liveSources & ~failed) == 0;
+}
+
+int FeedPicker::Next(int source, uint32_t liveSources) {
+    const int n = Pieces();
+    if (n == 0 || source < 0 || source > 31) return kNone;
+    std::vector<Tier> tiers{Tier::kNobodyHasIt};
+    if (Helping()) {
+        tiers.push_back(Tier::kPeersHaveIt);
+        tiers.push_back(Tier::kPeersFetchIt);
+    }
+    for (Tier tier : tiers) {
+        for (int i = 0; i < n; ++i) {
+            const int piece = (start_ + i) % n;
+            if (Fits(piece, tier) && Allowed(piece, source, liveSources)) {
+                taken_[piece] = true;
+                return piece;
+            }
+        }
+    }
+    return kNone;
+}
+
+void FeedPicker::Release(int piece) {
+    if (piece < 0 || piece >= Pieces()) return;
+    taken_[piece] = false;
+    deliveredBy_[piece] = kNone;
+}
+
+void FeedPicker::Delivered(int piece, int source, uint64_t nowMs) {
+    if (piece < 0 || piece >= Pieces()) return;
+    deliveredBy_[piece] = source;
+    deliveredAt_[piece] = nowMs;
+}
+
+int FeedPicker::Checked(int piece, bool passed) {
+    if (piece < 0 || piece >= Pieces()) return kNone;
+    const int source = deliveredBy_[piece];
+    if (source == kNone) return kNone;
+    if (passed) {
+        passed_[piece] = true;
+    } else {
+        failedFrom_[piece] |= 1u << source;
+    }
+    taken_[piece] = false;
+    deliveredBy_[piece] = kNone;
+    return source;
+}
+
+}  // namespace vexa::engine
