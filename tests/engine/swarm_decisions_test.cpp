@@ -126,8 +126,14 @@ std::vector<int> Drain(FeedPicker& picker, int source = 0, uint32_t live = 1) {
     return order;
 }
 
+FeedPolicy Trusting() {
+    FeedPolicy p;
+    p.firstWindow = 64;
+    return p;
+}
+
 TEST(FeedPicker, AloneItTakesEveryMissingPieceOnceFromItsOwnStart) {
-    FeedPicker picker(6, 6 * 7 + 4);
+    FeedPicker picker(6, 6 * 7 + 4, Trusting());
     picker.SetView(ViewOf("0h0000"), 0);
     EXPECT_EQ((std::vector<int>{4, 5, 0, 2, 3}), Drain(picker));
     picker.Release(5);  // the fetch failed
@@ -147,7 +153,7 @@ TEST(FeedPicker, PiecesPeersCanGiveAreLeftToThemWhileTheyKeepUp) {
         {10 * MB, 4 * MB, {0, 2, 3, 1}},
     };
     for (const Case& c : cases) {
-        FeedPicker picker(4, 0);
+        FeedPicker picker(4, 0, Trusting());
         picker.ObserveHttp(0, 0);
         picker.ObserveHttp(1000, c.httpRate);
         picker.SetView(ViewOf("0222", c.peerRate, "-f--"), 1000);
@@ -156,25 +162,45 @@ TEST(FeedPicker, PiecesPeersCanGiveAreLeftToThemWhileTheyKeepUp) {
 }
 
 TEST(FeedPicker, AFailedPieceGoesToAnotherServerWhileOneIsLeft) {
-    FeedPicker picker(2, 0);
+    FeedPicker picker(2, 0, Trusting());
     picker.SetView(ViewOf("00"), 0);
     ASSERT_EQ(0, picker.Next(0, 0b11));
     picker.Delivered(0, 0, 10);
     EXPECT_EQ(FeedPicker::kNone, picker.Checked(1, false));  // not the servers' piece
     EXPECT_EQ(0, picker.Checked(0, false));
     EXPECT_EQ(1, picker.Next(0, 0b11));
-    EXPECT_EQ(FeedPicker::kNone, picker.Next(0, 0b11));
     EXPECT_EQ(0, picker.Next(1, 0b11));
     picker.Release(0);
+    picker.Release(1);
+    EXPECT_EQ(1, picker.Next(0, 0b11));
+    picker.Release(1);
     EXPECT_EQ(0, picker.Next(0, 0b01));  // the other server is gone: try again
     picker.Delivered(0, 0, 20);
     EXPECT_EQ(0, picker.Checked(0, true));
-    picker.Release(1);
     EXPECT_EQ((std::vector<int>{1}), Drain(picker, 0, 0b11));
 }
 
+TEST(FeedPicker, AServerGetsMoreUncheckedPiecesAsItsPiecesPassAndOneAfterAFailure) {
+    FeedPicker picker(100, 0);
+    picker.SetView(ViewOf(std::string(100, '0')), 0);
+    std::vector<int> batch = Drain(picker);
+    EXPECT_EQ(4u, batch.size());  // a server not yet trusted
+    for (int piece : batch) {
+        picker.Delivered(piece, 0, 1);
+        picker.Checked(piece, true);
+    }
+    batch = Drain(picker);
+    EXPECT_EQ(8u, batch.size());
+    picker.Delivered(batch[0], 0, 2);
+    picker.Checked(batch[0], false);
+    EXPECT_EQ(1, picker.Window(0));
+    EXPECT_EQ(4, picker.Window(1));  // another server keeps its own
+    for (size_t i = 1; i < batch.size(); ++i) picker.Release(batch[i]);
+    EXPECT_EQ(1u, Drain(picker).size());
+}
+
 TEST(FeedPicker, AViewOlderThanAVerdictOrADeliveryChangesNothing) {
-    FeedPicker picker(3, 0);
+    FeedPicker picker(3, 0, Trusting());
     picker.SetView(ViewOf("000"), 100);
     ASSERT_EQ((std::vector<int>{0, 1, 2}), Drain(picker));
     picker.Delivered(0, 0, 150);

@@ -31,14 +31,16 @@ FeedPicker::FeedPicker(int pieces, uint32_t startSeed, const FeedPolicy& policy)
     : policy_(policy),
       start_(pieces > 0 ? static_cast<int>(startSeed % static_cast<uint32_t>(pieces)) : 0),
       capacity_(policy.capacityWindowMs),
-      taken_(pieces > 0 ? pieces : 0, false),
-      deliveredBy_(taken_.size(), kNone),
-      deliveredAt_(taken_.size(), 0),
-      passed_(taken_.size(), false),
-      failedFrom_(taken_.size(), 0) {}
+      takenBy_(pieces > 0 ? pieces : 0, kNone),
+      delivered_(takenBy_.size(), false),
+      passed_(takenBy_.size(), false),
+      deliveredAt_(takenBy_.size(), 0),
+      failedFrom_(takenBy_.size(), 0) {
+    for (int& w : window_) w = policy_.firstWindow;
+}
 
 void FeedPicker::SetView(FeedView view, uint64_t nowMs) {
-    const size_t n = taken_.size();
+    const size_t n = takenBy_.size();
     view.have.resize(n, false);
     view.peersFetching.resize(n, false);
     view.availability.resize(n, 0);
@@ -46,11 +48,10 @@ void FeedPicker::SetView(FeedView view, uint64_t nowMs) {
     for (size_t piece = 0; piece < n; ++piece) {
         if (view_.have[piece]) passed_[piece] = true;
         view_.have[piece] = passed_[piece];
-        if (deliveredBy_[piece] == kNone) continue;
+        if (!delivered_[piece]) continue;
         // A view taken before a delivery carries an earlier time than the delivery.
         const bool overdue = nowMs > deliveredAt_[piece] + policy_.verdictWaitMs;
-        if (view_.have[piece] || overdue)
-            Release(static_cast<int>(piece));
+        if (view_.have[piece] || overdue) Free(static_cast<int>(piece));
     }
 }
 
@@ -61,7 +62,7 @@ bool FeedPicker::Helping() const {
 }
 
 bool FeedPicker::Fits(int piece, Tier tier) const {
-    if (taken_[piece] || passed_[piece]) return false;
+    if (takenBy_[piece] != kNone || passed_[piece]) return false;
     switch (tier) {
         case Tier::kNobodyHasIt:
             return view_.availability[piece] == 0 && !view_.peersFetching[piece];
@@ -86,6 +87,7 @@ bool FeedPicker::Allowed(int piece, int source, uint32_t liveSources) const {
 int FeedPicker::Next(int source, uint32_t liveSources) {
     const int n = Pieces();
     if (n == 0 || source < 0 || source > 31) return kNone;
+    if (unchecked_[source] >= window_[source]) return kNone;
     std::vector<Tier> tiers{Tier::kNobodyHasIt};
     if (Helping()) {
         tiers.push_back(Tier::kPeersHaveIt);
@@ -95,7 +97,8 @@ int FeedPicker::Next(int source, uint32_t liveSources) {
         for (int i = 0; i < n; ++i) {
             const int piece = (start_ + i) % n;
             if (Fits(piece, tier) && Allowed(piece, source, liveSources)) {
-                taken_[piece] = true;
+                takenBy_[piece] = source;
+                ++unchecked_[source];
                 return piece;
             }
         }
@@ -103,29 +106,34 @@ int FeedPicker::Next(int source, uint32_t liveSources) {
     return kNone;
 }
 
+void FeedPicker::Free(int piece) {
+    const int source = takenBy_[piece];
+    if (source != kNone) --unchecked_[source];
+    takenBy_[piece] = kNone;
+    delivered_[piece] = false;
+}
+
 void FeedPicker::Release(int piece) {
-    if (piece < 0 || piece >= Pieces()) return;
-    taken_[piece] = false;
-    deliveredBy_[piece] = kNone;
+    if (piece >= 0 && piece < Pieces()) Free(piece);
 }
 
 void FeedPicker::Delivered(int piece, int source, uint64_t nowMs) {
-    if (piece < 0 || piece >= Pieces()) return;
-    deliveredBy_[piece] = source;
+    if (piece < 0 || piece >= Pieces() || takenBy_[piece] != source) return;
+    delivered_[piece] = true;
     deliveredAt_[piece] = nowMs;
 }
 
 int FeedPicker::Checked(int piece, bool passed) {
-    if (piece < 0 || piece >= Pieces()) return kNone;
-    const int source = deliveredBy_[piece];
-    if (source == kNone) return kNone;
+    if (piece < 0 || piece >= Pieces() || !delivered_[piece]) return kNone;
+    const int source = takenBy_[piece];
     if (passed) {
         passed_[piece] = true;
+        window_[source] = std::min(policy_.widestWindow, window_[source] + 1);
     } else {
         failedFrom_[piece] |= 1u << source;
+        window_[source] = 1;
     }
-    taken_[piece] = false;
-    deliveredBy_[piece] = kNone;
+    Free(piece);
     return source;
 }
 

@@ -7,8 +7,14 @@
 // player among good peers costs the servers little.
 //
 // Each copy begins at its own point of the file, so copies that start together fetch
-// different pieces from the servers and then trade them. Pure bookkeeping: the caller passes
-// the swarm's state and the time.
+// different pieces from the servers and then trade them.
+//
+// A server's pieces are checked only after they arrive, so a fast server that sends other
+// bytes could fill the swarm's queue with bad pieces before the first verdict. Each server
+// therefore has a window of pieces it may have unchecked (fetching or waiting for the check),
+// which starts small, grows by one with every piece that passes (doubling per check's round
+// trip, as a TCP window does) and falls back to one after a piece fails. Pure bookkeeping:
+// the caller passes the swarm's state and the time.
 
 #include <cstdint>
 #include <deque>
@@ -32,6 +38,8 @@ struct FeedPolicy {
     uint32_t helpFloor = 1 << 20;
     uint32_t capacityWindowMs = 30000;  // how long a measured HTTP rate stays the best known
     uint32_t verdictWaitMs = 60000;
+    int firstWindow = 4;   // unchecked pieces a server may have at first
+    int widestWindow = 256;
 };
 
 // The best one-second rate among the last window's seconds.
@@ -70,7 +78,7 @@ public:
 
     // The next piece for a connection of `source` (0..31), or kNone. `liveSources`: the
     // sources still in use, as a bit set; a piece that failed its check from one source is
-    // given to another while one remains.
+    // given to another while one remains. None either while the source's window is full.
     int Next(int source, uint32_t liveSources);
     // The fetch failed: the piece is free again.
     void Release(int piece);
@@ -79,24 +87,28 @@ public:
     // The swarm checked a delivered piece. Returns the source it came from, or kNone when
     // the piece was not the HTTP side's.
     int Checked(int piece, bool passed);
-    int Pieces() const { return static_cast<int>(taken_.size()); }
+    int Pieces() const { return static_cast<int>(takenBy_.size()); }
+    int Window(int source) const { return window_[source]; }
 
 private:
     enum class Tier { kNobodyHasIt, kPeersHaveIt, kPeersFetchIt };
     bool Fits(int piece, Tier tier) const;
     bool Allowed(int piece, int source, uint32_t liveSources) const;
+    void Free(int piece);
 
     FeedPolicy policy_;
     int start_;
     FeedView view_;
     RateWindow capacity_;
-    std::vector<bool> taken_;        // a connection fetches it, or its check is pending
+    std::vector<int> takenBy_;  // the source fetching it or awaiting its check, or kNone
+    std::vector<bool> delivered_;
     // Passed its check. A view is looked at before it is handed in, so it may predate a
     // verdict already known here; a piece once had stays had.
     std::vector<bool> passed_;
-    std::vector<int> deliveredBy_;   // source of a delivered piece awaiting its check
     std::vector<uint64_t> deliveredAt_;
     std::vector<uint32_t> failedFrom_;  // sources whose copy of the piece failed its check
+    int window_[32];
+    int unchecked_[32] = {};
 };
 
 }  // namespace vexa::engine

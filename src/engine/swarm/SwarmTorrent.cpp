@@ -118,15 +118,20 @@ void SwarmTorrent::OnAlert(const lt::alert& alert) {
             std::lock_guard<std::mutex> lock(mu_);
             resumed_ = found;
         });
-    } else if (lt::alert_cast<lt::peer_ban_alert>(&alert)) {
-        ++bans_;  // a peer that alone sent a piece that failed, or failed too many
+    } else if (auto* ban = lt::alert_cast<lt::peer_ban_alert>(&alert)) {
+        NoteBan(ban->endpoint);  // a peer that alone sent a piece that failed, or failed too many
     } else if (auto* gone = lt::alert_cast<lt::peer_disconnected_alert>(&alert)) {
         // The smart ban found the peer whose blocks differ from the good piece's.
-        if (gone->error == lt::errors::peer_banned) ++bans_;
+        if (gone->error == lt::errors::peer_banned) NoteBan(gone->endpoint);
     }
 }
 
-void SwarmTorrent::Sample(TaskStatus& status) {
+void SwarmTorrent::NoteBan(const lt::tcp::endpoint& peer) {
+    std::lock_guard<std::mutex> lock(mu_);
+    banned_.insert(peer.address().to_string());
+}
+
+void SwarmTorrent::Sample(TaskStatus& status, uint64_t peerPayload) {
     std::vector<lt::peer_info> peers;
     OnHandle([&] { handle_.get_peer_info(peers); });
     std::vector<ConnectionSample> live;
@@ -152,7 +157,16 @@ void SwarmTorrent::Sample(TaskStatus& status) {
     status.originSpeed = speeds.origin;
     status.seedSpeed = speeds.others;
     status.peerSpeed = speeds.peers;
-    status.peerBytes = ledger_.Bytes(SourceKind::kPeer);
+    status.peersBanned = static_cast<uint32_t>(banned_.size());
+    if (!feeder_) {
+        status.peerBytes = ledger_.Bytes(SourceKind::kPeer);  // web seeds count as peers there
+        return;
+    }
+    // Every payload byte the swarm counts came from a peer; unlike the connections' own
+    // counters, this one keeps what connections that closed between two looks delivered.
+    if (peerPayload < payloadLast_) payloadBefore_ += payloadLast_;
+    payloadLast_ = peerPayload;
+    status.peerBytes = payloadBefore_ + peerPayload;
 }
 
 TaskStatus SwarmTorrent::Status() {
@@ -172,8 +186,7 @@ TaskStatus SwarmTorrent::Status() {
     s.failedBytes = Bytes(st.total_failed_bytes);
     s.uploadSpeed = Rate(st.upload_payload_rate);
     s.uploadBytes = Bytes(st.all_time_upload);
-    s.peersBanned = bans_.load();
-    Sample(s);
+    Sample(s, Bytes(st.total_payload_download));
     return s;
 }
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include <libtorrent/alert.hpp>
@@ -39,7 +40,8 @@ public:
 
 private:
     void BeginFinish();
-    void Sample(TaskStatus& status);
+    void Sample(TaskStatus& status, uint64_t peerPayload);
+    void NoteBan(const lt::tcp::endpoint& peer);
 
     lt::torrent_handle handle_;
     std::wstring targetPath_;
@@ -47,10 +49,14 @@ private:
     std::unique_ptr<PieceFeeder> feeder_;
     std::atomic<uint8_t> state_{kStateRunning};
     std::atomic<bool> finishing_{false};
-    std::atomic<uint32_t> bans_{0};
-    std::mutex mu_;  // guards the ledger and resumed_
+    std::mutex mu_;  // guards everything below
+    std::set<std::string> banned_;  // addresses; a banned peer that calls again is no new ban
     SourceLedger ledger_;
     uint64_t resumed_ = 0;
+    // The swarm's payload counter starts from zero at every resume; what it had counted
+    // before is kept here.
+    uint64_t payloadBefore_ = 0;
+    uint64_t payloadLast_ = 0;
 };
 
 }  // namespace vexa::engine
