@@ -38,10 +38,10 @@ def fields(line):
 class Client:
     """One p2sp-get process in its namespace, its output read and stamped on a thread."""
 
-    def __init__(self, spec, args, name):
+    def __init__(self, spec, args):
         self.ns, self.prefix, self.ip = spec.split(":")
         self.args = args
-        self.name = name
+        self.name = self.ns.split("-", 1)[1]
         self.folder = os.path.join(args.work, "out-" + self.ns)
         os.makedirs(self.folder, exist_ok=True)
         self.target = os.path.join(self.folder, os.path.basename(args.url))
@@ -141,6 +141,12 @@ def source_digests(path):
     return DIGESTS[path]
 
 
+def cpu_times():
+    with open("/proc/stat") as f:
+        values = [int(v) for v in f.readline().split()[1:]]
+    return sum(values), values[3] + values[4]  # all, idle + waiting for the disk
+
+
 class Origin:
     """What the origin served meanwhile: nginx's access log (the package's own requests,
     $body_bytes_sent) and tc's count of everything that left by the capped link."""
@@ -150,6 +156,7 @@ class Origin:
         self.path = "/" + args.url.split("/", 3)[3]
         self.offset = os.path.getsize(args.access_log) if os.path.exists(args.access_log) else 0
         self.tc_start = self.tc_sent()
+        self.cpu_start = cpu_times()
 
     def tc_sent(self):
         out = subprocess.run(["tc", "-s", "-n", self.args.origin_ns, "qdisc", "show", "dev",
@@ -170,11 +177,18 @@ class Origin:
                     requests += 1
         return total, requests, self.tc_sent() - self.tc_start
 
+    def busy(self):
+        """The share of the machine's processor time that was in use meanwhile."""
+        (all0, idle0), (all1, idle1) = self.cpu_start, cpu_times()
+        return 1.0 - (idle1 - idle0) / max(1, all1 - all0)
+
 
 def print_origin(origin, size):
     body, requests, link = origin.served()
     print("  origin served %.2fx the package (%d bytes in %d requests; %.2fx left by its link)"
           % (body / size, body, requests, link / size))
+    print("  processors busy %.0f %% meanwhile (all processes of the machine)" % (100 * origin.busy()))
+    return body
 
 
 def check_copies(clients, args):
@@ -193,7 +207,7 @@ def check_copies(clients, args):
 
 
 def clients_of(args):
-    return [Client(spec, args, "c%d" % (i + 1)) for i, spec in enumerate(args.client)]
+    return [Client(spec, args) for spec in args.client]
 
 
 def run_together(clients, timeout):
@@ -283,8 +297,11 @@ def pair(args):
     print("LAN pair, no tracker (local discovery):")
     print("  first %.2f s from the origin alone; second %s s" % (
         first.seconds() or 0, "%.2f" % second.seconds() if second.seconds() else "unfinished"))
-    print("  second took %d of %d bytes (%.1f %%) from its peer" % (peer, size, 100.0 * peer / size))
-    print_origin(origin, size)
+    print("  second took %d of %d bytes (%.1f %%) from its peer (status record's peer bytes)" %
+          (peer, size, 100.0 * peer / size))
+    body = print_origin(origin, size)
+    print("  by the origin's log, %.1f %% of the second's bytes came from elsewhere" %
+          (100.0 - 100.0 * body / size))
     check_copies([first, second], args)
 
 
@@ -312,15 +329,19 @@ def kill_run(clients, args, run, size):
     for c in clients:
         c.kill()
     resumed = int(victim.final.get("resumed", 0))
+    # The wire count holds the peers' protocol and the HTTP heads too, and pieces that came
+    # twice (duplicates): what was fetched for the file is the wire less the duplicates.
     wire = int(victim.final.get("wire", 0))
+    fetched = wire - int(victim.final.get("duplicates", 0))
     missing = size - resumed
+    ratio = fetched / missing if missing else 0
     right = all(digests(c.target) == DIGESTS[args.source] for c in clients)
     print("  run %2d: %s killed at %5.1f %% (%d verified); resumed %d, missing %d, fetched %d "
-          "(%.3fx the missing), duplicates %s, partial file %s; copies %s" % (
+          "less duplicates %s = %.3fx the missing; partial file %s; copies %s" % (
               run, victim.name, 100.0 * seen / size, seen, resumed, missing, wire,
-              wire / missing if missing else 0, victim.final.get("duplicates"),
-              "kept" if partial else "GONE", "right" if right else "WRONG"))
-    return right, resumed >= seen, wire / missing if missing else 0
+              victim.final.get("duplicates"), ratio, "kept" if partial else "GONE",
+              "right" if right else "WRONG"))
+    return right, resumed >= seen, ratio
 
 
 def kill(args):
