@@ -149,8 +149,11 @@ while IFS=: read -r ns prefix _ pid; do
   [[ "$(ip netns identify "$pid")" == "$ns" ]] || { echo "wine server $pid not in $ns" >&2; exit 1; }
   ip netns exec "$ns" env WINEPREFIX="$prefix" wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 done <"$WORK/nodes.txt"
-client_list() {  # client_list FIRST LAST: the driver's --client arguments
-  sed -n "$1,$2p" "$WORK/nodes.txt" | cut -d: -f1-3 | sed 's/^/--client /'
+clients_of() {  # clients_of FIRST LAST: the driver's --client options for those nodes
+  local spec
+  CLIENT_ARGS=()
+  while IFS= read -r spec; do CLIENT_ARGS+=(--client "$spec"); done \
+    < <(sed -n "$1,$2p" "$WORK/nodes.txt" | cut -d: -f1-3)
 }
 
 # --- the package, staged by the publisher's kit -----------------------------------------------
@@ -205,17 +208,19 @@ common=(--exe "$EXE" --dll "$DLL" --work "$WORK" --origin-ns "$TAG-origin")
 swarm_site=(--url "http://$ORIGIN_IP/g/swarm.bin" --source "$WORK/site-swarm.bin/swarm.bin"
             --access-log "$WORK/site-swarm.bin/conf/access.log"
             --torrent "$WORK/site-swarm.bin/www/g/swarm.bin.torrent")
-mapfile -t all_clients < <(client_list 1 "$CLIENTS")
 echo "package $SIZE_MIB MiB, origin capped at $RATE_MIB MiB/s in total, $CLIENTS clients," \
   "network $NET.0/24, tuning $BASE_TUNE;lsd=0;listen_ip=<own>"
 if has_case swarm; then
-  "${DRIVER[@]}" lone "${common[@]}" "${swarm_site[@]}" --tune "$BASE_TUNE;lsd=0" $(client_list 1 1)
+  clients_of 1 1
+  "${DRIVER[@]}" lone "${common[@]}" "${swarm_site[@]}" --tune "$BASE_TUNE;lsd=0" "${CLIENT_ARGS[@]}"
+  clients_of 1 "$CLIENTS"
   "${DRIVER[@]}" together --label "swarm of $CLIENTS" "${common[@]}" "${swarm_site[@]}" \
-    --tune "$BASE_TUNE;lsd=0" ${all_clients[@]}
+    --tune "$BASE_TUNE;lsd=0" "${CLIENT_ARGS[@]}"
 fi
 if has_case http; then
+  clients_of 1 "$CLIENTS"
   "${DRIVER[@]}" together --label "HTTP only (swarm=0), $CLIENTS clients" "${common[@]}" \
-    "${swarm_site[@]}" --tune "$BASE_TUNE;swarm=0" ${all_clients[@]}
+    "${swarm_site[@]}" --tune "$BASE_TUNE;swarm=0" "${CLIENT_ARGS[@]}"
 fi
 if has_case liar; then
   torrent="$WORK/site-swarm.bin/www/g/swarm.bin.torrent"
@@ -228,19 +233,22 @@ if has_case liar; then
   exec 7>"$WORK/liar.in"  # the peer serves until this closes
   for _ in $(seq 600); do grep -q '^seeding' "$WORK/liar.out" && break; sleep 0.1; done
   grep -q '^seeding' "$WORK/liar.out" || { echo "the lying peer never served: $(tail -3 "$WORK/liar.out")" >&2; exit 1; }
+  clients_of 1 "$CLIENTS"
   "${DRIVER[@]}" together --label "swarm of $CLIENTS with a lying peer" "${common[@]}" \
-    "${swarm_site[@]}" --tune "$BASE_TUNE;lsd=0" --liar-out "$WORK/liar.out" ${all_clients[@]}
+    "${swarm_site[@]}" --tune "$BASE_TUNE;lsd=0" --liar-out "$WORK/liar.out" "${CLIENT_ARGS[@]}"
   exec 7>&-
 fi
 if has_case lan; then
   # The pair's own package has no tracker and a port of its own on the origin.
+  clients_of $((CLIENTS + 1)) $((CLIENTS + 2))
   "${DRIVER[@]}" pair "${common[@]}" --url "http://$ORIGIN_IP:82/g/lan.bin" \
     --source "$WORK/site-lan.bin/lan.bin" --access-log "$WORK/site-lan.bin/conf/access.log" \
-    --tune "$BASE_TUNE;lsd=1" $(client_list $((CLIENTS + 1)) $((CLIENTS + 2)))
+    --tune "$BASE_TUNE;lsd=1" "${CLIENT_ARGS[@]}"
 fi
 if has_case kill; then
+  clients_of 1 "$KILL_CLIENTS"
   "${DRIVER[@]}" kill --runs "$KILL_RUNS" "${common[@]}" --url "http://$ORIGIN_IP:81/g/kill.bin" \
     --source "$WORK/site-kill.bin/kill.bin" --access-log "$WORK/site-kill.bin/conf/access.log" \
     --torrent "$WORK/site-kill.bin/www/g/kill.bin.torrent" \
-    --tune "$BASE_TUNE;lsd=0" $(client_list 1 "$KILL_CLIENTS")
+    --tune "$BASE_TUNE;lsd=0" "${CLIENT_ARGS[@]}"
 fi
