@@ -73,7 +73,13 @@ for f in "$EXE" "$DLL" "$PUBLISH" "$VEXA_WINEPREFIX/system.reg"; do
   [[ -f "$f" ]] || { echo "missing $f: build first (scripts/build.sh, scripts/test.sh)" >&2; exit 2; }
 done
 HERE="$VEXA_ROOT/scripts/bench"
-DRIVER=(/usr/bin/python3 "$HERE/swarm_namespace.py")
+# The driver runs in the background and is waited for: a signal to this script then ends a
+# case at once instead of after it.
+driver() {
+  /usr/bin/python3 "$HERE/swarm_namespace.py" "$@" &
+  PIDS+=($!)
+  wait $!
+}
 unset http_proxy HTTP_PROXY all_proxy ALL_PROXY no_proxy NO_PROXY
 
 WORK="$(mktemp -d /tmp/vexa-swarm-ns-XXXXXX)"
@@ -212,20 +218,20 @@ echo "package $SIZE_MIB MiB, origin capped at $RATE_MIB MiB/s in total, $CLIENTS
   "network $NET.0/24, tuning $BASE_TUNE;lsd=0;listen_ip=<own>"
 if has_case swarm; then
   clients_of 1 1
-  "${DRIVER[@]}" lone "${common[@]}" "${swarm_site[@]}" --tune "$BASE_TUNE;lsd=0" "${CLIENT_ARGS[@]}"
+  driver lone "${common[@]}" "${swarm_site[@]}" --tune "$BASE_TUNE;lsd=0" "${CLIENT_ARGS[@]}"
   clients_of 1 "$CLIENTS"
-  "${DRIVER[@]}" together --label "swarm of $CLIENTS" "${common[@]}" "${swarm_site[@]}" \
+  driver together --label "swarm of $CLIENTS" "${common[@]}" "${swarm_site[@]}" \
     --tune "$BASE_TUNE;lsd=0" "${CLIENT_ARGS[@]}"
 fi
 if has_case http; then
   clients_of 1 "$CLIENTS"
-  "${DRIVER[@]}" together --label "HTTP only (swarm=0), $CLIENTS clients" "${common[@]}" \
+  driver together --label "HTTP only (swarm=0), $CLIENTS clients" "${common[@]}" \
     "${swarm_site[@]}" --tune "$BASE_TUNE;swarm=0" "${CLIENT_ARGS[@]}"
 fi
 if has_case liar; then
   torrent="$WORK/site-swarm.bin/www/g/swarm.bin.torrent"
   mkdir -p "$WORK/liar"
-  "${DRIVER[@]}" damage "$WORK/site-swarm.bin/swarm.bin" "$torrent" "$WORK/liar/swarm.bin"
+  driver damage "$WORK/site-swarm.bin/swarm.bin" "$torrent" "$WORK/liar/swarm.bin"
   mkfifo "$WORK/liar.in"
   ip netns exec "$TAG-liar" /usr/bin/python3 tests/engine/swarm_peer.py seed "$torrent" "$WORK/liar" \
     --ip "$NET.9" --lie <"$WORK/liar.in" >"$WORK/liar.out" 2>&1 &
@@ -234,20 +240,20 @@ if has_case liar; then
   for _ in $(seq 600); do grep -q '^seeding' "$WORK/liar.out" && break; sleep 0.1; done
   grep -q '^seeding' "$WORK/liar.out" || { echo "the lying peer never served: $(tail -3 "$WORK/liar.out")" >&2; exit 1; }
   clients_of 1 "$CLIENTS"
-  "${DRIVER[@]}" together --label "swarm of $CLIENTS with a lying peer" "${common[@]}" \
+  driver together --label "swarm of $CLIENTS with a lying peer" "${common[@]}" \
     "${swarm_site[@]}" --tune "$BASE_TUNE;lsd=0" --liar-out "$WORK/liar.out" "${CLIENT_ARGS[@]}"
   exec 7>&-
 fi
 if has_case lan; then
   # The pair's own package has no tracker and a port of its own on the origin.
   clients_of $((CLIENTS + 1)) $((CLIENTS + 2))
-  "${DRIVER[@]}" pair "${common[@]}" --url "http://$ORIGIN_IP:82/g/lan.bin" \
+  driver pair "${common[@]}" --url "http://$ORIGIN_IP:82/g/lan.bin" \
     --source "$WORK/site-lan.bin/lan.bin" --access-log "$WORK/site-lan.bin/conf/access.log" \
     --tune "$BASE_TUNE;lsd=1" "${CLIENT_ARGS[@]}"
 fi
 if has_case kill; then
   clients_of 1 "$KILL_CLIENTS"
-  "${DRIVER[@]}" kill --runs "$KILL_RUNS" "${common[@]}" --url "http://$ORIGIN_IP:81/g/kill.bin" \
+  driver kill --runs "$KILL_RUNS" "${common[@]}" --url "http://$ORIGIN_IP:81/g/kill.bin" \
     --source "$WORK/site-kill.bin/kill.bin" --access-log "$WORK/site-kill.bin/conf/access.log" \
     --torrent "$WORK/site-kill.bin/www/g/kill.bin.torrent" \
     --tune "$BASE_TUNE;lsd=0" "${CLIENT_ARGS[@]}"
