@@ -24,14 +24,17 @@
 #          of the second's bytes that came from its peer
 #   kill   KILL_RUNS swarm downloads of KILL_CLIENTS clients where one, at random, is killed
 #          (-9) at a random point and started again: every copy right, and bytes fetched
-#          after the resume against what the resumed file was missing
+#          after the resume against what the resumed file was missing (a package of its own,
+#          64 MiB by default: the question is what a resume fetches again, not scale)
+# Every case also prints how busy the machine's processors were: eight Wine processes and
+# their wine servers can fill two cores, and then the times measure the machine.
 #
 # Tuning every client gets, and why:
 #   listen_ip=<own address>  the swarm listens and announces on the address the namespace's
 #                            adapter shows, so the tracker and the peers see one address each
 #   utp=0                    the origin's capped link is one FIFO queue (this tc has no fq):
 #                            uTP's delay-based congestion control would back off against the
-#                            web seeds' TCP in that queue and its per-packet work is costly
+#                            HTTP side's TCP in that queue, and its per-packet work is costly
 #                            under Wine on a small machine; TCP keeps the figures about sharing
 #   lsd=0                    (tracker cases) peers come from the tracker alone, as over the
 #                            internet; the LAN case turns it on and has no tracker
