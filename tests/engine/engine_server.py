@@ -32,6 +32,7 @@ Prints "port N" once listening on ADDRESS (127.0.0.1). Serves the files of DIR a
   huge63   like r, but names the size 2^63 - 1 (the file's own bytes follow)
   huge64   ignores Range and names the length 2^64 - 1
   endless  ignores Range and sends chunks without end ("bytes-endless" counts them)
+  garble   like r, but every 64 KiB it sends carry one flipped byte (a server with other bytes)
 Control: /ctl/change/NAME rewrites the file with new content; /ctl/stats answers JSON of
 request counts per mode. The server stops by itself after --lifetime seconds.
 """
@@ -236,6 +237,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 chunk = f.read(min(step, stop_at - sent))
                 if not chunk:
                     break
+                if mode == "garble":
+                    chunk = bytes([chunk[0] ^ 0xFF]) + chunk[1:]
                 self.wfile.write(chunk)
                 sent += len(chunk)
                 with lock:

@@ -91,7 +91,10 @@ void PieceFeeder::OnPieceChecked(int piece, bool passed) {
     const int source = picker_->Checked(piece, passed);
     if (source == FeedPicker::kNone) return;
     Source& src = *sources_[static_cast<size_t>(source)];
-    if (!passed && ++src.strikes >= kMaxStrikes) src.health.Drop();
+    if (!passed) {
+        failed_ += PieceBytes(piece);
+        if (++src.strikes >= kMaxStrikes) src.health.Drop();
+    }
     workCv_.notify_all();
 }
 
@@ -214,10 +217,15 @@ void PieceFeeder::Fail(Source& src, FailureKind kind, long long retryAfter, uint
         src.governor.Lower(NowMs(), src.busy.load());
 }
 
+uint64_t PieceFeeder::PieceBytes(int piece) const {
+    const uint64_t from = static_cast<uint64_t>(piece) * static_cast<uint64_t>(pieceLength_);
+    return std::min(total_, from + static_cast<uint64_t>(pieceLength_)) - from;
+}
+
 PieceFeeder::Outcome PieceFeeder::FetchPiece(HttpConnection& conn, Source& src, int piece,
                                              std::vector<char>& data) {
     const uint64_t from = static_cast<uint64_t>(piece) * static_cast<uint64_t>(pieceLength_);
-    const uint64_t to = std::min(total_, from + static_cast<uint64_t>(pieceLength_));
+    const uint64_t to = from + PieceBytes(piece);
     HttpUrl url;
     uint64_t round = 0;
     {

@@ -49,7 +49,7 @@ public:
     // One sample per server, for the record's speeds and bytes by kind of source.
     std::vector<ConnectionSample> Samples() const;
     uint64_t WireBytes() const { return wire_.load(); }
-    int ServersDropped() const;
+    uint64_t FailedBytes() const { return failed_.load(); }
 
 private:
     struct Source {
@@ -77,6 +77,7 @@ private:
     void Worker(size_t source, int slot);
     int TakePiece(size_t source, int slot);
     uint32_t LiveSources() const;
+    uint64_t PieceBytes(int piece) const;
     Outcome FetchPiece(HttpConnection& conn, Source& src, int piece, std::vector<char>& data);
     Outcome ReadPiece(HttpConnection& conn, Source& src, std::vector<char>& data);
     void Fail(Source& src, FailureKind kind, long long retryAfter, uint64_t round);
@@ -96,6 +97,7 @@ private:
     std::atomic<bool> stop_{true};
     std::atomic<uint64_t> wire_{0};
     std::atomic<uint64_t> fetched_{0};
+    std::atomic<uint64_t> failed_{0};  // bytes of the servers' pieces that failed their check
     std::thread control_;
     std::vector<std::thread> workers_;
 };

@@ -6,6 +6,7 @@
 
 #include <libtorrent/add_torrent_params.hpp>
 #include <libtorrent/alert_types.hpp>
+#include <libtorrent/posix_disk_io.hpp>
 #include <libtorrent/settings_pack.hpp>
 
 #include "base/TextCodec.h"
@@ -70,10 +71,20 @@ std::vector<FeedSourceAddress> ServersOf(const SwarmJoin& join, const lt::torren
     return servers;
 }
 
+// The file is read and written with plain file calls, not through a mapped view: a write to
+// a mapped view that fails (a full disk) arrives as a fault, which this build can only turn
+// into an exception by unwinding out of an exception handler, and that hangs the disk thread
+// for good. With file calls a full disk is an error code, and the task reports it.
+lt::session_params ParamsOf(const SwarmSettings& settings) {
+    lt::session_params params(PackOf(settings));
+    params.disk_io_constructor = lt::posix_disk_io_constructor;
+    return params;
+}
+
 }  // namespace
 
 SwarmSession::SwarmSession(const SwarmSettings& settings)
-    : settings_(settings), session_(lt::session_params(PackOf(settings))) {
+    : settings_(settings), session_(ParamsOf(settings)) {
     alerts_ = std::thread([this] { AlertLoop(); });
 }
 
@@ -88,8 +99,13 @@ SwarmSession::~SwarmSession() {
 // freed by the network thread.
 void SwarmSession::AlertLoop() {
     std::vector<lt::alert*> alerts;
+    ULONGLONG lastLook = 0;
     while (!stop_.load()) {
-        session_.wait_for_alert(lt::milliseconds(200));
+        session_.wait_for_alert(lt::milliseconds(100));
+        if (GetTickCount64() - lastLook >= 250) {
+            lastLook = GetTickCount64();
+            RefreshAll();
+        }
         session_.pop_alerts(&alerts);
         for (const lt::alert* alert : alerts) {
             auto* about = dynamic_cast<const lt::torrent_alert*>(alert);
@@ -103,6 +119,15 @@ void SwarmSession::AlertLoop() {
             if (torrent) torrent->OnAlert(*alert);
         }
     }
+}
+
+void SwarmSession::RefreshAll() {
+    std::vector<std::shared_ptr<SwarmTorrent>> all;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        for (const auto& entry : torrents_) all.push_back(entry.second);
+    }
+    for (const auto& torrent : all) torrent->Refresh();
 }
 
 void SwarmSession::RemoveAndWait(const lt::torrent_handle& handle) {
@@ -154,6 +179,7 @@ std::shared_ptr<SwarmTorrent> SwarmSession::Join(const SwarmJoin& join, std::str
     if (settings_.httpFeed) feeder = std::make_unique<PieceFeeder>(handle, std::move(servers), join.http);
     auto torrent = std::make_shared<SwarmTorrent>(handle, join.targetPath, join.originEndpoint,
                                                   std::move(feeder));
+    torrent->Refresh();  // the size and what the file holds are known from the start
     std::lock_guard<std::mutex> lock(mu_);
     torrents_[handle] = torrent;
     return torrent;

@@ -45,6 +45,7 @@ public:
 
 private:
     void AlertLoop();
+    void RefreshAll();
     void RemoveAndWait(const lt::torrent_handle& handle);
 
     SwarmSettings settings_;

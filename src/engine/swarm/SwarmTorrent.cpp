@@ -170,20 +170,30 @@ void SwarmTorrent::Sample(TaskStatus& status, uint64_t peerPayload) {
 }
 
 TaskStatus SwarmTorrent::Status() {
-    TaskStatus s;
+    std::lock_guard<std::mutex> lock(mu_);
+    TaskStatus s = measured_;
     s.swarm = true;
     s.state = state_.load();
+    s.resumedBytes = resumed_;
+    if (s.state == kStateFinished) s.done = s.total;  // a look older than the last piece
+    return s;
+}
+
+void SwarmTorrent::Refresh() {
+    const TaskStatus s = Measure();
+    std::lock_guard<std::mutex> lock(mu_);
+    measured_ = s;
+}
+
+TaskStatus SwarmTorrent::Measure() {
+    TaskStatus s;
     lt::torrent_status st;
     OnHandle([&] { st = handle_.status(); });
     if (auto info = st.torrent_file.lock()) s.total = Bytes(info->total_size());
     OnHandle([&] { s.done = VerifiedBytes(st, handle_); });
-    {
-        std::lock_guard<std::mutex> lock(mu_);
-        s.resumedBytes = resumed_;
-    }
     s.wireBytes = Bytes(st.total_download) + (feeder_ ? feeder_->WireBytes() : 0);
     s.duplicateBytes = Bytes(st.total_redundant_bytes);
-    s.failedBytes = Bytes(st.total_failed_bytes);
+    s.failedBytes = Bytes(st.total_failed_bytes) + (feeder_ ? feeder_->FailedBytes() : 0);
     s.uploadSpeed = Rate(st.upload_payload_rate);
     s.uploadBytes = Bytes(st.all_time_upload);
     Sample(s, Bytes(st.total_payload_download));

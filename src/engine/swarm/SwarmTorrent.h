@@ -31,7 +31,12 @@ public:
     void Resume();
     // Pauses an unfinished download; a finished file keeps being served.
     void Pause();
+    // The last look at the swarm, taken by Refresh. The swarm answers questions on its network
+    // thread, which is busy checking pieces at times; the caller (the window's timer) must
+    // not wait for it.
     TaskStatus Status();
+    // Looks at the swarm now; called on the session's alert thread a few times a second.
+    void Refresh();
     bool Finished() const { return state_.load() == kStateFinished; }
     const lt::torrent_handle& Handle() const { return handle_; }
 
@@ -40,6 +45,7 @@ public:
 
 private:
     void BeginFinish();
+    TaskStatus Measure();
     void Sample(TaskStatus& status, uint64_t peerPayload);
     void NoteBan(const lt::tcp::endpoint& peer);
 
@@ -53,6 +59,7 @@ private:
     std::set<std::string> banned_;  // addresses; a banned peer that calls again is no new ban
     SourceLedger ledger_;
     uint64_t resumed_ = 0;
+    TaskStatus measured_;
     // The swarm's payload counter starts from zero at every resume; what it had counted
     // before is kept here.
     uint64_t payloadBefore_ = 0;
