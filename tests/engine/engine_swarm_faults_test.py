@@ -46,7 +46,7 @@ def pause_and_resume_keep_the_verified_pieces(fx):
 
 
 @case
-def full_disk_is_a_file_error_and_the_pieces_stay(fx):
+def full_disk_is_a_file_error_until_there_is_room(fx):
     disk = os.path.join(fx.dir, "disk")
     os.makedirs(disk)
     subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64m", "tmpfs", disk], check=True)
@@ -64,9 +64,6 @@ def full_disk_is_a_file_error_and_the_pieces_stay(fx):
         os.remove(filler)
         rc, out, final = fx.run(url, target, tune=es.SWARM_TUNE, timeout=180)
         assert rc == 0 and md5(target) == want, out[-500:]
-        kept = field(final, "resumed")
-        print("  full disk: %d bytes verified again on the second start" % kept)
-        assert kept >= 4 * MiB, final
     finally:
         subprocess.run(["umount", "-l", disk])
 
@@ -80,7 +77,7 @@ def main():
     try:
         for name in ["server_with_other_bytes_costs_a_few_pieces_and_is_dropped",
                      "pause_and_resume_keep_the_verified_pieces",
-                     "full_disk_is_a_file_error_and_the_pieces_stay"]:
+                     "full_disk_is_a_file_error_until_there_is_room"]:
             try:
                 globals()[name](fx)
             finally:

@@ -6,6 +6,7 @@
 #include <libtorrent/torrent_info.hpp>
 
 #include "engine/core/SwarmAddress.h"
+#include "engine/swarm/DiskReservation.h"
 #include "engine/swarm/TorrentFactsOf.h"
 #include "engine/swarm/TorrentProbe.h"
 
@@ -66,6 +67,14 @@ std::vector<FeedSourceAddress> AssistedTask::Servers() const {
 bool AssistedTask::JoinSwarm(const std::string& torrentBytes) {
     auto info = ParseTorrent(torrentBytes, settings_.maxFileSize);
     if (!info) return false;
+    if (!ReserveFileSpace(targetPath_ + L".P2P", static_cast<uint64_t>(info->total_size()))) {
+        // No room for the file (or no folder to put it in): reported as the HTTP transfer
+        // reports a full disk; the next start asks again.
+        std::lock_guard<std::mutex> lock(mu_);
+        noRoom_ = true;
+        noRoomTotal_ = static_cast<uint64_t>(info->total_size());
+        return true;
+    }
     SwarmJoin join;
     join.torrent = info;
     join.targetPath = targetPath_;
@@ -101,6 +110,7 @@ void AssistedTask::Decide() {
 bool AssistedTask::Start() {
     std::lock_guard<std::mutex> lock(mu_);
     stop_ = false;
+    noRoom_ = false;
     if (mode_ == Mode::kHttp) return http_->Start();
     if (mode_ == Mode::kSwarm) {
         torrent_->Resume();
@@ -145,6 +155,13 @@ TaskStatus AssistedTask::Status() const {
     std::shared_ptr<SwarmTorrent> torrent;
     {
         std::lock_guard<std::mutex> lock(mu_);
+        if (noRoom_) {
+            TaskStatus status;
+            status.swarm = true;
+            status.total = noRoomTotal_;
+            status.state = kStateFileError;
+            return status;
+        }
         if (mode_ == Mode::kSwarm) torrent = torrent_;
     }
     return torrent ? torrent->Status() : http_->Status();

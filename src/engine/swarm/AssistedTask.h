@@ -49,6 +49,8 @@ private:
     mutable std::mutex mu_;  // guards mode_, torrent_ and the start of either transfer
     Mode mode_ = Mode::kUndecided;
     std::shared_ptr<SwarmTorrent> torrent_;
+    bool noRoom_ = false;  // the disk had no room for the swarm's file at the last start
+    uint64_t noRoomTotal_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<bool> deciding_{false};
     std::thread decider_;

@@ -6,7 +6,6 @@
 
 #include <libtorrent/add_torrent_params.hpp>
 #include <libtorrent/alert_types.hpp>
-#include <libtorrent/posix_disk_io.hpp>
 #include <libtorrent/settings_pack.hpp>
 
 #include "base/TextCodec.h"
@@ -71,20 +70,10 @@ std::vector<FeedSourceAddress> ServersOf(const SwarmJoin& join, const lt::torren
     return servers;
 }
 
-// The file is read and written with plain file calls, not through a mapped view: a write to
-// a mapped view that fails (a full disk) arrives as a fault, which this build can only turn
-// into an exception by unwinding out of an exception handler, and that hangs the disk thread
-// for good. With file calls a full disk is an error code, and the task reports it.
-lt::session_params ParamsOf(const SwarmSettings& settings) {
-    lt::session_params params(PackOf(settings));
-    params.disk_io_constructor = lt::posix_disk_io_constructor;
-    return params;
-}
-
 }  // namespace
 
 SwarmSession::SwarmSession(const SwarmSettings& settings)
-    : settings_(settings), session_(ParamsOf(settings)) {
+    : settings_(settings), session_(lt::session_params(PackOf(settings))) {
     alerts_ = std::thread([this] { AlertLoop(); });
 }
 
