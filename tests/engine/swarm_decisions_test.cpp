@@ -3,6 +3,8 @@
 // when connections come and go, and which pieces the servers are asked for.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/core/FeedPicker.h"
 #include "engine/core/SourceLedger.h"
 #include "engine/core/SwarmAddress.h"
@@ -128,16 +130,25 @@ std::vector<int> Drain(FeedPicker& picker, int source = 0, uint32_t live = 1) {
 
 FeedPolicy Trusting() {
     FeedPolicy p;
-    p.firstWindow = 64;
+    p.firstWindow = 1 << 20;
     return p;
 }
 
-TEST(FeedPicker, AloneItTakesEveryMissingPieceOnceFromItsOwnStart) {
-    FeedPicker picker(6, 6 * 7 + 4, Trusting());
+TEST(FeedPicker, AloneItTakesEveryMissingPieceOnceInItsOwnOrder) {
+    FeedPicker picker(6, (4u << 16) + 4, Trusting());  // from piece 4, every fifth
     picker.SetView(ViewOf("0h0000"), 0);
-    EXPECT_EQ((std::vector<int>{4, 5, 0, 2, 3}), Drain(picker));
+    EXPECT_EQ((std::vector<int>{4, 3, 2, 0, 5}), Drain(picker));
     picker.Release(5);  // the fetch failed
     EXPECT_EQ((std::vector<int>{5}), Drain(picker));
+    // Another copy's order: every piece once, a different sequence.
+    FeedPicker other(1000, 12345u * 65536u + 777u, Trusting());
+    other.SetView(ViewOf(std::string(1000, '0')), 0);
+    std::vector<int> order = Drain(other);
+    std::vector<int> sorted = order;
+    std::sort(sorted.begin(), sorted.end());
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(i, sorted[i]);
+    EXPECT_EQ(777, order[0]);
+    EXPECT_NE(778, order[1]);
 }
 
 TEST(FeedPicker, PiecesPeersCanGiveAreLeftToThemWhileTheyKeepUp) {

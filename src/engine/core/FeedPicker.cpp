@@ -27,9 +27,23 @@ uint32_t RateWindow::Best() const {
     return best;
 }
 
-FeedPicker::FeedPicker(int pieces, uint32_t startSeed, const FeedPolicy& policy)
+namespace {
+
+int CommonFactor(int a, int b) { return b == 0 ? a : CommonFactor(b, a % b); }
+
+int StrideFor(int pieces, uint32_t seed) {
+    if (pieces < 3) return 1;
+    int stride = 1 + static_cast<int>((seed >> 16) % static_cast<uint32_t>(pieces - 1));
+    while (CommonFactor(pieces, stride) != 1) stride = stride % (pieces - 1) + 1;
+    return stride;
+}
+
+}  // namespace
+
+FeedPicker::FeedPicker(int pieces, uint32_t orderSeed, const FeedPolicy& policy)
     : policy_(policy),
-      start_(pieces > 0 ? static_cast<int>(startSeed % static_cast<uint32_t>(pieces)) : 0),
+      start_(pieces > 0 ? static_cast<int>((orderSeed & 0xFFFF) % static_cast<uint32_t>(pieces)) : 0),
+      stride_(StrideFor(pieces, orderSeed)),
       capacity_(policy.capacityWindowMs),
       takenBy_(pieces > 0 ? pieces : 0, kNone),
       delivered_(takenBy_.size(), false),
@@ -95,7 +109,7 @@ int FeedPicker::Next(int source, uint32_t liveSources) {
     }
     for (Tier tier : tiers) {
         for (int i = 0; i < n; ++i) {
-            const int piece = (start_ + i) % n;
+            const int piece = static_cast<int>((start_ + static_cast<int64_t>(i) * stride_) % n);
             if (Fits(piece, tier) && Allowed(piece, source, liveSources)) {
                 takenBy_[piece] = source;
                 ++unchecked_[source];

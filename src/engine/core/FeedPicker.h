@@ -6,8 +6,10 @@
 // HTTP side has shown it can. A player with a slow swarm still gets the servers' speed; a
 // player among good peers costs the servers little.
 //
-// Each copy begins at its own point of the file, so copies that start together fetch
-// different pieces from the servers and then trade them.
+// Each copy walks the file in an order of its own (its own start and stride), so copies that
+// start together fetch different pieces from the servers and then trade them. (With one
+// order for all, a copy that reaches pieces another is fetching would fetch them too, piece
+// after piece, since a piece counts as had only once it passed its check.)
 //
 // A server's pieces are checked only after they arrive, so a fast server that sends other
 // bytes could fill the swarm's queue with bad pieces before the first verdict. Each server
@@ -66,8 +68,8 @@ class FeedPicker {
 public:
     static constexpr int kNone = -1;
 
-    // `startSeed`: any value that differs between copies (where this copy begins).
-    FeedPicker(int pieces, uint32_t startSeed, const FeedPolicy& policy = FeedPolicy());
+    // `orderSeed`: any value that differs between copies (the copy's order of the pieces).
+    FeedPicker(int pieces, uint32_t orderSeed, const FeedPolicy& policy = FeedPolicy());
 
     // A delivered piece the swarm reports as had counts as passed; one with no verdict
     // after `policy.verdictWaitMs` (the swarm dropped it unseen) is free again.
@@ -98,6 +100,7 @@ private:
 
     FeedPolicy policy_;
     int start_;
+    int stride_;  // shares no factor with the number of pieces: every piece is visited once
     FeedView view_;
     RateWindow capacity_;
     std::vector<int> takenBy_;  // the source fetching it or awaiting its check, or kNone

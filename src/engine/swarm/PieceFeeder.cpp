@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <bcrypt.h>
+
 #include <algorithm>
 #include <chrono>
 
@@ -21,6 +23,17 @@ const int kMaxStrikes = 3;
 const auto kLookInterval = std::chrono::milliseconds(100);
 
 uint64_t NowMs() { return GetTickCount64(); }
+
+// The copy's order of the pieces. Copies that start together on machines alike (same clock,
+// same thread numbers) must still get different orders, so it comes from the system's
+// random source.
+uint32_t OrderSeed() {
+    uint32_t seed = 0;
+    if (BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&seed), sizeof(seed),
+                        BCRYPT_USE_SYSTEM_PREFERRED_RNG) != 0)
+        seed = RandomBits() ^ GetCurrentProcessId();
+    return seed;
+}
 
 template <typename Fn>
 void OnHandle(Fn&& fn) {
@@ -44,7 +57,7 @@ PieceFeeder::PieceFeeder(lt::torrent_handle handle, std::vector<FeedSourceAddres
             pieces = info->num_pieces();
         }
     });
-    picker_ = std::make_unique<FeedPicker>(pieces, RandomBits());
+    picker_ = std::make_unique<FeedPicker>(pieces, OrderSeed());
     for (const FeedSourceAddress& address : sources) {
         HttpUrl url;
         if (sources_.size() >= 32 || !ParseHttpUrl(address.url, url)) continue;
