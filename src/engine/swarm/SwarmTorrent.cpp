@@ -103,7 +103,10 @@ void SwarmTorrent::OnAlert(const lt::alert& alert) {
             changed->state == lt::torrent_status::finished)
             BeginFinish();
     } else if (auto* renamed = lt::alert_cast<lt::file_renamed_alert>(&alert)) {
-        if (renamed->index == lt::file_index_t(0) && finishing_.load()) state_ = kStateFinished;
+        if (renamed->index == lt::file_index_t(0) && finishing_.load()) {
+            Refresh();  // the record's last figures before it says finished
+            state_ = kStateFinished;
+        }
     } else if (lt::alert_cast<lt::file_rename_failed_alert>(&alert) ||
                lt::alert_cast<lt::file_error_alert>(&alert)) {
         // The partial file stays; the task can be resumed once the disk has room again.
