@@ -33,7 +33,7 @@ Prints "port N" once listening on ADDRESS (127.0.0.1). Serves the files of DIR a
   huge64   ignores Range and names the length 2^64 - 1
   endless  ignores Range and sends chunks without end ("bytes-endless" counts them)
   garble   like r, but every 64 KiB it sends carry one flipped byte (a server with other bytes)
-  thin     like r, but all its replies together send 256 KiB/s, however many connections
+  thin     like r, but all its replies together send 128 KiB/s, however many connections
            ask (an origin behind one thin line)
 Control: /ctl/change/NAME rewrites the file with new content; /ctl/stats answers JSON of
 request counts per mode. The server stops by itself after --lifetime seconds.
@@ -60,7 +60,7 @@ refusing = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
 refusing.bind((HOST, 0))
 REFUSING = "http://%s:%d/" % (HOST, refusing.getsockname()[1])
 HUGE = {"huge63": 2**63 - 1, "huge64": 2**64 - 1}  # sizes a server may claim
-THIN_RATE = 256 * 1024  # bytes a second, all /thin/ replies together
+THIN_RATE = 128 * 1024  # bytes a second, all /thin/ replies together
 thin_free_at = [0.0]  # when the thin line has sent everything asked of it so far
 
 

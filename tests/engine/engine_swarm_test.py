@@ -153,15 +153,17 @@ def published_with_tracker(fx, name, size, mode="slow"):
 
 @case
 def peer_carries_a_slow_origin(fx):
+    # The origin's thin line holds all connections together to its rate, so the share the
+    # peer carries does not hang on how many connections the engine opens to the origin.
     size = 24 * MiB + 4321
-    want = published_with_tracker(fx, "pc.bin", size)
+    want = published_with_tracker(fx, "pc.bin", size, "thin")
     peer = Peer(os.path.join(fx.data, "pc.bin.torrent"), fx.data, "127.0.0.2")
     try:
-        before = served(fx, "slow")
-        target, final = swarm_download(fx, "slow", "pc.bin")
+        before = served(fx, "thin")
+        target, final = swarm_download(fx, "thin", "pc.bin")
     finally:
         peer.close()
-    origin = served(fx, "slow") - before
+    origin = served(fx, "thin") - before
     print("  peer bytes %d, origin %d of %d" % (field(final, "peer_bytes"), origin, size))
     assert md5(target) == want, "content differs"
     assert field(final, "peer_bytes") >= 0.75 * size, (final, peer.uploaded, peer.notes[-5:])
@@ -213,7 +215,7 @@ def second_copy_takes_the_file_from_the_first(fx):
     print("  second copy: peer bytes %d, origin %d of %d; the first uploaded %d" %
           (peers, origin, size, first.uploaded))
     assert md5(target) == want, "content differs"
-    # The thin line carries half of the file in 24 s; the first copy serves it in a few,
+    # The thin line carries half of the file in 48 s; the first copy serves it in a few,
     # also beside a CPU load.
     assert peers >= 0.5 * size, (final, first.proc.describe())
 
