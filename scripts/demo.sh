@@ -17,9 +17,9 @@
 #     test builds), saving a screenshot at each stage it reaches (the paths are printed);
 #  6. prints the statistics the program reported (`vexa_publish stats`);
 #  7. two copies of the engine (its front end p2sp-get) share a file through the swarm: the
-#     first downloads it and stays to serve it, the second takes part of it from the first
-#     (its status record's peer bytes and seed speed are printed); then stops everything it
-#     started.
+#     first downloads it and stays to serve it, the second, whose origin is throttled for
+#     this step, takes most of it from the first (its status record's peer bytes and seed
+#     speed are printed); then stops everything it started.
 #
 # VEXA_DEMO_SKIP_BUILD=1 uses the build as it is; VEXA_DEMO_STAGE_SECONDS bounds the wait
 # for each further stage (default 15); VEXA_DEMO_LIFETIME bounds nginx's life (default 1800);
@@ -66,12 +66,25 @@ cp src/resources/skin/105.png "$DEMO_DIR/package/demo_skin.png"
 # --- 2. author and stage (on a port that is free right now; nginx may lose it in between,
 #        so a failed start tries another) ----------------------------------------------
 free_port() { "$PYTHON" -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+# Waits until the nginx started as process $1 listens on 127.0.0.1:$2; fails if it ends first.
+nginx_listens() {
+  for _ in $(seq 100); do
+    kill -0 "$1" 2>/dev/null || return 1
+    if (exec 3<>"/dev/tcp/127.0.0.1/$2") 2>/dev/null; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
 NGINX_PID=""
 TRACKER_PID=""
 PROGRAM_PID=""
+FIRST_PID=""
+THIN_PID=""
 cleanup() {
-  if [[ -n "$TRACKER_PID" ]]; then kill "$TRACKER_PID" 2>/dev/null || true; fi
-  if [[ -n "$PROGRAM_PID" ]]; then kill "$PROGRAM_PID" 2>/dev/null || true; fi
+  local pid
+  for pid in "$TRACKER_PID" "$PROGRAM_PID" "$FIRST_PID" "$THIN_PID"; do
+    if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; fi
+  done
   if [[ -n "${WINE_STARTED:-}" && "${VEXA_DEMO_HEADLESS:-0}" != 1 ]]; then
     wineserver -k >/dev/null 2>&1 || true
   fi
@@ -99,11 +112,7 @@ for attempt in 1 2 3 4 5; do
   timeout "${VEXA_DEMO_LIFETIME:-1800}" nginx -p "$DEMO_DIR/nginx" -c "$DEMO_DIR/nginx/nginx.conf" \
     -g "$nginx_globals" >"$DEMO_DIR/nginx/nginx.out" 2>&1 </dev/null &
   NGINX_PID=$!
-  for _ in $(seq 100); do
-    if ! kill -0 "$NGINX_PID" 2>/dev/null; then break; fi
-    if (exec 3<>"/dev/tcp/127.0.0.1/$PORT") 2>/dev/null; then break 2; fi
-    sleep 0.1
-  done
+  nginx_listens "$NGINX_PID" "$PORT" && break
   kill "$NGINX_PID" 2>/dev/null || true
   wait "$NGINX_PID" 2>/dev/null || true
   NGINX_PID=""
@@ -313,20 +322,109 @@ for file in "${SHOTS[@]}"; do echo "  $file"; done
 
 # --- 7. two copies sharing through the swarm ------------------------------------------------
 # Under Wine the loopback adapter shows only 127.0.0.1, and the swarm listens only on
-# addresses an adapter shows: both copies use it. Local discovery stays off here, it would
-# announce beyond loopback.
+# addresses an adapter shows: both copies use it, each on a port of its own. Local discovery
+# stays off here, it would announce beyond loopback.
+#
+# On loopback nginx outruns any peer, so the second copy downloads from an origin behind a
+# thin line: a second nginx serving the same file at 64 KiB/s a request, four requests at
+# once (nginx lets a request's first second through at once, so only a low rate slows the
+# short ranges an engine asks for). Its torrent is the staged one with this server as the
+# only web seed: the same pieces, so the same swarm and tracker entry; the staged one names
+# the main server, which would carry the file at full speed.
 P2SP_GET="$VEXA_BUILD_DIR/win/tools/p2sp-get/p2sp-get.exe"
 ENGINE_DLL="$VEXA_BUILD_DIR/win/src/engine/VexaP2SP.dll"
+THIN_DIR="$DEMO_DIR/thin"
+# Writes the torrent $1 to $2 with $3 as its only web seed; the info part, which names the
+# swarm, stays byte for byte.
+reseed_torrent() {
+  "$PYTHON" - "$@" <<'PY'
+import sys
+
+def end(b, i):
+    """Where the bencoded value that starts at i ends."""
+    kind = b[i:i + 1]
+    if kind == b"i":
+        return b.index(b"e", i) + 1
+    if kind in (b"l", b"d"):
+        i += 1
+        while b[i:i + 1] != b"e":
+            i = end(b, i)
+        return i + 1
+    colon = b.index(b":", i)
+    return colon + 1 + int(b[i:colon])
+
+data, url = open(sys.argv[1], "rb").read(), sys.argv[3].encode()
+out, i = [b"d"], 1
+while data[i:i + 1] != b"e":
+    value = end(data, i)
+    after = end(data, value)
+    if data[i:value] == b"8:url-list":
+        out.append(b"8:url-listl%d:%se" % (len(url), url))
+    else:
+        out.append(data[i:after])
+    i = after
+open(sys.argv[2], "wb").write(b"".join(out + [b"e"]))
+PY
+}
+start_thin_origin() {
+  mkdir -p "$THIN_DIR/www/games/demo" "$THIN_DIR/temp"
+  local file="$DEMO_DIR/www/games/demo/demo_part2.bin" attempt
+  ln -f "$file" "$THIN_DIR/www/games/demo/" 2>/dev/null || cp "$file" "$THIN_DIR/www/games/demo/"
+  for attempt in 1 2 3 4 5; do
+    THIN_PORT="$(free_port)"
+    THIN_BASE="http://127.0.0.1:$THIN_PORT"
+    reseed_torrent "$file.torrent" "$THIN_DIR/www/games/demo/demo_part2.bin.torrent" \
+      "$THIN_BASE/games/demo/demo_part2.bin"
+    cat >"$THIN_DIR/nginx.conf" <<CONF
+# The demo's thin origin for the sharing step: nginx -p $THIN_DIR -c nginx.conf
+worker_processes 1;
+pid $THIN_DIR/nginx.pid;
+error_log $THIN_DIR/error.log;
+events { worker_connections 64; }
+http {
+    default_type application/octet-stream;
+    client_body_temp_path $THIN_DIR/temp/client_body;
+    proxy_temp_path $THIN_DIR/temp/proxy;
+    fastcgi_temp_path $THIN_DIR/temp/fastcgi;
+    uwsgi_temp_path $THIN_DIR/temp/uwsgi;
+    scgi_temp_path $THIN_DIR/temp/scgi;
+    limit_conn_zone \$server_port zone=thin:1m;
+    server {
+        listen 127.0.0.1:$THIN_PORT;
+        root $THIN_DIR/www;
+        access_log $THIN_DIR/access.log;
+        max_ranges 1;
+        limit_rate 64k;
+        limit_conn thin 4;
+    }
+}
+CONF
+    timeout "${VEXA_DEMO_LIFETIME:-1800}" nginx -p "$THIN_DIR" -c "$THIN_DIR/nginx.conf" \
+      -g "$nginx_globals" >"$THIN_DIR/nginx.out" 2>&1 </dev/null &
+    THIN_PID=$!
+    nginx_listens "$THIN_PID" "$THIN_PORT" && return 0
+    kill "$THIN_PID" 2>/dev/null || true
+    wait "$THIN_PID" 2>/dev/null || true
+    THIN_PID=""
+  done
+  return 1
+}
+# share N LINK [p2sp-get's options]: copy N downloads LINK into a folder of its own. The
+# copy takes the place of the shell it runs in (exec): started in the background, its
+# process number is the copy's own.
 share() {
-  local dir="$DEMO_DIR/copy-$1"; shift
+  local dir="$DEMO_DIR/copy-$1" link="$2"
+  shift 2
   mkdir -p "$dir"
-  wine "$P2SP_GET" --engine "$(winepath -w "$ENGINE_DLL")" --interval 1000 \
-    --tune "lsd=0;utp=0;listen_ip=127.0.0.1" "$@" "$BASE/games/demo/demo_part2.bin" \
+  exec wine "$P2SP_GET" --engine "$(winepath -w "$ENGINE_DLL")" --interval 1000 \
+    --tune "lsd=0;utp=0;listen_ip=127.0.0.1" "$@" "$link" \
     "$(winepath -w "$dir")\\demo_part2.bin" </dev/null
 }
-if [[ -f "$P2SP_GET" ]]; then
-  say "two copies share demo_part2.bin: the first downloads it and stays to serve it"
-  share 1 --serve-for 60 >"$DEMO_DIR/copy-1.txt" 2>&1 &
+if [[ -f "$P2SP_GET" ]] && ! start_thin_origin; then
+  say "the thin origin did not start: $(cat "$THIN_DIR/nginx.out")"
+elif [[ -f "$P2SP_GET" ]]; then
+  say "two copies share demo_part2.bin: the first downloads it from $BASE and stays to serve it"
+  share 1 "$BASE/games/demo/demo_part2.bin" --serve-for 1200 >"$DEMO_DIR/copy-1.txt" 2>&1 &
   FIRST_PID=$!
   for _ in $(seq 600); do grep -q '^serving' "$DEMO_DIR/copy-1.txt" 2>/dev/null && break; sleep 0.2; done
   # The first copy's "final" line comes only when it stops serving; its first "serving"
@@ -334,20 +432,26 @@ if [[ -f "$P2SP_GET" ]]; then
   # pipefail it must not end the demo.)
   { grep -m1 '^serving' "$DEMO_DIR/copy-1.txt" || echo "not serving yet"; } |
     sed 's/^/  first copy:  /'
-  share 2 >"$DEMO_DIR/copy-2.txt" 2>&1 || true
+  say "the second copy downloads it from the thin origin at $THIN_BASE"
+  (share 2 "$THIN_BASE/games/demo/demo_part2.bin") >"$DEMO_DIR/copy-2.txt" 2>&1 || true
   { grep '^progress' "$DEMO_DIR/copy-2.txt" || true; } | tail -3 | sed 's/^/  second copy: /'
   { grep '^final' "$DEMO_DIR/copy-2.txt" || echo "no final line"; } | sed 's/^/  second copy: /'
   "$PYTHON" - "$DEMO_DIR/copy-2.txt" <<'PY'
 import sys
-final = [l for l in open(sys.argv[1]) if l.startswith("final")]
-fields = dict(p.split("=", 1) for p in final[0].split()[1:] if "=" in p) if final else {}
-total, peers = int(fields.get("total", 0)), int(fields.get("peer_bytes", 0))
+lines = open(sys.argv[1]).read().splitlines()
+def fields(line):
+    return dict(p.split("=", 1) for p in line.split()[1:] if "=" in p)
+final = [fields(l) for l in lines if l.startswith("final")]
+total = int(final[0].get("total", 0)) if final else 0
+peers = int(final[0].get("peer_bytes", 0)) if final else 0
+fastest = max([int(fields(l).get("peer_speed", 0)) for l in lines if l.startswith("progress")] + [0])
 if total:
-    print("[demo] the second copy took %d of %d bytes (%.0f %%) from the first copy" %
-          (peers, total, 100.0 * peers / total))
+    print("[demo] the second copy took %d of %d bytes (%.0f %%) from the first copy, at up to "
+          "%d KiB/s" % (peers, total, 100.0 * peers / total, fastest // 1024))
 PY
-  kill "$FIRST_PID" 2>/dev/null || true
+  kill -KILL "$FIRST_PID" 2>/dev/null || true
   wait "$FIRST_PID" 2>/dev/null || true
+  FIRST_PID=""
 fi
 # A headless run leaves nothing of the package behind on this machine.
 if ((headless)) && [[ -n "$DOWNLOAD_DIR" && -d "$DOWNLOAD_DIR" ]]; then

@@ -33,6 +33,8 @@ Prints "port N" once listening on ADDRESS (127.0.0.1). Serves the files of DIR a
   huge64   ignores Range and names the length 2^64 - 1
   endless  ignores Range and sends chunks without end ("bytes-endless" counts them)
   garble   like r, but every 64 KiB it sends carry one flipped byte (a server with other bytes)
+  thin     like r, but all its replies together send 128 KiB/s, however many connections
+           ask (an origin behind one thin line)
 Control: /ctl/change/NAME rewrites the file with new content; /ctl/stats answers JSON of
 request counts per mode. The server stops by itself after --lifetime seconds.
 """
@@ -58,12 +60,23 @@ refusing = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
 refusing.bind((HOST, 0))
 REFUSING = "http://%s:%d/" % (HOST, refusing.getsockname()[1])
 HUGE = {"huge63": 2**63 - 1, "huge64": 2**64 - 1}  # sizes a server may claim
+THIN_RATE = 128 * 1024  # bytes a second, all /thin/ replies together
+thin_free_at = [0.0]  # when the thin line has sent everything asked of it so far
 
 
 def bump(key):
     with lock:
         counts[key] = counts.get(key, 0) + 1
         return counts[key]
+
+
+def wait_for_thin_line(size):
+    """Queues `size` bytes on the thin line; returns once they may be sent."""
+    with lock:
+        now = time.monotonic()
+        start = max(now, thin_free_at[0])
+        thin_free_at[0] = start + size / THIN_RATE
+    time.sleep(start - now)
 
 
 def etag_of(path):
@@ -233,12 +246,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
         with open(path, "rb") as f:
             f.seek(start)
             while sent < stop_at:
-                step = 65536
+                step = 16384 if mode == "thin" else 65536
                 chunk = f.read(min(step, stop_at - sent))
                 if not chunk:
                     break
                 if mode == "garble":
                     chunk = bytes([chunk[0] ^ 0xFF]) + chunk[1:]
+                if mode == "thin":
+                    wait_for_thin_line(len(chunk))
                 self.wfile.write(chunk)
                 sent += len(chunk)
                 with lock:
