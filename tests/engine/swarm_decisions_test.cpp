@@ -172,6 +172,17 @@ TEST(FeedPicker, PiecesPeersCanGiveAreLeftToThemWhileTheyKeepUp) {
     }
 }
 
+TEST(FeedPicker, AmongUsefulPeersTheServersHaveFewPiecesInFlight) {
+    FeedPicker picker(10, 0);
+    picker.SetView(ViewOf("h000000000"), 0);  // nobody else has anything: no limit but trust
+    EXPECT_EQ(4u, Drain(picker, 0).size());
+    EXPECT_EQ(4u, Drain(picker, 1, 0b11).size());
+    FeedPicker among(10, 0);
+    among.SetView(ViewOf("h000000001", 10 << 20), 0);
+    EXPECT_EQ(4u, Drain(among, 0).size());
+    EXPECT_EQ(0u, Drain(among, 1, 0b11).size());  // the copy's four are out
+}
+
 TEST(FeedPicker, AFailedPieceGoesToAnotherServerWhileOneIsLeft) {
     FeedPicker picker(2, 0, Trusting());
     picker.SetView(ViewOf("00"), 0);

@@ -59,7 +59,9 @@ void FeedPicker::SetView(FeedView view, uint64_t nowMs) {
     view.peersFetching.resize(n, false);
     view.availability.resize(n, 0);
     view_ = std::move(view);
+    peersUseful_ = false;
     for (size_t piece = 0; piece < n; ++piece) {
+        if (!view_.have[piece] && !passed_[piece] && view_.availability[piece] > 0) peersUseful_ = true;
         if (view_.have[piece]) passed_[piece] = true;
         view_.have[piece] = passed_[piece];
         if (!delivered_[piece]) continue;
@@ -102,6 +104,11 @@ int FeedPicker::Next(int source, uint32_t liveSources) {
     const int n = Pieces();
     if (n == 0 || source < 0 || source > 31) return kNone;
     if (unchecked_[source] >= window_[source]) return kNone;
+    if (peersUseful_) {
+        int unchecked = 0;
+        for (int count : unchecked_) unchecked += count;
+        if (unchecked >= policy_.uncheckedAmongPeers) return kNone;
+    }
     std::vector<Tier> tiers{Tier::kNobodyHasIt};
     if (Helping()) {
         tiers.push_back(Tier::kPeersHaveIt);

@@ -41,6 +41,11 @@ struct FeedPolicy {
     uint32_t capacityWindowMs = 30000;  // how long a measured HTTP rate stays the best known
     uint32_t verdictWaitMs = 60000;
     int firstWindow = 4;   // unchecked pieces a server may have at first
+    // Unchecked pieces of all servers together while peers have pieces this copy lacks. A
+    // piece fetched from the origin is invisible to the other copies until it has passed its
+    // check here, so each one in flight may be fetched by another copy too; among peers the
+    // servers' bytes are best spent on few pieces at a time.
+    int uncheckedAmongPeers = 4;
     int widestWindow = 256;
 };
 
@@ -110,6 +115,7 @@ private:
     std::vector<bool> passed_;
     std::vector<uint64_t> deliveredAt_;
     std::vector<uint32_t> failedFrom_;  // sources whose copy of the piece failed its check
+    bool peersUseful_ = false;  // some connected peer has a piece this copy lacks
     int window_[32];
     int unchecked_[32] = {};
 };
