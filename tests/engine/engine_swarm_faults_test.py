@@ -5,7 +5,6 @@ full disk. p2sp-get under Wine, the tracker and the loopback origin as in engine
 Usage: engine_swarm_faults_test.py P2SP_GET_EXE ENGINE_DLL
 """
 import os
-import subprocess
 import sys
 
 import engine_swarm_test as es
@@ -47,13 +46,7 @@ def pause_and_resume_keep_the_verified_pieces(fx):
 
 @case
 def full_disk_is_a_file_error_until_there_is_room(fx):
-    disk = os.path.join(fx.dir, "disk")
-    os.makedirs(disk)
-    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64m", "tmpfs", disk], check=True)
-    try:
-        filler = os.path.join(disk, "filler")
-        with open(filler, "wb") as f:
-            f.write(b"\0" * (40 * MiB))
+    with et.small_disk(fx) as (disk, filler):
         size = 48 * MiB
         want = es.published_with_tracker(fx, "fd.bin", size)
         target = os.path.join(disk, "fd.bin")
@@ -64,31 +57,15 @@ def full_disk_is_a_file_error_until_there_is_room(fx):
         os.remove(filler)
         rc, out, final = fx.run(url, target, tune=es.SWARM_TUNE, timeout=180)
         assert rc == 0 and md5(target) == want, out[-500:]
-    finally:
-        subprocess.run(["umount", "-l", disk])
 
 
 def main():
     if os.geteuid() != 0:
         print("SKIP: a small disk needs root to mount")
         return 77
-    fx = et.Fixture(host=es.SERVER_IP)
-    fx.tracker = None
-    try:
-        for name in ["server_with_other_bytes_costs_a_few_pieces_and_is_dropped",
-                     "pause_and_resume_keep_the_verified_pieces",
-                     "full_disk_is_a_file_error_until_there_is_room"]:
-            try:
-                globals()[name](fx)
-            finally:
-                if fx.tracker:
-                    fx.tracker.close()
-                fx.tracker = None
-    finally:
-        fx.close()
-    failed = sum(1 for _, e in et.results if e)
-    print("%d passed, %d failed" % (len(et.results) - failed, failed))
-    return 1 if failed else 0
+    return es.run_swarm_cases([server_with_other_bytes_costs_a_few_pieces_and_is_dropped,
+                               pause_and_resume_keep_the_verified_pieces,
+                               full_disk_is_a_file_error_until_there_is_room])
 
 
 if __name__ == "__main__":

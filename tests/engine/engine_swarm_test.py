@@ -283,16 +283,15 @@ def killed_swarm_download_resumes_verifying_pieces(fx):
     assert PIECE <= resumed <= size - PIECE, final
 
 
-def main():
+def run_swarm_cases(cases):
+    """Runs the cases (functions) on one fixture, each with a tracker of its own; returns
+    the exit code."""
     fx = et.Fixture(host=SERVER_IP)
     fx.tracker = None
     try:
-        for name in ["peer_carries_a_slow_origin", "second_copy_takes_the_file_from_the_first",
-                     "lying_peer_is_banned_and_the_file_is_right",
-                     "no_torrent_is_the_http_download",
-                     "killed_swarm_download_resumes_verifying_pieces"]:
+        for run_case in cases:
             try:
-                globals()[name](fx)
+                run_case(fx)
             finally:
                 if fx.tracker:
                     fx.tracker.close()
@@ -302,6 +301,13 @@ def main():
     failed = sum(1 for _, e in et.results if e)
     print("%d passed, %d failed" % (len(et.results) - failed, failed))
     return 1 if failed else 0
+
+
+def main():
+    return run_swarm_cases([peer_carries_a_slow_origin, second_copy_takes_the_file_from_the_first,
+                            lying_peer_is_banned_and_the_file_is_right,
+                            no_torrent_is_the_http_download,
+                            killed_swarm_download_resumes_verifying_pieces])
 
 
 if __name__ == "__main__":

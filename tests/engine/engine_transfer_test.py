@@ -4,6 +4,7 @@
 Usage: engine_transfer_test.py P2SP_GET_EXE ENGINE_DLL [GROUP]
 Needs the Wine environment of scripts/env.sh (taken from it when WINEPREFIX is unset).
 """
+import contextlib
 import hashlib
 import json
 import os
@@ -538,8 +539,9 @@ def read_record(path):
     return block, total, done
 
 
-@case
-def full_disk_keeps_what_the_record_vouches_for(fx):
+@contextlib.contextmanager
+def small_disk(fx):
+    """A 64 MiB disk with 40 MiB taken by the file it yields (delete it to make room)."""
     disk = os.path.join(fx.dir, "disk")
     os.makedirs(disk)
     subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64m", "tmpfs", disk], check=True)
@@ -547,6 +549,14 @@ def full_disk_keeps_what_the_record_vouches_for(fx):
         filler = os.path.join(disk, "filler")
         with open(filler, "wb") as f:
             f.write(b"\0" * (40 * MiB))
+        yield disk, filler
+    finally:
+        subprocess.run(["umount", "-l", disk])
+
+
+@case
+def full_disk_keeps_what_the_record_vouches_for(fx):
+    with small_disk(fx) as (disk, filler):
         size = 48 * MiB
         want = fx.make("fd.bin", size)
         target = os.path.join(disk, "fd.bin")
@@ -570,8 +580,6 @@ def full_disk_keeps_what_the_record_vouches_for(fx):
               (on_disk, size, len(done) * block, kept))
         assert kept >= len(done) * block, "a vouched block was fetched again"
         assert len(done) * block >= 8 * MiB, "the record kept too little of what fit"
-    finally:
-        subprocess.run(["umount", "-l", disk])
 
 
 def run_cases(fx, names):
