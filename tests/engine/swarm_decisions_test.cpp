@@ -212,7 +212,7 @@ TEST(FeedPicker, AServerGetsMoreUncheckedPiecesAsItsPiecesPassAndOneAfterAFailur
         picker.Checked(piece, true);
     }
     batch = Drain(picker);
-    EXPECT_EQ(8u, batch.size());
+    EXPECT_EQ(12u, batch.size());
     picker.Delivered(batch[0], 0, 2);
     picker.Checked(batch[0], false);
     EXPECT_EQ(1, picker.Window(0));

@@ -149,7 +149,7 @@ int FeedPicker::Checked(int piece, bool passed) {
     const int source = takenBy_[piece];
     if (passed) {
         passed_[piece] = true;
-        window_[source] = std::min(policy_.widestWindow, window_[source] + 1);
+        window_[source] = std::min(policy_.widestWindow, window_[source] + 2);
     } else {
         failedFrom_[piece] |= 1u << source;
         window_[source] = 1;

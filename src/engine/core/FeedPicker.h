@@ -14,8 +14,9 @@
 // A server's pieces are checked only after they arrive, so a fast server that sends other
 // bytes could fill the swarm's queue with bad pieces before the first verdict. Each server
 // therefore has a window of pieces it may have unchecked (fetching or waiting for the check),
-// which starts small, grows by one with every piece that passes (doubling per check's round
-// trip, as a TCP window does) and falls back to one after a piece fails. Pure bookkeeping:
+// which starts small, grows by two with every piece that passes (tripling per check's round
+// trip, like a TCP window's slow start but faster: checks take long under load) and falls
+// back to one after a piece fails. Pure bookkeeping:
 // the caller passes the swarm's state and the time.
 
 #include <cstdint>
